@@ -1,0 +1,76 @@
+// The file system as the tool sees it. Every subsystem reaches files and folders
+// through this interface: the native backend (one file per platform) serves real
+// runs, and tests substitute an in-memory fake that can fail chosen operations.
+//
+// Paths are composed by the system with "\" as separator and passed here as they
+// were composed; each backend maps them onto its operating system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vexal {
+
+// An open file, closed when destroyed. Reads and writes are buffered by the backend.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to buffer.size() bytes; returns how many were read (short at the end or on error).
+  virtual std::size_t read(std::span<std::byte> buffer) = 0;
+  // Writes all bytes; false when any could not be written.
+  virtual bool write(std::span<const std::byte> bytes) = 0;
+  virtual bool seek(std::uint64_t offset) = 0;
+  // The size of the file in bytes, if it can be known.
+  virtual std::optional<std::uint64_t> size() = 0;
+  // Flushes buffered writes to the operating system and closes; false when that failed.
+  virtual bool close() = 0;
+};
+
+struct DirEntry {
+  std::string name;  // the long name as stored
+  std::uint64_t size = 0;
+  bool is_directory = false;
+};
+
+enum class ListMode { files_only, directories_included };
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // True when the path names an existing file (not a folder).
+  virtual bool is_file(const std::string& path) = 0;
+  virtual bool is_directory(const std::string& path) = 0;
+  // Null when the file cannot be opened.
+  virtual std::unique_ptr<File> open_read(const std::string& path) = 0;
+  // Creates or truncates; null when the file cannot be created.
+  virtual std::unique_ptr<File> open_write(const std::string& path) = 0;
+  // Renames a file; fails when the destination exists.
+  virtual bool move(const std::string& from, const std::string& to) = 0;
+  virtual bool remove(const std::string& path) = 0;
+  // Creates one folder; fails when it exists or its parent does not.
+  virtual bool make_directory(const std::string& path) = 0;
+  // Lists the entries of a folder whose names match the wildcard pattern in the last
+  // component ("*", "*.*", "???"), in the file system's order. Hidden and system files
+  // are left out; folders only with directories_included. Empty when nothing matches.
+  virtual std::vector<DirEntry> list(const std::string& pattern, ListMode mode) = 0;
+  // The current working directory as the platform reports it (no trailing separator
+  // except at a root); empty on failure.
+  virtual std::string current_directory() = 0;
+  // Replaces the whole content of a text file atomically, keeping its permissions;
+  // false (and the file unchanged) when it cannot be written.
+  virtual bool replace_file(const std::string& path, std::string_view contents) = 0;
+};
+
+// The backend of the platform the program was built for.
+std::unique_ptr<FileSystem> make_native_file_system();
+
+// Reads a whole file; nullopt when it cannot be opened or read completely.
+std::optional<std::string> read_whole_file(FileSystem& fs, const std::string& path);
+
+}  // namespace vexal

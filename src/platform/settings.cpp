@@ -1,0 +1,275 @@
+// The settings file with the rules of the Windows private-profile functions, kept over
+// the FileSystem interface so that every platform reads and writes it alike.
+#include "platform/settings.h"
+
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vexal {
+namespace {
+
+constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
+
+#if defined(_WIN32)
+constexpr std::string_view default_line_end = "\r\n";
+#else
+constexpr std::string_view default_line_end = "\n";
+#endif
+
+char fold(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (fold(a[i]) != fold(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string_view trim(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::string_view unquote(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// The name of a section header line, or nullopt for any other line.
+std::optional<std::string_view> section_name(std::string_view line) {
+  const std::string_view text = trim(line);
+  if (text.empty() || text.front() != '[') {
+    return std::nullopt;
+  }
+  const auto close = text.find(']');
+  return trim(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+}
+
+struct KeyLine {
+  std::string_view key;
+  std::string_view value;
+};
+
+// The key and value of a "key=value" line; nullopt for comments and other lines.
+std::optional<KeyLine> key_line(std::string_view line) {
+  const std::string_view text = trim(line);
+  if (text.empty() || text.front() == ';' || text.front() == '[') {
+    return std::nullopt;
+  }
+  const auto equals = text.find('=');
+  if (equals == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::string_view key = trim(text.substr(0, equals));
+  if (key.empty()) {
+    return std::nullopt;
+  }
+  return KeyLine{key, unquote(trim(text.substr(equals + 1)))};
+}
+
+bool holds_line_break(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+class IniSettings : public Settings {
+ public:
+  IniSettings(FileSystem& fs, std::string path, std::string_view text)
+      : fs_(fs), path_(std::move(path)) {
+    if (text.substr(0, utf8_bom.size()) == utf8_bom) {
+      has_bom_ = true;
+      text.remove_prefix(utf8_bom.size());
+    }
+    const auto first_break = text.find('\n');
+    if (first_break != std::string_view::npos) {
+      line_end_ = (first_break > 0 && text[first_break - 1] == '\r') ? "\r\n" : "\n";
+    }
+    ends_with_break_ = text.empty() || text.back() == '\n';
+    split_lines(text);
+  }
+
+  std::string read_string(const std::string& section, const std::string& key,
+                          const std::string& default_value) override {
+    const auto found = find_key(section, key);
+    return found ? std::string(key_line(lines_[*found])->value) : default_value;
+  }
+
+  void write_string(const std::string& section, const std::string& key,
+                    const std::string& value) override {
+    // A line break would let the value add lines (and keys) of its own.
+    if (holds_line_break(section) || holds_line_break(key) || holds_line_break(value) ||
+        section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
+        trim(key).empty()) {
+      throw SettingsWriteError(path_);
+    }
+    std::vector<std::string> lines = lines_;
+    if (const auto found = find_key(section, key)) {
+      // Keep the key as it is spelled in the file; only the value changes.
+      const std::string& old = lines[*found];
+      lines[*found] = old.substr(0, old.find('=') + 1) + value;
+    } else if (const auto header = find_section(section)) {
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertion_point(*header)),
+                   key + "=" + value);
+    } else {
+      lines.push_back("[" + section + "]");
+      lines.push_back(key + "=" + value);
+    }
+    if (!fs_.replace_file(path_, compose(lines))) {
+      throw SettingsWriteError(path_);
+    }
+    lines_ = std::move(lines);
+  }
+
+  std::vector<std::string> key_names(const std::string& section) override {
+    std::vector<std::string> names;
+    const auto header = find_section(section);
+    if (!header) {
+      return names;
+    }
+    for (std::size_t i = *header + 1; i < lines_.size() && !section_name(lines_[i]); ++i) {
+      if (const auto line = key_line(lines_[i])) {
+        names.emplace_back(line->key);
+      }
+    }
+    return names;
+  }
+
+ private:
+  void split_lines(std::string_view text) {
+    while (!text.empty()) {
+      auto end = text.find('\n');
+      std::string_view line = text.substr(0, end);
+      if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+      }
+      lines_.emplace_back(line);
+      text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    }
+  }
+
+  std::optional<std::size_t> find_section(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      const auto name = section_name(lines_[i]);
+      if (name && equal_ignoring_case(*name, trim(section))) {
+        return i;
+      }
+    }
+    return std::nullopt;
+  }
+
+  // The line of the key in the first section of that name.
+  std::optional<std::size_t> find_key(std::string_view section, std::string_view key) const {
+    const auto header = find_section(section);
+    if (!header) {
+      return std::nullopt;
+    }
+    for (std::size_t i = *header + 1; i < lines_.size() && !section_name(lines_[i]); ++i) {
+      const auto line = key_line(lines_[i]);
+      if (line && equal_ignoring_case(line->key, trim(key))) {
+        return i;
+      }
+    }
+    return std::nullopt;
+  }
+
+  // A new key goes after the last key of its section, so blank lines and comments that
+  // separate it from the next section stay where they are.
+  std::size_t insertion_point(std::size_t header) const {
+    std::size_t after = header + 1;
+    for (std::size_t i = header + 1; i < lines_.size() && !section_name(lines_[i]); ++i) {
+      if (key_line(lines_[i])) {
+        after = i + 1;
+      }
+    }
+    return after;
+  }
+
+  std::string compose(const std::vector<std::string>& lines) const {
+    std::string text = has_bom_ ? std::string(utf8_bom) : std::string{};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      text += lines[i];
+      // The last line keeps the file's own ending, which may be none.
+      if (i + 1 < lines.size() || ends_with_break_) {
+        text += line_end_;
+      }
+    }
+    return text;
+  }
+
+  FileSystem& fs_;
+  std::string path_;
+  std::vector<std::string> lines_;
+  bool has_bom_ = false;
+  bool ends_with_break_ = true;
+  std::string line_end_{default_line_end};
+};
+
+}  // namespace
+
+int Settings::read_integer(const std::string& section, const std::string& key, int default_value) {
+  return parse_settings_integer(read_string(section, key, ""), default_value);
+}
+
+void Settings::write_integer(const std::string& section, const std::string& key, int value) {
+  write_string(section, key, std::to_string(value));
+}
+
+bool Settings::key_exists(const std::string& section, const std::string& key) {
+  for (const auto& name : key_names(section)) {
+    if (equal_ignoring_case(name, trim(key))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int parse_settings_integer(const std::string& text, int default_value) {
+  const char* first = text.data();
+  const char* const last = text.data() + text.size();
+  if (text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(first + 2, last, value, 16);
+    if (error != std::errc{} || end != last || value > static_cast<std::uint32_t>(INT_MAX)) {
+      return default_value;
+    }
+    return static_cast<int>(value);
+  }
+  if (first != last && *first == '+') {
+    ++first;
+    if (first != last && *first == '-') {
+      return default_value;
+    }
+  }
+  int value = 0;
+  const auto [end, error] = std::from_chars(first, last, value, 10);
+  if (first == last || error != std::errc{} || end != last) {
+    return default_value;
+  }
+  return value;
+}
+
+std::unique_ptr<Settings> open_settings(FileSystem& fs, const std::string& path) {
+  const auto text = read_whole_file(fs, path);
+  if (!text) {
+    return nullptr;
+  }
+  return std::make_unique<IniSettings>(fs, path, *text);
+}
+
+}  // namespace vexal

@@ -1,0 +1,124 @@
+#include "platform/settings.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "support/fake_file_system.h"
+#include "support/temp_dir.h"
+
+namespace vexal {
+namespace {
+
+constexpr const char* config = "C:\\work\\config.ini";
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Settings> open(std::string text) {
+    fs_.add_file(config, std::move(text));
+    return open_settings(fs_, config);
+  }
+  std::string text() const { return fs_.contents(config).value_or("<missing>"); }
+
+  test::FakeFileSystem fs_;
+};
+
+TEST_F(SettingsTest, NamesMatchWithoutCaseAndTheFirstMatchWins) {
+  auto settings = open(
+      "; game paths\n[path]\n  VEXAL =  C:\\GAME  \nvexal=second\n;allowcdmod=1\n"
+      "[PATH]\nallowcdmod=1\n");
+  ASSERT_NE(settings, nullptr);
+  EXPECT_EQ(settings->read_string("PATH", "vexal", "-"), "C:\\GAME");
+  EXPECT_EQ(settings->read_string("PATH", "allowcdmod", "-"), "-");
+  EXPECT_TRUE(settings->key_exists("Path", "Vexal"));
+  EXPECT_FALSE(settings->key_exists("PATH", "allowcdmod"));
+  EXPECT_EQ(settings->key_names("PATH"), (std::vector<std::string>{"VEXAL", "vexal"}));
+  EXPECT_TRUE(settings->key_names("STATUS").empty());
+}
+
+TEST_F(SettingsTest, ValuesLoseMatchingQuotesOnly) {
+  auto settings = open("[S]\na=\"C:\\My Game\"\nb='x'\nc=\"open\nd=\nnotakey\n");
+  EXPECT_EQ(settings->read_string("S", "a", ""), "C:\\My Game");
+  EXPECT_EQ(settings->read_string("S", "b", ""), "x");
+  EXPECT_EQ(settings->read_string("S", "c", ""), "\"open");
+  EXPECT_EQ(settings->read_string("S", "d", "default"), "");
+  EXPECT_EQ(settings->key_names("S"), (std::vector<std::string>{"a", "b", "c", "d"}));
+}
+
+TEST_F(SettingsTest, WritesChangeOnlyTheirOwnLine) {
+  auto settings =
+      open("[PATH]\nvexal=C:\\GAME\n\n[status]\n; swaps\nMOD_DATA = old\n\n[other]\nx=1\n");
+  settings->write_string("STATUS", "mod_data", "C:\\mods\\out\\");
+  settings->write_integer("STATUS", "WORDS_FS", 1);
+  settings->write_integer("NEW", "k", -1);
+  EXPECT_EQ(text(),
+            "[PATH]\nvexal=C:\\GAME\n\n[status]\n; swaps\nMOD_DATA =C:\\mods\\out\\\nWORDS_FS=1\n\n"
+            "[other]\nx=1\n[NEW]\nk=-1\n");
+  EXPECT_EQ(settings->key_names("status"), (std::vector<std::string>{"MOD_DATA", "WORDS_FS"}));
+  // A second service sees what the first wrote.
+  EXPECT_EQ(open_settings(fs_, config)->read_integer("status", "words_fs", 0), 1);
+}
+
+TEST_F(SettingsTest, AFailedWriteThrowsAndLeavesEverythingAsItWas) {
+  auto settings = open("[STATUS]\nA_FS=1\n");
+  fs_.set_read_only(config);
+  try {
+    settings->write_integer("STATUS", "A_FS", 0);
+    FAIL() << "no error";
+  } catch (const SettingsWriteError& error) {
+    EXPECT_EQ(error.path(), config);
+  }
+  EXPECT_EQ(text(), "[STATUS]\nA_FS=1\n");
+  EXPECT_EQ(settings->read_integer("STATUS", "A_FS", 0), 1);
+}
+
+TEST_F(SettingsTest, LineBreaksInAWrittenValueAreRefused) {
+  auto settings = open("[STATUS]\n");
+  EXPECT_THROW(settings->write_string("STATUS", "mod_data", "x\n[PATH]\nvexal=y"),
+               SettingsWriteError);
+  EXPECT_EQ(text(), "[STATUS]\n");
+}
+
+TEST_F(SettingsTest, AMissingFileCannotBeOpened) {
+  EXPECT_EQ(open_settings(fs_, "C:\\work\\none.ini"), nullptr);
+}
+
+TEST(SettingsIntegerTest, ConvertsWholeIntegersOnly) {
+  EXPECT_EQ(parse_settings_integer("1", 7), 1);
+  EXPECT_EQ(parse_settings_integer("-1", 7), -1);
+  EXPECT_EQ(parse_settings_integer("+12", 7), 12);
+  EXPECT_EQ(parse_settings_integer("0x10", 7), 16);
+  EXPECT_EQ(parse_settings_integer("0XfF", 7), 255);
+  EXPECT_EQ(parse_settings_integer("0x", 7), 7);
+  EXPECT_EQ(parse_settings_integer("0x-1", 7), 7);
+  EXPECT_EQ(parse_settings_integer("yes", 7), 7);
+  EXPECT_EQ(parse_settings_integer("", 7), 7);
+  EXPECT_EQ(parse_settings_integer("12abc", 7), 7);
+  EXPECT_EQ(parse_settings_integer("2147483647", 7), 2147483647);
+  EXPECT_EQ(parse_settings_integer("-2147483648", 7), -2147483647 - 1);
+  EXPECT_EQ(parse_settings_integer("2147483648", 7), 7);
+  EXPECT_EQ(parse_settings_integer("0x80000000", 7), 7);
+}
+
+TEST(SettingsOnDiskTest, KeepsCrlfByteOrderMarkAndPermissions) {
+  test::TempDir dir;
+  dir.write_file("config.ini", "\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=1\r\n");
+  ::chmod(dir.join("config.ini").c_str(), 0600);
+  auto fs = make_native_file_system();
+  auto settings = open_settings(*fs, dir.join("CONFIG.INI"));
+  ASSERT_NE(settings, nullptr);
+  EXPECT_EQ(settings->read_string("path", "vexal", ""), "C:\\GAME");
+  settings->write_integer("STATUS", "A_FS", 0);
+  settings->write_integer("STATUS", "B_FS", 1);
+  EXPECT_EQ(dir.read_file("config.ini"),
+            "\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=0\r\nB_FS=1\r\n");
+  struct stat info {};
+  ::stat(dir.join("config.ini").c_str(), &info);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  ::chmod(dir.join("config.ini").c_str(), 0444);
+  EXPECT_THROW(settings->write_integer("STATUS", "A_FS", 1), SettingsWriteError);
+}
+
+}  // namespace
+}  // namespace vexal

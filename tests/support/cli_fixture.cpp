@@ -1,0 +1,57 @@
+#include "support/cli_fixture.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace vexal::test {
+
+CliTest::CliTest() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vexal-cli-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("mkdtemp failed");
+  }
+  root_ = pattern;
+}
+
+CliTest::~CliTest() {
+  std::error_code ignored;
+  std::filesystem::permissions(root_ / "config.ini", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(root_, ignored);
+}
+
+void CliTest::write_file(const std::string& relative, const std::string& bytes) const {
+  const std::filesystem::path path = at(relative);
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::optional<std::string> CliTest::read_file(const std::string& relative) const {
+  std::ifstream in(at(relative), std::ios::binary);
+  if (!in) {
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool CliTest::exists(const std::string& relative) const {
+  return std::filesystem::exists(at(relative));
+}
+
+void CliTest::write_config(const std::string& extra, const std::string& allowcdmod) const {
+  write_file("config.ini", "[PATH]\nvexal=" + tool_path(at("game")) +
+                               "\nvexalcd=" + tool_path(at("cd")) +
+                               "\nallowcdmod=" + allowcdmod + "\n" + extra);
+}
+
+std::string after_banner(const std::string& output) {
+  const std::size_t end = output.find('\n');
+  return end == std::string::npos ? std::string() : output.substr(end + 1);
+}
+
+}  // namespace vexal::test

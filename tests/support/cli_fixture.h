@@ -1,0 +1,41 @@
+// A temporary working folder for command-line tests: files to set up, config.ini to
+// write, and runs of the real binary in that folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/cli_runner.h"
+
+namespace vexal::test {
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest();
+  ~CliTest() override;
+
+  const std::filesystem::path& root() const { return root_; }
+  std::filesystem::path at(const std::string& relative) const { return root_ / relative; }
+
+  void write_file(const std::string& relative, const std::string& bytes) const;
+  std::optional<std::string> read_file(const std::string& relative) const;
+  bool exists(const std::string& relative) const;
+
+  // config.ini with the PATH section for a game in game/ and a CD in cd/, then extra lines.
+  void write_config(const std::string& extra = "", const std::string& allowcdmod = "1") const;
+  std::string config() const { return read_file("config.ini").value_or(""); }
+
+  RunResult run(const std::vector<std::string>& args) const { return run_tool_in(root_, args); }
+
+ private:
+  std::filesystem::path root_;
+};
+
+// What a run printed after its banner line.
+std::string after_banner(const std::string& output);
+
+}  // namespace vexal::test
