@@ -1,0 +1,28 @@
+// One run of the tool, from the arguments to the exit status: the argument rules, the
+// fixed order of the steps (settings, restore, build, install), the mod folder, the
+// output folder and the loop that saves the built archives.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "moddef/alias.h"
+#include "moddef/mod_context.h"
+#include "platform/file_system.h"
+
+namespace vexal {
+
+// Runs the tool with the arguments after the program's name; returns the exit status.
+int run_tool(const std::vector<std::string>& args, FileSystem& fs);
+
+// The folder of a path: the text up to and including its last separator (the whole
+// path when it has none).
+void set_mod_folder(ModContext& context, std::string_view definition_path);
+
+// The output folder: the definition's folder followed by the value of MAKE (seen at the
+// PATH scope) and a "\"; every level of it is created. 0, or 2 when MAKE is not visible.
+int make_output_folder(FileSystem& fs, const VariableStore& vars,
+                       const std::string& definition_path, std::string& output_folder);
+
+}  // namespace vexal
