@@ -1,0 +1,187 @@
+// Reading an archive file into a source record. Every count, offset and size read from
+// the file is checked against the file before it is used, so a damaged or foreign file
+// is rejected instead of being read past its buffers.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <span>
+#include <stdexcept>
+
+#include "fs/archive_io.h"
+#include "fs/byte_order.h"
+
+namespace vexal {
+namespace {
+
+using namespace fs_detail;
+
+constexpr int kRejected = 403;
+
+bool has_fsu_extension(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string_view::npos && names_equal(name.substr(dot + 1), "FSU");
+}
+
+bool read_exact(File& file, std::span<std::byte> buffer) {
+  return file.read(buffer) == buffer.size();
+}
+
+// The directory as read, before it becomes the record's entry table.
+struct DirectoryRecord {
+  std::array<char, 16> name{};
+  std::uint64_t offset = 0;  // absolute in the file
+  std::uint64_t size = 0;    // flat only; a group's table size is known after the data read
+};
+
+struct Directory {
+  std::uint64_t end = 0;  // file offset just past the directory records
+  std::vector<DirectoryRecord> records;
+};
+
+// Reads the header and the directory records of either layout. 0 or 403.
+int read_directory(File& file, std::uint64_t file_size, bool two_level, Directory& directory) {
+  const std::size_t header_size = two_level ? 8 : 4;
+  const std::size_t record_size = two_level ? kGroupRecordSize : kFlatRecordSize;
+  std::array<std::byte, 8> header{};
+  if (file_size < header_size || !read_exact(file, std::span(header).first(header_size))) {
+    return kRejected;
+  }
+  // The two-level data start field is derived from the tables and not needed.
+  const std::uint64_t count = read_le(header, header_size - 4, 4);
+  directory.end = header_size + count * record_size;
+  if (directory.end > file_size) {
+    return kRejected;
+  }
+  std::vector<std::byte> raw(static_cast<std::size_t>(count * record_size));
+  if (!read_exact(file, raw)) {
+    return kRejected;
+  }
+  directory.records.resize(static_cast<std::size_t>(count));
+  for (std::size_t i = 0; i < directory.records.size(); ++i) {
+    const std::size_t at = i * record_size;
+    DirectoryRecord& record = directory.records[i];
+    if (two_level) {
+      std::memcpy(record.name.data(), raw.data() + at, kGroupNameSize);
+      record.offset = read_le(raw, at + kGroupNameSize, 4);
+    } else {
+      std::memcpy(record.name.data(), raw.data() + at, kFlatNameSize);
+      if (std::memchr(record.name.data(), '\0', kFlatNameSize) == nullptr) {
+        return kRejected;
+      }
+      record.offset = read_le(raw, at + kFlatNameSize, 4);
+      record.size = read_le(raw, at + kFlatNameSize + 4, 4);
+    }
+  }
+  return 0;
+}
+
+// Completes the groups from their item tables in data: checks every table and item
+// against the buffer and makes item data offsets relative to data. 0 or 403.
+int adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& data,
+                      std::uint64_t base) {
+  const std::uint64_t length = data.size();
+  for (Entry& group : groups) {
+    if (group.offset + kItemCountSize > length) {
+      return kRejected;
+    }
+    const std::uint64_t items = read_le(data, static_cast<std::size_t>(group.offset), 2);
+    group.size = item_table_size(items);
+    if (group.offset + group.size > length) {
+      return kRejected;
+    }
+  }
+  // Each table is rebased in place once; tables that share bytes would be rebased twice.
+  std::vector<const Entry*> by_offset;
+  by_offset.reserve(groups.size());
+  for (const Entry& group : groups) {
+    by_offset.push_back(&group);
+  }
+  std::sort(by_offset.begin(), by_offset.end(),
+            [](const Entry* a, const Entry* b) { return a->offset < b->offset; });
+  for (std::size_t i = 1; i < by_offset.size(); ++i) {
+    if (by_offset[i]->offset < by_offset[i - 1]->offset + by_offset[i - 1]->size) {
+      return kRejected;
+    }
+  }
+  for (const Entry& group : groups) {
+    const std::uint64_t items = (group.size - kItemCountSize) / kItemRecordSize;
+    for (std::uint64_t j = 0; j < items; ++j) {
+      const auto record = static_cast<std::size_t>(group.offset + item_table_size(j));
+      const std::uint64_t offset = read_le(data, record + kItemNameSize, 4);
+      const std::uint64_t size = read_le(data, record + kItemNameSize + 4, 2);
+      if (offset < base || offset - base + size > length) {
+        return kRejected;
+      }
+      write_le(data, record + kItemNameSize, static_cast<std::uint32_t>(offset - base), 4);
+    }
+  }
+  return 0;
+}
+
+int read_archive(ArchiveList& list, File& file, int slot) {
+  const std::optional<std::uint64_t> file_size = file.size();
+  ArchiveRecord& record = *list.fs_get_archive(slot);
+  Directory directory;
+  if (!file_size) {
+    return kRejected;
+  }
+  if (const int code = read_directory(file, *file_size, record.two_level, directory); code != 0) {
+    return code;
+  }
+  if (directory.records.empty()) {
+    return 0;  // an empty archive has an empty data area
+  }
+  const std::uint64_t base = directory.records.front().offset;
+  if (base < directory.end || base > *file_size) {
+    return kRejected;
+  }
+  const std::uint64_t length = *file_size - base;
+  if (const int code = list.fs_reserve_entries(record, directory.records.size()); code != 0) {
+    return code;
+  }
+  for (const DirectoryRecord& read : directory.records) {
+    if (read.offset < base || read.offset - base + read.size > length) {
+      return kRejected;
+    }
+    Entry entry;
+    entry.name = read.name;
+    entry.offset = read.offset - base;
+    entry.size = read.size;
+    record.entries.push_back(entry);
+  }
+  if (length > record.data.max_size()) {
+    return 3;
+  }
+  record.data.reserve(static_cast<std::size_t>(length));  // exactly the data area
+  record.data.resize(static_cast<std::size_t>(length));
+  if (!file.seek(base) || !read_exact(file, record.data)) {
+    return kRejected;
+  }
+  return record.two_level ? adopt_item_tables(record.entries, record.data, base) : 0;
+}
+
+}  // namespace
+
+int fs_load_archive_file(ArchiveList& list, FileSystem& fs, int slot,
+                         const std::string& full_path) {
+  ArchiveRecord* record = list.fs_get_archive(slot);
+  if (record == nullptr || full_path.empty()) {
+    return 2;
+  }
+  record->two_level = has_fsu_extension(record->name);
+  const std::unique_ptr<File> file = fs.open_read(full_path);
+  int code = kRejected;
+  if (file) {
+    try {
+      code = read_archive(list, *file, slot);
+    } catch (const std::bad_alloc&) {
+      code = 3;
+    }
+  }
+  if (code != 0) {
+    list.fs_free_all();
+  }
+  return code;
+}
+
+}  // namespace vexal

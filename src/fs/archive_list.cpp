@@ -1,0 +1,193 @@
+#include "fs/archive_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace vexal {
+namespace {
+
+constexpr std::size_t kEntryBlock = 1024;
+constexpr std::size_t kDataBlock = 1024 * 1024;
+
+unsigned char upper_ascii(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
+}
+
+// Grows the capacity of a table by whole blocks, always by more than n, so that tables
+// fill block by block instead of reallocating for every entry or file.
+template <typename T>
+bool grow_by_blocks(std::vector<T>& table, std::size_t n, std::size_t block) {
+  if (n <= table.capacity() - table.size()) {
+    return true;
+  }
+  const std::size_t blocks = n / block + 1;
+  if (blocks > (table.max_size() - table.capacity()) / block) {
+    return false;
+  }
+  try {
+    table.reserve(table.capacity() + blocks * block);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string_view entry_name(const Entry& entry) {
+  const auto end = std::find(entry.name.begin(), entry.name.end(), '\0');
+  return {entry.name.data(), static_cast<std::size_t>(end - entry.name.begin())};
+}
+
+void set_entry_name(Entry& entry, std::string_view text) {
+  entry.name.fill('\0');
+  const std::size_t length = std::min(text.size(), entry.name.size() - 1);
+  std::memcpy(entry.name.data(), text.data(), length);
+}
+
+int compare_names(std::string_view a, std::string_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const unsigned char left = upper_ascii(a[i]);
+    const unsigned char right = upper_ascii(b[i]);
+    if (left != right) {
+      return left < right ? -1 : 1;
+    }
+  }
+  if (a.size() == b.size()) {
+    return 0;
+  }
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool names_equal(std::string_view a, std::string_view b) { return compare_names(a, b) == 0; }
+
+void ArchiveList::fs_reset_list() { fs_free_all(); }
+
+void ArchiveList::fs_free_all() { std::vector<ArchiveRecord>().swap(records_); }
+
+int ArchiveList::fs_new_archive(int& slot) {
+  try {
+    records_.emplace_back();
+  } catch (const std::bad_alloc&) {
+    fs_free_all();
+    return 3;
+  }
+  slot = static_cast<int>(records_.size() - 1);
+  return 0;
+}
+
+ArchiveRecord* ArchiveList::fs_find_archive(std::string_view name) {
+  const int slot = fs_find_archive_slot(name);
+  return slot < 0 ? nullptr : &records_[static_cast<std::size_t>(slot)];
+}
+
+ArchiveRecord* ArchiveList::fs_get_archive(int slot) {
+  return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
+             ? &records_[static_cast<std::size_t>(slot)]
+             : nullptr;
+}
+
+const ArchiveRecord* ArchiveList::fs_get_archive(int slot) const {
+  return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
+             ? &records_[static_cast<std::size_t>(slot)]
+             : nullptr;
+}
+
+int ArchiveList::fs_find_archive_slot(std::string_view name) const {
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    if (names_equal(records_[i].name, name)) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+int ArchiveList::fs_reserve_entries(ArchiveRecord& record, std::size_t n) {
+  if (grow_by_blocks(record.entries, n, kEntryBlock)) {
+    return 0;
+  }
+  fs_free_all();
+  return 3;
+}
+
+int ArchiveList::fs_reserve_data(ArchiveRecord& record, std::size_t n) {
+  if (grow_by_blocks(record.data, n, kDataBlock)) {
+    return 0;
+  }
+  fs_free_all();
+  return 3;
+}
+
+int ArchiveList::fs_link_entry(int target_slot, std::int64_t source_slot,
+                               std::int64_t source_entry) {
+  const ArchiveRecord* source = source_slot >= 0 && source_slot <= INT32_MAX
+                                    ? fs_get_archive(static_cast<int>(source_slot))
+                                    : nullptr;
+  if (fs_get_archive(target_slot) == nullptr || source == nullptr || source_entry < 0 ||
+      static_cast<std::uint64_t>(source_entry) >= source->entries.size()) {
+    fs_free_all();
+    return 2;
+  }
+  // Copied before the target may grow: target and source can be the same record.
+  const auto name = source->entries[static_cast<std::size_t>(source_entry)].name;
+  const std::string_view wanted(name.data(),
+                                static_cast<std::size_t>(
+                                    std::find(name.begin(), name.end(), '\0') - name.begin()));
+
+  ArchiveRecord& target = records_[static_cast<std::size_t>(target_slot)];
+  auto existing = std::find_if(target.entries.begin(), target.entries.end(),
+                               [&](const Entry& e) { return names_equal(entry_name(e), wanted); });
+  if (existing != target.entries.end() && target.replace == 0) {
+    return 0;
+  }
+  if (existing == target.entries.end()) {
+    if (const int code = fs_reserve_entries(target, 1); code != 0) {
+      return code;
+    }
+    existing = target.entries.emplace(target.entries.end());
+  }
+  existing->name = name;
+  existing->source_archive = static_cast<std::int32_t>(source_slot);
+  existing->source_entry = static_cast<std::int32_t>(source_entry);
+  return 0;
+}
+
+int ArchiveList::fs_link_archive(int target_slot, std::int64_t source_slot) {
+  const ArchiveRecord* source = source_slot >= 0 && source_slot <= INT32_MAX
+                                    ? fs_get_archive(static_cast<int>(source_slot))
+                                    : nullptr;
+  ArchiveRecord* target = fs_get_archive(target_slot);
+  if (target == nullptr || source == nullptr) {
+    fs_free_all();
+    return 2;
+  }
+  const std::size_t count = source->entries.size();
+  if (target->entries.empty()) {
+    if (const int code = fs_reserve_entries(*target, count); code != 0) {
+      return code;
+    }
+    for (std::size_t j = 0; j < count; ++j) {
+      Entry link;
+      link.name = source->entries[j].name;
+      link.source_archive = static_cast<std::int32_t>(source_slot);
+      link.source_entry = static_cast<std::int32_t>(j);
+      target->entries.push_back(link);
+    }
+    return 0;
+  }
+  for (std::size_t j = 0; j < count; ++j) {
+    if (const int code = fs_link_entry(target_slot, source_slot, static_cast<std::int64_t>(j));
+        code != 0) {
+      return code;
+    }
+  }
+  return 0;
+}
+
+}  // namespace vexal

@@ -1,0 +1,77 @@
+// The in-memory archives of one run: every source (a game archive file or a folder
+// of loose files) and every output archive, held as records of one archive list.
+// Sources own their bytes; outputs hold links (archive slot and entry index) to
+// entries of sources, whose bytes are fetched only when the output is saved.
+// Records are addressed by archive slot, since appending a record may move the list.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexal {
+
+struct Entry {
+  // Zero-terminated: at most 12 characters for a flat entry, 5 for a two-level group.
+  // A flat name read from a file keeps all 13 bytes as read.
+  std::array<char, 16> name{};
+  std::uint64_t offset = 0;  // position of the bytes (a group: its item table) in data
+  std::uint64_t size = 0;    // a group: 2 + 9 * item count
+  std::int32_t source_archive = -1;  // outputs only: archive slot of the linked source
+  std::int32_t source_entry = -1;    // outputs only: index of the linked entry there
+};
+
+// The name of an entry up to its terminator.
+std::string_view entry_name(const Entry& entry);
+// Sets the name field: the text (cut to 15 bytes) and zero bytes after it.
+void set_entry_name(Entry& entry, std::string_view text);
+
+// Compares two names byte by byte after upper-casing ASCII letters; the shorter of two
+// names where one begins the other comes first. Negative, zero or positive.
+int compare_names(std::string_view a, std::string_view b);
+bool names_equal(std::string_view a, std::string_view b);
+
+struct ArchiveRecord {
+  std::string name;  // a source: its path as written; an output: catalogue name, then file path
+  bool two_level = false;
+  bool cd_archive = false;
+  int replace = 0;                // linking: 0 keeps an existing name, non-zero re-points it
+  std::vector<std::byte> data;    // size() is the bytes in use; grows in 1 MiB blocks
+  std::vector<Entry> entries;     // size() is the entry count; grows in blocks of 1024
+};
+
+class ArchiveList {
+ public:
+  // Empties the list. Every failure inside the engine also empties it.
+  void fs_reset_list();
+  void fs_free_all();
+
+  // Appends an empty record; 0 and its slot, or 3.
+  int fs_new_archive(int& slot);
+  // The first record whose name matches without regard to case, or null.
+  ArchiveRecord* fs_find_archive(std::string_view name);
+  // The record of a slot, or null when the slot is outside the list.
+  ArchiveRecord* fs_get_archive(int slot);
+  const ArchiveRecord* fs_get_archive(int slot) const;
+  // The slot of the first record whose name matches without regard to case, or -1.
+  int fs_find_archive_slot(std::string_view name) const;
+
+  // Make room for n more entries / data bytes by the growth rules; 0 or 3.
+  int fs_reserve_entries(ArchiveRecord& record, std::size_t n);
+  int fs_reserve_data(ArchiveRecord& record, std::size_t n);
+
+  // Adds or re-points one link in the output at target_slot; 0, 2 or 3.
+  int fs_link_entry(int target_slot, std::int64_t source_slot, std::int64_t source_entry);
+  // Links every entry of a source; 0, 2 or 3.
+  int fs_link_archive(int target_slot, std::int64_t source_slot);
+
+  std::size_t size() const { return records_.size(); }
+
+ private:
+  std::vector<ArchiveRecord> records_;
+};
+
+}  // namespace vexal

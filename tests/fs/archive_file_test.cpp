@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "fs/archive_io.h"
+#include "fs_test_support.h"
+#include "support/archive_builder.h"
+
+namespace vexal {
+namespace {
+
+using test::build_flat;
+using test::build_two_level;
+using test::data_text;
+using test::entry_bytes;
+using test::entry_names;
+using test::get_le32;
+using test::put_le16;
+using test::put_le32;
+
+class ArchiveFileTest : public ::testing::Test {
+ protected:
+  // Loads the file at path into a new record named name (the layout follows the name).
+  int load(const std::string& name, const std::string& path = "C:\\a") {
+    list.fs_free_all();
+    int slot = -1;
+    EXPECT_EQ(list.fs_new_archive(slot), 0);
+    list.fs_get_archive(slot)->name = name;
+    return fs_load_archive_file(list, fs, slot, path);
+  }
+  int load_bytes(const std::string& name, std::string bytes, FileSystem* through = nullptr) {
+    fs.add_file("C:\\a", std::move(bytes));
+    list.fs_free_all();
+    int slot = -1;
+    EXPECT_EQ(list.fs_new_archive(slot), 0);
+    list.fs_get_archive(slot)->name = name;
+    return fs_load_archive_file(list, through ? *through : fs, slot, "C:\\a");
+  }
+  const ArchiveRecord& record() { return *list.fs_get_archive(0); }
+
+  // Every item of every group as read: name and bytes from data.
+  std::vector<std::pair<std::string, std::string>> items() {
+    const std::string data = data_text(record());
+    std::vector<std::pair<std::string, std::string>> result;
+    for (const Entry& group : record().entries) {
+      const std::size_t count = static_cast<unsigned char>(data[group.offset]) |
+                                static_cast<unsigned char>(data[group.offset + 1]) << 8;
+      for (std::size_t j = 0; j < count; ++j) {
+        const std::size_t at = group.offset + 2 + 9 * j;
+        const std::size_t size = static_cast<unsigned char>(data[at + 7]) |
+                                 static_cast<unsigned char>(data[at + 8]) << 8;
+        result.emplace_back(data.substr(at, 3), data.substr(get_le32(data, at + 3), size));
+      }
+    }
+    return result;
+  }
+
+  test::FakeFileSystem fs;
+  ArchiveList list;
+};
+
+const std::string kFlat = build_flat({{"A.PCX", "aaaa"}, {"B.DAT", ""}, {"C.TXT", "ccc"}});
+const std::string kTwoLevel =
+    build_two_level({{"AB", {{"A01", "x"}, {"B02", "yy"}}}, {"TANK", {{"Z99", "zzz"}}}});
+
+TEST_F(ArchiveFileTest, ReadsFlatDirectoryRelativeToDataArea) {
+  ASSERT_EQ(load_bytes("data\\BASICS.FS", kFlat), 0);
+  EXPECT_FALSE(record().two_level);
+  EXPECT_EQ(entry_names(record()), (std::vector<std::string>{"A.PCX", "B.DAT", "C.TXT"}));
+  EXPECT_EQ(record().entries[0].offset, 0u);
+  EXPECT_EQ(record().entries[2].offset, 4u);
+  EXPECT_EQ(entry_bytes(record(), record().entries[2]), "ccc");
+  EXPECT_EQ(data_text(record()), "aaaaccc");
+}
+
+TEST_F(ArchiveFileTest, KeepsAllThirteenNameBytesAsRead) {
+  std::string name("AB\0junk\0\0\0\0\0\0", 13);
+  ASSERT_EQ(load_bytes("x.fs", build_flat({{name, "1"}, {"LONGESTNAME1", "2"}})), 0);
+  EXPECT_EQ(std::string(record().entries[0].name.data(), 13), name);
+  EXPECT_EQ(entry_name(record().entries[1]), "LONGESTNAME1");
+}
+
+TEST_F(ArchiveFileTest, ReadsTwoLevelGroupsAndRebasesItemOffsets) {
+  ASSERT_EQ(load_bytes("data\\TROOP.FSU", kTwoLevel), 0);
+  EXPECT_TRUE(record().two_level);
+  EXPECT_EQ(entry_names(record()), (std::vector<std::string>{"AB___", "TANK_"}));
+  EXPECT_EQ(record().entries[0].offset, 0u);
+  EXPECT_EQ(record().entries[0].size, 2u + 9 * 2);
+  EXPECT_EQ(record().entries[1].offset, 20u);
+  EXPECT_EQ(record().entries[1].size, 2u + 9);
+  // The item tables start at 8 + 9 * 2 in the file: every data offset loses that base.
+  EXPECT_EQ(get_le32(data_text(record()), 2 + 3), get_le32(kTwoLevel, 26 + 2 + 3) - 26);
+  using Items = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(items(), (Items{{"A01", "x"}, {"B02", "yy"}, {"Z99", "zzz"}}));
+}
+
+TEST_F(ArchiveFileTest, LayoutFollowsTheExtensionOfTheRecordName) {
+  for (const char* name : {"x.FSU", "dir\\x.fsu", "X.FsU"}) {
+    ASSERT_EQ(load_bytes(name, kTwoLevel), 0) << name;
+    EXPECT_TRUE(record().two_level) << name;
+  }
+  for (const char* name : {"x.FS", "x.dat", "x", "x.fsu.bak", "dir.fsu\\x"}) {
+    ASSERT_EQ(load_bytes(name, kFlat), 0) << name;
+    EXPECT_FALSE(record().two_level) << name;
+  }
+}
+
+TEST_F(ArchiveFileTest, ArchivesWithoutEntriesHaveNoData) {
+  ASSERT_EQ(load_bytes("x.fs", test::le32(0)), 0);
+  EXPECT_TRUE(record().entries.empty());
+  EXPECT_TRUE(record().data.empty());
+  ASSERT_EQ(load_bytes("x.fsu", test::le32(8) + test::le32(0)), 0);
+  EXPECT_TRUE(record().entries.empty());
+  EXPECT_TRUE(record().data.empty());
+}
+
+TEST_F(ArchiveFileTest, LargestItemAndLargestGroupAreRepresentable) {
+  std::vector<test::ItemBytes> many;
+  for (int i = 0; i < 65535; ++i) {
+    many.push_back({std::string(1, static_cast<char>('A' + i % 26)) + "00", ""});
+  }
+  const std::string big(65535, 'b');
+  ASSERT_EQ(load_bytes("x.fsu", build_two_level({{"BIG", {{"B01", big}}}, {"MANY", many}})), 0);
+  EXPECT_EQ(record().entries[1].size, 2u + 9u * 65535u);
+  EXPECT_EQ(items().front().second, big);
+  EXPECT_EQ(items().size(), 65536u);
+}
+
+TEST_F(ArchiveFileTest, MissingFileIsRejectedAndFreesTheList) {
+  int other = -1;
+  ASSERT_EQ(list.fs_new_archive(other), 0);
+  EXPECT_EQ(load("x.fs", "C:\\none.fs"), 403);
+  EXPECT_EQ(list.size(), 0u);
+}
+
+TEST_F(ArchiveFileTest, MissingArgumentsLeaveTheListAlone) {
+  int slot = -1;
+  ASSERT_EQ(list.fs_new_archive(slot), 0);
+  EXPECT_EQ(fs_load_archive_file(list, fs, 1, "C:\\a"), 2);
+  EXPECT_EQ(fs_load_archive_file(list, fs, slot, ""), 2);
+  EXPECT_EQ(list.size(), 1u);
+}
+
+struct Damage {
+  const char* what;
+  std::function<void(std::string&)> apply;
+};
+
+TEST_F(ArchiveFileTest, RejectsDamagedFlatFiles) {
+  const std::vector<Damage> damages = {
+      {"count beyond file", [](std::string& f) { put_le32(f, 0, 4); }},
+      {"huge count", [](std::string& f) { put_le32(f, 0, 0xFFFFFFFF); }},
+      {"unterminated name", [](std::string& f) { f.replace(4, 13, "ABCDEFGHIJKLM"); }},
+      {"base before directory end", [](std::string& f) { put_le32(f, 4 + 13, 60); }},
+      {"base beyond file", [](std::string& f) { put_le32(f, 4 + 13, 200); }},
+      {"offset below base", [](std::string& f) { put_le32(f, 25 + 13, 60); }},
+      {"offset beyond data", [](std::string& f) { put_le32(f, 46 + 13, 0x7FFFFFFF); }},
+      {"size beyond data", [](std::string& f) { put_le32(f, 46 + 17, 4); }},
+      {"size wraps", [](std::string& f) { put_le32(f, 4 + 17, 0xFFFFFFFF); }},
+  };
+  for (const Damage& damage : damages) {
+    std::string file = kFlat;
+    damage.apply(file);
+    EXPECT_EQ(load_bytes("x.fs", file), 403) << damage.what;
+    EXPECT_EQ(list.size(), 0u) << damage.what;
+  }
+}
+
+TEST_F(ArchiveFileTest, RejectsDamagedTwoLevelFiles) {
+  // Groups at 8 and 17, tables at 26 (AB) and 46 (TANK), data at 57.
+  const std::vector<Damage> damages = {
+      {"group count beyond file", [](std::string& f) { put_le32(f, 4, 7); }},
+      {"table before directory end", [](std::string& f) { put_le32(f, 8 + 5, 20); }},
+      {"table beyond file", [](std::string& f) { put_le32(f, 17 + 5, 100); }},
+      {"table count runs past data", [](std::string& f) { put_le16(f, 46, 200); }},
+      {"tables share bytes", [](std::string& f) { put_le32(f, 17 + 5, 26); }},
+      {"tables overlap", [](std::string& f) { put_le32(f, 17 + 5, 28); }},
+      {"item below base", [](std::string& f) { put_le32(f, 26 + 2 + 3, 10); }},
+      {"item beyond data", [](std::string& f) { put_le32(f, 46 + 2 + 3, 0x7FFFFFFF); }},
+      {"item size beyond data", [](std::string& f) { put_le16(f, 46 + 2 + 7, 4); }},
+  };
+  for (const Damage& damage : damages) {
+    std::string file = kTwoLevel;
+    damage.apply(file);
+    EXPECT_EQ(load_bytes("x.fsu", file), 403) << damage.what;
+    EXPECT_EQ(list.size(), 0u) << damage.what;
+  }
+}
+
+TEST_F(ArchiveFileTest, RejectsShortRead) {
+  test::HookedFileSystem hooked(fs);
+  hooked.extra_reported_size = 1;  // the file claims a byte more than it yields
+  EXPECT_EQ(load_bytes("x.fs", kFlat + "p", &hooked), 403);
+  EXPECT_EQ(list.size(), 0u);
+}
+
+TEST_F(ArchiveFileTest, EveryTruncationIsRejectedCleanly) {
+  for (const auto& [name, file] : {std::pair{"x.fs", kFlat}, std::pair{"x.fsu", kTwoLevel}}) {
+    for (std::size_t length = 0; length < file.size(); ++length) {
+      EXPECT_EQ(load_bytes(name, file.substr(0, length)), 403) << name << " cut at " << length;
+      EXPECT_EQ(list.size(), 0u);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,172 @@
+#include "fs/archive_list.h"
+
+#include <gtest/gtest.h>
+
+#include "fs_test_support.h"
+
+namespace vexal {
+namespace {
+
+using test::entry_names;
+
+TEST(CompareNames, IgnoresAsciiCaseAndPutsPrefixFirst) {
+  EXPECT_EQ(compare_names("words.fs", "WORDS.FS"), 0);
+  EXPECT_TRUE(names_equal("a.Pcx", "A.PCX"));
+  EXPECT_LT(compare_names("AB", "ABC"), 0);
+  EXPECT_GT(compare_names("abc", "AB"), 0);
+  EXPECT_LT(compare_names("", "A"), 0);
+  // Padded group names: '_' sorts after letters and digits.
+  EXPECT_LT(compare_names("ABC__", "AB___"), 0);
+  EXPECT_LT(compare_names("A9___", "A____"), 0);
+  // Bytes compare unsigned; only ASCII letters change case.
+  EXPECT_GT(compare_names("\xE9", "Z"), 0);
+  EXPECT_NE(compare_names("\xE9", "\xC9"), 0);
+}
+
+TEST(EntryName, StopsAtTerminatorAndCutsAtFifteenBytes) {
+  Entry entry;
+  set_entry_name(entry, "A.PCX");
+  EXPECT_EQ(entry_name(entry), "A.PCX");
+  set_entry_name(entry, "0123456789ABCDEFGH");
+  EXPECT_EQ(entry_name(entry), "0123456789ABCDE");
+  EXPECT_EQ(entry.name[15], '\0');
+  entry.name = {'A', 'B', '\0', 'x', 'y'};
+  EXPECT_EQ(entry_name(entry), "AB");
+}
+
+class ArchiveListTest : public ::testing::Test {
+ protected:
+  // A source record with the given entry names.
+  int add_source(std::string name, const std::vector<std::string>& entries) {
+    int slot = -1;
+    EXPECT_EQ(list.fs_new_archive(slot), 0);
+    ArchiveRecord& record = *list.fs_get_archive(slot);
+    record.name = std::move(name);
+    for (const std::string& entry_text : entries) {
+      Entry entry;
+      set_entry_name(entry, entry_text);
+      record.entries.push_back(entry);
+    }
+    return slot;
+  }
+  const ArchiveRecord& at(int slot) { return *list.fs_get_archive(slot); }
+
+  ArchiveList list;
+};
+
+TEST_F(ArchiveListTest, FindsRecordsBySlotAndByNameWithoutCase) {
+  const int first = add_source("data\\WORDS.FS", {});
+  const int second = add_source("Data\\words.fs", {});
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(second, 1);
+  EXPECT_EQ(list.fs_find_archive_slot("DATA\\Words.FS"), 0);
+  EXPECT_EQ(list.fs_find_archive("data\\words.FS"), list.fs_get_archive(0));
+  EXPECT_EQ(list.fs_find_archive_slot("data\\WORDS"), -1);
+  EXPECT_EQ(list.fs_find_archive("other"), nullptr);
+  EXPECT_EQ(list.fs_get_archive(-1), nullptr);
+  EXPECT_EQ(list.fs_get_archive(2), nullptr);
+}
+
+TEST_F(ArchiveListTest, FreeAllEmptiesTheListAndIsSafeTwice) {
+  add_source("a", {"X"});
+  list.fs_free_all();
+  EXPECT_EQ(list.size(), 0u);
+  list.fs_free_all();
+  EXPECT_EQ(list.size(), 0u);
+}
+
+TEST_F(ArchiveListTest, ReservationsGrowByWholeBlocks) {
+  const int slot = add_source("a", {});
+  ArchiveRecord& record = *list.fs_get_archive(slot);
+  ASSERT_EQ(list.fs_reserve_entries(record, 1), 0);
+  EXPECT_EQ(record.entries.capacity(), 1024u);
+  record.entries.resize(1024);
+  ASSERT_EQ(list.fs_reserve_entries(record, 1), 0);
+  EXPECT_EQ(record.entries.capacity(), 2048u);
+  ASSERT_EQ(list.fs_reserve_entries(record, 1024), 0);  // fits: no growth
+  EXPECT_EQ(record.entries.capacity(), 2048u);
+
+  ASSERT_EQ(list.fs_reserve_data(record, 1), 0);
+  EXPECT_EQ(record.data.capacity(), 1u << 20);
+  ASSERT_EQ(list.fs_reserve_data(record, 1u << 20), 0);  // exactly free space: fits
+  EXPECT_EQ(record.data.capacity(), 1u << 20);
+  record.data.resize(1);
+  ASSERT_EQ(list.fs_reserve_data(record, 1u << 20), 0);
+  EXPECT_EQ(record.data.capacity(), 3u << 20);
+}
+
+TEST_F(ArchiveListTest, ImpossibleReservationFreesTheList) {
+  const int slot = add_source("a", {});
+  EXPECT_EQ(list.fs_reserve_data(*list.fs_get_archive(slot), SIZE_MAX - 5), 3);
+  EXPECT_EQ(list.size(), 0u);
+}
+
+TEST_F(ArchiveListTest, LinkEntryKeepsOrRepointsAnExistingName) {
+  const int game = add_source("game", {"A.PCX", "B.PCX"});
+  const int mod = add_source("mod", {"a.pcx", "C.PCX"});
+  const int out = add_source("OUT", {});
+  ASSERT_EQ(list.fs_link_archive(out, game), 0);
+
+  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);  // replace 0: kept
+  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"A.PCX", "B.PCX"}));
+  EXPECT_EQ(at(out).entries[0].source_archive, game);
+
+  list.fs_get_archive(out)->replace = 1;
+  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);  // re-pointed in place, name as the mod spells it
+  ASSERT_EQ(list.fs_link_entry(out, mod, 1), 0);  // new: appended
+  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"a.pcx", "B.PCX", "C.PCX"}));
+  EXPECT_EQ(at(out).entries[0].source_archive, mod);
+  EXPECT_EQ(at(out).entries[0].source_entry, 0);
+  EXPECT_EQ(at(out).entries[2].source_archive, mod);
+  EXPECT_EQ(at(out).entries[2].source_entry, 1);
+}
+
+TEST_F(ArchiveListTest, LinkArchiveIntoEmptyOutputCopiesOrderAndNames) {
+  const int source = add_source("src", {"Z", "a", "z"});  // even duplicates are copied as they are
+  const int out = add_source("OUT", {});
+  ASSERT_EQ(list.fs_link_archive(out, source), 0);
+  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"Z", "a", "z"}));
+  for (int j = 0; j < 3; ++j) {
+    EXPECT_EQ(at(out).entries[static_cast<std::size_t>(j)].source_archive, source);
+    EXPECT_EQ(at(out).entries[static_cast<std::size_t>(j)].source_entry, j);
+  }
+}
+
+TEST_F(ArchiveListTest, LinkArchiveIntoNonEmptyOutputFollowsReplace) {
+  const int game = add_source("game", {"A", "B"});
+  const int mod = add_source("mod", {"C", "b", "D"});
+  for (const int replace : {0, 1}) {
+    int out = -1;
+    ASSERT_EQ(list.fs_new_archive(out), 0);
+    list.fs_get_archive(out)->replace = replace;
+    ASSERT_EQ(list.fs_link_archive(out, game), 0);
+    ASSERT_EQ(list.fs_link_archive(out, mod), 0);
+    EXPECT_EQ(entry_names(at(out)),
+              (std::vector<std::string>{"A", replace ? "b" : "B", "C", "D"}));
+    EXPECT_EQ(at(out).entries[1].source_archive, replace ? mod : game);
+  }
+}
+
+TEST_F(ArchiveListTest, BadLinkArgumentsReturnTwoAndFreeTheList) {
+  struct Case {
+    int target;
+    std::int64_t source;
+    std::int64_t entry;
+  };
+  for (const Case c : {Case{1, 0, 2}, Case{1, 0, -1}, Case{1, -1, 0}, Case{1, 2, 0},
+                       Case{2, 0, 0}, Case{-1, 0, 0}, Case{1, std::int64_t{1} << 40, 0}}) {
+    add_source("src", {"A", "B"});
+    add_source("OUT", {});
+    EXPECT_EQ(list.fs_link_entry(c.target, c.source, c.entry), 2);
+    EXPECT_EQ(list.size(), 0u);
+  }
+  for (const std::int64_t source : {std::int64_t{-1}, std::int64_t{2}}) {
+    add_source("src", {"A"});
+    add_source("OUT", {});
+    EXPECT_EQ(list.fs_link_archive(1, source), 2);
+    EXPECT_EQ(list.size(), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include "fs/archive_io.h"
+#include "fs_test_support.h"
+#include "support/archive_builder.h"
+
+namespace vexal {
+namespace {
+
+using test::build_flat;
+using test::build_two_level;
+using test::entry_names;
+using test::le32;
+
+class ArchiveSaveTest : public ::testing::Test {
+ protected:
+  ArchiveSaveTest() { fs.add_directory("C:\\out"); }
+
+  int add_archive(const std::string& name, std::string bytes) {
+    const std::string path = "C:\\src\\" + name;
+    fs.add_file(path, std::move(bytes));
+    int slot = -1;
+    EXPECT_EQ(list.fs_new_archive(slot), 0);
+    list.fs_get_archive(slot)->name = name;
+    EXPECT_EQ(fs_load_archive_file(list, fs, slot, path), 0);
+    return slot;
+  }
+  int add_output(const std::string& file_name, bool two_level) {
+    int slot = -1;
+    EXPECT_EQ(list.fs_new_archive(slot), 0);
+    list.fs_get_archive(slot)->name = "C:\\out\\" + file_name;
+    list.fs_get_archive(slot)->two_level = two_level;
+    return slot;
+  }
+  std::optional<std::string> saved(const std::string& file_name) {
+    return fs.contents("C:\\out\\" + file_name);
+  }
+
+  test::FakeFileSystem fs;
+  ArchiveList list;
+};
+
+TEST_F(ArchiveSaveTest, SortedContiguousArchivesRoundTripByteForByte) {
+  const std::string flat = build_flat({{std::string("A.PCX\0old\0\0\0\0", 13), "aaaa"},
+                                       {"B.DAT", ""},
+                                       {"LONGESTNAME1", "ccc"}});
+  const std::string two_level = build_two_level(
+      {{"ABC", {{"X01", "x"}, {"A02", "yy"}}}, {"AB", {{"Z99", std::string(65535, 'z')}}}});
+  const int flat_source = add_archive("A.FS", flat);
+  const int two_level_source = add_archive("T.FSU", two_level);
+  const int flat_out = add_output("A.FS", false);
+  const int two_level_out = add_output("T.FSU", true);
+  ASSERT_EQ(list.fs_link_archive(flat_out, flat_source), 0);
+  ASSERT_EQ(list.fs_link_archive(two_level_out, two_level_source), 0);
+
+  ASSERT_EQ(fs_save_archive(list, fs, flat_out), 0);
+  ASSERT_EQ(fs_save_archive(list, fs, two_level_out), 0);
+  EXPECT_EQ(saved("A.FS"), flat);
+  EXPECT_EQ(saved("T.FSU"), two_level);
+}
+
+TEST_F(ArchiveSaveTest, EmptyOutputsAreBareHeaders) {
+  ASSERT_EQ(fs_save_archive(list, fs, add_output("E.FS", false)), 0);
+  ASSERT_EQ(fs_save_archive(list, fs, add_output("E.FSU", true)), 0);
+  EXPECT_EQ(saved("E.FS"), std::string(4, '\0'));
+  EXPECT_EQ(saved("E.FSU"), le32(8) + le32(0));
+}
+
+TEST_F(ArchiveSaveTest, SortsEntriesAndGroupsWithoutCase) {
+  const int flat = add_archive("F.FS", build_flat({{"b.dat", "2"}, {"C", "3"}, {"A.PCX", "1"}}));
+  const int groups = add_archive(
+      "G.FSU", build_two_level({{"AB", {{"B01", "b"}}}, {"ABC", {{"C01", "c"}, {"A01", "a"}}}}));
+  const int flat_out = add_output("F.FS", false);
+  const int groups_out = add_output("G.FSU", true);
+  ASSERT_EQ(list.fs_link_archive(flat_out, flat), 0);
+  ASSERT_EQ(list.fs_link_archive(groups_out, groups), 0);
+
+  ASSERT_EQ(fs_save_archive(list, fs, flat_out), 0);
+  ASSERT_EQ(fs_save_archive(list, fs, groups_out), 0);
+  EXPECT_EQ(entry_names(*list.fs_get_archive(flat_out)),
+            (std::vector<std::string>{"A.PCX", "b.dat", "C"}));
+  EXPECT_EQ(saved("F.FS"), build_flat({{"A.PCX", "1"}, {"b.dat", "2"}, {"C", "3"}}));
+  // Items keep their table order; groups sort by padded name.
+  EXPECT_EQ(saved("G.FSU"), build_two_level({{"ABC", {{"C01", "c"}, {"A01", "a"}}},
+                                             {"AB", {{"B01", "b"}}}}));
+
+  const auto first = saved("G.FSU");
+  ASSERT_EQ(fs_save_archive(list, fs, groups_out), 0);
+  EXPECT_EQ(saved("G.FSU"), first);
+}
+
+TEST_F(ArchiveSaveTest, LinksFetchBytesFromTheirSources) {
+  const int game = add_archive("GAME.FSU", build_two_level({{"TANK", {{"A01", "old"}, {"A02", "x"}}},
+                                                            {"JEEP", {{"J01", "j"}}}}));
+  const int mod = add_archive("MOD.FSU", build_two_level({{"tank", {{"B01", "new"}}}}));
+  const int out = add_output("T.FSU", true);
+  const int twin = add_output("TWIN.FSU", true);
+  list.fs_get_archive(out)->replace = 1;
+  ASSERT_EQ(list.fs_link_archive(out, game), 0);
+  ASSERT_EQ(list.fs_link_archive(out, mod), 0);
+  ASSERT_EQ(list.fs_link_entry(twin, mod, 0), 0);
+
+  ASSERT_EQ(fs_save_archive(list, fs, out), 0);
+  ASSERT_EQ(fs_save_archive(list, fs, twin), 0);
+  // The re-pointed group holds exactly the mod's items.
+  EXPECT_EQ(saved("T.FSU"),
+            build_two_level({{"JEEP", {{"J01", "j"}}}, {"tank", {{"B01", "new"}}}}));
+  EXPECT_EQ(saved("TWIN.FSU"), build_two_level({{"tank", {{"B01", "new"}}}}));
+}
+
+TEST_F(ArchiveSaveTest, FlatOutputTakesAGroupTableAsEntryBytes) {
+  const int groups = add_archive("G.FSU", build_two_level({{"AB", {{"X01", "xy"}}}}));
+  const int out = add_output("F.FS", false);
+  ASSERT_EQ(list.fs_link_entry(out, groups, 0), 0);
+  ASSERT_EQ(fs_save_archive(list, fs, out), 0);
+  // The table as held in memory: count 1, X01, data offset 11 (relative), size 2.
+  const std::string table = test::le16(1) + "X01" + le32(11) + test::le16(2);
+  EXPECT_EQ(saved("F.FS"), build_flat({{"AB___", table}}));
+}
+
+TEST_F(ArchiveSaveTest, RefusesUnwritableLayoutsBeforeCreatingTheFile) {
+  const int flat = add_archive("F.FS", build_flat({{"A", std::string(1 << 20, 'a')}}));
+  const int mixed = add_output("M.FSU", true);
+  ASSERT_EQ(list.fs_link_entry(mixed, flat, 0), 0);
+  EXPECT_EQ(fs_save_archive(list, fs, mixed), 401);
+
+  // 4097 links to one entry of 1 MiB: offsets would pass 4 GiB - 1.
+  const int huge = add_output("H.FS", false);
+  for (int i = 0; i < 4097; ++i) {
+    Entry link;
+    set_entry_name(link, "E" + std::to_string(10000 + i));
+    link.source_archive = flat;
+    link.source_entry = 0;
+    list.fs_get_archive(huge)->entries.push_back(link);
+  }
+  EXPECT_EQ(fs_save_archive(list, fs, huge), 401);
+
+  EXPECT_FALSE(fs.exists("C:\\out\\M.FSU"));
+  EXPECT_FALSE(fs.exists("C:\\out\\H.FS"));
+  EXPECT_EQ(list.size(), 3u);  // the writer never frees the list
+}
+
+TEST_F(ArchiveSaveTest, FailedWritesLeaveNoFileAndKeepTheList) {
+  const int source = add_archive("F.FS", build_flat({{"A", "a"}, {"B", "b"}}));
+  const int out = add_output("F.FS", false);
+  ASSERT_EQ(list.fs_link_archive(out, source), 0);
+  test::HookedFileSystem hooked(fs);
+
+  for (int writes = 0; writes < 3; ++writes) {
+    hooked.writes_before_failure = writes;
+    EXPECT_EQ(fs_save_archive(list, hooked, out), 401) << writes;
+    EXPECT_FALSE(fs.exists("C:\\out\\F.FS")) << writes;
+  }
+  hooked.writes_before_failure = -1;
+  hooked.fail_close = true;
+  EXPECT_EQ(fs_save_archive(list, hooked, out), 401);
+  EXPECT_FALSE(fs.exists("C:\\out\\F.FS"));
+
+  fs.fail_operation(1);  // the commit of the written file
+  EXPECT_EQ(fs_save_archive(list, fs, out), 401);
+  EXPECT_FALSE(fs.exists("C:\\out\\F.FS"));
+
+  fs.fail_if = [](std::string_view op, const std::string&) { return op == "open_write"; };
+  EXPECT_EQ(fs_save_archive(list, fs, out), 401);
+  EXPECT_EQ(list.size(), 2u);
+}
+
+TEST_F(ArchiveSaveTest, BadSlotOrBrokenLinkIsAProgrammerError) {
+  EXPECT_EQ(fs_save_archive(list, fs, 0), 2);
+  const int out = add_output("X.FS", false);
+  Entry link;
+  set_entry_name(link, "A");
+  link.source_archive = 7;
+  list.fs_get_archive(out)->entries.push_back(link);
+  EXPECT_EQ(fs_save_archive(list, fs, out), 2);
+  EXPECT_FALSE(fs.exists("C:\\out\\X.FS"));
+}
+
+}  // namespace
+}  // namespace vexal

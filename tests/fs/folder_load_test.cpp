@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "fs/archive_io.h"
+#include "fs_test_support.h"
+#include "support/archive_builder.h"
+
+namespace vexal {
+namespace {
+
+using test::build_flat;
+using test::build_two_level;
+using test::entry_names;
+using Names = std::vector<std::string>;
+
+const std::string kModFolder = "C:\\mods\\demo\\";
+
+class FolderLoadTest : public ::testing::Test {
+ protected:
+  void add(const std::string& relative, std::string bytes) {
+    fs.add_file(kModFolder + relative, std::move(bytes));
+  }
+  // Loads path as a definition names it; the progress line goes to `output`.
+  int load(const std::string& path, FileSystem* through = nullptr) {
+    list.fs_free_all();
+    int slot = -1;
+    EXPECT_EQ(list.fs_new_archive(slot), 0);
+    ::testing::internal::CaptureStdout();
+    const int code = fs_load(list, through ? *through : fs, slot, path, kModFolder);
+    output = ::testing::internal::GetCapturedStdout();
+    return code;
+  }
+  // The loaded record written back as an archive file, to compare whole layouts.
+  std::string resaved() {
+    int out = -1;
+    EXPECT_EQ(list.fs_new_archive(out), 0);
+    list.fs_get_archive(out)->name = "C:\\out.bin";
+    list.fs_get_archive(out)->two_level = list.fs_get_archive(0)->two_level;
+    EXPECT_EQ(list.fs_link_archive(out, 0), 0);
+    EXPECT_EQ(fs_save_archive(list, fs, out), 0);
+    return fs.contents("C:\\out.bin").value_or("");
+  }
+  const ArchiveRecord& record() { return *list.fs_get_archive(0); }
+
+  test::FakeFileSystem fs;
+  ArchiveList list;
+  std::string output;
+};
+
+TEST_F(FolderLoadTest, FlatFolderBecomesSortedUpperCaseEntries) {
+  add("flat\\b.dat", "bb");
+  add("flat\\A.PCX", "a");
+  add("flat\\TWELVECHARS1", "12");
+  add("flat\\THIRTEENCHARS", "skipped");
+  ASSERT_EQ(load("flat"), 0);
+  EXPECT_EQ(output, "Loading folder \"flat\" ... done\n");
+  EXPECT_EQ(record().name, "flat");
+  EXPECT_FALSE(record().two_level);
+  EXPECT_EQ(entry_names(record()), (Names{"A.PCX", "B.DAT", "TWELVECHARS1"}));
+  EXPECT_EQ(resaved(), build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}, {"TWELVECHARS1", "12"}}));
+}
+
+TEST_F(FolderLoadTest, SubfoldersMakeATwoLevelArchive) {
+  add("troop\\top.txt", "ignored");
+  add("troop\\tank\\a01", "1");
+  add("troop\\tank\\B02", "22");
+  add("troop\\tank\\readme.txt", "skipped");
+  add("troop\\tank\\a-1", "skipped");
+  add("troop\\tank\\a1", "skipped");
+  add("troop\\tank\\MAX", std::string(65535, 'm'));
+  add("troop\\tank\\BIG", std::string(65536, 'b'));
+  add("troop\\ab\\z00", "z");
+  add("troop\\empty\\toolong", "no items");
+  add("troop\\sixchr\\x01", "name too long");
+  ASSERT_EQ(load("troop"), 0);
+  EXPECT_TRUE(record().two_level);
+  EXPECT_EQ(entry_names(record()), (Names{"AB___", "TANK_"}));
+  EXPECT_EQ(resaved(),
+            build_two_level({{"AB", {{"Z00", "z"}}},
+                             {"TANK", {{"A01", "1"}, {"B02", "22"}, {"MAX", std::string(65535, 'm')}}}}));
+  // Tables lie in listing order (ab, tank), the dropped "empty" one leaving no gap.
+  EXPECT_EQ(record().entries[0].offset, 0u);
+  EXPECT_EQ(record().entries[1].offset, 2u + 9);
+}
+
+TEST_F(FolderLoadTest, AnyFolderMakesItTwoLevelEvenWithoutGroups) {
+  add("mixed\\A.PCX", "a");
+  fs.add_directory(kModFolder + "mixed\\toolongname");
+  ASSERT_EQ(load("mixed"), 0);
+  EXPECT_TRUE(record().two_level);
+  EXPECT_TRUE(record().entries.empty());
+}
+
+TEST_F(FolderLoadTest, GroupFolderEndingInUnderscoreIsReadFromItself) {
+  add("troop\\ab_\\x01", "x");
+  ASSERT_EQ(load("troop"), 0);
+  EXPECT_EQ(resaved(), build_two_level({{"AB", {{"X01", "x"}}}}));
+}
+
+TEST_F(FolderLoadTest, MissingFolderLoadsEmpty) {
+  ASSERT_EQ(load("nothing"), 0);
+  EXPECT_EQ(output, "Loading folder \"nothing\" ... done\n");
+  EXPECT_TRUE(record().entries.empty());
+}
+
+TEST_F(FolderLoadTest, PathsResolveAgainstTheModFolderUnlessAbsolute) {
+  add("sub\\dir\\A", "rel");
+  fs.add_file("D:\\abs\\dir\\A", "abs");
+  ASSERT_EQ(load("sub/dir/"), 0);
+  EXPECT_EQ(test::data_text(record()), "rel");
+  EXPECT_EQ(record().name, "sub/dir/");
+  ASSERT_EQ(load("D:\\abs\\dir"), 0);
+  EXPECT_EQ(test::data_text(record()), "abs");
+}
+
+TEST_F(FolderLoadTest, ArchiveExtensionsLoadArchiveFiles) {
+  add("data\\x.Fsu", build_two_level({{"G", {{"I01", "i"}}}}));
+  add("data\\y.fs", build_flat({{"E", "e"}}));
+  fs.add_directory(kModFolder + "folder.fs");
+  add("data.fsx\\E", "folder");
+
+  ASSERT_EQ(load("data\\x.Fsu"), 0);
+  EXPECT_EQ(output, "Loading archive \"data\\x.Fsu\" ... done\n");
+  EXPECT_TRUE(record().two_level);
+  ASSERT_EQ(load("data\\y.fs"), 0);
+  EXPECT_FALSE(record().two_level);
+  ASSERT_EQ(load("data.fsx"), 0);
+  EXPECT_EQ(output, "Loading folder \"data.fsx\" ... done\n");
+
+  EXPECT_EQ(load("folder.fs"), 403);
+  EXPECT_EQ(output, "Loading archive \"folder.fs\" ... failed\n");
+  EXPECT_EQ(list.size(), 0u);
+}
+
+TEST_F(FolderLoadTest, UnreadableFilesFailTheLoadAndFreeTheList) {
+  add("flat\\A", "a");
+  add("troop\\g\\I01", "i");
+  fs.fail_if = [](std::string_view op, const std::string&) { return op == "open_read"; };
+  for (const char* path : {"flat", "troop"}) {
+    EXPECT_EQ(load(path), 402) << path;
+    EXPECT_EQ(output, std::string("Loading folder \"") + path + "\" ... failed\n");
+    EXPECT_EQ(list.size(), 0u);
+  }
+}
+
+TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
+  add("flat\\A", "a");
+  add("troop\\g\\I01", "i");
+  test::HookedFileSystem hooked(fs);
+  hooked.edit_listing = [](std::vector<DirEntry>& listing) {
+    for (DirEntry& entry : listing) {
+      entry.size += entry.is_directory ? 0 : 1;
+    }
+  };
+  EXPECT_EQ(load("flat", &hooked), 402);
+  EXPECT_EQ(list.size(), 0u);
+  EXPECT_EQ(load("troop", &hooked), 402);
+  EXPECT_EQ(list.size(), 0u);
+
+  hooked.edit_listing = [](std::vector<DirEntry>& listing) {
+    for (DirEntry& entry : listing) {
+      entry.size = std::uint64_t{1} << 32;
+    }
+  };
+  EXPECT_EQ(load("flat", &hooked), 402);
+  EXPECT_EQ(list.size(), 0u);
+}
+
+TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
+  int slot = -1;
+  ASSERT_EQ(list.fs_new_archive(slot), 0);
+  EXPECT_EQ(fs_load(list, fs, 1, "x", kModFolder), 2);
+  EXPECT_EQ(fs_load(list, fs, slot, "", kModFolder), 2);
+  EXPECT_EQ(fs_load_folder(list, fs, slot, ""), 2);
+  EXPECT_EQ(list.size(), 1u);
+}
+
+// The same folders on the disk, where file names keep their letter case.
+TEST(FolderLoadOnDisk, LoadsFlatAndTwoLevelFoldersUnderTheirListedNames) {
+  namespace stdfs = std::filesystem;
+  const stdfs::path root = stdfs::temp_directory_path() /
+                           ("vexal_fs_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                            "_" + std::to_string(reinterpret_cast<std::uintptr_t>(&root) & 0xFFFF));
+  stdfs::remove_all(root);
+  const auto write = [&](const stdfs::path& relative, const std::string& bytes) {
+    stdfs::create_directories((root / relative).parent_path());
+    std::ofstream(root / relative, std::ios::binary) << bytes;
+  };
+  write("flat/b.dat", "bb");
+  write("flat/A.pcx", "a");
+  write("troop/tank/a01", "1");
+  write("troop/Ab_/z00", "z");
+
+  const std::unique_ptr<FileSystem> native = make_native_file_system();
+  ArchiveList list;
+  const std::string mod_folder = root.string() + "/";
+  int slot = -1;
+  ASSERT_EQ(list.fs_new_archive(slot), 0);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(fs_load(list, *native, slot, "flat", mod_folder), 0);
+  ASSERT_EQ(list.fs_new_archive(slot), 0);
+  EXPECT_EQ(fs_load(list, *native, slot, "troop", mod_folder), 0);
+  ::testing::internal::GetCapturedStdout();
+
+  int out = -1;
+  ASSERT_EQ(list.fs_new_archive(out), 0);
+  list.fs_get_archive(out)->name = (root / "OUT.FS").string();
+  ASSERT_EQ(list.fs_link_archive(out, 0), 0);
+  ASSERT_EQ(fs_save_archive(list, *native, out), 0);
+  ASSERT_EQ(list.fs_new_archive(out), 0);
+  list.fs_get_archive(out)->name = (root / "OUT.FSU").string();
+  list.fs_get_archive(out)->two_level = true;
+  ASSERT_EQ(list.fs_link_archive(out, 1), 0);
+  ASSERT_EQ(fs_save_archive(list, *native, out), 0);
+
+  const auto read = [&](const char* name) {
+    std::ifstream in(root / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(read("OUT.FS"), build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}}));
+  EXPECT_EQ(read("OUT.FSU"),
+            build_two_level({{"TANK", {{"A01", "1"}}}, {"AB", {{"Z00", "z"}}}}));
+  stdfs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace vexal
