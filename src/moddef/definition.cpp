@@ -1,0 +1,254 @@
+#include "moddef/definition.h"
+
+#include <array>
+#include <new>
+#include <optional>
+#include <string_view>
+
+#include "driver/error.h"
+#include "moddef/catalogue.h"
+#include "moddef/statement.h"
+
+namespace vexal {
+
+namespace {
+
+constexpr char kCarriageReturn = 13;
+constexpr char kEndOfFile = 26;  // Ctrl-Z: text mode ends the file here
+
+// Reads everything the file yields, dropping carriage returns and stopping at Ctrl-Z.
+void read_text(File& file, std::string& text) {
+  std::array<std::byte, 4096> buffer{};
+  while (true) {
+    const std::size_t got = file.read(buffer);
+    if (got == 0) {
+      return;
+    }
+    for (std::size_t i = 0; i < got; ++i) {
+      const char c = static_cast<char>(buffer[i]);
+      if (c == kEndOfFile) {
+        return;
+      }
+      if (c != kCarriageReturn) {
+        text.push_back(c);
+      }
+    }
+  }
+}
+
+// One pass over the definition text; see scan_definition.
+class ClassScanner {
+ public:
+  ClassScanner(ModContext& context, std::string_view text, bool allow_cd)
+      : context_(context), text_(text), allow_cd_(allow_cd) {}
+
+  ScanResult run() {
+    int result = kOk;
+    while (result == kOk) {
+      try {
+        result = step();
+      } catch (const std::bad_alloc&) {
+        result = kOutOfMemory;
+      }
+    }
+    return {result, line_};
+  }
+
+ private:
+  enum class State { outside, after_class, after_name, body };
+
+  // The end of the string reads as the end marker, like a zero byte in the text.
+  char at(std::size_t position) const { return position < text_.size() ? text_[position] : '\0'; }
+
+  bool match(std::string_view keyword) {
+    if (!text_.substr(position_).starts_with(keyword)) {
+      return false;
+    }
+    position_ += keyword.size();
+    return true;
+  }
+
+  // Ends the pending statement at the position and runs it, unless its block is skipped.
+  int run_pending() {
+    if (!pending_start_) {
+      return kOk;
+    }
+    const std::string_view statement = text_.substr(*pending_start_, position_ - *pending_start_);
+    pending_start_.reset();
+    return execute_ ? run_statement(context_, statement, class_code_) : kOk;
+  }
+
+  int step() {
+    switch (const char c = at(position_)) {
+      case ' ':
+      case '\t':
+        while (at(position_) == ' ' || at(position_) == '\t') {
+          ++position_;
+        }
+        return kOk;
+      case '\0': {
+        const int code = run_pending();
+        return code != kOk ? code : kEndOfText;
+      }
+      case '\n':
+        if (const int code = run_pending(); code != kOk) {
+          return code;
+        }
+        ++position_;
+        ++line_;
+        return kOk;
+      case '/':
+        if (const int code = run_pending(); code != kOk) {
+          return code;
+        }
+        skip_slash();
+        return kOk;
+      case ';':
+        if (const int code = run_pending(); code != kOk) {
+          return code;
+        }
+        ++position_;
+        return kOk;
+      default:
+        return by_state(c);
+    }
+  }
+
+  // "//" opens a comment up to the line feed, which is left for the line counter; a
+  // single "/" only ends the statement and is passed over like ";".
+  void skip_slash() {
+    if (at(position_ + 1) != '/') {
+      ++position_;
+      return;
+    }
+    while (at(position_) != '\n' && at(position_) != '\0') {
+      ++position_;
+    }
+  }
+
+  int by_state(char c) {
+    switch (state_) {
+      case State::outside:
+        if (!match("class")) {
+          return kInvalidStatement;
+        }
+        state_ = State::after_class;
+        return kOk;
+      case State::after_class:
+        return class_header();
+      case State::after_name:
+        if (c == '{') {
+          ++position_;
+          state_ = State::body;
+          return kOk;
+        }
+        return c == '}' ? kMisplacedBrace : kMisplacedCommand;
+      case State::body:
+        if (c == '}') {
+          // The block ends, but a statement still pending runs on to its terminator.
+          execute_ = true;
+          ++position_;
+          state_ = State::outside;
+          return kOk;
+        }
+        if (c == '{') {
+          return kMisplacedBrace;
+        }
+        if (!pending_start_) {
+          pending_start_ = position_;
+        }
+        ++position_;
+        return kOk;
+    }
+    return kProgrammerError;
+  }
+
+  int class_header() {
+    if (match("PATH")) {
+      return enter_block(kPathClass);
+    }
+    if (match("SRC")) {
+      return enter_block(kSrcClass);
+    }
+    const CatalogueMatch found = match_catalogue(text_.substr(position_));
+    if (found.class_code == kNoClass) {
+      return kUnknownClass;
+    }
+    position_ += found.length;
+    enter_block(found.class_code);
+    const std::size_t table_slot = slot_of_class(found.class_code);
+    if (context_.slots[table_slot] != -1) {
+      return kClassAlreadyDefined;
+    }
+    if (found.cd_archive && !allow_cd_) {
+      // The block is still scanned for its braces; its statements are dropped unread.
+      execute_ = false;
+      return kOk;
+    }
+    return create_output(table_slot, found.cd_archive);
+  }
+
+  int enter_block(int class_code) {
+    class_code_ = class_code;
+    state_ = State::after_name;
+    return kOk;
+  }
+
+  int create_output(std::size_t table_slot, bool cd_archive) {
+    int slot = -1;
+    if (const int code = context_.archives.fs_new_archive(slot); code != kOk) {
+      return code;
+    }
+    context_.slots[table_slot] = slot;
+    ArchiveRecord* record = context_.archives.fs_get_archive(slot);
+    if (record == nullptr) {
+      return kArchiveNotInList;
+    }
+    record->name = std::string(kCatalogue[table_slot].name);
+    record->two_level = class_code_ == kTwoLevelClass;
+    record->cd_archive = cd_archive;
+    return kOk;
+  }
+
+  ModContext& context_;
+  std::string_view text_;
+  bool allow_cd_;
+  std::size_t position_ = 0;
+  State state_ = State::outside;
+  int class_code_ = kNoClass;
+  std::optional<std::size_t> pending_start_;
+  bool execute_ = true;
+  int line_ = 1;
+};
+
+}  // namespace
+
+int load_definition(FileSystem& fs, const std::string& path, std::string& text) {
+  text.clear();
+  const std::unique_ptr<File> file = fs.open_read(path);
+  if (!file) {
+    return kDefinitionNotOpened;
+  }
+  try {
+    read_text(*file, text);
+    // A last line without its line end is still ended; the end of the string is the
+    // end marker.
+    text.push_back('\n');
+  } catch (const std::bad_alloc&) {
+    free_definition(text);
+    return kOutOfMemory;
+  }
+  file->close();
+  return kOk;
+}
+
+void free_definition(std::string& text) {
+  text.clear();
+  text.shrink_to_fit();
+}
+
+ScanResult scan_definition(ModContext& context, const std::string& text, bool allow_cd) {
+  return ClassScanner(context, text, allow_cd).run();
+}
+
+}  // namespace vexal

@@ -1,0 +1,23 @@
+// The state the definition language works on during one run: the file system, the
+// variable store, the archive list, the archive slot table and the mod folder that
+// relative source paths are taken against.
+#pragma once
+
+#include <string>
+
+#include "fs/archive_list.h"
+#include "moddef/alias.h"
+#include "moddef/catalogue.h"
+#include "platform/file_system.h"
+
+namespace vexal {
+
+struct ModContext {
+  FileSystem& fs;
+  VariableStore& vars;
+  ArchiveList& archives;
+  SlotTable& slots;
+  std::string mod_folder;  // ends in a separator, or is a bare path without one
+};
+
+}  // namespace vexal

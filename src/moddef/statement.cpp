@@ -1,0 +1,390 @@
+#include "moddef/statement.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <optional>
+
+#include "driver/error.h"
+#include "fs/archive_io.h"
+
+namespace vexal {
+
+namespace {
+
+// The parser has always had room for this many parameters; a longer list is refused
+// rather than cut short.
+constexpr std::size_t kMaxParameters = 8;
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The statement is cut into pieces in place: a piece ends at the first zero byte
+// written over the copy, so a blank that ends a name also ends every piece that
+// started before it.
+class StatementParser {
+ public:
+  explicit StatementParser(std::string_view statement) : copy_(statement) {}
+
+  int parse(ModContext& context, int class_code) {
+    for (std::size_t i = 0; i < copy_.size(); ++i) {
+      if (const int code = step(i); code != kOk) {
+        return code;
+      }
+    }
+    return finish(context, class_code);
+  }
+
+ private:
+  int step(std::size_t i) {
+    const char c = copy_[i];
+    switch (c) {
+      case '(':
+        if (list_state_ != 0 || assignment_state_ != 0 || token_start_ == i) {
+          return kMisplacedOpenParen;
+        }
+        take_name(i);
+        list_state_ = 1;
+        return kOk;
+      case ')':
+        if (list_state_ == 0 || assignment_state_ != 0) {
+          return kMisplacedCloseParen;
+        }
+        if (const int code = take_parameter(i); code != kOk) {
+          return code;
+        }
+        list_state_ = 0;
+        return kOk;
+      case ',':
+        if (list_state_ == 0 || assignment_state_ != 0) {
+          return kMisplacedComma;
+        }
+        if (const int code = take_parameter(i); code != kOk) {
+          return code;
+        }
+        token_start_ = i + 1;
+        list_state_ = 1;
+        return kOk;
+      case '=':
+        if (list_state_ != 0 || assignment_state_ != 0 || name_) {
+          return kMisplacedEquals;
+        }
+        take_name(i);
+        assignment_state_ = 1;
+        return kOk;
+      case ' ':
+      case '\t':
+        if (assignment_state_ == 1 || list_state_ == 1) {
+          token_start_ = i + 1;
+        }
+        if (list_state_ != 2 && assignment_state_ != 2) {
+          copy_[i] = '\0';
+        }
+        return kOk;
+      default:
+        if (assignment_state_ == 1) {
+          assignment_state_ = 2;
+        }
+        if (list_state_ == 1) {
+          list_state_ = 2;
+        }
+        return kOk;
+    }
+  }
+
+  int finish(ModContext& context, int class_code) {
+    if (list_state_ != 0 || !name_) {
+      return kIncompleteCommand;
+    }
+    if (assignment_state_ != 0) {
+      const std::string_view value = piece(token_start_);
+      if (value.empty() || name_->empty()) {
+        return kIncompleteCommand;
+      }
+      strip_trailing_blanks(token_start_);
+      return exec_assignment(context, *name_, piece(token_start_), class_code);
+    }
+    return exec_command(context, *name_, parameters_, class_code);
+  }
+
+  void take_name(std::size_t i) {
+    copy_[i] = '\0';
+    name_ = std::string(piece(token_start_));
+    token_start_ = i + 1;
+  }
+
+  int take_parameter(std::size_t i) {
+    if (parameters_.size() == kMaxParameters) {
+      return kWrongParameterCount;
+    }
+    copy_[i] = '\0';
+    strip_trailing_blanks(token_start_);
+    parameters_.emplace_back(piece(token_start_));
+    return kOk;
+  }
+
+  // The piece that starts at the position, up to the first zero byte (or the end).
+  std::string_view piece(std::size_t start) const {
+    const std::string_view rest = std::string_view(copy_).substr(start);
+    return rest.substr(0, rest.find('\0'));
+  }
+
+  void strip_trailing_blanks(std::size_t start) {
+    std::size_t end = start + piece(start).size();
+    while (end > start && is_blank(copy_[end - 1])) {
+      copy_[--end] = '\0';
+    }
+  }
+
+  std::string copy_;
+  std::size_t token_start_ = 0;
+  std::optional<std::string> name_;
+  std::vector<std::string> parameters_;
+  int list_state_ = 0;        // 0 outside "(...)", 1 before a parameter, 2 inside one
+  int assignment_state_ = 0;  // 0 no "=", 1 before the value, 2 inside it
+};
+
+// Reads the value like "%d": leading white space, an optional sign, digits, and
+// anything after them ignored. Only the sign of the number matters, so no digit
+// string can overflow.
+std::optional<bool> read_positive(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+    ++i;
+  }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  bool any_digit = false;
+  bool non_zero = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    any_digit = true;
+    non_zero = non_zero || text[i] != '0';
+  }
+  if (!any_digit) {
+    return std::nullopt;
+  }
+  return non_zero && !negative;
+}
+
+bool is_archive_class(int class_code) {
+  return class_code >= kFirstArchiveClass && class_code <= kLastArchiveClass;
+}
+
+// The slot of the output record of an archive block, or -1.
+int output_slot(const ModContext& context, int class_code) {
+  const int slot = context.slots[slot_of_class(class_code)];
+  return context.archives.fs_get_archive(slot) != nullptr ? slot : -1;
+}
+
+bool is_output_slot(const ModContext& context, int slot) {
+  return std::find(context.slots.begin(), context.slots.end(), slot) != context.slots.end();
+}
+
+// Sets the output's replace mode for one command and puts the block's own mode back
+// however the command ends.
+class ReplaceModeScope {
+ public:
+  ReplaceModeScope(ArchiveList& archives, int slot, int mode) : archives_(archives), slot_(slot) {
+    ArchiveRecord* output = archives_.fs_get_archive(slot_);
+    saved_ = output->replace;
+    output->replace = mode == -1 ? saved_ : mode;
+  }
+  ~ReplaceModeScope() {
+    // A failing engine empties the list, so the record may be gone by now.
+    if (ArchiveRecord* output = archives_.fs_get_archive(slot_)) {
+      output->replace = saved_;
+    }
+  }
+  ReplaceModeScope(const ReplaceModeScope&) = delete;
+  ReplaceModeScope& operator=(const ReplaceModeScope&) = delete;
+
+ private:
+  ArchiveList& archives_;
+  int slot_;
+  int saved_ = 0;
+};
+
+int link_matching(ArchiveList& archives, int target_slot, int source_slot, std::string_view mask) {
+  // The source record is fetched anew for each entry: it is never the target, but a
+  // reference into the list is only trusted for as long as the list is not touched.
+  for (std::size_t i = 0;; ++i) {
+    const ArchiveRecord* source = archives.fs_get_archive(source_slot);
+    if (source == nullptr) {
+      return kArchiveNotInList;
+    }
+    if (i >= source->entries.size()) {
+      return kOk;
+    }
+    if (wildcard_match(entry_name(source->entries[i]), mask)) {
+      if (const int code =
+              archives.fs_link_entry(target_slot, source_slot, static_cast<std::int64_t>(i));
+          code != kOk) {
+        return code;
+      }
+    }
+  }
+}
+
+// The slot of the loaded source, loading it on first use; 0 or an error code.
+int obtain_source(ModContext& context, const std::string& path, int& slot) {
+  slot = find_source_slot(context, path);
+  if (slot >= 0) {
+    return kOk;
+  }
+  if (const int code = context.archives.fs_new_archive(slot); code != kOk) {
+    return code;
+  }
+  return fs_load(context.archives, context.fs, slot, path, context.mod_folder);
+}
+
+}  // namespace
+
+int run_statement(ModContext& context, std::string_view statement, int class_code) {
+  try {
+    StatementParser parser(statement);
+    return parser.parse(context, class_code);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+}
+
+int exec_assignment(ModContext& context, std::string_view name, std::string_view value,
+                    int class_code) {
+  if (name.find('%') != std::string_view::npos) {
+    return kInvalidVariable;
+  }
+  if (class_code == kPathClass) {
+    return context.vars.var_define(name, value, kPathClass, kNoClass);
+  }
+  if (class_code == kSrcClass) {
+    return context.vars.var_define(name, value, kSrcClass, kPathClass);
+  }
+  if (!is_archive_class(class_code)) {
+    return kProgrammerError;
+  }
+  if (name != "replace") {
+    return kInvalidVariable;
+  }
+  const std::optional<bool> positive = read_positive(value);
+  if (!positive) {
+    return kInvalidVariableValue;
+  }
+  ArchiveRecord* output = context.archives.fs_get_archive(output_slot(context, class_code));
+  if (output == nullptr) {
+    return kArchiveNotInList;
+  }
+  output->replace = *positive ? 1 : 0;
+  return kOk;
+}
+
+int exec_command(ModContext& context, std::string_view name,
+                 const std::vector<std::string>& parameters, int class_code) {
+  if (class_code < kFirstArchiveClass) {
+    return kCommandInPathClass;
+  }
+  if (class_code > kLastArchiveClass) {
+    return kProgrammerError;
+  }
+  if (name != "add") {
+    return kUnknownCommand;
+  }
+  const std::size_t count = parameters.size();
+  if (count > 3) {
+    return kWrongParameterCount;
+  }
+  if (count == 0) {
+    return kInvalidCommandParameter;
+  }
+  int mode = -1;
+  if (equals_ignoring_case(parameters[0], "NEW")) {
+    mode = 0;
+  } else if (equals_ignoring_case(parameters[0], "ALL")) {
+    mode = 1;
+  }
+  const std::size_t source_index = mode == -1 ? 0 : 1;
+  if ((mode != -1 && count == 1) || (mode == -1 && count == 3)) {
+    return kInvalidCommandParameter;
+  }
+  const std::optional<std::string_view> mask =
+      count > source_index + 1 ? std::optional<std::string_view>(parameters[source_index + 1])
+                               : std::nullopt;
+
+  std::string path;
+  if (const int code = context.vars.var_expand(parameters[source_index], path, class_code);
+      code != kOk) {
+    return code;
+  }
+  int source_slot = -1;
+  if (const int code = obtain_source(context, path, source_slot); code != kOk) {
+    return code;
+  }
+  const int target_slot = output_slot(context, class_code);
+  if (target_slot < 0) {
+    return kArchiveNotInList;
+  }
+  const ReplaceModeScope replace_mode(context.archives, target_slot, mode);
+  if (!mask) {
+    return context.archives.fs_link_archive(target_slot, source_slot);
+  }
+  return link_matching(context.archives, target_slot, source_slot, *mask);
+}
+
+bool wildcard_match(std::string_view name, std::string_view mask) {
+  // Past its end the mask reads as a zero byte, which no name character equals.
+  const auto mask_at = [mask](std::size_t i) { return i < mask.size() ? mask[i] : '\0'; };
+  std::size_t n = 0;
+  std::size_t m = 0;
+  while (n < name.size() && mask_at(m) != '*') {
+    if (mask_at(m) != '?' && mask_at(m) != name[n]) {
+      return false;
+    }
+    ++n;
+    ++m;
+  }
+  std::size_t resume = 0;
+  std::size_t retry = 0;
+  while (n < name.size()) {
+    if (mask_at(m) == '*') {
+      ++m;
+      if (m >= mask.size()) {
+        return true;
+      }
+      resume = m;
+      retry = n + 1;
+    } else if (mask_at(m) == name[n] || mask_at(m) == '?') {
+      ++n;
+      ++m;
+    } else {
+      m = resume;
+      n = retry++;
+    }
+  }
+  while (mask_at(m) == '*') {
+    ++m;
+  }
+  return m >= mask.size();
+}
+
+int find_source_slot(const ModContext& context, std::string_view path) {
+  const int count = static_cast<int>(context.archives.size());
+  for (int slot = 0; slot < count; ++slot) {
+    const ArchiveRecord* record = context.archives.fs_get_archive(slot);
+    if (!is_output_slot(context, slot) && names_equal(record->name, path)) {
+      return slot;
+    }
+  }
+  return -1;
+}
+
+}  // namespace vexal

@@ -1,0 +1,119 @@
+#include "moddef/alias.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vexal {
+namespace {
+
+class VariableStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(vars.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
+    ASSERT_EQ(vars.var_define("A", "aa", 0, 0), 0);
+    ASSERT_EQ(vars.var_define("B", "bb", 0, 0), 0);
+    ASSERT_EQ(vars.var_define("MAKE", "out", 2, 0), 0);
+    ASSERT_EQ(vars.var_define("ORIG", "%VEXAL%\\data\\", 3, 2), 0);
+  }
+  VariableStore vars;
+};
+
+TEST_F(VariableStoreTest, ExpandsReferencesVisibleAtTheScope) {
+  struct Case {
+    const char* text;
+    int scope;
+    int code;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"%VEXAL%data\\", 0, 0, "C:\\GAMEdata\\"},  // no separator is inserted
+      {"%A%%B%", 0, 0, "aabb"},
+      {"x%A%y%B%z", 0, 0, "xaaybbz"},
+      {"plain text", 0, 0, "plain text"},
+      {"", 0, 0, ""},
+      {"%MAKE%", 2, 0, "out"},
+      {"%ORIG%BASICS.FS", 4, 0, "C:\\GAME\\data\\BASICS.FS"},  // stored values are expanded
+  };
+  for (const Case& c : cases) {
+    std::string out = "stale";
+    EXPECT_EQ(vars.var_expand(c.text, out, c.scope), c.code) << c.text;
+    EXPECT_EQ(out, c.expected) << c.text;
+  }
+}
+
+TEST_F(VariableStoreTest, EveryFailedExpansionEmptiesTheStore) {
+  struct Case {
+    const char* text;
+    int scope;
+    int code;
+  };
+  const Case cases[] = {
+      {"50%", 0, 101},       {"100%%", 0, 102},  // %% names the empty variable
+      {"% VEXAL %", 0, 102},                     // blanks belong to the name
+      {"%MAKE%", 0, 102},                        // level 2 is not visible at scope 0
+      {"%ORIG%", 2, 102},                        // level 3 is not visible at scope 2
+      {"%vexal%", 15, 102},                      // names are case-sensitive
+      {"%A%%B", 0, 101},
+  };
+  for (const Case& c : cases) {
+    VariableStore store;
+    ASSERT_EQ(store.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
+    ASSERT_EQ(store.var_define("A", "aa", 0, 0), 0);
+    ASSERT_EQ(store.var_define("MAKE", "out", 2, 0), 0);
+    ASSERT_EQ(store.var_define("ORIG", "o", 3, 2), 0);
+    std::string out;
+    EXPECT_EQ(store.var_expand(c.text, out, c.scope), c.code) << c.text;
+    EXPECT_EQ(store.count(), 0u) << c.text;
+  }
+}
+
+TEST_F(VariableStoreTest, EveryFailedDefinitionEmptiesTheStore) {
+  struct Case {
+    const char* name;
+    const char* value;
+    int level;
+    int scope;
+    int code;
+  };
+  const Case cases[] = {
+      {"VEXAL", "x", 2, 0, 100},     // predefined names cannot be redefined
+      {"MAKE", "x", 3, 2, 100},      // nor a PATH name in a SRC block
+      {"NEW", "%MAKE%", 2, 0, 102},  // PATH values see predefined variables only
+      {"NEW", "%ORIG%", 3, 2, 102},  // SRC values do not see SRC variables
+      {"NEW", "50%", 2, 0, 101},    {"", "x", 2, 0, 2},
+  };
+  for (const Case& c : cases) {
+    VariableStore store;
+    ASSERT_EQ(store.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
+    ASSERT_EQ(store.var_define("MAKE", "out", 2, 0), 0);
+    ASSERT_EQ(store.var_define("ORIG", "o", 3, 2), 0);
+    EXPECT_EQ(store.var_define(c.name, c.value, c.level, c.scope), c.code) << c.name;
+    EXPECT_EQ(store.count(), 0u) << c.name;
+  }
+}
+
+TEST_F(VariableStoreTest, LookupHonoursLevelsAndLeavesTheStoreIntactWhenNothingIsFound) {
+  std::string value;
+  EXPECT_EQ(vars.var_lookup("MAKE", 2, value), 0);
+  EXPECT_EQ(value, "out");
+  EXPECT_EQ(vars.var_lookup("MAKE", 0, value), 2);
+  EXPECT_EQ(vars.var_lookup("make", 15, value), 2);
+  EXPECT_EQ(vars.var_lookup("ORIG", 3, value), 0);
+  EXPECT_EQ(value, "C:\\GAME\\data\\");
+  EXPECT_EQ(vars.count(), 5u);
+}
+
+TEST(VariableStoreSizes, ValuesLongerThanSixtyFourKibibytesSurvive) {
+  VariableStore vars;
+  const std::string long_value(100000, 'x');
+  ASSERT_EQ(vars.var_define("LONG", long_value, 2, 0), 0);
+  ASSERT_EQ(vars.var_define("TWICE", "%LONG%%LONG%", 3, 2), 0);
+  std::string out;
+  ASSERT_EQ(vars.var_expand("%TWICE%!", out, 4), 0);
+  EXPECT_EQ(out.size(), 200001u);
+  EXPECT_EQ(out.back(), '!');
+}
+
+}  // namespace
+}  // namespace vexal

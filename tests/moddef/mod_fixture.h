@@ -1,0 +1,81 @@
+// A complete definition-language context over an in-memory file system, for the tests
+// of the variable store, the statements and the class scanner.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fs/archive_list.h"
+#include "moddef/alias.h"
+#include "moddef/catalogue.h"
+#include "moddef/mod_context.h"
+#include "support/fake_file_system.h"
+
+namespace vexal::test {
+
+class ModFixture : public ::testing::Test {
+ protected:
+  ModFixture() { reset_slot_table(slots); }
+
+  // Creates the output record of a catalogue archive as the scanner does at a header.
+  int add_output(int class_code) {
+    int slot = -1;
+    EXPECT_EQ(archives.fs_new_archive(slot), 0);
+    archives.fs_get_archive(slot)->name = std::string(kCatalogue[slot_of_class(class_code)].name);
+    slots[slot_of_class(class_code)] = slot;
+    return slot;
+  }
+
+  ArchiveRecord& output(int class_code) {
+    return *archives.fs_get_archive(slots[slot_of_class(class_code)]);
+  }
+
+  std::vector<std::string> entry_names(const ArchiveRecord& record) const {
+    std::vector<std::string> names;
+    for (const Entry& entry : record.entries) {
+      names.emplace_back(entry_name(entry));
+    }
+    return names;
+  }
+
+  std::string value_of(std::string_view name, int scope = kLastArchiveClass) const {
+    std::string value;
+    return vars.var_lookup(name, scope, value) == 0 ? value : "<undefined>";
+  }
+
+  FakeFileSystem fs{"C:\\work"};
+  VariableStore vars;
+  ArchiveList archives;
+  SlotTable slots{};
+  ModContext context{fs, vars, archives, slots, "C:\\mod\\"};
+};
+
+// The bytes of a flat archive file holding the given entries, in the given order.
+inline std::string flat_archive(const std::vector<std::pair<std::string, std::string>>& entries) {
+  const auto put32 = [](std::string& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+      out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    }
+  };
+  std::string out;
+  put32(out, static_cast<std::uint32_t>(entries.size()));
+  std::uint32_t offset = static_cast<std::uint32_t>(4 + 21 * entries.size());
+  for (const auto& [name, bytes] : entries) {
+    std::string field = name;
+    field.resize(13, '\0');
+    out += field;
+    put32(out, offset);
+    put32(out, static_cast<std::uint32_t>(bytes.size()));
+    offset += static_cast<std::uint32_t>(bytes.size());
+  }
+  for (const auto& entry : entries) {
+    out += entry.second;
+  }
+  return out;
+}
+
+}  // namespace vexal::test
