@@ -1,0 +1,12 @@
+// Clearing the tool's record of swapped archives after the user has put the game's
+// archives back by hand.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace vexal {
+
+// Sets every archive key of STATUS to 0, touching no file. 0 or 200.
+int cleanup_config(FileSystem& fs);
+
+}  // namespace vexal

@@ -1,0 +1,71 @@
+#include "install/config.h"
+
+#include "driver/error.h"
+#include "moddef/catalogue.h"
+#include "platform/path_rules.h"
+
+namespace vexal {
+
+namespace {
+
+bool ends_with_separator(const std::string& text) {
+  return !text.empty() && is_path_separator(text.back());
+}
+
+}  // namespace
+
+bool is_status_path_key(const std::string& key) {
+  return key == kModDataKey || key == kBackupKey;
+}
+
+std::string with_trailing_separator(const std::string& folder) {
+  return ends_with_separator(folder) ? folder : folder + "\\";
+}
+
+std::string config_path(FileSystem& fs) {
+  return fs.current_directory() + "\\config.ini";
+}
+
+std::unique_ptr<Settings> open_config(FileSystem& fs) {
+  const std::string path = config_path(fs);
+  // The settings service would treat a missing file as empty; a run must not go on
+  // without the user's config.ini, so readability is tested first.
+  if (!fs.open_read(path)) {
+    return nullptr;
+  }
+  return open_settings(fs, path);
+}
+
+std::string data_folder(const std::string& path_value) {
+  return with_trailing_separator(path_value) + "data\\";
+}
+
+GameFolders read_game_folders(Settings& settings) {
+  return {data_folder(settings.read_string(kPathSection, "vexal", "")),
+          data_folder(settings.read_string(kPathSection, "vexalcd", ""))};
+}
+
+int read_config_paths(FileSystem& fs, VariableStore& vars, int& allow_cd) {
+  const std::unique_ptr<Settings> settings = open_config(fs);
+  if (!settings) {
+    return kConfigMissing;
+  }
+  for (const char* key : {"vexal", "vexalcd", "allowcdmod"}) {
+    if (!settings->key_exists(kPathSection, key)) {
+      return kConfigValuesMissing;
+    }
+  }
+  const std::string vexal = settings->read_string(kPathSection, "vexal", "");
+  const std::string vexalcd = settings->read_string(kPathSection, "vexalcd", "");
+  // The flag is set before the values are checked, so a caller sees it even on 201.
+  allow_cd = settings->read_integer(kPathSection, "allowcdmod", 1) > 0 ? 1 : 0;
+  if (vexal.empty() || vexalcd.empty()) {
+    return kConfigValuesMissing;
+  }
+  if (const int code = vars.var_define("VEXAL", vexal, kNoClass, kNoClass); code != kOk) {
+    return code;
+  }
+  return vars.var_define("VEXALCD", vexalcd, kNoClass, kNoClass);
+}
+
+}  // namespace vexal

@@ -1,0 +1,47 @@
+// Where config.ini lives and what its PATH section yields: the game data folder, the
+// CD data folder, the allow-CD flag and the predefined variables VEXAL and VEXALCD.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "moddef/alias.h"
+#include "platform/file_system.h"
+#include "platform/settings.h"
+
+namespace vexal {
+
+inline constexpr const char* kPathSection = "PATH";
+inline constexpr const char* kStatusSection = "STATUS";
+inline constexpr const char* kModDataKey = "mod_data";
+inline constexpr const char* kBackupKey = "vexal_backup";
+
+// True for mod_data and vexal_backup exactly as written; every other STATUS key is an
+// archive key (so a MOD_DATA typed by hand counts as one).
+bool is_status_path_key(const std::string& key);
+
+// The value followed by "\" unless it already ends in a separator.
+std::string with_trailing_separator(const std::string& folder);
+
+// The current working directory followed by "\config.ini".
+std::string config_path(FileSystem& fs);
+
+// Tests that config.ini can be read and opens the settings service on it; null when
+// either fails (the caller returns 200).
+std::unique_ptr<Settings> open_config(FileSystem& fs);
+
+// A PATH value followed by "data\" (after "\" when the value does not end in one).
+std::string data_folder(const std::string& path_value);
+
+// Where the game keeps its archives, derived afresh from PATH by every step that moves them.
+struct GameFolders {
+  std::string game_data;
+  std::string cd_data;
+};
+GameFolders read_game_folders(Settings& settings);
+
+// Checks the PATH section, sets allow_cd and defines VEXAL and VEXALCD.
+// 0, 200, 201, or a code of the variable store.
+int read_config_paths(FileSystem& fs, VariableStore& vars, int& allow_cd);
+
+}  // namespace vexal

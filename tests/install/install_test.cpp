@@ -1,0 +1,155 @@
+#include "install/install.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/error.h"
+#include "install_fixture.h"
+
+namespace vexal::test {
+namespace {
+
+using Keys = std::vector<std::string>;
+
+struct InstallRun {
+  int code;  // the result, or the code of RunEnded
+  bool ended;
+  std::string output;
+};
+
+InstallRun run_install(FileSystem& fs, const BuiltMod& mod) {
+  testing::internal::CaptureStdout();
+  InstallRun run{0, false, ""};
+  try {
+    run.code = install_mod(fs, mod.list, mod.slots, kOutput);
+  } catch (const RunEnded& ended) {
+    run.code = ended.code();
+    run.ended = true;
+  }
+  run.output = testing::internal::GetCapturedStdout();
+  return run;
+}
+
+// A game with every archive of the catalogue, and a mod built from the given ones.
+struct ModWorld : InstallWorld {
+  BuiltMod mod;
+  explicit ModWorld(std::initializer_list<const char*> built,
+                    const std::string& config = kPathLines)
+      : InstallWorld(config) {
+    for (const CatalogueEntry& entry : kCatalogue) {
+      const std::string folder = entry.cd_archive ? kCdData : kGameData;
+      fs.add_file(folder + std::string(entry.name), "game " + std::string(entry.name));
+    }
+    for (const char* name : built) {
+      fs.add_file(std::string(kOutput) + name, std::string("mod ") + name);
+      mod.add(name);
+    }
+  }
+};
+
+TEST(Install, MissingConfigChangesNothing) {
+  FakeFileSystem fs(kCwd);
+  BuiltMod mod;
+  EXPECT_EQ(run_install(fs, mod).code, kConfigMissing);
+  EXPECT_TRUE(fs.journal().empty());
+}
+
+TEST(Install, ModWithoutArchivesStillRecordsItsFolders) {
+  ModWorld world({});
+  const InstallRun run = run_install(world.fs, world.mod);
+  EXPECT_EQ(run.code, kOk);
+  EXPECT_EQ(run.output, "");
+  EXPECT_TRUE(world.fs.is_directory("C:\\tools\\mb\\backup"));
+  EXPECT_EQ(world.status_keys(), (Keys{"mod_data", "vexal_backup"}));
+  EXPECT_EQ(world.status("mod_data"), kOutput);
+  EXPECT_EQ(world.status("vexal_backup"), "C:\\tools\\mb\\backup");
+}
+
+TEST(Install, SwapsInCatalogueOrderIntoEachArchivesFolder) {
+  ModWorld world({"VIDEO.FS", "TROOP.FSU", "BASICS.FS"});
+  const InstallRun run = run_install(world.fs, world.mod);
+  EXPECT_EQ(run.code, kOk);
+  EXPECT_EQ(run.output,
+            "Swapping archive \"BASICS.FS\" ... done\n"
+            "Swapping archive \"TROOP.FSU\" ... done\n"
+            "Swapping archive \"VIDEO.FS\" ... done\n");
+  for (const auto& [folder, name] :
+       {std::pair{kGameData, "BASICS.FS"}, std::pair{kGameData, "TROOP.FSU"},
+        std::pair{kCdData, "VIDEO.FS"}}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(world.file(std::string(folder) + name), std::string("mod ") + name);
+    EXPECT_EQ(world.file(std::string(kBackup) + name), std::string("game ") + name);
+    EXPECT_FALSE(world.fs.exists(std::string(kOutput) + name));
+  }
+  EXPECT_EQ(world.status_keys(),
+            (Keys{"mod_data", "vexal_backup", "BASICS_FS", "TROOP_FSU", "VIDEO_FS"}));
+  EXPECT_EQ(world.status("TROOP_FSU"), "1");
+}
+
+TEST(Install, ReusesExistingKeysInPlace) {
+  ModWorld world({"WORDS.FS"}, kPathLines + "[STATUS]\nWORDS_FS=0\nBASICS_FS=0\n");
+  EXPECT_EQ(run_install(world.fs, world.mod).code, kOk);
+  EXPECT_EQ(world.status_keys(), (Keys{"WORDS_FS", "BASICS_FS", "mod_data", "vexal_backup"}));
+  EXPECT_EQ(world.status("WORDS_FS"), "1");
+}
+
+TEST(Install, StaleFileInTheBackupFolderIsReplaced) {
+  ModWorld world({"BASICS.FS", "WORDS.FS"});
+  world.fs.add_file(std::string(kBackup) + "WORDS.FS", "stale WORDS.FS");
+  const InstallRun run = run_install(world.fs, world.mod);
+  EXPECT_EQ(run.code, kOk);
+  EXPECT_EQ(world.file(std::string(kBackup) + "WORDS.FS"), "game WORDS.FS");
+  EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "mod WORDS.FS");
+  EXPECT_EQ(world.status("WORDS_FS"), "1");
+}
+
+TEST(Install, MissingGameArchiveEndsTheRunAfterEarlierSwaps) {
+  ModWorld world({"BASICS.FS", "VIDEO.FS", "NARRATE.FS"});
+  world.fs.remove(std::string(kCdData) + "VIDEO.FS");
+  const InstallRun run = run_install(world.fs, world.mod);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.code, kMoveFailed);
+  EXPECT_EQ(run.output,
+            "Swapping archive \"BASICS.FS\" ... done\n"
+            "Swapping archive \"VIDEO.FS\" ... failed\n"
+            "Error - moving file failed!\n");
+  EXPECT_EQ(world.status("BASICS_FS"), "1");
+  EXPECT_EQ(world.status("VIDEO_FS"), "<missing>");
+  EXPECT_EQ(world.file(std::string(kOutput) + "VIDEO.FS"), "mod VIDEO.FS");
+  EXPECT_EQ(world.file(std::string(kCdData) + "NARRATE.FS"), "game NARRATE.FS");
+}
+
+TEST(Install, FailedSecondMovePutsTheGameArchiveBack) {
+  ModWorld world({"WORDS.FS"});
+  world.fs.remove(std::string(kOutput) + "WORDS.FS");
+  const InstallRun run = run_install(world.fs, world.mod);
+  EXPECT_EQ(run.code, kMoveFailed);
+  EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
+  EXPECT_FALSE(world.fs.exists(std::string(kBackup) + "WORDS.FS"));
+  EXPECT_EQ(world.status("WORDS_FS"), "<missing>");
+}
+
+TEST(Install, BrokenRecordsEndTheRun) {
+  ModWorld no_separator({"WORDS.FS"});
+  no_separator.mod.list.fs_get_archive(0)->name = "WORDS.FS";
+  InstallRun run = run_install(no_separator.fs, no_separator.mod);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.code, kConfigValuesMissing);
+  EXPECT_EQ(run.output, "Error - missing \"config.ini\" values!\n");
+
+  ModWorld no_record({});
+  no_record.mod.slots[3] = 5;
+  run = run_install(no_record.fs, no_record.mod);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.code, kArchiveNotInList);
+  EXPECT_EQ(no_record.status("mod_data"), kOutput);
+}
+
+TEST(Install, UnwritableConfigStopsBeforeAnyMove) {
+  ModWorld world({"WORDS.FS"});
+  world.fs.set_read_only(kConfig);
+  EXPECT_THROW(install_mod(world.fs, world.mod.list, world.mod.slots, kOutput), SettingsWriteError);
+  EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
+}
+
+}  // namespace
+}  // namespace vexal::test
