@@ -9,7 +9,7 @@ namespace vexal {
 namespace {
 
 constexpr std::size_t kEntryBlock = 1024;
-constexpr std::size_t kDataBlock = 1024 * 1024;
+constexpr std::size_t kDataBlock = std::size_t{1} << 20;
 
 unsigned char upper_ascii(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -65,11 +65,17 @@ int compare_names(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-bool names_equal(std::string_view a, std::string_view b) { return compare_names(a, b) == 0; }
+bool names_equal(std::string_view a, std::string_view b) {
+  return compare_names(a, b) == 0;
+}
 
-void ArchiveList::fs_reset_list() { fs_free_all(); }
+void ArchiveList::fs_reset_list() {
+  fs_free_all();
+}
 
-void ArchiveList::fs_free_all() { std::vector<ArchiveRecord>().swap(records_); }
+void ArchiveList::fs_free_all() {
+  std::vector<ArchiveRecord>().swap(records_);
+}
 
 int ArchiveList::fs_new_archive(int& slot) {
   try {
@@ -136,9 +142,9 @@ int ArchiveList::fs_link_entry(int target_slot, std::int64_t source_slot,
   }
   // Copied before the target may grow: target and source can be the same record.
   const auto name = source->entries[static_cast<std::size_t>(source_entry)].name;
-  const std::string_view wanted(name.data(),
-                                static_cast<std::size_t>(
-                                    std::find(name.begin(), name.end(), '\0') - name.begin()));
+  const std::string_view wanted(
+      name.data(),
+      static_cast<std::size_t>(std::find(name.begin(), name.end(), '\0') - name.begin()));
 
   ArchiveRecord& target = records_[static_cast<std::size_t>(target_slot)];
   auto existing = std::find_if(target.entries.begin(), target.entries.end(),

@@ -46,8 +46,8 @@ bool within(const ArchiveRecord& source, std::uint64_t offset, std::uint64_t siz
 }
 
 Chunk bytes_of(const ArchiveRecord& source, std::uint64_t offset, std::uint64_t size) {
-  return Chunk(source.data).subspan(static_cast<std::size_t>(offset),
-                                    static_cast<std::size_t>(size));
+  return Chunk(source.data)
+      .subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
 }
 
 // 0, 2 or 401.
@@ -131,7 +131,8 @@ int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, 
       if (!within(*groups[g].source, offset, size) || running > kMaxFileOffset) {
         return kNotCreated;
       }
-      layout.directory.insert(layout.directory.end(), table.begin() + static_cast<std::ptrdiff_t>(at),
+      layout.directory.insert(layout.directory.end(),
+                              table.begin() + static_cast<std::ptrdiff_t>(at),
                               table.begin() + static_cast<std::ptrdiff_t>(at + kItemNameSize));
       append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
       append_le(layout.directory, static_cast<std::uint32_t>(size), 2);

@@ -39,7 +39,9 @@ bool names_an_archive_file(std::string_view path) {
   return names_equal(extension, ".FS") || names_equal(extension, ".FSU");
 }
 
-bool is_dot_entry(const DirEntry& entry) { return entry.name == "." || entry.name == ".."; }
+bool is_dot_entry(const DirEntry& entry) {
+  return entry.name == "." || entry.name == "..";
+}
 
 bool is_item_file(const DirEntry& entry) {
   return entry.name.size() == kItemNameSize && entry.size <= kMaxItemSize &&
@@ -82,8 +84,7 @@ int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& pr
   if (const int code = list.fs_reserve_entries(record, files.size()); code != 0) {
     return code;
   }
-  if (const int code = list.fs_reserve_data(record, static_cast<std::size_t>(total));
-      code != 0) {
+  if (const int code = list.fs_reserve_data(record, static_cast<std::size_t>(total)); code != 0) {
     return code;
   }
   for (const DirEntry& file : files) {
@@ -92,8 +93,7 @@ int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& pr
     entry.offset = record.data.size();
     entry.size = file.size;
     // Opened under the listed name, which finds it whatever the letter case rules.
-    if (const int code = append_file(fs, prefix + file.name, file.size, record.data);
-        code != 0) {
+    if (const int code = append_file(fs, prefix + file.name, file.size, record.data); code != 0) {
       return code;
     }
     record.entries.push_back(entry);
@@ -112,8 +112,7 @@ struct ItemFile {
 };
 
 struct GroupFolder {
-  std::string name;    // upper case, padded with '_' to five characters
-  std::string listed;  // as listed, for opening
+  std::string name;  // upper case, padded with '_' to five characters
   std::uint64_t table_offset = 0;
   std::vector<ItemFile> items;
 };
@@ -164,7 +163,6 @@ int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::strin
     }
     group.name = upper_case(folder.name);
     group.name.resize(kMaxGroupName, '_');
-    group.listed = folder.name;
     group.table_offset = record.data.size();
     if (const int code = append_item_table(list, record, group); code != 0) {
       return code;
@@ -185,6 +183,8 @@ int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::strin
     return code;
   }
   for (const GroupFolder& group : groups) {
+    // Items are looked up in the folder the group name gives, its padding removed.
+    const std::string group_folder = group.name.substr(0, group.name.find_last_not_of('_') + 1);
     Entry entry;
     set_entry_name(entry, group.name);
     entry.offset = group.table_offset;
@@ -193,7 +193,7 @@ int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::strin
     for (std::size_t j = 0; j < group.items.size(); ++j) {
       const ItemFile& item = group.items[j];
       const std::uint64_t offset = record.data.size();
-      const std::string path = prefix + group.listed + "\\" + item.listed;
+      const std::string path = prefix + group_folder + "\\" + item.listed;
       if (const int code = append_file(fs, path, item.size, record.data); code != 0) {
         return code;
       }

@@ -141,8 +141,7 @@ TEST_F(ArchiveListTest, LinkArchiveIntoNonEmptyOutputFollowsReplace) {
     list.fs_get_archive(out)->replace = replace;
     ASSERT_EQ(list.fs_link_archive(out, game), 0);
     ASSERT_EQ(list.fs_link_archive(out, mod), 0);
-    EXPECT_EQ(entry_names(at(out)),
-              (std::vector<std::string>{"A", replace ? "b" : "B", "C", "D"}));
+    EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"A", replace ? "b" : "B", "C", "D"}));
     EXPECT_EQ(at(out).entries[1].source_archive, replace ? mod : game);
   }
 }
@@ -153,8 +152,8 @@ TEST_F(ArchiveListTest, BadLinkArgumentsReturnTwoAndFreeTheList) {
     std::int64_t source;
     std::int64_t entry;
   };
-  for (const Case c : {Case{1, 0, 2}, Case{1, 0, -1}, Case{1, -1, 0}, Case{1, 2, 0},
-                       Case{2, 0, 0}, Case{-1, 0, 0}, Case{1, std::int64_t{1} << 40, 0}}) {
+  for (const Case c : {Case{1, 0, 2}, Case{1, 0, -1}, Case{1, -1, 0}, Case{1, 2, 0}, Case{2, 0, 0},
+                       Case{-1, 0, 0}, Case{1, std::int64_t{1} << 40, 0}}) {
     add_source("src", {"A", "B"});
     add_source("OUT", {});
     EXPECT_EQ(list.fs_link_entry(c.target, c.source, c.entry), 2);

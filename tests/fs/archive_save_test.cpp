@@ -41,9 +41,8 @@ class ArchiveSaveTest : public ::testing::Test {
 };
 
 TEST_F(ArchiveSaveTest, SortedContiguousArchivesRoundTripByteForByte) {
-  const std::string flat = build_flat({{std::string("A.PCX\0old\0\0\0\0", 13), "aaaa"},
-                                       {"B.DAT", ""},
-                                       {"LONGESTNAME1", "ccc"}});
+  const std::string flat = build_flat(
+      {{std::string("A.PCX\0old\0\0\0\0", 13), "aaaa"}, {"B.DAT", ""}, {"LONGESTNAME1", "ccc"}});
   const std::string two_level = build_two_level(
       {{"ABC", {{"X01", "x"}, {"A02", "yy"}}}, {"AB", {{"Z99", std::string(65535, 'z')}}}});
   const int flat_source = add_archive("A.FS", flat);
@@ -81,8 +80,8 @@ TEST_F(ArchiveSaveTest, SortsEntriesAndGroupsWithoutCase) {
             (std::vector<std::string>{"A.PCX", "b.dat", "C"}));
   EXPECT_EQ(saved("F.FS"), build_flat({{"A.PCX", "1"}, {"b.dat", "2"}, {"C", "3"}}));
   // Items keep their table order; groups sort by padded name.
-  EXPECT_EQ(saved("G.FSU"), build_two_level({{"ABC", {{"C01", "c"}, {"A01", "a"}}},
-                                             {"AB", {{"B01", "b"}}}}));
+  EXPECT_EQ(saved("G.FSU"),
+            build_two_level({{"ABC", {{"C01", "c"}, {"A01", "a"}}}, {"AB", {{"B01", "b"}}}}));
 
   const auto first = saved("G.FSU");
   ASSERT_EQ(fs_save_archive(list, fs, groups_out), 0);
@@ -90,8 +89,9 @@ TEST_F(ArchiveSaveTest, SortsEntriesAndGroupsWithoutCase) {
 }
 
 TEST_F(ArchiveSaveTest, LinksFetchBytesFromTheirSources) {
-  const int game = add_archive("GAME.FSU", build_two_level({{"TANK", {{"A01", "old"}, {"A02", "x"}}},
-                                                            {"JEEP", {{"J01", "j"}}}}));
+  const int game = add_archive(
+      "GAME.FSU",
+      build_two_level({{"TANK", {{"A01", "old"}, {"A02", "x"}}}, {"JEEP", {{"J01", "j"}}}}));
   const int mod = add_archive("MOD.FSU", build_two_level({{"tank", {{"B01", "new"}}}}));
   const int out = add_output("T.FSU", true);
   const int twin = add_output("TWIN.FSU", true);

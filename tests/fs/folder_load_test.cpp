@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "fs/archive_io.h"
 #include "fs_test_support.h"
 #include "support/archive_builder.h"
+#include "support/temp_dir.h"
 
 namespace vexal {
 namespace {
@@ -77,9 +75,10 @@ TEST_F(FolderLoadTest, SubfoldersMakeATwoLevelArchive) {
   ASSERT_EQ(load("troop"), 0);
   EXPECT_TRUE(record().two_level);
   EXPECT_EQ(entry_names(record()), (Names{"AB___", "TANK_"}));
-  EXPECT_EQ(resaved(),
-            build_two_level({{"AB", {{"Z00", "z"}}},
-                             {"TANK", {{"A01", "1"}, {"B02", "22"}, {"MAX", std::string(65535, 'm')}}}}));
+  EXPECT_EQ(
+      resaved(),
+      build_two_level({{"AB", {{"Z00", "z"}}},
+                       {"TANK", {{"A01", "1"}, {"B02", "22"}, {"MAX", std::string(65535, 'm')}}}}));
   // Tables lie in listing order (ab, tank), the dropped "empty" one leaving no gap.
   EXPECT_EQ(record().entries[0].offset, 0u);
   EXPECT_EQ(record().entries[1].offset, 2u + 9);
@@ -93,10 +92,10 @@ TEST_F(FolderLoadTest, AnyFolderMakesItTwoLevelEvenWithoutGroups) {
   EXPECT_TRUE(record().entries.empty());
 }
 
-TEST_F(FolderLoadTest, GroupFolderEndingInUnderscoreIsReadFromItself) {
+TEST_F(FolderLoadTest, ItemsAreReadFromTheFolderNamedByTheGroup) {
+  // The group AB___ of the folder ab_ reads its items from the folder ab.
   add("troop\\ab_\\x01", "x");
-  ASSERT_EQ(load("troop"), 0);
-  EXPECT_EQ(resaved(), build_two_level({{"AB", {{"X01", "x"}}}}));
+  EXPECT_EQ(load("troop"), 402);
 }
 
 TEST_F(FolderLoadTest, MissingFolderLoadsEmpty) {
@@ -179,50 +178,34 @@ TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
 
 // The same folders on the disk, where file names keep their letter case.
 TEST(FolderLoadOnDisk, LoadsFlatAndTwoLevelFoldersUnderTheirListedNames) {
-  namespace stdfs = std::filesystem;
-  const stdfs::path root = stdfs::temp_directory_path() /
-                           ("vexal_fs_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                            "_" + std::to_string(reinterpret_cast<std::uintptr_t>(&root) & 0xFFFF));
-  stdfs::remove_all(root);
-  const auto write = [&](const stdfs::path& relative, const std::string& bytes) {
-    stdfs::create_directories((root / relative).parent_path());
-    std::ofstream(root / relative, std::ios::binary) << bytes;
-  };
-  write("flat/b.dat", "bb");
-  write("flat/A.pcx", "a");
-  write("troop/tank/a01", "1");
-  write("troop/Ab_/z00", "z");
-
+  const test::TempDir root;
+  root.write_file("flat/b.dat", "bb");
+  root.write_file("flat/A.pcx", "a");
+  root.write_file("troop/tank/a01", "1");
+  root.write_file("troop/Ab/z00", "z");
   const std::unique_ptr<FileSystem> native = make_native_file_system();
   ArchiveList list;
-  const std::string mod_folder = root.string() + "/";
-  int slot = -1;
-  ASSERT_EQ(list.fs_new_archive(slot), 0);
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(fs_load(list, *native, slot, "flat", mod_folder), 0);
-  ASSERT_EQ(list.fs_new_archive(slot), 0);
-  EXPECT_EQ(fs_load(list, *native, slot, "troop", mod_folder), 0);
-  ::testing::internal::GetCapturedStdout();
-
-  int out = -1;
-  ASSERT_EQ(list.fs_new_archive(out), 0);
-  list.fs_get_archive(out)->name = (root / "OUT.FS").string();
-  ASSERT_EQ(list.fs_link_archive(out, 0), 0);
-  ASSERT_EQ(fs_save_archive(list, *native, out), 0);
-  ASSERT_EQ(list.fs_new_archive(out), 0);
-  list.fs_get_archive(out)->name = (root / "OUT.FSU").string();
-  list.fs_get_archive(out)->two_level = true;
-  ASSERT_EQ(list.fs_link_archive(out, 1), 0);
-  ASSERT_EQ(fs_save_archive(list, *native, out), 0);
-
-  const auto read = [&](const char* name) {
-    std::ifstream in(root / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+  const auto load = [&](const std::string& path) {
+    int slot = -1;
+    EXPECT_EQ(list.fs_new_archive(slot), 0);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(fs_load(list, *native, slot, path, root.str() + "/"), 0);
+    ::testing::internal::GetCapturedStdout();
+    return slot;
   };
-  EXPECT_EQ(read("OUT.FS"), build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}}));
-  EXPECT_EQ(read("OUT.FSU"),
-            build_two_level({{"TANK", {{"A01", "1"}}}, {"AB", {{"Z00", "z"}}}}));
-  stdfs::remove_all(root);
+  const auto save = [&](int source, const char* name, bool two_level) {
+    int out = -1;
+    ASSERT_EQ(list.fs_new_archive(out), 0);
+    list.fs_get_archive(out)->name = root.join(name);
+    list.fs_get_archive(out)->two_level = two_level;
+    ASSERT_EQ(list.fs_link_archive(out, source), 0);
+    ASSERT_EQ(fs_save_archive(list, *native, out), 0);
+  };
+  save(load("flat"), "OUT.FS", false);
+  save(load("troop"), "OUT.FSU", true);
+  EXPECT_EQ(root.read_file("OUT.FS"), build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}}));
+  EXPECT_EQ(root.read_file("OUT.FSU"),
+            build_two_level({{"AB", {{"Z00", "z"}}}, {"TANK", {{"A01", "1"}}}}));
 }
 
 }  // namespace
