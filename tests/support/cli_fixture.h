@@ -13,6 +13,9 @@
 
 namespace vexal::test {
 
+// The text with every "\r\n" read as "\n".
+std::string without_carriage_returns(std::string text);
+
 class CliTest : public ::testing::Test {
  protected:
   CliTest();
@@ -27,7 +30,10 @@ class CliTest : public ::testing::Test {
 
   // config.ini with the PATH section for a game in game/ and a CD in cd/, then extra lines.
   void write_config(const std::string& extra = "", const std::string& allowcdmod = "1") const;
-  std::string config() const { return read_file("config.ini").value_or(""); }
+  // config.ini with Windows line ends read as plain line feeds.
+  std::string config() const {
+    return without_carriage_returns(read_file("config.ini").value_or(""));
+  }
 
   RunResult run(const std::vector<std::string>& args) const { return run_tool_in(root_, args); }
 
@@ -35,7 +41,8 @@ class CliTest : public ::testing::Test {
   std::filesystem::path root_;
 };
 
-// What a run printed after its banner line.
+// What a run printed after its banner line, with "\r\n" read as "\n": a Windows build
+// writes its console and its settings file in text mode.
 std::string after_banner(const std::string& output);
 
 }  // namespace vexal::test
