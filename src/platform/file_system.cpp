@@ -2,7 +2,13 @@
 
 #include <array>
 
+#include "platform/settings.h"
+
 namespace vexal {
+
+std::unique_ptr<Settings> FileSystem::open_native_settings(const std::string& /*path*/) {
+  return nullptr;
+}
 
 std::optional<std::string> read_whole_file(FileSystem& fs, const std::string& path) {
   const auto file = fs.open_read(path);

@@ -16,6 +16,8 @@
 
 namespace vexal {
 
+class Settings;
+
 // An open file, closed when destroyed. Reads and writes are buffered by the backend.
 class File {
  public:
@@ -65,6 +67,9 @@ class FileSystem {
   // Replaces the whole content of a text file atomically, keeping its permissions;
   // false (and the file unchanged) when it cannot be written.
   virtual bool replace_file(const std::string& path, std::string_view contents) = 0;
+  // The operating system's own service for the settings file at the path, or null when
+  // settings files are read and written through this interface like any other file.
+  virtual std::unique_ptr<Settings> open_native_settings(const std::string& path);
 };
 
 // The backend of the platform the program was built for.

@@ -269,6 +269,9 @@ std::unique_ptr<Settings> open_settings(FileSystem& fs, const std::string& path)
   if (!text) {
     return nullptr;
   }
+  if (auto native = fs.open_native_settings(path)) {
+    return native;
+  }
   return std::make_unique<IniSettings>(fs, path, *text);
 }
 

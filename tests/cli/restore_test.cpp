@@ -83,7 +83,7 @@ TEST_F(RestoreTest, MissingBackupFails501AndGoesOnWithTheNextArchive) {
             "Restoring archive \"BASICS.FS\" ... failed\n"
             "Restoring archive \"WORDS.FS\" ... done\n"
             "Error - mod restoration failed!\n" +
-                kNotRestored + kMessageBox);
+                kNotRestored + message_box_output(kMessageBox));
   // The mod archive went back into the game's folder; its key still records it.
   EXPECT_EQ(read_file("game/data/BASICS.FS"), "mod BASICS.FS");
   EXPECT_NE(config().find("BASICS_FS=1\nWORDS_FS=0\n"), std::string::npos);

@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <optional>
 #include <stdexcept>
 
 namespace vexal::test {
@@ -15,20 +18,71 @@ std::string env_or(const char* name, const std::string& fallback) {
   return value != nullptr && *value != '\0' ? std::string(value) : fallback;
 }
 
-bool windows_paths() { return env_or("VEXAL_TEST_PATHS", "") == "windows"; }
+bool windows_paths() {
+  return env_or("VEXAL_TEST_PATHS", "") == "windows";
+}
 
 std::vector<std::string> command_line(const std::vector<std::string>& args) {
   std::vector<std::string> command;
   if (const std::string wrapper = env_or("VEXAL_TEST_WRAPPER", ""); !wrapper.empty()) {
     command.push_back(wrapper);
   }
-  command.push_back(env_or("VEXAL_TEST_BINARY", VEXAL_BINARY));
+  const std::string binary = env_or("VEXAL_TEST_BINARY", VEXAL_BINARY);
+  command.push_back(windows_paths() ? tool_path(binary) : binary);
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }
 
+// Windows' text-mode console output ends lines with "\r\n"; the tests compare lines.
+std::string without_carriage_returns(const std::string& text) {
+  std::string result;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+      result += text[i];
+    }
+  }
+  return result;
+}
+
+// A file for the wrapper to report the full exit code in, removed when done with.
+class StatusFile {
+ public:
+  StatusFile() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vexal-status-XXXXXX").string();
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+      throw std::runtime_error("mkstemp failed");
+    }
+    close(fd);
+    path_ = pattern;
+  }
+  ~StatusFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  StatusFile(const StatusFile&) = delete;
+  StatusFile& operator=(const StatusFile&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The code the wrapper wrote, if it wrote one.
+  std::optional<int> code() const {
+    std::ifstream in(path_);
+    long long value = 0;
+    if (!(in >> value)) {
+      return std::nullopt;
+    }
+    return static_cast<int>(static_cast<std::uint32_t>(value));
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
 [[noreturn]] void exec_in(const std::filesystem::path& folder, std::vector<std::string> command,
-                          int output_fd) {
+                          int output_fd, const StatusFile* status_file) {
+  if (status_file != nullptr) {
+    setenv("VEXAL_TEST_STATUS_FILE", tool_path(status_file->path()).c_str(), 1);
+  }
   dup2(output_fd, STDOUT_FILENO);
   dup2(output_fd, STDERR_FILENO);
   if (chdir(folder.c_str()) != 0) {
@@ -51,13 +105,17 @@ RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std
     throw std::runtime_error("pipe failed");
   }
   const std::vector<std::string> command = command_line(args);
+  std::optional<StatusFile> status_file;
+  if (windows_paths()) {
+    status_file.emplace();
+  }
   const pid_t child = fork();
   if (child < 0) {
     throw std::runtime_error("fork failed");
   }
   if (child == 0) {
     close(pipe_fds[0]);
-    exec_in(folder, command, pipe_fds[1]);
+    exec_in(folder, command, pipe_fds[1], status_file ? &*status_file : nullptr);
   }
   close(pipe_fds[1]);
   RunResult result;
@@ -67,13 +125,26 @@ RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std
     result.output.append(buffer.data(), static_cast<std::size_t>(got));
   }
   close(pipe_fds[0]);
+  if (windows_paths()) {
+    result.output = without_carriage_returns(result.output);
+  }
   int wait_status = 0;
   waitpid(child, &wait_status, 0);
   result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+  if (const auto full = status_file ? status_file->code() : std::nullopt;
+      full && (*full & 0xFF) == result.status) {
+    result.status = *full;
+  }
   return result;
 }
 
-int exit_status_of(int code) { return code & 0xFF; }
+int exit_status_of(int code) {
+  return windows_paths() ? code : code & 0xFF;
+}
+
+std::string message_box_output(const std::string& console_text) {
+  return windows_paths() ? std::string() : console_text;
+}
 
 std::string tool_path(const std::filesystem::path& path) {
   std::string text = path.string();

@@ -3,7 +3,13 @@
 // environment, so the same tests run against another build of the tool:
 //   VEXAL_TEST_BINARY   the program to run (default: the binary of this build)
 //   VEXAL_TEST_WRAPPER  a program to start it with (for example wine)
-//   VEXAL_TEST_PATHS    "windows": paths are written as Z:\tmp\x instead of /tmp/x
+//   VEXAL_TEST_PATHS    "windows": paths are written as Z:\tmp\x instead of /tmp/x, the
+//                       binary too, exit statuses are the full 32-bit codes and the
+//                       "\r\n" line ends of the console output are read as "\n"
+// Wine hands a Linux parent only the low 8 bits of an exit code, so for a Windows
+// build the wrapper writes the full code, in decimal, into the file that the runner
+// names in VEXAL_TEST_STATUS_FILE (in the Windows form); without it the status is the
+// one the operating system reports.
 #pragma once
 
 #include <filesystem>
@@ -13,7 +19,7 @@
 namespace vexal::test {
 
 struct RunResult {
-  int status = -1;  // the exit status as the operating system reports it
+  int status = -1;  // the exit status as the tool's platform reports it
   std::string output;
 };
 
@@ -29,5 +35,9 @@ std::string tool_path(const std::filesystem::path& path);
 // The text of a path as the tool composes and prints it: the folder as the tool sees
 // it, then "\" and the rest.
 std::string composed(const std::filesystem::path& folder, const std::string& rest);
+
+// What a message box leaves on the console: its text where the tool's platform prints
+// one in place of a window, nothing where it is a window (Windows).
+std::string message_box_output(const std::string& console_text);
 
 }  // namespace vexal::test

@@ -1,0 +1,252 @@
+// The file system on Windows: paths go to the ANSI functions as the system composed them.
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <limits>
+
+#include "platform/file_system.h"
+#include "platform/list_pattern.h"
+#include "platform/path_rules.h"
+#include "platform/settings_win32.h"
+
+namespace vexal {
+namespace {
+
+// A path the ANSI functions can take whole; anything longer would be cut or refused by
+// them in ways that differ from function to function.
+bool usable(const std::string& path) {
+  return !path.empty() && path.size() < max_path_bytes && path.find('\0') == std::string::npos;
+}
+
+DWORD attributes_of(const std::string& path) {
+  return usable(path) ? GetFileAttributesA(path.c_str()) : INVALID_FILE_ATTRIBUTES;
+}
+
+bool names_file(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool is_read_only(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool names_directory(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+class StdioFile : public File {
+ public:
+  explicit StdioFile(std::FILE* file) : file_(file) {}
+  ~StdioFile() override {
+    if (file_ != nullptr) {
+      std::fclose(file_);
+    }
+  }
+  StdioFile(const StdioFile&) = delete;
+  StdioFile& operator=(const StdioFile&) = delete;
+
+  std::size_t read(std::span<std::byte> buffer) override {
+    return file_ == nullptr ? 0 : std::fread(buffer.data(), 1, buffer.size(), file_);
+  }
+  bool write(std::span<const std::byte> bytes) override {
+    return file_ != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+  }
+  bool seek(std::uint64_t offset) override {
+    if (file_ == nullptr ||
+        offset > static_cast<std::uint64_t>(std::numeric_limits<__int64>::max())) {
+      return false;
+    }
+    return _fseeki64(file_, static_cast<__int64>(offset), SEEK_SET) == 0;
+  }
+  std::optional<std::uint64_t> size() override {
+    if (file_ == nullptr || std::fflush(file_) != 0) {
+      return std::nullopt;
+    }
+    const __int64 length = _filelengthi64(_fileno(file_));
+    return length < 0 ? std::nullopt : std::optional(static_cast<std::uint64_t>(length));
+  }
+  bool close() override {
+    if (file_ == nullptr) {
+      return false;
+    }
+    const bool had_error = std::ferror(file_) != 0;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return closed && !had_error;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+class FindHandle {
+ public:
+  FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
+      : handle_(FindFirstFileA(pattern.c_str(), &data)) {}
+  ~FindHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+      FindClose(handle_);
+    }
+  }
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  bool found() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool next(WIN32_FIND_DATAA& data) { return FindNextFileA(handle_, &data) != 0; }
+
+ private:
+  HANDLE handle_;
+};
+
+std::string folder_of(const std::string& path) {
+  const std::size_t separator = last_separator(path);
+  if (separator == std::string::npos) {
+    return ".";
+  }
+  // "C:\" is the root; "C:" alone would mean the drive's current folder.
+  return path.substr(0, separator == 0 || path[separator - 1] == ':' ? separator + 1 : separator);
+}
+
+// Writes the whole text to a file that does not yet hold anything else, through to the disk.
+bool write_through(const std::string& path, std::string_view contents) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    return false;
+  }
+  const bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size() &&
+                       std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+  return std::fclose(file) == 0 && written;
+}
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool is_file(const std::string& path) override { return names_file(attributes_of(path)); }
+
+  bool is_directory(const std::string& path) override {
+    return names_directory(attributes_of(path));
+  }
+
+  std::unique_ptr<File> open_read(const std::string& path) override {
+    if (!names_file(attributes_of(path))) {
+      return nullptr;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    return file == nullptr ? nullptr : std::make_unique<StdioFile>(file);
+  }
+
+  std::unique_ptr<File> open_write(const std::string& path) override {
+    // Checked here too: under Wine, root could write a read-only file.
+    if (!usable(path) || is_read_only(attributes_of(path))) {
+      return nullptr;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    return file == nullptr ? nullptr : std::make_unique<StdioFile>(file);
+  }
+
+  bool move(const std::string& from, const std::string& to) override {
+    // Without MOVEFILE_REPLACE_EXISTING an existing destination makes it fail; the copy
+    // that crosses volumes deletes the source only once the copy is complete.
+    return usable(from) && usable(to) &&
+           MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) !=
+               0;
+  }
+
+  bool remove(const std::string& path) override {
+    return usable(path) && DeleteFileA(path.c_str()) != 0;
+  }
+
+  bool make_directory(const std::string& path) override {
+    return usable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0;
+  }
+
+  std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
+    std::vector<DirEntry> result;
+    if (!usable(pattern)) {
+      return result;
+    }
+    // The folder is searched for every name and the pattern applied here: the search's
+    // own matching also takes the short 8.3 alias of a long name ("*.FS" would find
+    // "MUSIC.FSX" through "MUSIC~1.FS"), and Wine's lacks the rule that "?"s at the end
+    // may match nothing, so the names listed would differ from machine to machine.
+    const std::size_t separator = last_separator(pattern);
+    const std::string_view wildcard = file_name_part(pattern);
+    const std::string everything =
+        separator == std::string::npos ? "*" : pattern.substr(0, separator + 1) + "*";
+    WIN32_FIND_DATAA data{};
+    FindHandle find(everything, data);
+    if (!find.found()) {
+      return result;
+    }
+    do {
+      if (const auto entry = listed(data, wildcard, mode)) {
+        result.push_back(*entry);
+      }
+    } while (find.next(data));
+    return result;
+  }
+
+  std::string current_directory() override {
+    std::string buffer(max_path_bytes, '\0');
+    const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0 || length >= buffer.size()) {
+      return {};
+    }
+    buffer.resize(length);
+    return buffer;
+  }
+
+  bool replace_file(const std::string& path, std::string_view contents) override {
+    const DWORD attributes = attributes_of(path);
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!usable(path) ||
+        (existed && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)) {
+      return false;
+    }
+    const std::string folder = folder_of(path);
+    std::string temp(MAX_PATH, '\0');
+    if (folder.size() + 14 > MAX_PATH ||
+        GetTempFileNameA(folder.c_str(), "vx", 0, temp.data()) == 0) {
+      return false;
+    }
+    temp.resize(temp.find('\0'));
+    const bool replaced = write_through(temp, contents) &&
+                          (!existed || SetFileAttributesA(temp.c_str(), attributes) != 0) &&
+                          MoveFileExA(temp.c_str(), path.c_str(),
+                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!replaced) {
+      DeleteFileA(temp.c_str());
+    }
+    return replaced;
+  }
+
+  std::unique_ptr<Settings> open_native_settings(const std::string& path) override {
+    return open_profile_settings(path);
+  }
+
+ private:
+  // The entry for a found name, or nullopt for names a listing leaves out.
+  static std::optional<DirEntry> listed(const WIN32_FIND_DATAA& data, std::string_view wildcard,
+                                        ListMode mode) {
+    const std::string_view name = data.cFileName;
+    const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if ((data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0 ||
+        name == "." || name == ".." || (directory && mode == ListMode::files_only) ||
+        !matches_list_pattern(wildcard, name)) {
+      return std::nullopt;
+    }
+    if (directory) {
+      return DirEntry{std::string(name), 0, true};
+    }
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return DirEntry{std::string(name), size, false};
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> make_native_file_system() {
+  return std::make_unique<Win32FileSystem>();
+}
+
+}  // namespace vexal
