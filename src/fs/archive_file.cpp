@@ -8,14 +8,17 @@
 #include <stdexcept>
 
 #include "fs/archive_io.h"
+
+#include "driver/error.h"
 #include "fs/byte_order.h"
+#include "platform/memory.h"
 
 namespace vexal {
 namespace {
 
 using namespace fs_detail;
 
-constexpr int kRejected = 403;
+
 
 bool has_fsu_extension(std::string_view name) {
   const std::size_t dot = name.rfind('.');
@@ -44,17 +47,17 @@ int read_directory(File& file, std::uint64_t file_size, bool two_level, Director
   const std::size_t record_size = two_level ? kGroupRecordSize : kFlatRecordSize;
   std::array<std::byte, 8> header{};
   if (file_size < header_size || !read_exact(file, std::span(header).first(header_size))) {
-    return kRejected;
+    return kArchiveNotOpened;
   }
   // The two-level data start field is derived from the tables and not needed.
   const std::uint64_t count = read_le(header, header_size - 4, 4);
   directory.end = header_size + count * record_size;
   if (directory.end > file_size) {
-    return kRejected;
+    return kArchiveNotOpened;
   }
   std::vector<std::byte> raw(static_cast<std::size_t>(count * record_size));
   if (!read_exact(file, raw)) {
-    return kRejected;
+    return kArchiveNotOpened;
   }
   directory.records.resize(static_cast<std::size_t>(count));
   for (std::size_t i = 0; i < directory.records.size(); ++i) {
@@ -66,7 +69,7 @@ int read_directory(File& file, std::uint64_t file_size, bool two_level, Director
     } else {
       std::memcpy(record.name.data(), raw.data() + at, kFlatNameSize);
       if (std::memchr(record.name.data(), '\0', kFlatNameSize) == nullptr) {
-        return kRejected;
+        return kArchiveNotOpened;
       }
       record.offset = read_le(raw, at + kFlatNameSize, 4);
       record.size = read_le(raw, at + kFlatNameSize + 4, 4);
@@ -82,12 +85,12 @@ int adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& data,
   const std::uint64_t length = data.size();
   for (Entry& group : groups) {
     if (group.offset + kItemCountSize > length) {
-      return kRejected;
+      return kArchiveNotOpened;
     }
     const std::uint64_t items = read_le(data, static_cast<std::size_t>(group.offset), 2);
     group.size = item_table_size(items);
     if (group.offset + group.size > length) {
-      return kRejected;
+      return kArchiveNotOpened;
     }
   }
   // Each table is rebased in place once; tables that share bytes would be rebased twice.
@@ -100,7 +103,7 @@ int adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& data,
             [](const Entry* a, const Entry* b) { return a->offset < b->offset; });
   for (std::size_t i = 1; i < by_offset.size(); ++i) {
     if (by_offset[i]->offset < by_offset[i - 1]->offset + by_offset[i - 1]->size) {
-      return kRejected;
+      return kArchiveNotOpened;
     }
   }
   for (const Entry& group : groups) {
@@ -110,7 +113,7 @@ int adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& data,
       const std::uint64_t offset = read_le(data, record + kItemNameSize, 4);
       const std::uint64_t size = read_le(data, record + kItemNameSize + 4, 2);
       if (offset < base || offset - base + size > length) {
-        return kRejected;
+        return kArchiveNotOpened;
       }
       write_le(data, record + kItemNameSize, static_cast<std::uint32_t>(offset - base), 4);
     }
@@ -123,7 +126,7 @@ int read_archive(ArchiveList& list, File& file, int slot) {
   ArchiveRecord& record = *list.fs_get_archive(slot);
   Directory directory;
   if (!file_size) {
-    return kRejected;
+    return kArchiveNotOpened;
   }
   if (const int code = read_directory(file, *file_size, record.two_level, directory); code != 0) {
     return code;
@@ -133,7 +136,7 @@ int read_archive(ArchiveList& list, File& file, int slot) {
   }
   const std::uint64_t base = directory.records.front().offset;
   if (base < directory.end || base > *file_size) {
-    return kRejected;
+    return kArchiveNotOpened;
   }
   const std::uint64_t length = *file_size - base;
   if (const int code = list.fs_reserve_entries(record, directory.records.size()); code != 0) {
@@ -141,7 +144,7 @@ int read_archive(ArchiveList& list, File& file, int slot) {
   }
   for (const DirectoryRecord& read : directory.records) {
     if (read.offset < base || read.offset - base + read.size > length) {
-      return kRejected;
+      return kArchiveNotOpened;
     }
     Entry entry;
     entry.name = read.name;
@@ -153,9 +156,10 @@ int read_archive(ArchiveList& list, File& file, int slot) {
     return 3;
   }
   record.data.reserve(static_cast<std::size_t>(length));  // exactly the data area
+  advise_large_buffer(record.data.data(), record.data.capacity());
   record.data.resize(static_cast<std::size_t>(length));
   if (!file.seek(base) || !read_exact(file, record.data)) {
-    return kRejected;
+    return kArchiveNotOpened;
   }
   return record.two_level ? adopt_item_tables(record.entries, record.data, base) : 0;
 }
@@ -170,7 +174,7 @@ int fs_load_archive_file(ArchiveList& list, FileSystem& fs, int slot,
   }
   record->two_level = has_fsu_extension(record->name);
   const std::unique_ptr<File> file = fs.open_read(full_path);
-  int code = kRejected;
+  int code = kArchiveNotOpened;
   if (file) {
     try {
       code = read_archive(list, *file, slot);

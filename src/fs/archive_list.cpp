@@ -5,6 +5,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/memory.h"
+
 namespace vexal {
 namespace {
 
@@ -14,6 +16,14 @@ constexpr std::size_t kDataBlock = std::size_t{1} << 20;
 unsigned char upper_ascii(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
+}
+
+std::string upper_case_name(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    c = static_cast<char>(upper_ascii(c));
+  }
+  return key;
 }
 
 // Grows the capacity of a table by whole blocks, always by more than n, so that tables
@@ -75,6 +85,9 @@ void ArchiveList::fs_reset_list() {
 
 void ArchiveList::fs_free_all() {
   std::vector<ArchiveRecord>().swap(records_);
+  slots_by_name_.clear();
+  named_records_ = 0;
+  unnamed_slots_.clear();
 }
 
 int ArchiveList::fs_new_archive(int& slot) {
@@ -114,6 +127,46 @@ int ArchiveList::fs_find_archive_slot(std::string_view name) const {
   return -1;
 }
 
+void ArchiveList::index_new_records() const {
+  const auto index = [this](int slot) {
+    slots_by_name_[upper_case_name(records_[static_cast<std::size_t>(slot)].name)].push_back(slot);
+  };
+  // A record named since the last lookup joins the lists of its name in slot order.
+  std::erase_if(unnamed_slots_, [&](int slot) {
+    if (records_[static_cast<std::size_t>(slot)].name.empty()) {
+      return false;
+    }
+    index(slot);
+    std::vector<int>& slots =
+        slots_by_name_[upper_case_name(records_[static_cast<std::size_t>(slot)].name)];
+    std::sort(slots.begin(), slots.end());
+    return true;
+  });
+  for (; named_records_ < records_.size(); ++named_records_) {
+    const int slot = static_cast<int>(named_records_);
+    if (records_[named_records_].name.empty()) {
+      unnamed_slots_.push_back(slot);
+    } else {
+      index(slot);
+    }
+  }
+}
+
+std::vector<int> ArchiveList::fs_find_archive_slots(std::string_view name) const {
+  index_new_records();
+  std::vector<int> found;
+  const auto listed = slots_by_name_.find(upper_case_name(name));
+  if (listed != slots_by_name_.end()) {
+    for (const int slot : listed->second) {
+      // A record renamed since it was indexed no longer counts under its old name.
+      if (names_equal(records_[static_cast<std::size_t>(slot)].name, name)) {
+        found.push_back(slot);
+      }
+    }
+  }
+  return found;
+}
+
 int ArchiveList::fs_reserve_entries(ArchiveRecord& record, std::size_t n) {
   if (grow_by_blocks(record.entries, n, kEntryBlock)) {
     return 0;
@@ -123,7 +176,12 @@ int ArchiveList::fs_reserve_entries(ArchiveRecord& record, std::size_t n) {
 }
 
 int ArchiveList::fs_reserve_data(ArchiveRecord& record, std::size_t n) {
+  const std::size_t capacity = record.data.capacity();
   if (grow_by_blocks(record.data, n, kDataBlock)) {
+    if (record.data.capacity() != capacity) {
+      advise_large_buffer(record.data.data() + record.data.size(),
+                          record.data.capacity() - record.data.size());
+    }
     return 0;
   }
   fs_free_all();
@@ -142,25 +200,31 @@ int ArchiveList::fs_link_entry(int target_slot, std::int64_t source_slot,
   }
   // Copied before the target may grow: target and source can be the same record.
   const auto name = source->entries[static_cast<std::size_t>(source_entry)].name;
-  const std::string_view wanted(
-      name.data(),
-      static_cast<std::size_t>(std::find(name.begin(), name.end(), '\0') - name.begin()));
 
   ArchiveRecord& target = records_[static_cast<std::size_t>(target_slot)];
-  auto existing = std::find_if(target.entries.begin(), target.entries.end(),
-                               [&](const Entry& e) { return names_equal(entry_name(e), wanted); });
-  if (existing != target.entries.end() && target.replace == 0) {
+  Entry wanted;
+  wanted.name = name;
+  std::size_t position = EntryIndex::npos;
+  try {
+    position = target.entry_index.find_first(target.entries, EntryIndex::key_of(wanted));
+  } catch (const std::exception&) {
+    fs_free_all();
+    return 3;
+  }
+  if (position != EntryIndex::npos && target.replace == 0) {
     return 0;
   }
-  if (existing == target.entries.end()) {
+  if (position == EntryIndex::npos) {
     if (const int code = fs_reserve_entries(target, 1); code != 0) {
       return code;
     }
-    existing = target.entries.emplace(target.entries.end());
+    position = target.entries.size();
+    target.entries.emplace_back();
   }
-  existing->name = name;
-  existing->source_archive = static_cast<std::int32_t>(source_slot);
-  existing->source_entry = static_cast<std::int32_t>(source_entry);
+  Entry& existing = target.entries[position];
+  existing.name = name;
+  existing.source_archive = static_cast<std::int32_t>(source_slot);
+  existing.source_entry = static_cast<std::int32_t>(source_entry);
   return 0;
 }
 
@@ -175,6 +239,7 @@ int ArchiveList::fs_link_archive(int target_slot, std::int64_t source_slot) {
   }
   const std::size_t count = source->entries.size();
   if (target->entries.empty()) {
+    target->entry_index.clear();
     if (const int code = fs_reserve_entries(*target, count); code != 0) {
       return code;
     }

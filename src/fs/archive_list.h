@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include "fs/entry_index.h"
 
 namespace vexal {
 
@@ -18,8 +21,8 @@ struct Entry {
   // Zero-terminated: at most 12 characters for a flat entry, 5 for a two-level group.
   // A flat name read from a file keeps all 13 bytes as read.
   std::array<char, 16> name{};
-  std::uint64_t offset = 0;  // position of the bytes (a group: its item table) in data
-  std::uint64_t size = 0;    // a group: 2 + 9 * item count
+  std::uint64_t offset = 0;          // position of the bytes (a group: its item table) in data
+  std::uint64_t size = 0;            // a group: 2 + 9 * item count
   std::int32_t source_archive = -1;  // outputs only: archive slot of the linked source
   std::int32_t source_entry = -1;    // outputs only: index of the linked entry there
 };
@@ -38,9 +41,10 @@ struct ArchiveRecord {
   std::string name;  // a source: its path as written; an output: catalogue name, then file path
   bool two_level = false;
   bool cd_archive = false;
-  int replace = 0;                // linking: 0 keeps an existing name, non-zero re-points it
-  std::vector<std::byte> data;    // size() is the bytes in use; grows in 1 MiB blocks
-  std::vector<Entry> entries;     // size() is the entry count; grows in blocks of 1024
+  int replace = 0;              // linking: 0 keeps an existing name, non-zero re-points it
+  std::vector<std::byte> data;  // size() is the bytes in use; grows in 1 MiB blocks
+  std::vector<Entry> entries;   // size() is the entry count; grows in blocks of 1024
+  EntryIndex entry_index;       // names of entries for linking; see fs/entry_index.h
 };
 
 class ArchiveList {
@@ -58,6 +62,12 @@ class ArchiveList {
   const ArchiveRecord* fs_get_archive(int slot) const;
   // The slot of the first record whose name matches without regard to case, or -1.
   int fs_find_archive_slot(std::string_view name) const;
+  // The slots of the records whose names match without regard to case, in slot order,
+  // from an index of the record names. A record is indexed under the name it has at the
+  // first lookup after it was appended (unnamed records are looked at again until they
+  // have a name), so records are named when appended and not renamed while sources are
+  // looked up.
+  std::vector<int> fs_find_archive_slots(std::string_view name) const;
 
   // Make room for n more entries / data bytes by the growth rules; 0 or 3.
   int fs_reserve_entries(ArchiveRecord& record, std::size_t n);
@@ -71,7 +81,13 @@ class ArchiveList {
   std::size_t size() const { return records_.size(); }
 
  private:
+  void index_new_records() const;
+
   std::vector<ArchiveRecord> records_;
+  // Upper-cased record name to slots, and the records indexed so far / still unnamed.
+  mutable std::unordered_map<std::string, std::vector<int>> slots_by_name_;
+  mutable std::size_t named_records_ = 0;
+  mutable std::vector<int> unnamed_slots_;
 };
 
 }  // namespace vexal

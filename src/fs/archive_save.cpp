@@ -9,6 +9,8 @@
 #include <span>
 
 #include "fs/archive_io.h"
+
+#include "driver/error.h"
 #include "fs/byte_order.h"
 
 namespace vexal {
@@ -16,7 +18,6 @@ namespace {
 
 using namespace fs_detail;
 
-constexpr int kNotCreated = 401;
 
 // A run of bytes of a source's data, in file order.
 using Chunk = std::span<const std::byte>;
@@ -53,7 +54,7 @@ Chunk bytes_of(const ArchiveRecord& source, std::uint64_t offset, std::uint64_t 
 // 0, 2 or 401.
 int lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
   if (links.size() > kMaxFileOffset) {
-    return kNotCreated;
+    return kArchiveNotCreated;
   }
   std::uint64_t running = 4 + kFlatRecordSize * links.size();
   append_le(layout.directory, static_cast<std::uint32_t>(links.size()), 4);
@@ -65,7 +66,7 @@ int lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layou
     const Entry& entry = *linked.entry;
     if (!within(*linked.source, entry.offset, entry.size) || running > kMaxFileOffset ||
         entry.size > kMaxFileOffset) {
-      return kNotCreated;
+      return kArchiveNotCreated;
     }
     layout.directory.insert(layout.directory.end(),
                             reinterpret_cast<const std::byte*>(entry.name.data()),
@@ -95,7 +96,7 @@ Chunk item_table(const Linked& linked) {
 // 0, 2 or 401.
 int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
   if (links.size() > kMaxFileOffset) {
-    return kNotCreated;
+    return kArchiveNotCreated;
   }
   std::vector<Linked> groups;
   std::vector<Chunk> tables;
@@ -109,7 +110,7 @@ int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, 
     }
     const Chunk table = item_table(linked);
     if (table.empty() || running > kMaxFileOffset) {
-      return kNotCreated;  // a flat entry is no item table
+      return kArchiveNotCreated;  // a flat entry is no item table
     }
     const auto* name = reinterpret_cast<const std::byte*>(linked.entry->name.data());
     layout.directory.insert(layout.directory.end(), name, name + kGroupNameSize);
@@ -119,7 +120,7 @@ int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, 
     tables.push_back(table);
   }
   if (running > kMaxFileOffset) {
-    return kNotCreated;
+    return kArchiveNotCreated;
   }
   write_le(layout.directory, 0, static_cast<std::uint32_t>(running), 4);
   for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -129,7 +130,7 @@ int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, 
       const std::uint64_t offset = read_le(table, at + kItemNameSize, 4);
       const std::uint64_t size = read_le(table, at + kItemNameSize + 4, 2);
       if (!within(*groups[g].source, offset, size) || running > kMaxFileOffset) {
-        return kNotCreated;
+        return kArchiveNotCreated;
       }
       layout.directory.insert(layout.directory.end(),
                               table.begin() + static_cast<std::ptrdiff_t>(at),
@@ -162,6 +163,7 @@ int fs_save_archive(ArchiveList& list, FileSystem& fs, int slot) {
                    [](const Entry& a, const Entry& b) {
                      return compare_names(entry_name(a), entry_name(b)) < 0;
                    });
+  record->entry_index.clear();  // positions changed
   Layout layout;
   try {
     const int code = record->two_level ? lay_out_two_level(list, record->entries, layout)
@@ -170,16 +172,16 @@ int fs_save_archive(ArchiveList& list, FileSystem& fs, int slot) {
       return code;
     }
   } catch (const std::bad_alloc&) {
-    return kNotCreated;
+    return kArchiveNotCreated;
   }
   const std::unique_ptr<File> file = fs.open_write(record->name);
   if (!file) {
-    return kNotCreated;
+    return kArchiveNotCreated;
   }
   const bool written = write_file(*file, layout);
   if (!file->close() || !written) {
     fs.remove(record->name);
-    return kNotCreated;
+    return kArchiveNotCreated;
   }
   return 0;
 }

@@ -15,7 +15,6 @@ namespace {
 
 using namespace fs_detail;
 
-constexpr int kSourceNotOpened = 402;
 constexpr std::size_t kMaxFlatName = 12;
 constexpr std::size_t kMaxGroupName = 5;
 constexpr std::uint64_t kMaxItemSize = 0xFFFF;
@@ -66,9 +65,11 @@ int append_file(FileSystem& fs, const std::string& path, std::uint64_t size,
   return 0;
 }
 
-int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix) {
-  std::vector<DirEntry> files = fs.list(prefix + "*.*", ListMode::files_only);
-  std::erase_if(files, [](const DirEntry& f) { return f.name.size() > kMaxFlatName; });
+// The files are those of the folder's listing: "*.*" would list the same names again.
+int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
+              std::vector<DirEntry> files) {
+  std::erase_if(files,
+                [](const DirEntry& f) { return f.is_directory || f.name.size() > kMaxFlatName; });
   std::uint64_t total = 0;
   for (const DirEntry& file : files) {
     if (file.size > kMaxFileOffset) {
@@ -102,6 +103,7 @@ int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& pr
                    [](const Entry& a, const Entry& b) {
                      return compare_names(entry_name(a), entry_name(b)) < 0;
                    });
+  record.entry_index.clear();  // positions changed
   return 0;
 }
 
@@ -209,12 +211,12 @@ int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::strin
 int load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix) {
   ArchiveRecord& record = *list.fs_get_archive(slot);
   record.two_level = false;
-  const std::vector<DirEntry> listing = fs.list(prefix + "*", ListMode::directories_included);
+  std::vector<DirEntry> listing = fs.list(prefix + "*", ListMode::directories_included);
   const auto first_folder = std::find_if(listing.begin(), listing.end(), [](const DirEntry& e) {
     return e.is_directory && !is_dot_entry(e);
   });
   if (first_folder == listing.end()) {
-    return load_flat(list, fs, slot, prefix);
+    return load_flat(list, fs, slot, prefix, std::move(listing));
   }
   record.two_level = true;
   return load_two_level(list, fs, slot, prefix,
@@ -233,6 +235,12 @@ int fs_load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::strin
     prefix += '\\';
   }
   int code = 0;
+  // A missing folder loads empty, but one whose listing pattern is longer than the
+  // platform takes is refused: the mod's files would silently be left out of the build.
+  if (prefix.size() + 1 >= max_path_bytes) {
+    list.fs_free_all();
+    return kSourceNotOpened;
+  }
   try {
     code = load_folder(list, fs, slot, prefix);
   } catch (const std::bad_alloc&) {

@@ -377,10 +377,8 @@ bool wildcard_match(std::string_view name, std::string_view mask) {
 }
 
 int find_source_slot(const ModContext& context, std::string_view path) {
-  const int count = static_cast<int>(context.archives.size());
-  for (int slot = 0; slot < count; ++slot) {
-    const ArchiveRecord* record = context.archives.fs_get_archive(slot);
-    if (!is_output_slot(context, slot) && names_equal(record->name, path)) {
+  for (const int slot : context.archives.fs_find_archive_slots(path)) {
+    if (!is_output_slot(context, slot)) {
       return slot;
     }
   }

@@ -1,0 +1,30 @@
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "platform/memory.h"
+
+namespace vexal {
+
+void advise_large_buffer(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::size_t kWorthIt = std::size_t{4} << 20;  // below this, few faults to save
+  const long page_size = ::sysconf(_SC_PAGESIZE);
+  if (data == nullptr || size < kWorthIt || page_size <= 0) {
+    return;
+  }
+  const auto page = static_cast<std::uintptr_t>(page_size);
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+  if (begin < end) {
+    // Failure only means ordinary pages.
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  }
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
+}  // namespace vexal
