@@ -146,6 +146,74 @@ TEST_F(ArchiveListTest, LinkArchiveIntoNonEmptyOutputFollowsReplace) {
   }
 }
 
+TEST_F(ArchiveListTest, LinkFindsTheFirstOfRepeatedNamesAndFollowsTableChanges) {
+  // A folder on a case-sensitive disk can hold a.pcx and A.PCX: both reach the output.
+  const int folder = add_source("folder", {"A.PCX", "B", "A.PCX"});
+  const int mod = add_source("mod", {"a.Pcx", "b", "NEW"});
+  const int out = add_source("OUT", {});
+  ASSERT_EQ(list.fs_link_archive(out, folder), 0);
+  list.fs_get_archive(out)->replace = 1;
+  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);
+  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"a.Pcx", "B", "A.PCX"}));
+  EXPECT_EQ(at(out).entries[0].source_archive, mod);
+  EXPECT_EQ(at(out).entries[2].source_archive, folder);
+
+  // Entries changed behind the engine's back are still found where they are now.
+  ArchiveRecord& output = *list.fs_get_archive(out);
+  std::swap(output.entries[0], output.entries[1]);
+  output.entry_index.clear();
+  ASSERT_EQ(list.fs_link_entry(out, mod, 1), 0);
+  EXPECT_EQ(at(out).entries[0].source_archive, mod);
+  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"b", "a.Pcx", "A.PCX"}));
+  output.entries.resize(1);
+  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);  // the table shrank: a.Pcx is new again
+  ASSERT_EQ(list.fs_link_entry(out, mod, 2), 0);
+  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"b", "a.Pcx", "NEW"}));
+}
+
+TEST_F(ArchiveListTest, LinkingManyNamesMatchesAFrontToBackSearch) {
+  std::vector<std::string> game_names;
+  std::vector<std::string> mod_names;
+  for (int i = 0; i < 3000; ++i) {
+    game_names.push_back("E" + std::to_string(i) + ".DAT");
+    if (i % 3 == 0) {
+      mod_names.push_back("e" + std::to_string(i) + ".dat");
+    } else if (i % 3 == 1) {
+      mod_names.push_back("N" + std::to_string(i));  // not in the game
+    }
+  }
+  const int game = add_source("game", game_names);
+  const int mod = add_source("mod", mod_names);
+  const int out = add_source("OUT", {});
+  ASSERT_EQ(list.fs_link_archive(out, game), 0);
+  list.fs_get_archive(out)->replace = 1;
+  ASSERT_EQ(list.fs_link_archive(out, mod), 0);
+  ASSERT_EQ(at(out).entries.size(), 3000u + 1000u);
+  for (std::size_t i = 0; i < 3000; ++i) {
+    const Entry& entry = at(out).entries[i];
+    EXPECT_EQ(entry.source_archive, i % 3 == 0 ? mod : game) << i;
+    EXPECT_EQ(entry.source_entry, static_cast<std::int32_t>(i % 3 == 0 ? 2 * (i / 3) : i)) << i;
+  }
+  EXPECT_EQ(entry_name(at(out).entries[3000]), "N1");
+}
+
+TEST_F(ArchiveListTest, FindsAllSlotsOfANameInSlotOrder) {
+  add_source("Data\\A.FS", {});
+  int unnamed = -1;
+  ASSERT_EQ(list.fs_new_archive(unnamed), 0);
+  add_source("other", {});
+  EXPECT_EQ(list.fs_find_archive_slots("DATA\\a.fs"), (std::vector<int>{0}));
+  // A record named after a lookup saw it empty is found under its name.
+  list.fs_get_archive(unnamed)->name = "data\\a.FS";
+  add_source("DATA\\A.FS", {});
+  EXPECT_EQ(list.fs_find_archive_slots("data\\a.fs"), (std::vector<int>{0, 1, 3}));
+  EXPECT_TRUE(list.fs_find_archive_slots("data\\a").empty());
+  list.fs_free_all();
+  add_source("x", {});
+  EXPECT_EQ(list.fs_find_archive_slots("X"), (std::vector<int>{0}));
+  EXPECT_TRUE(list.fs_find_archive_slots("data\\a.fs").empty());
+}
+
 TEST_F(ArchiveListTest, BadLinkArgumentsReturnTwoAndFreeTheList) {
   struct Case {
     int target;
