@@ -18,15 +18,9 @@ namespace {
 
 using namespace fs_detail;
 
-
-
 bool has_fsu_extension(std::string_view name) {
   const std::size_t dot = name.rfind('.');
   return dot != std::string_view::npos && names_equal(name.substr(dot + 1), "FSU");
-}
-
-bool read_exact(File& file, std::span<std::byte> buffer) {
-  return file.read(buffer) == buffer.size();
 }
 
 // The directory as read, before it becomes the record's entry table.
@@ -42,23 +36,20 @@ struct Directory {
 };
 
 // Reads the header and the directory records of either layout. 0 or 403.
-int read_directory(File& file, std::uint64_t file_size, bool two_level, Directory& directory) {
+int read_directory(std::span<const std::byte> file, bool two_level, Directory& directory) {
   const std::size_t header_size = two_level ? 8 : 4;
   const std::size_t record_size = two_level ? kGroupRecordSize : kFlatRecordSize;
-  std::array<std::byte, 8> header{};
-  if (file_size < header_size || !read_exact(file, std::span(header).first(header_size))) {
+  if (file.size() < header_size) {
     return kArchiveNotOpened;
   }
   // The two-level data start field is derived from the tables and not needed.
-  const std::uint64_t count = read_le(header, header_size - 4, 4);
+  const std::uint64_t count = read_le(file, header_size - 4, 4);
   directory.end = header_size + count * record_size;
-  if (directory.end > file_size) {
+  if (directory.end > file.size()) {
     return kArchiveNotOpened;
   }
-  std::vector<std::byte> raw(static_cast<std::size_t>(count * record_size));
-  if (!read_exact(file, raw)) {
-    return kArchiveNotOpened;
-  }
+  const std::span<const std::byte> raw =
+      file.subspan(header_size, static_cast<std::size_t>(count * record_size));
   directory.records.resize(static_cast<std::size_t>(count));
   for (std::size_t i = 0; i < directory.records.size(); ++i) {
     const std::size_t at = i * record_size;
@@ -121,29 +112,26 @@ int adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& data,
   return 0;
 }
 
-int read_archive(ArchiveList& list, File& file, int slot) {
-  const std::optional<std::uint64_t> file_size = file.size();
+int read_archive(ArchiveList& list, std::shared_ptr<const MappedBytes> file, int slot) {
+  const std::span<const std::byte> bytes = file->bytes();
   ArchiveRecord& record = *list.fs_get_archive(slot);
   Directory directory;
-  if (!file_size) {
-    return kArchiveNotOpened;
-  }
-  if (const int code = read_directory(file, *file_size, record.two_level, directory); code != 0) {
+  if (const int code = read_directory(bytes, record.two_level, directory); code != 0) {
     return code;
   }
   if (directory.records.empty()) {
     return 0;  // an empty archive has an empty data area
   }
   const std::uint64_t base = directory.records.front().offset;
-  if (base < directory.end || base > *file_size) {
+  if (base < directory.end || base > bytes.size()) {
     return kArchiveNotOpened;
   }
-  const std::uint64_t length = *file_size - base;
+  const std::span<const std::byte> area = bytes.subspan(static_cast<std::size_t>(base));
   if (const int code = list.fs_reserve_entries(record, directory.records.size()); code != 0) {
     return code;
   }
   for (const DirectoryRecord& read : directory.records) {
-    if (read.offset < base || read.offset - base + read.size > length) {
+    if (read.offset < base || read.offset - base + read.size > area.size()) {
       return kArchiveNotOpened;
     }
     Entry entry;
@@ -152,16 +140,17 @@ int read_archive(ArchiveList& list, File& file, int slot) {
     entry.size = read.size;
     record.entries.push_back(entry);
   }
-  if (length > record.data.max_size()) {
-    return 3;
+  if (!record.two_level) {
+    // Flat entries are used as they are in the file, so the file's bytes are kept.
+    record.file_data = area;
+    record.file_bytes = std::move(file);
+    return 0;
   }
-  record.data.reserve(static_cast<std::size_t>(length));  // exactly the data area
+  // Item tables are rebased in place, so a two-level archive gets bytes of its own.
+  record.data.reserve(area.size());  // exactly the data area
   advise_large_buffer(record.data.data(), record.data.capacity());
-  record.data.resize(static_cast<std::size_t>(length));
-  if (!file.seek(base) || !read_exact(file, record.data)) {
-    return kArchiveNotOpened;
-  }
-  return record.two_level ? adopt_item_tables(record.entries, record.data, base) : 0;
+  record.data.assign(area.begin(), area.end());
+  return adopt_item_tables(record.entries, record.data, base);
 }
 
 }  // namespace
@@ -173,14 +162,13 @@ int fs_load_archive_file(ArchiveList& list, FileSystem& fs, int slot,
     return 2;
   }
   record->two_level = has_fsu_extension(record->name);
-  const std::unique_ptr<File> file = fs.open_read(full_path);
   int code = kArchiveNotOpened;
-  if (file) {
-    try {
-      code = read_archive(list, *file, slot);
-    } catch (const std::bad_alloc&) {
-      code = 3;
+  try {
+    if (auto file = fs.map_read(full_path)) {
+      code = read_archive(list, std::move(file), slot);
     }
+  } catch (const std::bad_alloc&) {
+    code = 3;
   }
   if (code != 0) {
     list.fs_free_all();

@@ -8,12 +8,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "fs/entry_index.h"
+#include "platform/file_system.h"
 
 namespace vexal {
 
@@ -42,9 +45,18 @@ struct ArchiveRecord {
   bool two_level = false;
   bool cd_archive = false;
   int replace = 0;              // linking: 0 keeps an existing name, non-zero re-points it
-  std::vector<std::byte> data;  // size() is the bytes in use; grows in 1 MiB blocks
-  std::vector<Entry> entries;   // size() is the entry count; grows in blocks of 1024
-  EntryIndex entry_index;       // names of entries for linking; see fs/entry_index.h
+  std::vector<std::byte> data;  // owned bytes; size() is the bytes in use; grows in 1 MiB blocks
+  // A flat archive file's bytes as the file system gave them (mapped where it can) and
+  // its data area within them. When set they stand in for data, which stays empty.
+  std::shared_ptr<const MappedBytes> file_bytes;
+  std::span<const std::byte> file_data;
+  std::vector<Entry> entries;  // size() is the entry count; grows in blocks of 1024
+  EntryIndex entry_index;      // names of entries for linking; see fs/entry_index.h
+
+  // The bytes that entry offsets refer to; every reader of source bytes goes through here.
+  std::span<const std::byte> bytes() const {
+    return file_bytes ? file_data : std::span<const std::byte>(data);
+  }
 };
 
 class ArchiveList {

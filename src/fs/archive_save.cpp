@@ -18,13 +18,31 @@ namespace {
 
 using namespace fs_detail;
 
-
 // A run of bytes of a source's data, in file order.
 using Chunk = std::span<const std::byte>;
 
+// A chunk and the archive file it lies in (null for bytes held in memory), which lets
+// the file system copy it without passing it through this process.
+struct Piece {
+  Chunk bytes;
+  const MappedBytes* file = nullptr;
+};
+
 struct Layout {
   std::vector<std::byte> directory;  // everything before the first data byte
-  std::vector<Chunk> chunks;
+  std::vector<Piece> chunks;
+
+  // Entries that follow each other in their source become one piece: one system call
+  // instead of one per entry.
+  void add(Chunk bytes, const MappedBytes* file) {
+    if (!chunks.empty() && chunks.back().file == file && !bytes.empty() &&
+        chunks.back().bytes.data() + chunks.back().bytes.size() == bytes.data()) {
+      chunks.back().bytes =
+          Chunk(chunks.back().bytes.data(), chunks.back().bytes.size() + bytes.size());
+      return;
+    }
+    chunks.push_back({bytes, file});
+  }
 };
 
 // The linked entry and the source holding it, or null when the link is broken.
@@ -43,12 +61,12 @@ Linked resolve(const ArchiveList& list, const Entry& link) {
 }
 
 bool within(const ArchiveRecord& source, std::uint64_t offset, std::uint64_t size) {
-  return offset <= source.data.size() && size <= source.data.size() - offset;
+  const std::size_t length = source.bytes().size();
+  return offset <= length && size <= length - offset;
 }
 
 Chunk bytes_of(const ArchiveRecord& source, std::uint64_t offset, std::uint64_t size) {
-  return Chunk(source.data)
-      .subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
+  return source.bytes().subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
 }
 
 // 0, 2 or 401.
@@ -73,7 +91,7 @@ int lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layou
                             reinterpret_cast<const std::byte*>(entry.name.data()) + kFlatNameSize);
     append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
     append_le(layout.directory, static_cast<std::uint32_t>(entry.size), 4);
-    layout.chunks.push_back(bytes_of(*linked.source, entry.offset, entry.size));
+    layout.add(bytes_of(*linked.source, entry.offset, entry.size), linked.source->file_bytes.get());
     running += entry.size;
   }
   return 0;
@@ -86,7 +104,7 @@ Chunk item_table(const Linked& linked) {
   if (!source.two_level || !within(source, group.offset, kItemCountSize)) {
     return {};
   }
-  const std::uint64_t items = read_le(source.data, static_cast<std::size_t>(group.offset), 2);
+  const std::uint64_t items = read_le(source.bytes(), static_cast<std::size_t>(group.offset), 2);
   if (group.size != item_table_size(items) || !within(source, group.offset, group.size)) {
     return {};
   }
@@ -137,7 +155,7 @@ int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, 
                               table.begin() + static_cast<std::ptrdiff_t>(at + kItemNameSize));
       append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
       append_le(layout.directory, static_cast<std::uint32_t>(size), 2);
-      layout.chunks.push_back(bytes_of(*groups[g].source, offset, size));
+      layout.add(bytes_of(*groups[g].source, offset, size), groups[g].source->file_bytes.get());
       running += size;
     }
   }
@@ -148,8 +166,13 @@ bool write_file(File& file, const Layout& layout) {
   if (!file.write(layout.directory)) {
     return false;
   }
-  return std::all_of(layout.chunks.begin(), layout.chunks.end(),
-                     [&](Chunk chunk) { return chunk.empty() || file.write(chunk); });
+  return std::all_of(layout.chunks.begin(), layout.chunks.end(), [&](const Piece& piece) {
+    if (piece.bytes.empty()) {
+      return true;
+    }
+    return piece.file != nullptr ? file.write_from(*piece.file, piece.bytes)
+                                 : file.write(piece.bytes);
+  });
 }
 
 }  // namespace

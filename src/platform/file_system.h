@@ -19,6 +19,8 @@ namespace vexal {
 class Settings;
 
 // An open file, closed when destroyed. Reads and writes are buffered by the backend.
+class MappedBytes;
+
 class File {
  public:
   virtual ~File() = default;
@@ -26,11 +28,23 @@ class File {
   virtual std::size_t read(std::span<std::byte> buffer) = 0;
   // Writes all bytes; false when any could not be written.
   virtual bool write(std::span<const std::byte> bytes) = 0;
+  // Writes bytes that lie inside source. A backend may copy them inside the operating
+  // system from the file behind source instead of through memory; the default writes them.
+  virtual bool write_from(const MappedBytes& source, std::span<const std::byte> bytes);
   virtual bool seek(std::uint64_t offset) = 0;
   // The size of the file in bytes, if it can be known.
   virtual std::optional<std::uint64_t> size() = 0;
   // Flushes buffered writes to the operating system and closes; false when that failed.
   virtual bool close() = 0;
+};
+
+// The whole contents of a file as read-only bytes, valid while the object lives. The
+// native POSIX backend maps the file, so the bytes come straight from the page cache;
+// elsewhere they are read into memory owned by the object.
+class MappedBytes {
+ public:
+  virtual ~MappedBytes() = default;
+  virtual std::span<const std::byte> bytes() const = 0;
 };
 
 struct DirEntry {
@@ -67,6 +81,9 @@ class FileSystem {
   // Replaces the whole content of a text file atomically, keeping its permissions;
   // false (and the file unchanged) when it cannot be written.
   virtual bool replace_file(const std::string& path, std::string_view contents) = 0;
+  // The whole contents of a file, or null when it cannot be opened or read completely.
+  // The default reads the file through open_read.
+  virtual std::shared_ptr<const MappedBytes> map_read(const std::string& path);
   // The operating system's own service for the settings file at the path, or null when
   // settings files are read and written through this interface like any other file.
   virtual std::unique_ptr<Settings> open_native_settings(const std::string& path);

@@ -4,9 +4,11 @@
 // at a time, without regard to ASCII case.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -182,6 +184,84 @@ bool write_all(int fd, std::string_view bytes) {
   return true;
 }
 
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor() { reset(); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes now; false when the close reported an error.
+  bool reset() {
+    const bool ok = fd_ < 0 || ::close(fd_) == 0;
+    fd_ = -1;
+    return ok;
+  }
+
+ private:
+  int fd_;
+};
+
+// A whole file mapped read-only, with its descriptor kept open so that its bytes can be
+// copied to another file inside the kernel. The tool maps game archives that nothing
+// changes during a run; a file cut short while mapped would make reading its lost pages
+// raise SIGBUS, which is accepted for the sake of not copying a gigabyte archive into
+// fresh memory. The tool's own writes never cut a mapped file (see open_write).
+class MappedFile : public MappedBytes {
+ public:
+  MappedFile(int fd, const struct stat& info, void* address, std::size_t size)
+      : fd_(fd), device_(info.st_dev), inode_(info.st_ino), address_(address), size_(size) {}
+  ~MappedFile() override {
+    if (address_ != nullptr) {
+      ::munmap(address_, size_);
+    }
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  std::span<const std::byte> bytes() const override {
+    return {static_cast<const std::byte*>(address_), size_};
+  }
+  int descriptor() const { return fd_.get(); }
+  bool is(const struct stat& info) const { return info.st_dev == device_ && info.st_ino == inode_; }
+
+ private:
+  FileDescriptor fd_;
+  dev_t device_;
+  ino_t inode_;
+  void* address_;  // null for an empty file, which needs no mapping
+  std::size_t size_;
+};
+
+// Copies bytes of a mapped file to fd inside the kernel, as far as it will; returns how
+// many were copied (fewer where the file systems do not support it).
+std::size_t copy_in_kernel(const MappedFile& source, std::span<const std::byte> bytes, int fd) {
+  const std::span<const std::byte> whole = source.bytes();
+  if (whole.empty() || bytes.data() < whole.data() ||
+      bytes.data() + bytes.size() > whole.data() + whole.size()) {
+    return 0;
+  }
+  auto offset = static_cast<off_t>(bytes.data() - whole.data());
+  std::size_t copied = 0;
+  while (copied < bytes.size()) {
+    const ssize_t count =
+        ::copy_file_range(source.descriptor(), &offset, fd, nullptr, bytes.size() - copied, 0);
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count <= 0) {
+      break;
+    }
+    copied += static_cast<std::size_t>(count);
+  }
+  return copied;
+}
+
 constexpr std::size_t kDirectWriteSize = std::size_t{16} << 10;
 constexpr std::size_t kWriteBufferSize = std::size_t{256} << 10;
 
@@ -209,8 +289,20 @@ class StdioFile : public File {
       return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
     }
     return std::fflush(file_) == 0 &&
-           write_all(::fileno(file_), std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                       bytes.size()));
+           write_all(::fileno(file_),
+                     std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  }
+  // Large runs of a mapped archive are copied by the kernel, as cat does, instead of
+  // being faulted into this process only to be copied out again.
+  bool write_from(const MappedBytes& source, std::span<const std::byte> bytes) override {
+    const auto* mapped = dynamic_cast<const MappedFile*>(&source);
+    if (file_ == nullptr || mapped == nullptr || bytes.size() < kDirectWriteSize) {
+      return write(bytes);
+    }
+    if (std::fflush(file_) != 0) {
+      return false;
+    }
+    return write(bytes.subspan(copy_in_kernel(*mapped, bytes, ::fileno(file_))));
   }
   bool seek(std::uint64_t offset) override {
     if (file_ == nullptr ||
@@ -238,24 +330,6 @@ class StdioFile : public File {
 
  private:
   std::FILE* file_;
-};
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() { reset(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes now; false when the close reported an error.
-  bool reset() {
-    const bool ok = fd_ < 0 || ::close(fd_) == 0;
-    fd_ = -1;
-    return ok;
-  }
-
- private:
-  int fd_;
 };
 
 bool copy_contents(int from, int to) {
@@ -380,10 +454,48 @@ class PosixFileSystem : public FileSystem {
     return result;
   }
 
+  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
+    const auto os_path = os_form(path);
+    if (!os_path) {
+      return nullptr;
+    }
+    int opened = ::open(os_path->c_str(), O_RDONLY | O_CLOEXEC);
+    if (opened < 0 && errno == ENOENT) {
+      if (const auto resolved = resolve_existing(*os_path)) {
+        opened = ::open(resolved->c_str(), O_RDONLY | O_CLOEXEC);
+      }
+    }
+    FileDescriptor fd(opened);
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) > std::numeric_limits<std::size_t>::max()) {
+      return nullptr;
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* address = nullptr;
+    if (size != 0) {
+      address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+      if (address == MAP_FAILED) {
+        return nullptr;
+      }
+    }
+    auto mapped = std::make_shared<const MappedFile>(fd.release(), info, address, size);
+    std::erase_if(mapped_, [](const auto& weak) { return weak.expired(); });
+    mapped_.push_back(mapped);
+    return mapped;
+  }
+
   std::unique_ptr<File> open_write(const std::string& path) override {
     const auto target = resolve_for_writing(path);
     struct stat info {};
-    if (!target || (stat_path(*target, info) && (!S_ISREG(info.st_mode) || is_read_only(info)))) {
+    const bool exists = target && stat_path(*target, info);
+    if (!target || (exists && (!S_ISREG(info.st_mode) || is_read_only(info)))) {
+      return nullptr;
+    }
+    // Truncating a mapped file would pull the bytes from under its mapping: an output
+    // written over one of its own sources gets a new file instead, and the mapping keeps
+    // the old one until it is released.
+    if (exists && is_mapped(info) && ::unlink(target->c_str()) != 0) {
       return nullptr;
     }
     std::FILE* file = std::fopen(target->c_str(), "wb");
@@ -499,6 +611,16 @@ class PosixFileSystem : public FileSystem {
     sync_folder(folder);
     return true;
   }
+
+ private:
+  bool is_mapped(const struct stat& info) const {
+    return std::any_of(mapped_.begin(), mapped_.end(), [&](const auto& weak) {
+      const auto mapped = weak.lock();
+      return mapped && mapped->is(info);
+    });
+  }
+
+  std::vector<std::weak_ptr<const MappedFile>> mapped_;
 };
 
 }  // namespace

@@ -108,10 +108,10 @@ TEST_F(ArchiveFileTest, LayoutFollowsTheExtensionOfTheRecordName) {
 TEST_F(ArchiveFileTest, ArchivesWithoutEntriesHaveNoData) {
   ASSERT_EQ(load_bytes("x.fs", test::le32(0)), 0);
   EXPECT_TRUE(record().entries.empty());
-  EXPECT_TRUE(record().data.empty());
+  EXPECT_TRUE(record().bytes().empty());
   ASSERT_EQ(load_bytes("x.fsu", test::le32(8) + test::le32(0)), 0);
   EXPECT_TRUE(record().entries.empty());
-  EXPECT_TRUE(record().data.empty());
+  EXPECT_TRUE(record().bytes().empty());
 }
 
 TEST_F(ArchiveFileTest, LargestItemAndLargestGroupAreRepresentable) {

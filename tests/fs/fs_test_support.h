@@ -81,7 +81,8 @@ class HookedFileSystem : public FileSystem {
 };
 
 inline std::string data_text(const ArchiveRecord& record) {
-  return {reinterpret_cast<const char*>(record.data.data()), record.data.size()};
+  const std::span<const std::byte> bytes = record.bytes();
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 inline std::string entry_bytes(const ArchiveRecord& record, const Entry& entry) {

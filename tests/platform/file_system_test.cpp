@@ -1,0 +1,36 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_file_system.h"
+
+namespace vexal {
+namespace {
+
+std::string text_of(std::span<const std::byte> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Backends without mappings (the fake, Windows) read the file and write copies.
+TEST(FileSystemDefaultsTest, MapReadReadsTheFileAndWriteFromWritesTheBytes) {
+  test::FakeFileSystem fs;
+  fs.add_file("C:\\data\\Game.fs", "0123456789");
+  fs.add_file("C:\\data\\Empty.fs", "");
+  const auto mapped = fs.map_read("C:\\DATA\\GAME.FS");
+  ASSERT_NE(mapped, nullptr);
+  EXPECT_EQ(text_of(mapped->bytes()), "0123456789");
+  const auto empty = fs.map_read("C:\\data\\Empty.fs");
+  ASSERT_NE(empty, nullptr);
+  EXPECT_TRUE(empty->bytes().empty());
+  EXPECT_EQ(fs.map_read("C:\\data\\Missing.fs"), nullptr);
+  EXPECT_EQ(fs.map_read("C:\\data"), nullptr);
+
+  auto out = fs.open_write("C:\\data\\Out.fs");
+  ASSERT_NE(out, nullptr);
+  EXPECT_TRUE(out->write_from(*mapped, mapped->bytes().subspan(3, 4)));
+  EXPECT_TRUE(out->close());
+  EXPECT_EQ(read_whole_file(fs, "C:\\data\\Out.fs"), "3456");
+}
+
+}  // namespace
+}  // namespace vexal
