@@ -450,7 +450,8 @@ void FakeFileSystem::add_node(const std::string& path, bool directory) {
   const SplitPath split = split_absolute(path, current_directory_);
   std::string key = split.drive;
   for (std::size_t i = 0; i < split.parts.size(); ++i) {
-    key += "\\" + upper(split.parts[i]);
+    key += '\\';
+    key += upper(split.parts[i]);
     const bool last = i + 1 == split.parts.size();
     Node& node = nodes_[key];
     if (node.name.empty() || last) {
