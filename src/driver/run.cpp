@@ -1,7 +1,6 @@
 #include "driver/run.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <new>
 
@@ -12,6 +11,7 @@
 #include "install/install.h"
 #include "install/restore.h"
 #include "moddef/definition.h"
+#include "platform/ascii.h"
 #include "platform/message_box.h"
 #include "platform/path_rules.h"
 #include "platform/settings.h"
@@ -31,11 +31,7 @@ constexpr const char* kRestoreFailedText =
     "your backup manualy before using this utility again!";
 
 bool is_keyword(std::string_view argument, std::string_view keyword) {
-  return std::equal(argument.begin(), argument.end(), keyword.begin(), keyword.end(),
-                    [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                    });
+  return equal_ignoring_case(argument, keyword);
 }
 
 bool is_help_request(std::string_view argument) {
@@ -99,8 +95,7 @@ int save_archives(ModContext& context, const std::string& output_folder) {
 }
 
 // Loads and scans the definition, then saves and (with install) installs its archives.
-int build_mod(ModContext& context, const std::string& definition_path, int allow_cd,
-              bool install) {
+int build_mod(ModContext& context, const std::string& definition_path, int allow_cd, bool install) {
   set_mod_folder(context, definition_path);
   reset_slot_table(context.slots);
 
@@ -116,8 +111,7 @@ int build_mod(ModContext& context, const std::string& definition_path, int allow
   }
 
   std::string output_folder;
-  if (const int code = make_output_folder(context.fs, context.vars, definition_path,
-                                          output_folder);
+  if (const int code = make_output_folder(context.fs, context.vars, definition_path, output_folder);
       code != 0) {
     return fail(code);
   }

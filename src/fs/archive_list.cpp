@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/ascii.h"
 #include "platform/memory.h"
 
 namespace vexal {
@@ -14,16 +15,7 @@ constexpr std::size_t kEntryBlock = 1024;
 constexpr std::size_t kDataBlock = std::size_t{1} << 20;
 
 unsigned char upper_ascii(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
-}
-
-std::string upper_case_name(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) {
-    c = static_cast<char>(upper_ascii(c));
-  }
-  return key;
+  return static_cast<unsigned char>(ascii_upper(c));
 }
 
 // Grows the capacity of a table by whole blocks, always by more than n, so that tables
@@ -129,7 +121,7 @@ int ArchiveList::fs_find_archive_slot(std::string_view name) const {
 
 void ArchiveList::index_new_records() const {
   const auto index = [this](int slot) {
-    slots_by_name_[upper_case_name(records_[static_cast<std::size_t>(slot)].name)].push_back(slot);
+    slots_by_name_[upper_case(records_[static_cast<std::size_t>(slot)].name)].push_back(slot);
   };
   // A record named since the last lookup joins the lists of its name in slot order.
   std::erase_if(unnamed_slots_, [&](int slot) {
@@ -138,7 +130,7 @@ void ArchiveList::index_new_records() const {
     }
     index(slot);
     std::vector<int>& slots =
-        slots_by_name_[upper_case_name(records_[static_cast<std::size_t>(slot)].name)];
+        slots_by_name_[upper_case(records_[static_cast<std::size_t>(slot)].name)];
     std::sort(slots.begin(), slots.end());
     return true;
   });
@@ -155,7 +147,7 @@ void ArchiveList::index_new_records() const {
 std::vector<int> ArchiveList::fs_find_archive_slots(std::string_view name) const {
   index_new_records();
   std::vector<int> found;
-  const auto listed = slots_by_name_.find(upper_case_name(name));
+  const auto listed = slots_by_name_.find(upper_case(name));
   if (listed != slots_by_name_.end()) {
     for (const int slot : listed->second) {
       // A record renamed since it was indexed no longer counts under its old name.

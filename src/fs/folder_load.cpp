@@ -8,6 +8,7 @@
 #include "driver/error.h"
 #include "fs/archive_io.h"
 #include "fs/byte_order.h"
+#include "platform/ascii.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
@@ -18,16 +19,6 @@ using namespace fs_detail;
 constexpr std::size_t kMaxFlatName = 12;
 constexpr std::size_t kMaxGroupName = 5;
 constexpr std::uint64_t kMaxItemSize = 0xFFFF;
-
-std::string upper_case(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return result;
-}
 
 bool names_an_archive_file(std::string_view path) {
   const std::size_t dot = path.rfind('.');

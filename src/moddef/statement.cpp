@@ -8,6 +8,7 @@
 
 #include "driver/error.h"
 #include "fs/archive_io.h"
+#include "platform/ascii.h"
 
 namespace vexal {
 
@@ -19,12 +20,6 @@ constexpr std::size_t kMaxParameters = 8;
 
 bool is_blank(char c) {
   return c == ' ' || c == '\t';
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // The statement is cut into pieces in place: a piece ends at the first zero byte
@@ -307,9 +302,9 @@ int exec_command(ModContext& context, std::string_view name,
     return kInvalidCommandParameter;
   }
   int mode = -1;
-  if (equals_ignoring_case(parameters[0], "NEW")) {
+  if (equal_ignoring_case(parameters[0], "NEW")) {
     mode = 0;
-  } else if (equals_ignoring_case(parameters[0], "ALL")) {
+  } else if (equal_ignoring_case(parameters[0], "ALL")) {
     mode = 1;
   }
   const std::size_t source_index = mode == -1 ? 0 : 1;

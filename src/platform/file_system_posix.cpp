@@ -15,28 +15,13 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/file_system.h"
 #include "platform/list_pattern.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
 namespace {
-
-char fold(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold(a[i]) != fold(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // The path as the operating system takes it; nullopt for a path it must not be given.
 std::optional<std::string> os_form(const std::string& path) {

@@ -1,11 +1,9 @@
 #include "platform/list_pattern.h"
 
+#include "platform/ascii.h"
+
 namespace vexal {
 namespace {
-
-char fold(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // What is left of the pattern once the name is used up: trailing "*"s and "?"s, or a
 // ".*"-style extension, match the empty rest.
@@ -39,7 +37,7 @@ bool match_from(std::string_view pattern, std::string_view name) {
       }
       return false;
     }
-    if (p != '?' && fold(p) != fold(name.front())) {
+    if (p != '?' && ascii_upper(p) != ascii_upper(name.front())) {
       return false;
     }
     pattern.remove_prefix(1);
