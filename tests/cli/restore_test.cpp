@@ -31,8 +31,8 @@ class RestoreTest : public CliTest {
       keys += key + "=1\n";
     }
     std::filesystem::create_directories(at("mod/out"));
-    write_config("[STATUS]\nmod_data=" + tool_path(at("mod/out")) + "\\\nvexal_backup=" +
-                 tool_path(at("backup")) + "\n" + keys + extra_keys);
+    write_config("[STATUS]\nmod_data=" + tool_path(at("mod/out")) +
+                 "\\\nvexal_backup=" + tool_path(at("backup")) + "\n" + keys + extra_keys);
   }
 };
 
@@ -69,7 +69,10 @@ TEST_F(RestoreTest, MissingModArchiveStillBringsTheGameArchiveBack) {
 TEST_F(RestoreTest, MissingModDataFolderStillRestores) {
   install({"BASICS.FS"});
   std::filesystem::remove_all(at("mod"));
-  EXPECT_EQ(run({}).status, 0);
+  const RunResult result = run({});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(after_banner(result.output),
+            "Restoring archive \"BASICS.FS\" ... failed\nAll done.\n\n");
   EXPECT_EQ(read_file("game/data/BASICS.FS"), "game BASICS.FS");
   EXPECT_NE(config().find("BASICS_FS=0"), std::string::npos);
 }
@@ -108,13 +111,14 @@ TEST_F(RestoreTest, WithoutPathKeysNothingIsRestored) {
 }
 
 TEST_F(RestoreTest, KeyValuesAboveZeroCountAndOthersDoNot) {
-  install({"BASICS.FS"}, "WORDS_FS=yes\nNOUNDERSCORE=1\n");
+  install({"BASICS.FS"}, "WORDS_FS=yes\nNOUNDERSCORE=1\nQ42_FS=-1\n");
   std::string text = config();
   text.replace(text.find("BASICS_FS=1"), 11, "BASICS_FS=2");
   write_file("config.ini", text);
   const RunResult result = run({});
   EXPECT_EQ(after_banner(result.output), "Restoring archive \"BASICS.FS\" ... done\nAll done.\n\n");
-  EXPECT_NE(config().find("BASICS_FS=0\nWORDS_FS=yes\nNOUNDERSCORE=1\n"), std::string::npos);
+  EXPECT_NE(config().find("BASICS_FS=0\nWORDS_FS=yes\nNOUNDERSCORE=1\nQ42_FS=-1\n"),
+            std::string::npos);
 }
 
 TEST_F(RestoreTest, HelpAndCleanupRunsRestoreNothing) {

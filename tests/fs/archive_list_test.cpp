@@ -67,34 +67,6 @@ TEST_F(ArchiveListTest, FindsRecordsBySlotAndByNameWithoutCase) {
   EXPECT_EQ(list.fs_get_archive(2), nullptr);
 }
 
-TEST_F(ArchiveListTest, FreeAllEmptiesTheListAndIsSafeTwice) {
-  add_source("a", {"X"});
-  list.fs_free_all();
-  EXPECT_EQ(list.size(), 0u);
-  list.fs_free_all();
-  EXPECT_EQ(list.size(), 0u);
-}
-
-TEST_F(ArchiveListTest, ReservationsGrowByWholeBlocks) {
-  const int slot = add_source("a", {});
-  ArchiveRecord& record = *list.fs_get_archive(slot);
-  ASSERT_EQ(list.fs_reserve_entries(record, 1), 0);
-  EXPECT_EQ(record.entries.capacity(), 1024u);
-  record.entries.resize(1024);
-  ASSERT_EQ(list.fs_reserve_entries(record, 1), 0);
-  EXPECT_EQ(record.entries.capacity(), 2048u);
-  ASSERT_EQ(list.fs_reserve_entries(record, 1024), 0);  // fits: no growth
-  EXPECT_EQ(record.entries.capacity(), 2048u);
-
-  ASSERT_EQ(list.fs_reserve_data(record, 1), 0);
-  EXPECT_EQ(record.data.capacity(), 1u << 20);
-  ASSERT_EQ(list.fs_reserve_data(record, 1u << 20), 0);  // exactly free space: fits
-  EXPECT_EQ(record.data.capacity(), 1u << 20);
-  record.data.resize(1);
-  ASSERT_EQ(list.fs_reserve_data(record, 1u << 20), 0);
-  EXPECT_EQ(record.data.capacity(), 3u << 20);
-}
-
 TEST_F(ArchiveListTest, ImpossibleReservationFreesTheList) {
   const int slot = add_source("a", {});
   EXPECT_EQ(list.fs_reserve_data(*list.fs_get_archive(slot), SIZE_MAX - 5), 3);

@@ -98,12 +98,6 @@ TEST_F(FolderLoadTest, ItemsAreReadFromTheFolderNamedByTheGroup) {
   EXPECT_EQ(load("troop"), 402);
 }
 
-TEST_F(FolderLoadTest, MissingFolderLoadsEmpty) {
-  ASSERT_EQ(load("nothing"), 0);
-  EXPECT_EQ(output, "Loading folder \"nothing\" ... done\n");
-  EXPECT_TRUE(record().entries.empty());
-}
-
 TEST_F(FolderLoadTest, PathsResolveAgainstTheModFolderUnlessAbsolute) {
   add("sub\\dir\\A", "rel");
   fs.add_file("D:\\abs\\dir\\A", "abs");

@@ -46,59 +46,10 @@ struct ModWorld : InstallWorld {
   }
 };
 
-TEST(Install, MissingConfigChangesNothing) {
-  FakeFileSystem fs(kCwd);
-  BuiltMod mod;
-  EXPECT_EQ(run_install(fs, mod).code, kConfigMissing);
-  EXPECT_TRUE(fs.journal().empty());
-}
-
-TEST(Install, ModWithoutArchivesStillRecordsItsFolders) {
-  ModWorld world({});
-  const InstallRun run = run_install(world.fs, world.mod);
-  EXPECT_EQ(run.code, kOk);
-  EXPECT_EQ(run.output, "");
-  EXPECT_TRUE(world.fs.is_directory("C:\\tools\\mb\\backup"));
-  EXPECT_EQ(world.status_keys(), (Keys{"mod_data", "vexal_backup"}));
-  EXPECT_EQ(world.status("mod_data"), kOutput);
-  EXPECT_EQ(world.status("vexal_backup"), "C:\\tools\\mb\\backup");
-}
-
-TEST(Install, SwapsInCatalogueOrderIntoEachArchivesFolder) {
-  ModWorld world({"VIDEO.FS", "TROOP.FSU", "BASICS.FS"});
-  const InstallRun run = run_install(world.fs, world.mod);
-  EXPECT_EQ(run.code, kOk);
-  EXPECT_EQ(run.output,
-            "Swapping archive \"BASICS.FS\" ... done\n"
-            "Swapping archive \"TROOP.FSU\" ... done\n"
-            "Swapping archive \"VIDEO.FS\" ... done\n");
-  for (const auto& [folder, name] :
-       {std::pair{kGameData, "BASICS.FS"}, std::pair{kGameData, "TROOP.FSU"},
-        std::pair{kCdData, "VIDEO.FS"}}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(world.file(std::string(folder) + name), std::string("mod ") + name);
-    EXPECT_EQ(world.file(std::string(kBackup) + name), std::string("game ") + name);
-    EXPECT_FALSE(world.fs.exists(std::string(kOutput) + name));
-  }
-  EXPECT_EQ(world.status_keys(),
-            (Keys{"mod_data", "vexal_backup", "BASICS_FS", "TROOP_FSU", "VIDEO_FS"}));
-  EXPECT_EQ(world.status("TROOP_FSU"), "1");
-}
-
 TEST(Install, ReusesExistingKeysInPlace) {
   ModWorld world({"WORDS.FS"}, kPathLines + "[STATUS]\nWORDS_FS=0\nBASICS_FS=0\n");
   EXPECT_EQ(run_install(world.fs, world.mod).code, kOk);
   EXPECT_EQ(world.status_keys(), (Keys{"WORDS_FS", "BASICS_FS", "mod_data", "vexal_backup"}));
-  EXPECT_EQ(world.status("WORDS_FS"), "1");
-}
-
-TEST(Install, StaleFileInTheBackupFolderIsReplaced) {
-  ModWorld world({"BASICS.FS", "WORDS.FS"});
-  world.fs.add_file(std::string(kBackup) + "WORDS.FS", "stale WORDS.FS");
-  const InstallRun run = run_install(world.fs, world.mod);
-  EXPECT_EQ(run.code, kOk);
-  EXPECT_EQ(world.file(std::string(kBackup) + "WORDS.FS"), "game WORDS.FS");
-  EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "mod WORDS.FS");
   EXPECT_EQ(world.status("WORDS_FS"), "1");
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace vexal {
 namespace {
@@ -15,6 +16,16 @@ class VariableStoreTest : public ::testing::Test {
     ASSERT_EQ(vars.var_define("B", "bb", 0, 0), 0);
     ASSERT_EQ(vars.var_define("MAKE", "out", 2, 0), 0);
     ASSERT_EQ(vars.var_define("ORIG", "%VEXAL%\\data\\", 3, 2), 0);
+  }
+  // A fresh store like vars, for cases that empty theirs.
+  static VariableStore seeded() {
+    VariableStore store;
+    for (const auto& [name, value, level, scope] :
+         {std::tuple{"VEXAL", "C:\\GAME", 0, 0}, std::tuple{"A", "aa", 0, 0},
+          std::tuple{"MAKE", "out", 2, 0}, std::tuple{"ORIG", "o", 3, 2}}) {
+      EXPECT_EQ(store.var_define(name, value, level, scope), 0);
+    }
+    return store;
   }
   VariableStore vars;
 };
@@ -57,11 +68,7 @@ TEST_F(VariableStoreTest, EveryFailedExpansionEmptiesTheStore) {
       {"%A%%B", 0, 101},
   };
   for (const Case& c : cases) {
-    VariableStore store;
-    ASSERT_EQ(store.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
-    ASSERT_EQ(store.var_define("A", "aa", 0, 0), 0);
-    ASSERT_EQ(store.var_define("MAKE", "out", 2, 0), 0);
-    ASSERT_EQ(store.var_define("ORIG", "o", 3, 2), 0);
+    VariableStore store = seeded();
     std::string out;
     EXPECT_EQ(store.var_expand(c.text, out, c.scope), c.code) << c.text;
     EXPECT_EQ(store.count(), 0u) << c.text;
@@ -84,10 +91,7 @@ TEST_F(VariableStoreTest, EveryFailedDefinitionEmptiesTheStore) {
       {"NEW", "50%", 2, 0, 101},    {"", "x", 2, 0, 2},
   };
   for (const Case& c : cases) {
-    VariableStore store;
-    ASSERT_EQ(store.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
-    ASSERT_EQ(store.var_define("MAKE", "out", 2, 0), 0);
-    ASSERT_EQ(store.var_define("ORIG", "o", 3, 2), 0);
+    VariableStore store = seeded();
     EXPECT_EQ(store.var_define(c.name, c.value, c.level, c.scope), c.code) << c.name;
     EXPECT_EQ(store.count(), 0u) << c.name;
   }

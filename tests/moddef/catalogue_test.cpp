@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "moddef/definition.h"
-#include "moddef/mod_fixture.h"
-
 namespace vexal {
 namespace {
 
@@ -30,16 +27,6 @@ TEST(Catalogue, MatchesNamesExactlyAsPrefixes) {
     EXPECT_EQ(found.length, c.length) << c.text;
     EXPECT_EQ(found.cd_archive, c.cd) << c.text;
   }
-}
-
-class CatalogueScanTest : public test::ModFixture {};
-
-TEST_F(CatalogueScanTest, SlotsFollowTheCatalogueWhateverTheBlockOrder) {
-  std::string text = "class WORDS.FS {}\nclass BLIGHT.FS {}\nclass BASICS.FS {}";
-  const ScanResult got = scan_definition(context, text, false);
-  ASSERT_EQ(got.result, 1);
-  EXPECT_EQ(slots, (SlotTable{2, -1, -1, 1, 0, -1, -1, -1, -1, -1, -1, -1}));
-  EXPECT_TRUE(output(7).entries.empty());  // an empty block still yields its archive
 }
 
 }  // namespace

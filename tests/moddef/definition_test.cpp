@@ -89,25 +89,7 @@ TEST_F(DefinitionTest, StatementsEndAtTerminatorsButNotAtTheClosingBrace) {
   EXPECT_EQ(value_of("E"), "e}");
 }
 
-TEST_F(DefinitionTest, ArchiveHeadersCreateOutputRecords) {
-  const ScanResult got = scan_file(
-      "class WORDS.FS { replace = 1 ; }\n"
-      "class BASICS.FS {}\n"
-      "class TROOP.FSU\n",  // a header without a body still yields its archive
-      true);
-  ASSERT_EQ(got.result, 1);
-  ASSERT_EQ(archives.size(), 3u);
-  const ArchiveRecord& words = output(8);
-  EXPECT_EQ(words.name, "WORDS.FS");
-  EXPECT_EQ(words.replace, 1);
-  EXPECT_FALSE(words.two_level);
-  const ArchiveRecord& troop = output(12);
-  EXPECT_EQ(troop.name, "TROOP.FSU");
-  EXPECT_TRUE(troop.two_level);
-  EXPECT_EQ(slots[slot_of_class(4)], 1);
-}
-
-TEST_F(DefinitionTest, CdArchiveBlocksAreSkippedUnlessAllowed) {
+TEST_F(DefinitionTest, CdArchiveBlocksAreSkippedWhenNotAllowed) {
   const std::string text =
       "class VIDEO.FS { add(anything, at, all, !); }\n"
       "class VIDEO.FS { nonsense; }\n"
@@ -123,43 +105,6 @@ TEST_F(DefinitionTest, CdArchiveBlocksAreSkippedUnlessAllowed) {
   got = scan_file("class HELP.FS {\n{", false);
   EXPECT_EQ(got.result, 303);
   EXPECT_EQ(got.line, 2);
-
-  // The "}" turns execution back on before a statement that stays pending ends.
-  reset_slot_table(slots);
-  got = scan_file("class VIDEO.FS { add(x) }", false);
-  EXPECT_EQ(got.result, 400);
-
-  reset_slot_table(slots);
-  archives.fs_reset_list();
-  got = scan_file("class NARRATE.FS { replace = 1; }", true);
-  ASSERT_EQ(got.result, 1);
-  EXPECT_TRUE(output(15).cd_archive);
-  EXPECT_EQ(output(15).replace, 1);
-}
-
-TEST_F(DefinitionTest, AddCommandsLoadSourcesDuringTheScan) {
-  fs.add_file("C:\\GAME\\data\\BASICS.FS", test::flat_archive({{"A.BIN", "1"}, {"B.BIN", "2"}}));
-  fs.add_file("C:\\mod\\gfx\\a.bin", "new");
-  testing::internal::CaptureStdout();
-  const ScanResult got = scan_file(
-      "// my first mod\n"
-      "class PATH { MAKE = out; }\n"
-      "class SRC {\n"
-      "ORIG = %VEXAL%\\data\\ ; GFX = gfx\\\n"
-      "}\n"
-      "class BASICS.FS\n"
-      "{\n"
-      "add(%ORIG%BASICS.FS) // game archive\n"
-      "add(ALL, %GFX%)\n"
-      "}\n"
-      "class VIDEO.FS { add(x); }\n");
-  const std::string printed = testing::internal::GetCapturedStdout();
-  ASSERT_EQ(got.result, 1);
-  EXPECT_EQ(printed,
-            "Loading archive \"C:\\GAME\\data\\BASICS.FS\" ... done\n"
-            "Loading folder \"gfx\\\" ... done\n");
-  EXPECT_EQ(entry_names(output(4)), (std::vector<std::string>{"A.BIN", "B.BIN"}));
-  EXPECT_EQ(archives.fs_get_archive(output(4).entries[0].source_archive)->name, "gfx\\");
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,29 +52,5 @@ class ModFixture : public ::testing::Test {
   SlotTable slots{};
   ModContext context{fs, vars, archives, slots, "C:\\mod\\"};
 };
-
-// The bytes of a flat archive file holding the given entries, in the given order.
-inline std::string flat_archive(const std::vector<std::pair<std::string, std::string>>& entries) {
-  const auto put32 = [](std::string& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-      out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    }
-  };
-  std::string out;
-  put32(out, static_cast<std::uint32_t>(entries.size()));
-  std::uint32_t offset = static_cast<std::uint32_t>(4 + 21 * entries.size());
-  for (const auto& [name, bytes] : entries) {
-    std::string field = name;
-    field.resize(13, '\0');
-    out += field;
-    put32(out, offset);
-    put32(out, static_cast<std::uint32_t>(bytes.size()));
-    offset += static_cast<std::uint32_t>(bytes.size());
-  }
-  for (const auto& entry : entries) {
-    out += entry.second;
-  }
-  return out;
-}
 
 }  // namespace vexal::test

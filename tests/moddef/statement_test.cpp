@@ -5,6 +5,7 @@
 #include <string>
 
 #include "moddef/mod_fixture.h"
+#include "support/archive_builder.h"
 
 namespace vexal {
 namespace {
@@ -170,36 +171,8 @@ TEST_F(AddCommandTest, LinksAllEntriesOrThoseMatchingTheMask) {
   EXPECT_EQ(origin("C.BIN"), "two");
 }
 
-TEST_F(AddCommandTest, ModifiersAndTheBlockModeDecideWhetherNamesAreRepointed) {
-  ASSERT_EQ(run("add(one)"), 0);
-  ASSERT_EQ(run("add(two)"), 0);  // the block keeps existing names by default
-  EXPECT_EQ(origin("A.BIN"), "one");
-  ASSERT_EQ(run("add(all, two)"), 0);
-  EXPECT_EQ(origin("A.BIN"), "two");
-  EXPECT_EQ(output(kBasics).replace, 0) << "the block's mode is restored after the command";
-
-  ASSERT_EQ(run("replace = 1"), 0);
-  ASSERT_EQ(run("add(New, one)"), 0);
-  EXPECT_EQ(origin("A.BIN"), "two");
-  ASSERT_EQ(run("add(one)"), 0);
-  EXPECT_EQ(origin("A.BIN"), "one");
-  EXPECT_EQ(output(kBasics).replace, 1);
-}
-
-TEST_F(AddCommandTest, EachSourceIsLoadedOncePerRunWhateverItsLetterCase) {
-  ASSERT_EQ(vars.var_define("SRCDIR", "C:\\MOD\\ONE", 3, 2), 0);
-  add_output(kWords);
-  testing::internal::CaptureStdout();
-  ASSERT_EQ(run("add(%SRCDIR%)"), 0);
-  ASSERT_EQ(run("add(c:\\mod\\one)", kWords), 0);
-  const std::string printed = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(printed, "Loading folder \"C:\\MOD\\ONE\" ... done\n");
-  EXPECT_EQ(archives.size(), 3u);
-  EXPECT_EQ(output(kWords).entries.size(), 2u);
-}
-
 TEST_F(AddCommandTest, ABareCatalogueNameLoadsTheFileNotTheOutputRecord) {
-  fs.add_file("C:\\mod\\BASICS.FS", test::flat_archive({{"X.BIN", "xx"}, {"Y.BIN", "y"}}));
+  fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "xx"}, {"Y.BIN", "y"}}));
   add_output(kWords);
   testing::internal::CaptureStdout();
   ASSERT_EQ(run("add(basics.fs)", kWords), 0);
@@ -209,17 +182,6 @@ TEST_F(AddCommandTest, ABareCatalogueNameLoadsTheFileNotTheOutputRecord) {
   EXPECT_NE(source, slots[slot_of_class(kBasics)]);
   EXPECT_EQ(find_source_slot(context, "BASICS.FS"), source);
   EXPECT_TRUE(output(kBasics).entries.empty());
-}
-
-TEST_F(AddCommandTest, LoadFailuresAndMissingOutputsAreReported) {
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(run("add(missing.fs)"), 403);
-  testing::internal::GetCapturedStdout();
-
-  add_output(kBasics);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(run("add(one)", kWords), 400);  // a block without an output record
-  testing::internal::GetCapturedStdout();
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ TEST(PathRulesTest, OnlyBackslashSeparatesOnWindows) {
   EXPECT_EQ(last_separator("a\\b/c"), 1u);
   EXPECT_EQ(file_name_part("C:\\mods/demo.def"), "mods/demo.def");
   EXPECT_EQ(file_name_part("C:\\mods\\"), "");
-  EXPECT_EQ(max_path_bytes, 260u);
 }
 #else
 TEST(PathRulesTest, BothSeparatorsEndTheFolderPart) {
@@ -31,7 +30,6 @@ TEST(PathRulesTest, BothSeparatorsEndTheFolderPart) {
   EXPECT_EQ(file_name_part("C:\\mods/demo.def"), "demo.def");
   EXPECT_EQ(file_name_part("demo.def"), "demo.def");
   EXPECT_EQ(file_name_part("C:\\mods\\"), "");
-  EXPECT_EQ(max_path_bytes, 4096u);
 }
 #endif
 

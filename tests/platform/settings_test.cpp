@@ -78,10 +78,6 @@ TEST_F(SettingsTest, LineBreaksInAWrittenValueAreRefused) {
   EXPECT_EQ(text(), "[STATUS]\n");
 }
 
-TEST_F(SettingsTest, AMissingFileCannotBeOpened) {
-  EXPECT_EQ(open_settings(fs_, "C:\\work\\none.ini"), nullptr);
-}
-
 TEST(SettingsIntegerTest, ConvertsWholeIntegersOnly) {
   EXPECT_EQ(parse_settings_integer("1", 7), 1);
   EXPECT_EQ(parse_settings_integer("-1", 7), -1);

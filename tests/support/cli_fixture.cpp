@@ -1,32 +1,15 @@
 #include "support/cli_fixture.h"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <sstream>
 
 namespace vexal::test {
 
-CliTest::CliTest() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vexal-cli-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("mkdtemp failed");
-  }
-  root_ = pattern;
-}
-
 CliTest::~CliTest() {
   std::error_code ignored;
-  std::filesystem::permissions(root_ / "config.ini", std::filesystem::perms::owner_write,
+  // A test may leave config.ini read-only; the folder is removed after this.
+  std::filesystem::permissions(at("config.ini"), std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(root_, ignored);
-}
-
-void CliTest::write_file(const std::string& relative, const std::string& bytes) const {
-  const std::filesystem::path path = at(relative);
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
 }
 
 std::optional<std::string> CliTest::read_file(const std::string& relative) const {

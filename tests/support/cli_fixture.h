@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/cli_runner.h"
+#include "support/temp_dir.h"
 
 namespace vexal::test {
 
@@ -18,13 +19,14 @@ std::string without_carriage_returns(std::string text);
 
 class CliTest : public ::testing::Test {
  protected:
-  CliTest();
   ~CliTest() override;
 
-  const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path at(const std::string& relative) const { return root_ / relative; }
+  const std::filesystem::path& root() const { return dir_.path(); }
+  std::filesystem::path at(const std::string& relative) const { return root() / relative; }
 
-  void write_file(const std::string& relative, const std::string& bytes) const;
+  void write_file(const std::string& relative, const std::string& bytes) const {
+    dir_.write_file(relative, bytes);
+  }
   std::optional<std::string> read_file(const std::string& relative) const;
   bool exists(const std::string& relative) const;
 
@@ -35,10 +37,10 @@ class CliTest : public ::testing::Test {
     return without_carriage_returns(read_file("config.ini").value_or(""));
   }
 
-  RunResult run(const std::vector<std::string>& args) const { return run_tool_in(root_, args); }
+  RunResult run(const std::vector<std::string>& args) const { return run_tool_in(root(), args); }
 
  private:
-  std::filesystem::path root_;
+  TempDir dir_;
 };
 
 // What a run printed after its banner line, with "\r\n" read as "\n": a Windows build

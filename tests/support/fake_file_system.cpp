@@ -207,10 +207,6 @@ std::string FakeFileSystem::canonical(const std::string& path) const {
   return split.parts.empty() ? shown + "\\" : shown;
 }
 
-bool FakeFileSystem::same_path(const std::string& a, const std::string& b) const {
-  return key_of(a) == key_of(b);
-}
-
 const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key) const {
   const auto it = nodes_.find(key);
   return it == nodes_.end() ? nullptr : &it->second;
@@ -498,16 +494,6 @@ std::map<std::string, std::string> FakeFileSystem::files() const {
   for (const auto& [key, node] : nodes_) {
     if (!node.is_directory) {
       result.emplace(canonical(key), node.data);
-    }
-  }
-  return result;
-}
-
-std::vector<std::string> FakeFileSystem::directories() const {
-  std::vector<std::string> result;
-  for (const auto& [key, node] : nodes_) {
-    if (node.is_directory) {
-      result.push_back(canonical(key));
     }
   }
   return result;

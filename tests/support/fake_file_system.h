@@ -57,17 +57,14 @@ class FakeFileSystem : public FileSystem {
   void add_directory(const std::string& path);
   // A read-only file refuses open_write and replace_file.
   void set_read_only(const std::string& path, bool read_only = true);
-  void set_current_directory(std::string path) { current_directory_ = std::move(path); }
 
   // --- Inspection ---
   std::optional<std::string> contents(const std::string& path) const;
   bool exists(const std::string& path) const;  // file or folder
   // Every file and its bytes, by full path with the spelling as stored ("C:\work\a.txt").
   std::map<std::string, std::string> files() const;
-  std::vector<std::string> directories() const;
   // The full path with stored spelling for existing parts and given spelling for the rest.
   std::string canonical(const std::string& path) const;
-  bool same_path(const std::string& a, const std::string& b) const;
 
   // --- Faults ---
   void fail_operation(std::uint64_t n);
