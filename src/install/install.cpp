@@ -76,7 +76,9 @@ int install_mod(FileSystem& fs, const ArchiveList& list, const SlotTable& slots,
     const std::string file_name = record->name.substr(separator + 1);
     const std::string installed =
         (record->cd_archive ? folders.cd_data : folders.game_data) + file_name;
-    const std::string saved = backup_folder + "\\" + file_name;
+    std::string saved = backup_folder;
+    saved += "\\";
+    saved += file_name;
 
     report_swapping_archive(file_name);
     const int code = swap_archive(fs, record->name, installed, saved);

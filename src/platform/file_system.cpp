@@ -56,7 +56,7 @@ std::optional<std::string> read_whole_file(FileSystem& fs, const std::string& pa
   }
   const std::optional<std::uint64_t> expected = file->size();
   std::string text;
-  std::array<std::byte, 64 * 1024> chunk{};
+  std::array<std::byte, std::size_t{64} * 1024> chunk{};
   for (;;) {
     const std::size_t count = file->read(chunk);
     if (count == 0) {

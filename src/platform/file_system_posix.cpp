@@ -318,7 +318,7 @@ class StdioFile : public File {
 };
 
 bool copy_contents(int from, int to) {
-  std::string buffer(64 * 1024, '\0');
+  std::string buffer(std::size_t{64} * 1024, '\0');
   for (;;) {
     const ssize_t count = ::read(from, buffer.data(), buffer.size());
     if (count < 0 && errno == EINTR) {

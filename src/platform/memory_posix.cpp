@@ -15,11 +15,12 @@ void advise_large_buffer(void* data, std::size_t size) {
     return;
   }
   const auto page = static_cast<std::uintptr_t>(page_size);
-  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+  const auto address = reinterpret_cast<std::uintptr_t>(data);
+  const auto begin = (address + page - 1) & ~(page - 1);
+  const auto end = (address + size) & ~(page - 1);
   if (begin < end) {
     // Failure only means ordinary pages.
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    ::madvise(static_cast<char*>(data) + (begin - address), end - begin, MADV_HUGEPAGE);
   }
 #else
   (void)data;
