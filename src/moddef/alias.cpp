@@ -1,6 +1,5 @@
 #include "moddef/alias.h"
 
-#include <algorithm>
 #include <new>
 
 #include "driver/error.h"
@@ -38,11 +37,13 @@ int expand_references(const VariableStore& store, std::string_view text, std::st
 
 void VariableStore::var_reset() {
   variables_.clear();
+  by_name_.clear();
 }
 
 void VariableStore::var_free_all() {
   // Releases the capacity as well, unlike var_reset.
   std::vector<Variable>().swap(variables_);
+  std::unordered_map<std::string, std::size_t>().swap(by_name_);
 }
 
 int VariableStore::var_define(std::string_view name, std::string_view value, int level, int scope) {
@@ -52,9 +53,7 @@ int VariableStore::var_define(std::string_view name, std::string_view value, int
     var_free_all();
     return kProgrammerError;
   }
-  const bool taken = std::any_of(variables_.begin(), variables_.end(),
-                                 [name](const Variable& v) { return v.name == name; });
-  if (taken) {
+  if (by_name_.contains(std::string(name))) {
     var_free_all();
     return kVariableAlreadyDefined;
   }
@@ -63,6 +62,7 @@ int VariableStore::var_define(std::string_view name, std::string_view value, int
     return code;  // var_expand has emptied the store
   }
   try {
+    by_name_.emplace(name, variables_.size());
     variables_.push_back(Variable{std::string(name), std::move(expanded), level});
   } catch (const std::bad_alloc&) {
     var_free_all();
@@ -86,13 +86,12 @@ int VariableStore::var_expand(std::string_view text, std::string& out, int scope
 }
 
 int VariableStore::var_lookup(std::string_view name, int scope, std::string& value) const {
-  for (const Variable& variable : variables_) {
-    if (variable.level <= scope && variable.name == name) {
-      value = variable.value;
-      return kOk;
-    }
+  const auto found = by_name_.find(std::string(name));
+  if (found == by_name_.end() || variables_[found->second].level > scope) {
+    return kProgrammerError;
   }
-  return kProgrammerError;
+  value = variables_[found->second].value;
+  return kOk;
 }
 
 }  // namespace vexal

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vexal {
@@ -34,6 +35,10 @@ class VariableStore {
     int level = 0;
   };
   std::vector<Variable> variables_;
+  // The index of each variable by its name (names are unique), so that neither a
+  // definition nor a reference walks over all the others: a file of many blocks would
+  // otherwise take quadratic time.
+  std::unordered_map<std::string, std::size_t> by_name_;
 };
 
 }  // namespace vexal

@@ -155,7 +155,10 @@ class IniSettings : public Settings {
     while (!text.empty()) {
       auto end = text.find('\n');
       std::string_view line = text.substr(0, end);
-      if (!line.empty() && line.back() == '\r') {
+      // Every carriage return before the line feed belongs to the line end: files that
+      // went through a text-mode copy end their lines in "\r\r\n", and a value must not
+      // keep a hidden "\r" (nor lose it when the file is written back).
+      while (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
       }
       lines_.emplace_back(line);
