@@ -16,7 +16,7 @@ file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/run-under-wine CONTENT "${wrapp
                       WORLD_READ WORLD_EXECUTE)
 
 add_test(NAME cli_tests_under_wine
-         COMMAND sh -c "if [ ! -x \"$0\" ]; then echo \"$0 is missing: build the Linux cli_tests first (cmake -S . -B build-linux-cli && cmake --build build-linux-cli --target cli_tests)\"; exit 1; fi; exec \"$0\""
+         COMMAND sh -c "if [ ! -x \"$0\" ]; then echo \"$0 is missing: build the Linux cli_tests first (cmake -S . -B build && cmake --build build --target cli_tests)\"; exit 1; fi; exec \"$0\""
                  ${VEXAL_HOST_CLI_TESTS})
 set_tests_properties(cli_tests_under_wine PROPERTIES
   TIMEOUT 900
