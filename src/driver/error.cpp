@@ -59,7 +59,9 @@ void print_quoted(std::string_view prefix, std::string_view text) {
   std::fflush(stdout);
 }
 
-void print_result(int code) { print_text(code == 0 ? "done\n" : "failed\n"); }
+void print_result(int code) {
+  print_text(code == 0 ? "done\n" : "failed\n");
+}
 
 }  // namespace
 
@@ -75,40 +77,59 @@ std::string_view error_message(int code) {
 void print_error_at_line(int code, int line) {
   const std::string_view message = error_message(code);
   if (line >= 0) {
-    std::printf("Error (line %d) - %.*s\n", line, static_cast<int>(message.size()),
-                message.data());
+    std::printf("Error (line %d) - %.*s\n", line, static_cast<int>(message.size()), message.data());
   } else {
     std::printf("Error - %.*s\n", static_cast<int>(message.size()), message.data());
   }
   std::fflush(stdout);
 }
 
-void print_error(int code) { print_error_at_line(code, -1); }
+void print_error(int code) {
+  print_error_at_line(code, -1);
+}
 
-void print_banner() { print_text(kBanner); }
+void print_banner() {
+  print_text(kBanner);
+}
 
-void print_usage() { print_text(kUsage); }
+void print_usage() {
+  print_text(kUsage);
+}
 
 void print_text(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
 
-void report_loading_archive(std::string_view path) { print_quoted("Loading archive ", path); }
-void report_loading_folder(std::string_view path) { print_quoted("Loading folder ", path); }
-void report_load_result(int code) { print_result(code); }
+void report_loading_archive(std::string_view path) {
+  print_quoted("Loading archive ", path);
+}
+void report_loading_folder(std::string_view path) {
+  print_quoted("Loading folder ", path);
+}
+void report_load_result(int code) {
+  print_result(code);
+}
 
 void report_saving_archive(std::string_view path) {
   print_quoted("Saving archive ", file_name_part(path));
 }
-void report_save_result(int code) { print_result(code); }
+void report_save_result(int code) {
+  print_result(code);
+}
 
 void report_swapping_archive(std::string_view path) {
   print_quoted("Swapping archive ", file_name_part(path));
 }
-void report_swap_result(int code) { print_result(code); }
+void report_swap_result(int code) {
+  print_result(code);
+}
 
-void report_restoring_archive(std::string_view text) { print_quoted("Restoring archive ", text); }
-void report_restore_result(int code) { print_result(code); }
+void report_restoring_archive(std::string_view text) {
+  print_quoted("Restoring archive ", text);
+}
+void report_restore_result(int code) {
+  print_result(code);
+}
 
 }  // namespace vexal

@@ -18,8 +18,7 @@ int fs_load(ArchiveList& list, FileSystem& fs, int slot, const std::string& path
 
 // Reads an archive file; the layout follows the extension of the record's name.
 // 0, 2, 3 or 403.
-int fs_load_archive_file(ArchiveList& list, FileSystem& fs, int slot,
-                         const std::string& full_path);
+int fs_load_archive_file(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path);
 
 // Loads a folder of loose files, flat or two-level. 0, 2, 3 or 402.
 int fs_load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path);
