@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace vexal {
 namespace {
 
@@ -31,6 +33,16 @@ TEST(ListPatternTest, StarsBacktrack) {
   EXPECT_TRUE(matches_list_pattern("*a*b", "xxaxxab"));
   EXPECT_FALSE(matches_list_pattern("*a*b", "xxaxxa"));
   EXPECT_TRUE(matches_list_pattern("name.*", "name"));
+}
+
+TEST(ListPatternTest, ManyStarsCostNoMoreThanPatternTimesName) {
+  std::string pattern;
+  for (int i = 0; i < 40; ++i) {
+    pattern += "*a";
+  }
+  // Backtracking over every way to place 40 stars would never end.
+  EXPECT_FALSE(matches_list_pattern(pattern + "b", std::string(200, 'a')));
+  EXPECT_TRUE(matches_list_pattern(pattern + "*", std::string(200, 'a')));
 }
 
 }  // namespace
