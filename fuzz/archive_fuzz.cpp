@@ -5,11 +5,6 @@
 #include "fuzz_support.h"
 #include "support/fake_file_system.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  vexal::fuzz::silence_stdout();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vexal;
   using vexal::fuzz::require;

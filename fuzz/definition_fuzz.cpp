@@ -40,11 +40,6 @@ void add_sources(vexal::test::FakeFileSystem& fs, const Sources& sources) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  vexal::fuzz::silence_stdout();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const Sources sources;
   vexal::test::FakeFileSystem fs("C:\\work");

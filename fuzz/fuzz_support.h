@@ -9,14 +9,6 @@
 
 namespace vexal::fuzz {
 
-// The tool prints progress lines for every load and save; at thousands of runs per
-// second they would drown the fuzzer's own output.
-inline void silence_stdout() {
-  if (std::freopen("/dev/null", "w", stdout) == nullptr) {
-    std::abort();
-  }
-}
-
 // A broken invariant is a finding like a crash.
 inline void require(bool condition, const char* what) {
   if (!condition) {

@@ -6,11 +6,6 @@
 #include "fuzz_support.h"
 #include "moddef/alias.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  vexal::fuzz::silence_stdout();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using vexal::fuzz::require;
   FuzzedDataProvider input(data, size);

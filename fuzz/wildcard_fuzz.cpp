@@ -30,11 +30,6 @@ bool reference_match(std::string_view name, std::string_view mask) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  vexal::fuzz::silence_stdout();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   // Entry names stop at their terminator and a mask never holds a zero byte (the

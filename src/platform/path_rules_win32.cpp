@@ -17,9 +17,4 @@ std::size_t last_separator(std::string_view path) {
   return path.rfind('\\');
 }
 
-std::string_view file_name_part(std::string_view path) {
-  const std::size_t pos = last_separator(path);
-  return pos == std::string_view::npos ? path : path.substr(pos + 1);
-}
-
 }  // namespace vexal
