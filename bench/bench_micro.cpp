@@ -21,8 +21,10 @@ std::string entry_name_for(std::size_t i) {
 
 int add_source(ArchiveList& list, std::size_t count, bool lower_case) {
   int slot = -1;
-  list.fs_new_archive(slot);
-  ArchiveRecord& record = *list.fs_get_archive(slot);
+  if (list.append(slot) != Status::ok) {
+    return -1;
+  }
+  ArchiveRecord& record = *list.get(slot);
   record.entries.resize(count);
   for (std::size_t i = 0; i < count; ++i) {
     std::string name = entry_name_for(i);
@@ -47,12 +49,12 @@ void repoint_all(benchmark::State& state) {
     const int game = add_source(*list, count, false);
     const int mod = add_source(*list, count, true);
     int output = -1;
-    list->fs_new_archive(output);
+    const bool appended = list->append(output) == Status::ok;
     state.ResumeTiming();
-    int code = list->fs_link_archive(output, game);
-    list->fs_get_archive(output)->replace = 1;
-    code |= list->fs_link_archive(output, mod);
-    if (code != 0) {
+    bool linked = appended && list->link_archive(output, game) == Status::ok;
+    list->get(output)->replace = 1;
+    linked = linked && list->link_archive(output, mod) == Status::ok;
+    if (!linked) {
       state.SkipWithError("linking failed");
     }
     state.PauseTiming();
@@ -74,8 +76,11 @@ void look_up_sources(benchmark::State& state) {
   ArchiveList list;
   for (std::size_t i = 0; i < count; ++i) {
     int slot = -1;
-    list.fs_new_archive(slot);
-    list.fs_get_archive(slot)->name = source_path(i);
+    if (list.append(slot) != Status::ok) {
+      state.SkipWithError("no memory for the sources");
+      return;
+    }
+    list.get(slot)->name = source_path(i);
   }
   std::vector<std::string> lookups;
   for (std::size_t i = 0; i < count; ++i) {
@@ -89,7 +94,8 @@ void look_up_sources(benchmark::State& state) {
   VariableStore vars;
   SlotTable slots{};
   reset_slot_table(slots);
-  const ModContext context{*fs, vars, list, slots, {}};
+  SilentProgress progress;
+  const ModContext context{*fs, vars, list, slots, progress, {}};
   for (auto _ : state) {
     std::size_t found = 0;
     for (const std::string& path : lookups) {

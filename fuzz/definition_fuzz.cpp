@@ -3,7 +3,7 @@
 // "add" names, the saving of the outputs and their installation. The game, the CD and
 // the mod folder hold a few small sources of both layouts, so that an "add" of a known
 // name really loads and links, and an install really swaps files.
-#include "driver/error.h"
+#include "base/status.h"
 #include "driver/run.h"
 #include "fuzz_support.h"
 #include "support/archive_builder.h"
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.add_file("C:\\work\\mod\\mod.def", vexal::fuzz::as_text(data, size));
   const int code = vexal::run_tool({"mod\\mod.def", "-mod"}, fs);
   // Every failure is one of the tool's codes; 310 is the one without a message.
-  vexal::fuzz::require(code == 0 || code == 310 || vexal::error_message(code) != "unknown error!",
+  vexal::fuzz::require(code == 0 || code == 310 || vexal::message_of(code) != "unknown error!",
                        "the exit status is a known code");
   return 0;
 }

@@ -1,9 +1,8 @@
 // config.ini as any bytes: the start-of-run check of the PATH section, then the
 // settings service itself. What the tool writes must read back, and must leave the
 // values it did not write as they were.
+#include "driver/run.h"
 #include "fuzz_support.h"
-#include "install/config.h"
-#include "moddef/alias.h"
 #include "platform/settings.h"
 #include "support/fake_file_system.h"
 
@@ -15,11 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.add_file(path, vexal::fuzz::as_text(data, size));
 
   VariableStore vars;
-  int allow_cd = -1;
-  const int code = read_config_paths(fs, vars, allow_cd);
-  require(code == 0 || code == 201 || code == 100 || code == 101 || code == 102 || code == 3,
-          "read_config_paths gives a documented code");
-  require(code != 0 || vars.count() == 2, "a good PATH section defines VEXAL and VEXALCD");
+  bool allow_cd = false;
+  const Status code = read_settings(fs, vars, allow_cd);
+  require(code == Status::ok || code == Status::config_values_missing ||
+              code == Status::variable_already_defined ||
+              code == Status::invalid_variable_expression || code == Status::undefined_variable ||
+              code == Status::out_of_memory,
+          "read_settings gives a documented code");
+  require(code != Status::ok || vars.count() == 2, "a good PATH section defines VEXAL and VEXALCD");
 
   auto settings = open_settings(fs, path);
   require(settings != nullptr, "an existing file opens");
@@ -30,9 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(settings->key_exists("STATUS", key), "a listed key exists");
   }
 
-  settings->write_string("STATUS", "mod_data", "C:\\mods\\out\\");
-  settings->write_integer("STATUS", "BASICS_FS", 1);
-  settings->write_integer("STATUS", "BASICS_FS", 0);
+  require(settings->write_string("STATUS", "mod_data", "C:\\mods\\out\\") &&
+              settings->write_integer("STATUS", "BASICS_FS", 1) &&
+              settings->write_integer("STATUS", "BASICS_FS", 0),
+          "a writable file takes every write");
 
   auto reread = open_settings(fs, path);
   require(reread != nullptr, "the written file opens");

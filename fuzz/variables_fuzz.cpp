@@ -4,7 +4,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "fuzz_support.h"
-#include "moddef/alias.h"
+#include "moddef/variables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using vexal::fuzz::require;
@@ -19,10 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string out = "stale";
     if (operation == 0) {
       const std::size_t before = store.count();
-      const int code = store.var_define(name, text, level, scope);
-      if (code == 0) {
+      const vexal::Status code = store.define(name, text, level, scope);
+      if (code == vexal::Status::ok) {
         require(store.count() == before + 1, "a definition adds one variable");
-        require(store.var_lookup(name, level, out) == 0, "visible at its own level");
+        require(store.lookup(name, level, out) == vexal::Status::ok, "visible at its own level");
         if (text.find('%') == std::string::npos) {
           require(out == text, "a value without references is kept as written");
         }
@@ -30,15 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(store.count() == 0, "a failed definition empties the store");
       }
     } else if (operation == 1) {
-      const int code = store.var_expand(text, out, scope);
-      if (code != 0) {
+      const vexal::Status code = store.expand(text, out, scope);
+      if (code != vexal::Status::ok) {
         require(out.empty() && store.count() == 0, "a failed expansion empties everything");
       } else if (text.find('%') == std::string::npos) {
         require(out == text, "text without references expands to itself");
       }
     } else {
-      const int code = store.var_lookup(name, scope, out);
-      require(code == 0 || code == 2, "lookup finds or gives 2");
+      const vexal::Status code = store.lookup(name, scope, out);
+      require(code == vexal::Status::ok || code == vexal::Status::programmer_error,
+              "lookup finds or gives 2");
     }
   }
   return 0;

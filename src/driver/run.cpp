@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <new>
 
-#include "driver/error.h"
-#include "fs/archive_io.h"
+#include "driver/console.h"
+#include "fs/archive_writer.h"
 #include "install/cleanup.h"
 #include "install/config.h"
 #include "install/install.h"
@@ -14,7 +14,6 @@
 #include "platform/ascii.h"
 #include "platform/message_box.h"
 #include "platform/path_rules.h"
-#include "platform/settings.h"
 
 namespace vexal {
 namespace {
@@ -39,30 +38,41 @@ bool is_help_request(std::string_view argument) {
 }
 
 // Prints the report of a failed step and passes its code on as the exit status.
-int fail(int code) {
-  print_error(code);
-  return code;
+int fail(FileSystem& fs, Status status) {
+  if (status == Status::config_not_written) {
+    print_write_error(config_path(fs));
+  } else {
+    print_error(static_cast<int>(status));
+  }
+  return exit_code(status);
 }
 
 int run_cleanup(FileSystem& fs) {
   print_text("Cleaning up \"config.ini\" trash ... ");
-  const int code = cleanup_config(fs);
-  if (code != 0) {
-    print_text("failed\n\n");
-    return fail(code);
+  const Status status = cleanup_config(fs);
+  if (status == Status::ok) {
+    print_text("done\n\n");
+    return 0;
   }
-  print_text("done\n\n");
-  return 0;
+  // A config.ini that cannot be written is reported at once, as it always was.
+  if (status != Status::config_not_written) {
+    print_text("failed\n\n");
+  }
+  return fail(fs, status);
 }
 
-int run_restore(FileSystem& fs) {
-  const int code = restore_archives(fs);
-  if (code != 0) {
-    print_error(code);
+// ok, or the exit status of a failed restore.
+int run_restore(FileSystem& fs, Progress& progress) {
+  const Status status = restore_archives(fs, progress);
+  if (status == Status::ok) {
+    return 0;
+  }
+  const int code = fail(fs, status);
+  if (status != Status::config_not_written) {
     print_text(kNotRestoredBlock);
-    if (code == kRestoreFailed) {
-      show_error_message_box(kRestoreFailedTitle, kRestoreFailedText);
-    }
+  }
+  if (status == Status::restore_failed) {
+    show_error_message_box(kRestoreFailedTitle, kRestoreFailedText);
   }
   return code;
 }
@@ -74,54 +84,59 @@ std::string resolve_definition_path(FileSystem& fs, const std::string& argument)
   return fs.current_directory() + "\\" + argument;
 }
 
+// 0 or the exit status of the failed save.
 int save_archives(ModContext& context, const std::string& output_folder) {
   for (const int archive_slot : context.slots) {
     if (archive_slot == -1) {
       continue;
     }
-    ArchiveRecord* record = context.archives.fs_get_archive(archive_slot);
+    ArchiveRecord* record = context.archives.get(archive_slot);
     if (record == nullptr) {
-      return fail(kArchiveNotInList);
+      return fail(context.fs, Status::archive_not_in_list);
     }
     record->name = output_folder + record->name;
-    report_saving_archive(record->name);
-    const int code = fs_save_archive(context.archives, context.fs, archive_slot);
-    report_save_result(code);
-    if (code != 0) {
-      return fail(code);
+    context.progress.begin(Progress::Step::saving_archive, file_name_part(record->name));
+    const Status status = save_archive(context.archives, context.fs, archive_slot);
+    context.progress.end(status == Status::ok);
+    if (status != Status::ok) {
+      return fail(context.fs, status);
     }
   }
   return 0;
 }
 
 // Loads and scans the definition, then saves and (with install) installs its archives.
-int build_mod(ModContext& context, const std::string& definition_path, int allow_cd, bool install) {
+int build_mod(ModContext& context, const std::string& definition_path, bool allow_cd,
+              bool install) {
   set_mod_folder(context, definition_path);
   reset_slot_table(context.slots);
 
   std::string text;
-  if (const int code = load_definition(context.fs, definition_path, text); code != 0) {
-    return fail(code);
+  if (const Status status = load_definition(context.fs, definition_path, text);
+      status != Status::ok) {
+    return fail(context.fs, status);
   }
-  const ScanResult scan = scan_definition(context, text, allow_cd != 0);
+  const ScanResult scan = scan_definition(context, text, allow_cd);
   free_definition(text);
-  if (scan.result > 1) {
-    print_error_at_line(scan.result, scan.line);
-    return scan.result;
+  if (scan.status != Status::ok) {
+    print_error_at_line(static_cast<int>(scan.status), scan.line);
+    return exit_code(scan.status);
   }
 
   std::string output_folder;
-  if (const int code = make_output_folder(context.fs, context.vars, definition_path, output_folder);
-      code != 0) {
-    return fail(code);
+  if (const Status status =
+          make_output_folder(context.fs, context.vars, definition_path, output_folder);
+      status != Status::ok) {
+    return fail(context.fs, status);
   }
   if (const int code = save_archives(context, output_folder); code != 0) {
     return code;
   }
   if (install) {
-    if (const int code = install_mod(context.fs, context.archives, context.slots, output_folder);
-        code != 0) {
-      return fail(code);
+    if (const Status status = install_mod(context.fs, context.progress, context.archives,
+                                          context.slots, output_folder);
+        status != Status::ok) {
+      return fail(context.fs, status);
     }
   }
   print_text("All done.\n\n");
@@ -132,21 +147,22 @@ int run_sequence(const std::vector<std::string>& args, ModContext& context) {
   print_banner();
   if (args.size() == 1 && is_help_request(args[0])) {
     print_usage();
-    return kInvalidArguments;
+    return exit_code(Status::invalid_arguments);
   }
   if (args.size() > 2) {
     print_usage();
-    return fail(kWrongArgumentCount);
+    return fail(context.fs, Status::wrong_argument_count);
   }
   if (args.size() == 1 && is_keyword(args[0], "-cleanup")) {
     return run_cleanup(context.fs);
   }
 
-  int allow_cd = 1;
-  if (const int code = read_config_paths(context.fs, context.vars, allow_cd); code != 0) {
-    return fail(code);
+  bool allow_cd = true;
+  if (const Status status = read_settings(context.fs, context.vars, allow_cd);
+      status != Status::ok) {
+    return fail(context.fs, status);
   }
-  if (const int code = run_restore(context.fs); code != 0) {
+  if (const int code = run_restore(context.fs, context.progress); code != 0) {
     return code;
   }
   if (args.empty()) {
@@ -161,7 +177,7 @@ int run_sequence(const std::vector<std::string>& args, ModContext& context) {
       definition_argument = args[1];
     } else if (!is_keyword(args[1], "-mod")) {
       print_usage();
-      return fail(kInvalidArguments);
+      return fail(context.fs, Status::invalid_arguments);
     }
   } else {
     install = false;
@@ -172,6 +188,20 @@ int run_sequence(const std::vector<std::string>& args, ModContext& context) {
 
 }  // namespace
 
+Status read_settings(FileSystem& fs, VariableStore& vars, bool& allow_cd) {
+  ConfigPaths paths;
+  const Status status = read_config_paths(fs, paths);
+  allow_cd = paths.allow_cd;
+  if (status != Status::ok) {
+    return status;
+  }
+  if (const Status defined = vars.define("VEXAL", paths.vexal, kNoClass, kNoClass);
+      defined != Status::ok) {
+    return defined;
+  }
+  return vars.define("VEXALCD", paths.vexalcd, kNoClass, kNoClass);
+}
+
 void set_mod_folder(ModContext& context, std::string_view definition_path) {
   const std::size_t separator = last_separator(definition_path);
   context.mod_folder = separator == std::string_view::npos
@@ -179,8 +209,8 @@ void set_mod_folder(ModContext& context, std::string_view definition_path) {
                            : std::string(definition_path.substr(0, separator + 1));
 }
 
-int make_output_folder(FileSystem& fs, const VariableStore& vars,
-                       const std::string& definition_path, std::string& output_folder) {
+Status make_output_folder(FileSystem& fs, const VariableStore& vars,
+                          const std::string& definition_path, std::string& output_folder) {
   output_folder = definition_path;
   const std::size_t separator = last_separator(output_folder);
   if (separator != std::string::npos && separator + 1 < output_folder.size()) {
@@ -188,8 +218,8 @@ int make_output_folder(FileSystem& fs, const VariableStore& vars,
   }
 
   std::string make;
-  if (const int code = vars.var_lookup("MAKE", kPathClass, make); code != 0) {
-    return code;
+  if (const Status status = vars.lookup("MAKE", kPathClass, make); status != Status::ok) {
+    return status;
   }
   // Output folders are written with "\" whatever the author typed.
   std::replace(make.begin(), make.end(), '/', '\\');
@@ -204,7 +234,7 @@ int make_output_folder(FileSystem& fs, const VariableStore& vars,
       fs.make_directory(output_folder.substr(0, i));
     }
   }
-  return 0;
+  return Status::ok;
 }
 
 int run_tool(const std::vector<std::string>& args, FileSystem& fs) {
@@ -212,17 +242,12 @@ int run_tool(const std::vector<std::string>& args, FileSystem& fs) {
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
-  ModContext context{fs, vars, archives, slots, {}};
+  ConsoleProgress progress;
+  ModContext context{fs, vars, archives, slots, progress, {}};
   try {
     return run_sequence(args, context);
-  } catch (const RunEnded& ended) {
-    return ended.code();
   } catch (const std::bad_alloc&) {
-    return fail(kOutOfMemory);
-  } catch (const SettingsWriteError& error) {
-    std::printf("Error - Unable to write to %s\n", error.path().c_str());
-    std::fflush(stdout);
-    return kConfigMissing;
+    return fail(fs, Status::out_of_memory);
   }
 }
 

@@ -7,8 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "moddef/alias.h"
+#include "base/status.h"
 #include "moddef/mod_context.h"
+#include "moddef/variables.h"
 #include "platform/file_system.h"
 
 namespace vexal {
@@ -16,13 +17,19 @@ namespace vexal {
 // Runs the tool with the arguments after the program's name; returns the exit status.
 int run_tool(const std::vector<std::string>& args, FileSystem& fs);
 
+// Reads the PATH section of config.ini and defines VEXAL and VEXALCD from it, visible
+// to the whole definition; allow_cd is set even when a value is missing. ok, a status
+// of the settings or one of the variable store.
+Status read_settings(FileSystem& fs, VariableStore& vars, bool& allow_cd);
+
 // The folder of a path: the text up to and including its last separator (the whole
 // path when it has none).
 void set_mod_folder(ModContext& context, std::string_view definition_path);
 
 // The output folder: the definition's folder followed by the value of MAKE (seen at the
-// PATH scope) and a "\"; every level of it is created. 0, or 2 when MAKE is not visible.
-int make_output_folder(FileSystem& fs, const VariableStore& vars,
-                       const std::string& definition_path, std::string& output_folder);
+// PATH scope) and a "\"; every level of it is created. ok, or programmer_error when MAKE
+// is not visible.
+Status make_output_folder(FileSystem& fs, const VariableStore& vars,
+                          const std::string& definition_path, std::string& output_folder);
 
 }  // namespace vexal

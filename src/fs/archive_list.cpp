@@ -71,46 +71,42 @@ bool names_equal(std::string_view a, std::string_view b) {
   return compare_names(a, b) == 0;
 }
 
-void ArchiveList::fs_reset_list() {
-  fs_free_all();
-}
-
-void ArchiveList::fs_free_all() {
+void ArchiveList::clear() {
   std::vector<ArchiveRecord>().swap(records_);
   slots_by_name_.clear();
   named_records_ = 0;
   unnamed_slots_.clear();
 }
 
-int ArchiveList::fs_new_archive(int& slot) {
+Status ArchiveList::append(int& slot) {
   try {
     records_.emplace_back();
   } catch (const std::bad_alloc&) {
-    fs_free_all();
-    return 3;
+    clear();
+    return Status::out_of_memory;
   }
   slot = static_cast<int>(records_.size() - 1);
-  return 0;
+  return Status::ok;
 }
 
-ArchiveRecord* ArchiveList::fs_find_archive(std::string_view name) {
-  const int slot = fs_find_archive_slot(name);
+ArchiveRecord* ArchiveList::find(std::string_view name) {
+  const int slot = find_slot(name);
   return slot < 0 ? nullptr : &records_[static_cast<std::size_t>(slot)];
 }
 
-ArchiveRecord* ArchiveList::fs_get_archive(int slot) {
+ArchiveRecord* ArchiveList::get(int slot) {
   return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
              ? &records_[static_cast<std::size_t>(slot)]
              : nullptr;
 }
 
-const ArchiveRecord* ArchiveList::fs_get_archive(int slot) const {
+const ArchiveRecord* ArchiveList::get(int slot) const {
   return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
              ? &records_[static_cast<std::size_t>(slot)]
              : nullptr;
 }
 
-int ArchiveList::fs_find_archive_slot(std::string_view name) const {
+int ArchiveList::find_slot(std::string_view name) const {
   for (std::size_t i = 0; i < records_.size(); ++i) {
     if (names_equal(records_[i].name, name)) {
       return static_cast<int>(i);
@@ -144,7 +140,7 @@ void ArchiveList::index_new_records() const {
   }
 }
 
-std::vector<int> ArchiveList::fs_find_archive_slots(std::string_view name) const {
+std::vector<int> ArchiveList::find_slots(std::string_view name) const {
   index_new_records();
   std::vector<int> found;
   const auto listed = slots_by_name_.find(upper_case(name));
@@ -159,36 +155,35 @@ std::vector<int> ArchiveList::fs_find_archive_slots(std::string_view name) const
   return found;
 }
 
-int ArchiveList::fs_reserve_entries(ArchiveRecord& record, std::size_t n) {
+Status ArchiveList::reserve_entries(ArchiveRecord& record, std::size_t n) {
   if (grow_by_blocks(record.entries, n, kEntryBlock)) {
-    return 0;
+    return Status::ok;
   }
-  fs_free_all();
-  return 3;
+  clear();
+  return Status::out_of_memory;
 }
 
-int ArchiveList::fs_reserve_data(ArchiveRecord& record, std::size_t n) {
+Status ArchiveList::reserve_data(ArchiveRecord& record, std::size_t n) {
   const std::size_t capacity = record.data.capacity();
   if (grow_by_blocks(record.data, n, kDataBlock)) {
     if (record.data.capacity() != capacity) {
       advise_large_buffer(record.data.data() + record.data.size(),
                           record.data.capacity() - record.data.size());
     }
-    return 0;
+    return Status::ok;
   }
-  fs_free_all();
-  return 3;
+  clear();
+  return Status::out_of_memory;
 }
 
-int ArchiveList::fs_link_entry(int target_slot, std::int64_t source_slot,
+Status ArchiveList::link_entry(int target_slot, std::int64_t source_slot,
                                std::int64_t source_entry) {
-  const ArchiveRecord* source = source_slot >= 0 && source_slot <= INT32_MAX
-                                    ? fs_get_archive(static_cast<int>(source_slot))
-                                    : nullptr;
-  if (fs_get_archive(target_slot) == nullptr || source == nullptr || source_entry < 0 ||
+  const ArchiveRecord* source =
+      source_slot >= 0 && source_slot <= INT32_MAX ? get(static_cast<int>(source_slot)) : nullptr;
+  if (get(target_slot) == nullptr || source == nullptr || source_entry < 0 ||
       static_cast<std::uint64_t>(source_entry) >= source->entries.size()) {
-    fs_free_all();
-    return 2;
+    clear();
+    return Status::programmer_error;
   }
   // Copied before the target may grow: target and source can be the same record.
   const auto name = source->entries[static_cast<std::size_t>(source_entry)].name;
@@ -200,15 +195,15 @@ int ArchiveList::fs_link_entry(int target_slot, std::int64_t source_slot,
   try {
     position = target.entry_index.find_first(target.entries, EntryIndex::key_of(wanted));
   } catch (const std::exception&) {
-    fs_free_all();
-    return 3;
+    clear();
+    return Status::out_of_memory;
   }
   if (position != EntryIndex::npos && target.replace == 0) {
-    return 0;
+    return Status::ok;
   }
   if (position == EntryIndex::npos) {
-    if (const int code = fs_reserve_entries(target, 1); code != 0) {
-      return code;
+    if (const Status status = reserve_entries(target, 1); status != Status::ok) {
+      return status;
     }
     position = target.entries.size();
     target.entries.emplace_back();
@@ -217,23 +212,22 @@ int ArchiveList::fs_link_entry(int target_slot, std::int64_t source_slot,
   existing.name = name;
   existing.source_archive = static_cast<std::int32_t>(source_slot);
   existing.source_entry = static_cast<std::int32_t>(source_entry);
-  return 0;
+  return Status::ok;
 }
 
-int ArchiveList::fs_link_archive(int target_slot, std::int64_t source_slot) {
-  const ArchiveRecord* source = source_slot >= 0 && source_slot <= INT32_MAX
-                                    ? fs_get_archive(static_cast<int>(source_slot))
-                                    : nullptr;
-  ArchiveRecord* target = fs_get_archive(target_slot);
+Status ArchiveList::link_archive(int target_slot, std::int64_t source_slot) {
+  const ArchiveRecord* source =
+      source_slot >= 0 && source_slot <= INT32_MAX ? get(static_cast<int>(source_slot)) : nullptr;
+  ArchiveRecord* target = get(target_slot);
   if (target == nullptr || source == nullptr) {
-    fs_free_all();
-    return 2;
+    clear();
+    return Status::programmer_error;
   }
   const std::size_t count = source->entries.size();
   if (target->entries.empty()) {
     target->entry_index.clear();
-    if (const int code = fs_reserve_entries(*target, count); code != 0) {
-      return code;
+    if (const Status status = reserve_entries(*target, count); status != Status::ok) {
+      return status;
     }
     for (std::size_t j = 0; j < count; ++j) {
       Entry link;
@@ -242,15 +236,15 @@ int ArchiveList::fs_link_archive(int target_slot, std::int64_t source_slot) {
       link.source_entry = static_cast<std::int32_t>(j);
       target->entries.push_back(link);
     }
-    return 0;
+    return Status::ok;
   }
   for (std::size_t j = 0; j < count; ++j) {
-    if (const int code = fs_link_entry(target_slot, source_slot, static_cast<std::int64_t>(j));
-        code != 0) {
-      return code;
+    if (const Status status = link_entry(target_slot, source_slot, static_cast<std::int64_t>(j));
+        status != Status::ok) {
+      return status;
     }
   }
-  return 0;
+  return Status::ok;
 }
 
 }  // namespace vexal

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/status.h"
 #include "fs/entry_index.h"
 #include "platform/file_system.h"
 
@@ -61,34 +62,35 @@ struct ArchiveRecord {
 
 class ArchiveList {
  public:
-  // Empties the list. Every failure inside the engine also empties it.
-  void fs_reset_list();
-  void fs_free_all();
+  // Empties the list. Every failure inside the engine also empties it, so that no record,
+  // pointer or slot of the failed run stays in use.
+  void clear();
 
-  // Appends an empty record; 0 and its slot, or 3.
-  int fs_new_archive(int& slot);
+  // Appends an empty record and gives its slot; ok or out_of_memory.
+  Status append(int& slot);
   // The first record whose name matches without regard to case, or null.
-  ArchiveRecord* fs_find_archive(std::string_view name);
+  ArchiveRecord* find(std::string_view name);
   // The record of a slot, or null when the slot is outside the list.
-  ArchiveRecord* fs_get_archive(int slot);
-  const ArchiveRecord* fs_get_archive(int slot) const;
+  ArchiveRecord* get(int slot);
+  const ArchiveRecord* get(int slot) const;
   // The slot of the first record whose name matches without regard to case, or -1.
-  int fs_find_archive_slot(std::string_view name) const;
+  int find_slot(std::string_view name) const;
   // The slots of the records whose names match without regard to case, in slot order,
   // from an index of the record names. A record is indexed under the name it has at the
   // first lookup after it was appended (unnamed records are looked at again until they
   // have a name), so records are named when appended and not renamed while sources are
   // looked up.
-  std::vector<int> fs_find_archive_slots(std::string_view name) const;
+  std::vector<int> find_slots(std::string_view name) const;
 
-  // Make room for n more entries / data bytes by the growth rules; 0 or 3.
-  int fs_reserve_entries(ArchiveRecord& record, std::size_t n);
-  int fs_reserve_data(ArchiveRecord& record, std::size_t n);
+  // Make room for n more entries / data bytes by the growth rules; ok or out_of_memory.
+  Status reserve_entries(ArchiveRecord& record, std::size_t n);
+  Status reserve_data(ArchiveRecord& record, std::size_t n);
 
-  // Adds or re-points one link in the output at target_slot; 0, 2 or 3.
-  int fs_link_entry(int target_slot, std::int64_t source_slot, std::int64_t source_entry);
-  // Links every entry of a source; 0, 2 or 3.
-  int fs_link_archive(int target_slot, std::int64_t source_slot);
+  // Adds or re-points one link in the output at target_slot; ok, programmer_error (a slot
+  // or index outside the list) or out_of_memory.
+  Status link_entry(int target_slot, std::int64_t source_slot, std::int64_t source_entry);
+  // Links every entry of a source, as link_entry does.
+  Status link_archive(int target_slot, std::int64_t source_slot);
 
   std::size_t size() const { return records_.size(); }
 

@@ -2,11 +2,13 @@
 // archives back by hand.
 #pragma once
 
+#include "base/status.h"
 #include "platform/file_system.h"
 
 namespace vexal {
 
-// Sets every archive key of STATUS to 0, touching no file. 0 or 200.
-int cleanup_config(FileSystem& fs);
+// Sets every archive key of STATUS to 0, touching no file. ok, config_missing or
+// config_not_written.
+Status cleanup_config(FileSystem& fs);
 
 }  // namespace vexal

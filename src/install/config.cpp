@@ -1,7 +1,5 @@
 #include "install/config.h"
 
-#include "driver/error.h"
-#include "moddef/catalogue.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
@@ -45,27 +43,24 @@ GameFolders read_game_folders(Settings& settings) {
           data_folder(settings.read_string(kPathSection, "vexalcd", ""))};
 }
 
-int read_config_paths(FileSystem& fs, VariableStore& vars, int& allow_cd) {
+Status read_config_paths(FileSystem& fs, ConfigPaths& paths) {
   const std::unique_ptr<Settings> settings = open_config(fs);
   if (!settings) {
-    return kConfigMissing;
+    return Status::config_missing;
   }
   for (const char* key : {"vexal", "vexalcd", "allowcdmod"}) {
     if (!settings->key_exists(kPathSection, key)) {
-      return kConfigValuesMissing;
+      return Status::config_values_missing;
     }
   }
-  const std::string vexal = settings->read_string(kPathSection, "vexal", "");
-  const std::string vexalcd = settings->read_string(kPathSection, "vexalcd", "");
-  // The flag is set before the values are checked, so a caller sees it even on 201.
-  allow_cd = settings->read_integer(kPathSection, "allowcdmod", 1) > 0 ? 1 : 0;
-  if (vexal.empty() || vexalcd.empty()) {
-    return kConfigValuesMissing;
+  paths.vexal = settings->read_string(kPathSection, "vexal", "");
+  paths.vexalcd = settings->read_string(kPathSection, "vexalcd", "");
+  // The flag is set before the values are checked, so a caller sees it even when they fail.
+  paths.allow_cd = settings->read_integer(kPathSection, "allowcdmod", 1) > 0;
+  if (paths.vexal.empty() || paths.vexalcd.empty()) {
+    return Status::config_values_missing;
   }
-  if (const int code = vars.var_define("VEXAL", vexal, kNoClass, kNoClass); code != kOk) {
-    return code;
-  }
-  return vars.var_define("VEXALCD", vexalcd, kNoClass, kNoClass);
+  return Status::ok;
 }
 
 }  // namespace vexal

@@ -1,11 +1,12 @@
-// Where config.ini lives and what its PATH section yields: the game data folder, the
-// CD data folder, the allow-CD flag and the predefined variables VEXAL and VEXALCD.
+// Where config.ini lives and what its PATH section yields: the game folder and the CD
+// folder as the user wrote them, the allow-CD flag, and the data folders derived from
+// them.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "moddef/alias.h"
+#include "base/status.h"
 #include "platform/file_system.h"
 #include "platform/settings.h"
 
@@ -40,8 +41,15 @@ struct GameFolders {
 };
 GameFolders read_game_folders(Settings& settings);
 
-// Checks the PATH section, sets allow_cd and defines VEXAL and VEXALCD.
-// 0, 200, 201, or a code of the variable store.
-int read_config_paths(FileSystem& fs, VariableStore& vars, int& allow_cd);
+// The PATH section as read_config_paths found it.
+struct ConfigPaths {
+  std::string vexal;     // the game folder, exactly as written
+  std::string vexalcd;   // the CD folder, exactly as written
+  bool allow_cd = true;  // mods may change the CD archives
+};
+
+// Checks the PATH section and reads it. The allow-CD flag is set even when a value is
+// missing. ok, config_missing or config_values_missing.
+Status read_config_paths(FileSystem& fs, ConfigPaths& paths);
 
 }  // namespace vexal

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "driver/error.h"
 #include "install/config.h"
 #include "install/restore.h"
 #include "platform/path_rules.h"
@@ -12,14 +11,6 @@ namespace vexal {
 
 namespace {
 
-// The settings file is closed before the report, so that nothing of it is left open
-// while the driver unwinds to the exit.
-[[noreturn]] void end_run(std::unique_ptr<Settings>& settings, int code) {
-  settings.reset();
-  print_error(code);
-  throw RunEnded(code);
-}
-
 // The archive key of a file name: its first "." replaced by "_" (BASICS.FS -> BASICS_FS).
 std::string archive_key(std::string file_name) {
   if (const std::size_t dot = file_name.find('.'); dot != std::string::npos) {
@@ -28,68 +19,72 @@ std::string archive_key(std::string file_name) {
   return file_name;
 }
 
-// Swaps one built archive into the game's folder; 0 or 500. Whatever fails, the game
+// Swaps one built archive into the game's folder; ok or move_failed. Whatever fails, the game
 // archive is left where the game had it, unless even the move back fails.
-int swap_archive(FileSystem& fs, const std::string& built, const std::string& installed,
-                 const std::string& saved) {
+Status swap_archive(FileSystem& fs, const std::string& built, const std::string& installed,
+                    const std::string& saved) {
   // The backup folder is reused from one installation to the next: a file left there
   // is replaced by the game archive.
   if (!move_file(fs, installed, saved, true)) {
-    return kMoveFailed;
+    return Status::move_failed;
   }
   if (!move_file(fs, built, installed, true)) {
     move_file(fs, saved, installed, true);
-    return kMoveFailed;
+    return Status::move_failed;
   }
-  return kOk;
+  return Status::ok;
 }
 
 }  // namespace
 
-int install_mod(FileSystem& fs, const ArchiveList& list, const SlotTable& slots,
-                const std::string& output_folder) {
-  std::unique_ptr<Settings> settings = open_config(fs);
+Status install_mod(FileSystem& fs, Progress& progress, const ArchiveList& list,
+                   const SlotTable& slots, const std::string& output_folder) {
+  const std::unique_ptr<Settings> settings = open_config(fs);
   if (!settings) {
-    return kConfigMissing;
+    return Status::config_missing;
   }
   // Both path keys are in place before any file moves, so that every archive key the
   // walk writes can be restored by the next run.
   const std::string cwd = fs.current_directory();
-  settings->write_string(kStatusSection, kModDataKey, output_folder);
+  if (!settings->write_string(kStatusSection, kModDataKey, output_folder)) {
+    return Status::config_not_written;
+  }
   const std::string backup_folder = cwd + "\\backup";
   fs.make_directory(backup_folder);  // an existing folder is fine
-  settings->write_string(kStatusSection, kBackupKey, backup_folder);
+  if (!settings->write_string(kStatusSection, kBackupKey, backup_folder)) {
+    return Status::config_not_written;
+  }
   const GameFolders folders = read_game_folders(*settings);
 
   for (const int archive_slot : slots) {
     if (archive_slot == -1) {
       continue;
     }
-    const ArchiveRecord* record = list.fs_get_archive(archive_slot);
+    const ArchiveRecord* record = list.get(archive_slot);
     if (record == nullptr) {
-      end_run(settings, kArchiveNotInList);
+      return Status::archive_not_in_list;
     }
     const std::size_t separator = last_separator(record->name);
     if (separator == std::string::npos) {
-      end_run(settings, kConfigValuesMissing);
+      return Status::config_values_missing;
     }
     const std::string file_name = record->name.substr(separator + 1);
     const std::string installed =
         (record->cd_archive ? folders.cd_data : folders.game_data) + file_name;
-    std::string saved = backup_folder;
-    saved += "\\";
-    saved += file_name;
+    const std::string saved = backup_folder + "\\" + file_name;
 
-    report_swapping_archive(file_name);
-    const int code = swap_archive(fs, record->name, installed, saved);
-    report_swap_result(code);
-    if (code != kOk) {
-      end_run(settings, code);
+    progress.begin(Progress::Step::swapping_archive, file_name);
+    const Status status = swap_archive(fs, record->name, installed, saved);
+    progress.end(status == Status::ok);
+    if (status != Status::ok) {
+      return status;
     }
     // Written only now: a key of 1 must always mean that both moves completed.
-    settings->write_integer(kStatusSection, archive_key(file_name), 1);
+    if (!settings->write_integer(kStatusSection, archive_key(file_name), 1)) {
+      return Status::config_not_written;
+    }
   }
-  return kOk;
+  return Status::ok;
 }
 
 }  // namespace vexal

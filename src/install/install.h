@@ -4,15 +4,19 @@
 
 #include <string>
 
+#include "base/progress.h"
+#include "base/status.h"
 #include "fs/archive_list.h"
-#include "moddef/catalogue.h"
+#include "fs/catalogue.h"
 #include "platform/file_system.h"
 
 namespace vexal {
 
-// 0, or 200 before anything changed. A failure inside the walk over the archives is
-// reported here and ends the run by throwing RunEnded with its code (400, 201, 500).
-int install_mod(FileSystem& fs, const ArchiveList& list, const SlotTable& slots,
-                const std::string& output_folder);
+// Swaps every built archive of the slot table into the game, in catalogue order, with a
+// progress line each. ok, config_missing (before anything changed), config_not_written,
+// or the failure that stopped the walk over the archives (archive_not_in_list,
+// config_values_missing, move_failed): the archives before it stay installed.
+Status install_mod(FileSystem& fs, Progress& progress, const ArchiveList& list,
+                   const SlotTable& slots, const std::string& output_folder);
 
 }  // namespace vexal

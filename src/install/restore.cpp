@@ -3,9 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "driver/error.h"
+#include "fs/catalogue.h"
 #include "install/config.h"
-#include "moddef/catalogue.h"
 #include "platform/settings.h"
 
 namespace vexal {
@@ -63,26 +62,26 @@ bool move_file(FileSystem& fs, const std::string& from, const std::string& to, b
   return fs.move(from, to);
 }
 
-int restore_archives(FileSystem& fs) {
+Status restore_archives(FileSystem& fs, Progress& progress) {
   const std::unique_ptr<Settings> settings = open_config(fs);
   if (!settings) {
-    return kConfigMissing;
+    return Status::config_missing;
   }
   const bool pending = any_archive_pending(*settings);
   if (!settings->key_exists(kStatusSection, kModDataKey) ||
       !settings->key_exists(kStatusSection, kBackupKey)) {
-    return kOk;
+    return Status::ok;
   }
   const std::string mod_data = settings->read_string(kStatusSection, kModDataKey, "");
   const std::string backup = settings->read_string(kStatusSection, kBackupKey, "");
   if (mod_data.empty() || backup.empty()) {
-    return pending ? kStatusPathsMissing : kOk;
+    return pending ? Status::status_paths_missing : Status::ok;
   }
   const GameFolders folders = read_game_folders(*settings);
   const std::string returned_folder = with_trailing_separator(mod_data);
   const std::string saved_folder = with_trailing_separator(backup);
 
-  int result = kOk;
+  Status result = Status::ok;
   for (const std::string& key : settings->key_names(kStatusSection)) {
     if (is_status_path_key(key) || settings->read_integer(kStatusSection, key, -1) <= 0) {
       continue;
@@ -99,13 +98,13 @@ int restore_archives(FileSystem& fs) {
     const RestorePaths paths{(game_folder ? folders.game_data : folders.cd_data) + file_name,
                              saved_folder + file_name, returned_folder + file_name};
 
-    report_restoring_archive(file_name);
+    progress.begin(Progress::Step::restoring_archive, file_name);
     const RestoreStatus status = restore_one(fs, paths);
-    report_restore_result(static_cast<int>(status));
+    progress.end(status == RestoreStatus::restored);
     if (status == RestoreStatus::game_not_back) {
-      result = kRestoreFailed;
-    } else {
-      settings->write_integer(kStatusSection, key, 0);
+      result = Status::restore_failed;
+    } else if (!settings->write_integer(kStatusSection, key, 0)) {
+      return Status::config_not_written;
     }
   }
   return result;

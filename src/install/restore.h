@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/progress.h"
+#include "base/status.h"
 #include "platform/file_system.h"
 
 namespace vexal {
@@ -11,7 +13,9 @@ namespace vexal {
 // Moves a file; with replace an existing destination file is deleted first.
 bool move_file(FileSystem& fs, const std::string& from, const std::string& to, bool replace);
 
-// Restores every archive that STATUS records as swapped in. 0, 200, 501 or 502.
-int restore_archives(FileSystem& fs);
+// Restores every archive that STATUS records as swapped in, with a progress line each.
+// ok, config_missing, restore_failed, status_paths_missing or config_not_written (which
+// ends the walk at once).
+Status restore_archives(FileSystem& fs, Progress& progress);
 
 }  // namespace vexal

@@ -5,8 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "driver/error.h"
-#include "moddef/catalogue.h"
+#include "fs/catalogue.h"
 #include "moddef/statement.h"
 
 namespace vexal {
@@ -43,15 +42,15 @@ class ClassScanner {
       : context_(context), text_(text), allow_cd_(allow_cd) {}
 
   ScanResult run() {
-    int result = kOk;
-    while (result == kOk) {
+    Status status = Status::ok;
+    while (status == Status::ok && !finished_) {
       try {
-        result = step();
+        status = step();
       } catch (const std::bad_alloc&) {
-        result = kOutOfMemory;
+        status = Status::out_of_memory;
       }
     }
-    return {result, line_};
+    return {status, line_};
   }
 
  private:
@@ -69,46 +68,46 @@ class ClassScanner {
   }
 
   // Ends the pending statement at the position and runs it, unless its block is skipped.
-  int run_pending() {
+  Status run_pending() {
     if (!pending_start_) {
-      return kOk;
+      return Status::ok;
     }
     const std::string_view statement = text_.substr(*pending_start_, position_ - *pending_start_);
     pending_start_.reset();
-    return execute_ ? run_statement(context_, statement, class_code_) : kOk;
+    return execute_ ? run_statement(context_, statement, class_code_) : Status::ok;
   }
 
-  int step() {
+  Status step() {
     switch (const char c = at(position_)) {
       case ' ':
       case '\t':
         while (at(position_) == ' ' || at(position_) == '\t') {
           ++position_;
         }
-        return kOk;
+        return Status::ok;
       case '\0': {
-        const int code = run_pending();
-        return code != kOk ? code : kEndOfText;
+        finished_ = true;
+        return run_pending();
       }
       case '\n':
-        if (const int code = run_pending(); code != kOk) {
-          return code;
+        if (const Status status = run_pending(); status != Status::ok) {
+          return status;
         }
         ++position_;
         ++line_;
-        return kOk;
+        return Status::ok;
       case '/':
-        if (const int code = run_pending(); code != kOk) {
-          return code;
+        if (const Status status = run_pending(); status != Status::ok) {
+          return status;
         }
         skip_slash();
-        return kOk;
+        return Status::ok;
       case ';':
-        if (const int code = run_pending(); code != kOk) {
-          return code;
+        if (const Status status = run_pending(); status != Status::ok) {
+          return status;
         }
         ++position_;
-        return kOk;
+        return Status::ok;
       default:
         return by_state(c);
     }
@@ -126,88 +125,89 @@ class ClassScanner {
     }
   }
 
-  int by_state(char c) {
+  Status by_state(char c) {
     switch (state_) {
       case State::outside:
         if (!match("class")) {
-          return kInvalidStatement;
+          return Status::invalid_statement;
         }
         state_ = State::after_class;
-        return kOk;
+        return Status::ok;
       case State::after_class:
         return class_header();
       case State::after_name:
         if (c == '{') {
           ++position_;
           state_ = State::body;
-          return kOk;
+          return Status::ok;
         }
-        return c == '}' ? kMisplacedBrace : kMisplacedCommand;
+        return c == '}' ? Status::misplaced_brace : Status::misplaced_command;
       case State::body:
         if (c == '}') {
           // The block ends, but a statement still pending runs on to its terminator.
           execute_ = true;
           ++position_;
           state_ = State::outside;
-          return kOk;
+          return Status::ok;
         }
         if (c == '{') {
-          return kMisplacedBrace;
+          return Status::misplaced_brace;
         }
         if (!pending_start_) {
           pending_start_ = position_;
         }
         ++position_;
-        return kOk;
+        return Status::ok;
     }
-    return kProgrammerError;
+    return Status::programmer_error;
   }
 
-  int class_header() {
+  Status class_header() {
     if (match("PATH")) {
-      return enter_block(kPathClass);
+      enter_block(kPathClass);
+      return Status::ok;
     }
     if (match("SRC")) {
-      return enter_block(kSrcClass);
+      enter_block(kSrcClass);
+      return Status::ok;
     }
     const CatalogueMatch found = match_catalogue(text_.substr(position_));
     if (found.class_code == kNoClass) {
-      return kUnknownClass;
+      return Status::unknown_class;
     }
     position_ += found.length;
     enter_block(found.class_code);
     const std::size_t table_slot = slot_of_class(found.class_code);
     if (context_.slots[table_slot] != -1) {
-      return kClassAlreadyDefined;
+      return Status::class_already_defined;
     }
     if (found.cd_archive && !allow_cd_) {
       // The block is still scanned for its braces; its statements are dropped unread.
       execute_ = false;
-      return kOk;
+      return Status::ok;
     }
     return create_output(table_slot, found.cd_archive);
   }
 
-  int enter_block(int class_code) {
+  void enter_block(int class_code) {
     class_code_ = class_code;
     state_ = State::after_name;
-    return kOk;
   }
 
-  int create_output(std::size_t table_slot, bool cd_archive) {
+  Status create_output(std::size_t table_slot, bool cd_archive) {
     int slot = -1;
-    if (const int code = context_.archives.fs_new_archive(slot); code != kOk) {
-      return code;
+    if (const Status status = context_.archives.append(slot); status != Status::ok) {
+      return status;
     }
     context_.slots[table_slot] = slot;
-    ArchiveRecord* record = context_.archives.fs_get_archive(slot);
+    ArchiveRecord* record = context_.archives.get(slot);
     if (record == nullptr) {
-      return kArchiveNotInList;
+      return Status::archive_not_in_list;
     }
     record->name = std::string(kCatalogue[table_slot].name);
     record->two_level = class_code_ == kTwoLevelClass;
     record->cd_archive = cd_archive;
-    return kOk;
+    return Status::ok;
   }
 
   ModContext& context_;
@@ -219,15 +219,16 @@ class ClassScanner {
   std::optional<std::size_t> pending_start_;
   bool execute_ = true;
   int line_ = 1;
+  bool finished_ = false;  // the end marker was reached
 };
 
 }  // namespace
 
-int load_definition(FileSystem& fs, const std::string& path, std::string& text) {
+Status load_definition(FileSystem& fs, const std::string& path, std::string& text) {
   text.clear();
   const std::unique_ptr<File> file = fs.open_read(path);
   if (!file) {
-    return kDefinitionNotOpened;
+    return Status::definition_not_opened;
   }
   try {
     read_text(*file, text);
@@ -236,10 +237,10 @@ int load_definition(FileSystem& fs, const std::string& path, std::string& text) 
     text.push_back('\n');
   } catch (const std::bad_alloc&) {
     free_definition(text);
-    return kOutOfMemory;
+    return Status::out_of_memory;
   }
   file->close();
-  return kOk;
+  return Status::ok;
 }
 
 void free_definition(std::string& text) {

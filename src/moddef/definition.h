@@ -5,19 +5,20 @@
 
 #include <string>
 
+#include "base/status.h"
 #include "moddef/mod_context.h"
 #include "platform/file_system.h"
 
 namespace vexal {
 
 // Reads the file in text mode: carriage returns dropped, Ctrl-Z ends the text; the
-// text ends with line feeds and a zero byte. 0, 3 or 316.
-int load_definition(FileSystem& fs, const std::string& path, std::string& text);
+// text ends with a line feed. ok, out_of_memory or definition_not_opened.
+Status load_definition(FileSystem& fs, const std::string& path, std::string& text);
 void free_definition(std::string& text);
 
 struct ScanResult {
-  int result = 0;  // 1 at a clean end of the text, else the first error code
-  int line = 1;    // the line at which the scan stopped
+  Status status = Status::ok;  // ok at a clean end of the text, else the first failure
+  int line = 1;                // the line at which the scan stopped
 };
 
 ScanResult scan_definition(ModContext& context, const std::string& text, bool allow_cd);

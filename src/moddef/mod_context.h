@@ -1,13 +1,14 @@
 // The state the definition language works on during one run: the file system, the
-// variable store, the archive list, the archive slot table and the mod folder that
-// relative source paths are taken against.
+// variable store, the archive list, the archive slot table, where progress lines go and
+// the mod folder that relative source paths are taken against.
 #pragma once
 
 #include <string>
 
+#include "base/progress.h"
 #include "fs/archive_list.h"
-#include "moddef/alias.h"
-#include "moddef/catalogue.h"
+#include "fs/catalogue.h"
+#include "moddef/variables.h"
 #include "platform/file_system.h"
 
 namespace vexal {
@@ -17,6 +18,7 @@ struct ModContext {
   VariableStore& vars;
   ArchiveList& archives;
   SlotTable& slots;
+  Progress& progress;
   std::string mod_folder;  // ends in a separator, or is a bare path without one
 };
 

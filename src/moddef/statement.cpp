@@ -6,8 +6,7 @@
 #include <new>
 #include <optional>
 
-#include "driver/error.h"
-#include "fs/archive_io.h"
+#include "fs/source_loader.h"
 #include "platform/ascii.h"
 
 namespace vexal {
@@ -29,52 +28,52 @@ class StatementParser {
  public:
   explicit StatementParser(std::string_view statement) : copy_(statement) {}
 
-  int parse(ModContext& context, int class_code) {
+  Status parse(ModContext& context, int class_code) {
     for (std::size_t i = 0; i < copy_.size(); ++i) {
-      if (const int code = step(i); code != kOk) {
-        return code;
+      if (const Status status = step(i); status != Status::ok) {
+        return status;
       }
     }
     return finish(context, class_code);
   }
 
  private:
-  int step(std::size_t i) {
+  Status step(std::size_t i) {
     const char c = copy_[i];
     switch (c) {
       case '(':
         if (list_state_ != 0 || assignment_state_ != 0 || token_start_ == i) {
-          return kMisplacedOpenParen;
+          return Status::misplaced_open_paren;
         }
         take_name(i);
         list_state_ = 1;
-        return kOk;
+        return Status::ok;
       case ')':
         if (list_state_ == 0 || assignment_state_ != 0) {
-          return kMisplacedCloseParen;
+          return Status::misplaced_close_paren;
         }
-        if (const int code = take_parameter(i); code != kOk) {
-          return code;
+        if (const Status status = take_parameter(i); status != Status::ok) {
+          return status;
         }
         list_state_ = 0;
-        return kOk;
+        return Status::ok;
       case ',':
         if (list_state_ == 0 || assignment_state_ != 0) {
-          return kMisplacedComma;
+          return Status::misplaced_comma;
         }
-        if (const int code = take_parameter(i); code != kOk) {
-          return code;
+        if (const Status status = take_parameter(i); status != Status::ok) {
+          return status;
         }
         token_start_ = i + 1;
         list_state_ = 1;
-        return kOk;
+        return Status::ok;
       case '=':
         if (list_state_ != 0 || assignment_state_ != 0 || name_) {
-          return kMisplacedEquals;
+          return Status::misplaced_equals;
         }
         take_name(i);
         assignment_state_ = 1;
-        return kOk;
+        return Status::ok;
       case ' ':
       case '\t':
         if (assignment_state_ == 1 || list_state_ == 1) {
@@ -83,7 +82,7 @@ class StatementParser {
         if (list_state_ != 2 && assignment_state_ != 2) {
           copy_[i] = '\0';
         }
-        return kOk;
+        return Status::ok;
       default:
         if (assignment_state_ == 1) {
           assignment_state_ = 2;
@@ -91,18 +90,18 @@ class StatementParser {
         if (list_state_ == 1) {
           list_state_ = 2;
         }
-        return kOk;
+        return Status::ok;
     }
   }
 
-  int finish(ModContext& context, int class_code) {
+  Status finish(ModContext& context, int class_code) {
     if (list_state_ != 0 || !name_) {
-      return kIncompleteCommand;
+      return Status::incomplete_command;
     }
     if (assignment_state_ != 0) {
       const std::string_view value = piece(token_start_);
       if (value.empty() || name_->empty()) {
-        return kIncompleteCommand;
+        return Status::incomplete_command;
       }
       strip_trailing_blanks(token_start_);
       return exec_assignment(context, *name_, piece(token_start_), class_code);
@@ -116,14 +115,14 @@ class StatementParser {
     token_start_ = i + 1;
   }
 
-  int take_parameter(std::size_t i) {
+  Status take_parameter(std::size_t i) {
     if (parameters_.size() == kMaxParameters) {
-      return kWrongParameterCount;
+      return Status::wrong_parameter_count;
     }
     copy_[i] = '\0';
     strip_trailing_blanks(token_start_);
     parameters_.emplace_back(piece(token_start_));
-    return kOk;
+    return Status::ok;
   }
 
   // The piece that starts at the position, up to the first zero byte (or the end).
@@ -179,7 +178,7 @@ bool is_archive_class(int class_code) {
 // The slot of the output record of an archive block, or -1.
 int output_slot(const ModContext& context, int class_code) {
   const int slot = context.slots[slot_of_class(class_code)];
-  return context.archives.fs_get_archive(slot) != nullptr ? slot : -1;
+  return context.archives.get(slot) != nullptr ? slot : -1;
 }
 
 bool is_output_slot(const ModContext& context, int slot) {
@@ -191,13 +190,13 @@ bool is_output_slot(const ModContext& context, int slot) {
 class ReplaceModeScope {
  public:
   ReplaceModeScope(ArchiveList& archives, int slot, int mode) : archives_(archives), slot_(slot) {
-    ArchiveRecord* output = archives_.fs_get_archive(slot_);
+    ArchiveRecord* output = archives_.get(slot_);
     saved_ = output->replace;
     output->replace = mode == -1 ? saved_ : mode;
   }
   ~ReplaceModeScope() {
     // A failing engine empties the list, so the record may be gone by now.
-    if (ArchiveRecord* output = archives_.fs_get_archive(slot_)) {
+    if (ArchiveRecord* output = archives_.get(slot_)) {
       output->replace = saved_;
     }
   }
@@ -210,96 +209,98 @@ class ReplaceModeScope {
   int saved_ = 0;
 };
 
-int link_matching(ArchiveList& archives, int target_slot, int source_slot, std::string_view mask) {
+Status link_matching(ArchiveList& archives, int target_slot, int source_slot,
+                     std::string_view mask) {
   // The source record is fetched anew for each entry: it is never the target, but a
   // reference into the list is only trusted for as long as the list is not touched.
   for (std::size_t i = 0;; ++i) {
-    const ArchiveRecord* source = archives.fs_get_archive(source_slot);
+    const ArchiveRecord* source = archives.get(source_slot);
     if (source == nullptr) {
-      return kArchiveNotInList;
+      return Status::archive_not_in_list;
     }
     if (i >= source->entries.size()) {
-      return kOk;
+      return Status::ok;
     }
     if (wildcard_match(entry_name(source->entries[i]), mask)) {
-      if (const int code =
-              archives.fs_link_entry(target_slot, source_slot, static_cast<std::int64_t>(i));
-          code != kOk) {
-        return code;
+      if (const Status status =
+              archives.link_entry(target_slot, source_slot, static_cast<std::int64_t>(i));
+          status != Status::ok) {
+        return status;
       }
     }
   }
 }
 
-// The slot of the loaded source, loading it on first use; 0 or an error code.
-int obtain_source(ModContext& context, const std::string& path, int& slot) {
+// The slot of the loaded source, loading it on first use.
+Status obtain_source(ModContext& context, const std::string& path, int& slot) {
   slot = find_source_slot(context, path);
   if (slot >= 0) {
-    return kOk;
+    return Status::ok;
   }
-  if (const int code = context.archives.fs_new_archive(slot); code != kOk) {
-    return code;
+  if (const Status status = context.archives.append(slot); status != Status::ok) {
+    return status;
   }
-  return fs_load(context.archives, context.fs, slot, path, context.mod_folder);
+  return load_source(context.archives, context.fs, context.progress, slot, path,
+                     context.mod_folder);
 }
 
 }  // namespace
 
-int run_statement(ModContext& context, std::string_view statement, int class_code) {
+Status run_statement(ModContext& context, std::string_view statement, int class_code) {
   try {
     StatementParser parser(statement);
     return parser.parse(context, class_code);
   } catch (const std::bad_alloc&) {
-    return kOutOfMemory;
+    return Status::out_of_memory;
   }
 }
 
-int exec_assignment(ModContext& context, std::string_view name, std::string_view value,
-                    int class_code) {
+Status exec_assignment(ModContext& context, std::string_view name, std::string_view value,
+                       int class_code) {
   if (name.find('%') != std::string_view::npos) {
-    return kInvalidVariable;
+    return Status::invalid_variable;
   }
   if (class_code == kPathClass) {
-    return context.vars.var_define(name, value, kPathClass, kNoClass);
+    return context.vars.define(name, value, kPathClass, kNoClass);
   }
   if (class_code == kSrcClass) {
-    return context.vars.var_define(name, value, kSrcClass, kPathClass);
+    return context.vars.define(name, value, kSrcClass, kPathClass);
   }
   if (!is_archive_class(class_code)) {
-    return kProgrammerError;
+    return Status::programmer_error;
   }
   if (name != "replace") {
-    return kInvalidVariable;
+    return Status::invalid_variable;
   }
   const std::optional<bool> positive = read_positive(value);
   if (!positive) {
-    return kInvalidVariableValue;
+    return Status::invalid_variable_value;
   }
-  ArchiveRecord* output = context.archives.fs_get_archive(output_slot(context, class_code));
+  ArchiveRecord* output = context.archives.get(output_slot(context, class_code));
   if (output == nullptr) {
-    return kArchiveNotInList;
+    return Status::archive_not_in_list;
   }
   output->replace = *positive ? 1 : 0;
-  return kOk;
+  return Status::ok;
 }
 
-int exec_command(ModContext& context, std::string_view name,
-                 const std::vector<std::string>& parameters, int class_code) {
+Status exec_command(ModContext& context, std::string_view name,
+                    const std::vector<std::string>& parameters, int class_code) {
   if (class_code < kFirstArchiveClass) {
-    return kCommandInPathClass;
+    return Status::command_in_path_class;
   }
   if (class_code > kLastArchiveClass) {
-    return kProgrammerError;
+    return Status::programmer_error;
   }
   if (name != "add") {
-    return kUnknownCommand;
+    return Status::unknown_command;
   }
   const std::size_t count = parameters.size();
   if (count > 3) {
-    return kWrongParameterCount;
+    return Status::wrong_parameter_count;
   }
   if (count == 0) {
-    return kInvalidCommandParameter;
+    return Status::invalid_command_parameter;
   }
   int mode = -1;
   if (equal_ignoring_case(parameters[0], "NEW")) {
@@ -309,28 +310,28 @@ int exec_command(ModContext& context, std::string_view name,
   }
   const std::size_t source_index = mode == -1 ? 0 : 1;
   if ((mode != -1 && count == 1) || (mode == -1 && count == 3)) {
-    return kInvalidCommandParameter;
+    return Status::invalid_command_parameter;
   }
   const std::optional<std::string_view> mask =
       count > source_index + 1 ? std::optional<std::string_view>(parameters[source_index + 1])
                                : std::nullopt;
 
   std::string path;
-  if (const int code = context.vars.var_expand(parameters[source_index], path, class_code);
-      code != kOk) {
-    return code;
+  if (const Status status = context.vars.expand(parameters[source_index], path, class_code);
+      status != Status::ok) {
+    return status;
   }
   int source_slot = -1;
-  if (const int code = obtain_source(context, path, source_slot); code != kOk) {
-    return code;
+  if (const Status status = obtain_source(context, path, source_slot); status != Status::ok) {
+    return status;
   }
   const int target_slot = output_slot(context, class_code);
   if (target_slot < 0) {
-    return kArchiveNotInList;
+    return Status::archive_not_in_list;
   }
   const ReplaceModeScope replace_mode(context.archives, target_slot, mode);
   if (!mask) {
-    return context.archives.fs_link_archive(target_slot, source_slot);
+    return context.archives.link_archive(target_slot, source_slot);
   }
   return link_matching(context.archives, target_slot, source_slot, *mask);
 }
@@ -372,7 +373,7 @@ bool wildcard_match(std::string_view name, std::string_view mask) {
 }
 
 int find_source_slot(const ModContext& context, std::string_view path) {
-  for (const int slot : context.archives.fs_find_archive_slots(path)) {
+  for (const int slot : context.archives.find_slots(path)) {
     if (!is_output_slot(context, slot)) {
       return slot;
     }

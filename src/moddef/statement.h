@@ -6,23 +6,25 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "moddef/mod_context.h"
 
 namespace vexal {
 
 // Parses one statement of a block of the given class code (the text between the start
-// of the statement and its terminator) and executes it. 0 or an error code.
-int run_statement(ModContext& context, std::string_view statement, int class_code);
+// of the statement and its terminator) and executes it.
+Status run_statement(ModContext& context, std::string_view statement, int class_code);
 
 // In a PATH or SRC block defines a variable; in an archive block sets its replace mode.
-// 0 or an error code (314, 315, 400, or one of the variable store).
-int exec_assignment(ModContext& context, std::string_view name, std::string_view value,
-                    int class_code);
+// ok, invalid_variable, invalid_variable_value, archive_not_in_list or a status of
+// the variable store.
+Status exec_assignment(ModContext& context, std::string_view name, std::string_view value,
+                       int class_code);
 
 // The "add" command: loads the source once per run and links its entries, or those
-// matching the mask, into the output of the block. 0 or an error code.
-int exec_command(ModContext& context, std::string_view name,
-                 const std::vector<std::string>& parameters, int class_code);
+// matching the mask, into the output of the block.
+Status exec_command(ModContext& context, std::string_view name,
+                    const std::vector<std::string>& parameters, int class_code);
 
 // True when the whole name matches the whole mask: "*" any run of characters, "?" one
 // character, everything else the identical byte.

@@ -110,13 +110,13 @@ class IniSettings : public Settings {
     return found ? std::string(key_line(lines_[*found])->value) : default_value;
   }
 
-  void write_string(const std::string& section, const std::string& key,
+  bool write_string(const std::string& section, const std::string& key,
                     const std::string& value) override {
     // A line break would let the value add lines (and keys) of its own.
     if (holds_line_break(section) || holds_line_break(key) || holds_line_break(value) ||
         section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
         trim(key).empty()) {
-      throw SettingsWriteError(path_);
+      return false;
     }
     std::vector<std::string> lines = lines_;
     if (const auto found = find_key(section, key)) {
@@ -131,9 +131,10 @@ class IniSettings : public Settings {
       lines.push_back(key + "=" + value);
     }
     if (!fs_.replace_file(path_, compose(lines))) {
-      throw SettingsWriteError(path_);
+      return false;
     }
     lines_ = std::move(lines);
+    return true;
   }
 
   std::vector<std::string> key_names(const std::string& section) override {
@@ -229,8 +230,8 @@ int Settings::read_integer(const std::string& section, const std::string& key, i
   return parse_settings_integer(read_string(section, key, ""), default_value);
 }
 
-void Settings::write_integer(const std::string& section, const std::string& key, int value) {
-  write_string(section, key, std::to_string(value));
+bool Settings::write_integer(const std::string& section, const std::string& key, int value) {
+  return write_string(section, key, std::to_string(value));
 }
 
 bool Settings::key_exists(const std::string& section, const std::string& key) {

@@ -4,24 +4,12 @@
 #pragma once
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
 
 namespace vexal {
-
-// Raised by a write that could not reach the file; it ends the run with 200.
-class SettingsWriteError : public std::runtime_error {
- public:
-  explicit SettingsWriteError(std::string path)
-      : std::runtime_error("Unable to write to " + path), path_(std::move(path)) {}
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 class Settings {
  public:
@@ -31,16 +19,16 @@ class Settings {
   virtual std::string read_string(const std::string& section, const std::string& key,
                                   const std::string& default_value) = 0;
   // Replaces the value in place, or adds the key at the end of its section (the section
-  // at the end of the file). Throws SettingsWriteError when the file cannot be written.
-  virtual void write_string(const std::string& section, const std::string& key,
-                            const std::string& value) = 0;
+  // at the end of the file). False, and the file unchanged, when it cannot be written.
+  [[nodiscard]] virtual bool write_string(const std::string& section, const std::string& key,
+                                          const std::string& value) = 0;
   // Key names of the section in file order, as written; empty for a missing section.
   virtual std::vector<std::string> key_names(const std::string& section) = 0;
 
   // Decimal, or hexadecimal after "0x"; default_value for anything that is not a whole
   // 32-bit integer (empty, missing, text).
   int read_integer(const std::string& section, const std::string& key, int default_value);
-  void write_integer(const std::string& section, const std::string& key, int value);
+  [[nodiscard]] bool write_integer(const std::string& section, const std::string& key, int value);
   bool key_exists(const std::string& section, const std::string& key);
 };
 

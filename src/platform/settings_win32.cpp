@@ -40,16 +40,14 @@ class ProfileSettings : public Settings {
     }
   }
 
-  void write_string(const std::string& section, const std::string& key,
+  bool write_string(const std::string& section, const std::string& key,
                     const std::string& value) override {
     // The profile functions honour the read-only attribute except for root under Wine.
     const DWORD attributes = GetFileAttributesA(path_.c_str());
     const bool read_only =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (read_only || !can_be_written(section, key, value) ||
-        !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str())) {
-      throw SettingsWriteError(path_);
-    }
+    return !read_only && can_be_written(section, key, value) &&
+           WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str());
   }
 
   std::vector<std::string> key_names(const std::string& section) override {

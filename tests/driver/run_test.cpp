@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "install/install_fixture.h"
 #include "support/fake_file_system.h"
+#include "support/status_print.h"
 
 namespace vexal {
 namespace {
@@ -14,7 +16,8 @@ TEST(ModFolderTest, KeepsTextUpToTheLastSeparator) {
   VariableStore vars;
   ArchiveList archives;
   SlotTable slots{};
-  ModContext context{fs, vars, archives, slots, {}};
+  SilentProgress progress;
+  ModContext context{fs, vars, archives, slots, progress, {}};
 
   set_mod_folder(context, "C:\\tools\\mods\\demo\\demo.def");
   EXPECT_EQ(context.mod_folder, "C:\\tools\\mods\\demo\\");
@@ -33,9 +36,9 @@ TEST(OutputFolderTest, CreatesEveryLevelBelowTheModFolderWithOneTrailingSeparato
     SCOPED_TRACE(make);
     FakeFileSystem fs{"C:\\tools"};
     VariableStore vars;
-    ASSERT_EQ(vars.var_define("MAKE", make, kPathClass, 0), 0);
+    ASSERT_EQ(vars.define("MAKE", make, kPathClass, 0), Status::ok);
     std::string output;
-    ASSERT_EQ(make_output_folder(fs, vars, "C:\\m\\demo.def", output), 0);
+    ASSERT_EQ(make_output_folder(fs, vars, "C:\\m\\demo.def", output), Status::ok);
     EXPECT_EQ(output, expected);
     EXPECT_TRUE(fs.is_directory(expected));
   }
@@ -45,9 +48,51 @@ TEST(OutputFolderTest, MakeOnlyVisibleFromPathBlocks) {
   FakeFileSystem fs;
   VariableStore vars;
   std::string output;
-  ASSERT_EQ(vars.var_define("MAKE", "out", kSrcClass, kPathClass), 0);
-  EXPECT_EQ(make_output_folder(fs, vars, "C:\\m\\demo.def", output), 2);
+  ASSERT_EQ(vars.define("MAKE", "out", kSrcClass, kPathClass), Status::ok);
+  EXPECT_EQ(make_output_folder(fs, vars, "C:\\m\\demo.def", output), Status::programmer_error);
   EXPECT_FALSE(fs.exists("C:\\m\\out"));
+}
+
+struct Settings {
+  Status code;
+  bool allow_cd;
+  VariableStore vars;
+};
+
+Settings read_paths(const std::string& vexal, const std::string& vexalcd) {
+  test::InstallWorld world("[PATH]\nvexal=" + vexal + "\nvexalcd=" + vexalcd + "\nallowcdmod=0\n");
+  Settings settings{Status::ok, true, {}};
+  settings.code = read_settings(world.fs, settings.vars, settings.allow_cd);
+  return settings;
+}
+
+std::string variable(const VariableStore& vars, const std::string& name) {
+  std::string value;
+  return vars.lookup(name, kNoClass, value) == Status::ok ? value : "<undefined>";
+}
+
+TEST(SettingsTest, DefinesVariablesWithTheTextAsWritten) {
+  const Settings settings = read_paths("C:\\GAME\\", "%VEXAL%CD");
+  ASSERT_EQ(settings.code, Status::ok);
+  EXPECT_FALSE(settings.allow_cd);
+  EXPECT_EQ(variable(settings.vars, "VEXAL"), "C:\\GAME\\");
+  EXPECT_EQ(variable(settings.vars, "VEXALCD"), "C:\\GAME\\CD");
+}
+
+TEST(SettingsTest, MissingValuesAndVariableStoreFailuresDefineNothing) {
+  const std::tuple<std::string, std::string, Status> cases[] = {
+      {"", "E:\\CD", Status::config_values_missing},
+      {"C:\\GA%ME", "E:\\CD", Status::invalid_variable_expression},
+      {"C:\\GAME", "E:\\%CD", Status::invalid_variable_expression},
+      {"%VEXAL%\\x", "E:\\CD", Status::undefined_variable},
+      {"C:\\GAME", "%NOPE%", Status::undefined_variable},
+  };
+  for (const auto& [vexal, vexalcd, code] : cases) {
+    SCOPED_TRACE(vexal + " " + vexalcd);
+    const Settings settings = read_paths(vexal, vexalcd);
+    EXPECT_EQ(settings.code, code);
+    EXPECT_EQ(settings.vars.count(), 0u);
+  }
 }
 
 }  // namespace

@@ -39,8 +39,8 @@ class ArchiveListTest : public ::testing::Test {
   // A source record with the given entry names.
   int add_source(std::string name, const std::vector<std::string>& entries) {
     int slot = -1;
-    EXPECT_EQ(list.fs_new_archive(slot), 0);
-    ArchiveRecord& record = *list.fs_get_archive(slot);
+    EXPECT_EQ(list.append(slot), Status::ok);
+    ArchiveRecord& record = *list.get(slot);
     record.name = std::move(name);
     for (const std::string& entry_text : entries) {
       Entry entry;
@@ -49,7 +49,7 @@ class ArchiveListTest : public ::testing::Test {
     }
     return slot;
   }
-  const ArchiveRecord& at(int slot) { return *list.fs_get_archive(slot); }
+  const ArchiveRecord& at(int slot) { return *list.get(slot); }
 
   ArchiveList list;
 };
@@ -59,17 +59,17 @@ TEST_F(ArchiveListTest, FindsRecordsBySlotAndByNameWithoutCase) {
   const int second = add_source("Data\\words.fs", {});
   EXPECT_EQ(first, 0);
   EXPECT_EQ(second, 1);
-  EXPECT_EQ(list.fs_find_archive_slot("DATA\\Words.FS"), 0);
-  EXPECT_EQ(list.fs_find_archive("data\\words.FS"), list.fs_get_archive(0));
-  EXPECT_EQ(list.fs_find_archive_slot("data\\WORDS"), -1);
-  EXPECT_EQ(list.fs_find_archive("other"), nullptr);
-  EXPECT_EQ(list.fs_get_archive(-1), nullptr);
-  EXPECT_EQ(list.fs_get_archive(2), nullptr);
+  EXPECT_EQ(list.find_slot("DATA\\Words.FS"), 0);
+  EXPECT_EQ(list.find("data\\words.FS"), list.get(0));
+  EXPECT_EQ(list.find_slot("data\\WORDS"), -1);
+  EXPECT_EQ(list.find("other"), nullptr);
+  EXPECT_EQ(list.get(-1), nullptr);
+  EXPECT_EQ(list.get(2), nullptr);
 }
 
 TEST_F(ArchiveListTest, ImpossibleReservationFreesTheList) {
   const int slot = add_source("a", {});
-  EXPECT_EQ(list.fs_reserve_data(*list.fs_get_archive(slot), SIZE_MAX - 5), 3);
+  EXPECT_EQ(list.reserve_data(*list.get(slot), SIZE_MAX - 5), Status::out_of_memory);
   EXPECT_EQ(list.size(), 0u);
 }
 
@@ -77,15 +77,16 @@ TEST_F(ArchiveListTest, LinkEntryKeepsOrRepointsAnExistingName) {
   const int game = add_source("game", {"A.PCX", "B.PCX"});
   const int mod = add_source("mod", {"a.pcx", "C.PCX"});
   const int out = add_source("OUT", {});
-  ASSERT_EQ(list.fs_link_archive(out, game), 0);
+  ASSERT_EQ(list.link_archive(out, game), Status::ok);
 
-  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);  // replace 0: kept
+  ASSERT_EQ(list.link_entry(out, mod, 0), Status::ok);  // replace 0: kept
   EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"A.PCX", "B.PCX"}));
   EXPECT_EQ(at(out).entries[0].source_archive, game);
 
-  list.fs_get_archive(out)->replace = 1;
-  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);  // re-pointed in place, name as the mod spells it
-  ASSERT_EQ(list.fs_link_entry(out, mod, 1), 0);  // new: appended
+  list.get(out)->replace = 1;
+  ASSERT_EQ(list.link_entry(out, mod, 0),
+            Status::ok);  // re-pointed in place, name as the mod spells it
+  ASSERT_EQ(list.link_entry(out, mod, 1), Status::ok);  // new: appended
   EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"a.pcx", "B.PCX", "C.PCX"}));
   EXPECT_EQ(at(out).entries[0].source_archive, mod);
   EXPECT_EQ(at(out).entries[0].source_entry, 0);
@@ -96,7 +97,7 @@ TEST_F(ArchiveListTest, LinkEntryKeepsOrRepointsAnExistingName) {
 TEST_F(ArchiveListTest, LinkArchiveIntoEmptyOutputCopiesOrderAndNames) {
   const int source = add_source("src", {"Z", "a", "z"});  // even duplicates are copied as they are
   const int out = add_source("OUT", {});
-  ASSERT_EQ(list.fs_link_archive(out, source), 0);
+  ASSERT_EQ(list.link_archive(out, source), Status::ok);
   EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"Z", "a", "z"}));
   for (int j = 0; j < 3; ++j) {
     EXPECT_EQ(at(out).entries[static_cast<std::size_t>(j)].source_archive, source);
@@ -109,10 +110,10 @@ TEST_F(ArchiveListTest, LinkArchiveIntoNonEmptyOutputFollowsReplace) {
   const int mod = add_source("mod", {"C", "b", "D"});
   for (const int replace : {0, 1}) {
     int out = -1;
-    ASSERT_EQ(list.fs_new_archive(out), 0);
-    list.fs_get_archive(out)->replace = replace;
-    ASSERT_EQ(list.fs_link_archive(out, game), 0);
-    ASSERT_EQ(list.fs_link_archive(out, mod), 0);
+    ASSERT_EQ(list.append(out), Status::ok);
+    list.get(out)->replace = replace;
+    ASSERT_EQ(list.link_archive(out, game), Status::ok);
+    ASSERT_EQ(list.link_archive(out, mod), Status::ok);
     EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"A", replace ? "b" : "B", "C", "D"}));
     EXPECT_EQ(at(out).entries[1].source_archive, replace ? mod : game);
   }
@@ -123,23 +124,23 @@ TEST_F(ArchiveListTest, LinkFindsTheFirstOfRepeatedNamesAndFollowsTableChanges) 
   const int folder = add_source("folder", {"A.PCX", "B", "A.PCX"});
   const int mod = add_source("mod", {"a.Pcx", "b", "NEW"});
   const int out = add_source("OUT", {});
-  ASSERT_EQ(list.fs_link_archive(out, folder), 0);
-  list.fs_get_archive(out)->replace = 1;
-  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);
+  ASSERT_EQ(list.link_archive(out, folder), Status::ok);
+  list.get(out)->replace = 1;
+  ASSERT_EQ(list.link_entry(out, mod, 0), Status::ok);
   EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"a.Pcx", "B", "A.PCX"}));
   EXPECT_EQ(at(out).entries[0].source_archive, mod);
   EXPECT_EQ(at(out).entries[2].source_archive, folder);
 
   // Entries changed behind the engine's back are still found where they are now.
-  ArchiveRecord& output = *list.fs_get_archive(out);
+  ArchiveRecord& output = *list.get(out);
   std::swap(output.entries[0], output.entries[1]);
   output.entry_index.clear();
-  ASSERT_EQ(list.fs_link_entry(out, mod, 1), 0);
+  ASSERT_EQ(list.link_entry(out, mod, 1), Status::ok);
   EXPECT_EQ(at(out).entries[0].source_archive, mod);
   EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"b", "a.Pcx", "A.PCX"}));
   output.entries.resize(1);
-  ASSERT_EQ(list.fs_link_entry(out, mod, 0), 0);  // the table shrank: a.Pcx is new again
-  ASSERT_EQ(list.fs_link_entry(out, mod, 2), 0);
+  ASSERT_EQ(list.link_entry(out, mod, 0), Status::ok);  // the table shrank: a.Pcx is new again
+  ASSERT_EQ(list.link_entry(out, mod, 2), Status::ok);
   EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"b", "a.Pcx", "NEW"}));
 }
 
@@ -157,9 +158,9 @@ TEST_F(ArchiveListTest, LinkingManyNamesMatchesAFrontToBackSearch) {
   const int game = add_source("game", game_names);
   const int mod = add_source("mod", mod_names);
   const int out = add_source("OUT", {});
-  ASSERT_EQ(list.fs_link_archive(out, game), 0);
-  list.fs_get_archive(out)->replace = 1;
-  ASSERT_EQ(list.fs_link_archive(out, mod), 0);
+  ASSERT_EQ(list.link_archive(out, game), Status::ok);
+  list.get(out)->replace = 1;
+  ASSERT_EQ(list.link_archive(out, mod), Status::ok);
   ASSERT_EQ(at(out).entries.size(), 3000u + 1000u);
   for (std::size_t i = 0; i < 3000; ++i) {
     const Entry& entry = at(out).entries[i];
@@ -172,18 +173,18 @@ TEST_F(ArchiveListTest, LinkingManyNamesMatchesAFrontToBackSearch) {
 TEST_F(ArchiveListTest, FindsAllSlotsOfANameInSlotOrder) {
   add_source("Data\\A.FS", {});
   int unnamed = -1;
-  ASSERT_EQ(list.fs_new_archive(unnamed), 0);
+  ASSERT_EQ(list.append(unnamed), Status::ok);
   add_source("other", {});
-  EXPECT_EQ(list.fs_find_archive_slots("DATA\\a.fs"), (std::vector<int>{0}));
+  EXPECT_EQ(list.find_slots("DATA\\a.fs"), (std::vector<int>{0}));
   // A record named after a lookup saw it empty is found under its name.
-  list.fs_get_archive(unnamed)->name = "data\\a.FS";
+  list.get(unnamed)->name = "data\\a.FS";
   add_source("DATA\\A.FS", {});
-  EXPECT_EQ(list.fs_find_archive_slots("data\\a.fs"), (std::vector<int>{0, 1, 3}));
-  EXPECT_TRUE(list.fs_find_archive_slots("data\\a").empty());
-  list.fs_free_all();
+  EXPECT_EQ(list.find_slots("data\\a.fs"), (std::vector<int>{0, 1, 3}));
+  EXPECT_TRUE(list.find_slots("data\\a").empty());
+  list.clear();
   add_source("x", {});
-  EXPECT_EQ(list.fs_find_archive_slots("X"), (std::vector<int>{0}));
-  EXPECT_TRUE(list.fs_find_archive_slots("data\\a.fs").empty());
+  EXPECT_EQ(list.find_slots("X"), (std::vector<int>{0}));
+  EXPECT_TRUE(list.find_slots("data\\a.fs").empty());
 }
 
 TEST_F(ArchiveListTest, BadLinkArgumentsReturnTwoAndFreeTheList) {
@@ -196,13 +197,13 @@ TEST_F(ArchiveListTest, BadLinkArgumentsReturnTwoAndFreeTheList) {
                        Case{-1, 0, 0}, Case{1, std::int64_t{1} << 40, 0}}) {
     add_source("src", {"A", "B"});
     add_source("OUT", {});
-    EXPECT_EQ(list.fs_link_entry(c.target, c.source, c.entry), 2);
+    EXPECT_EQ(list.link_entry(c.target, c.source, c.entry), Status::programmer_error);
     EXPECT_EQ(list.size(), 0u);
   }
   for (const std::int64_t source : {std::int64_t{-1}, std::int64_t{2}}) {
     add_source("src", {"A"});
     add_source("OUT", {});
-    EXPECT_EQ(list.fs_link_archive(1, source), 2);
+    EXPECT_EQ(list.link_archive(1, source), Status::programmer_error);
     EXPECT_EQ(list.size(), 0u);
   }
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/error.h"
 #include "install_fixture.h"
 
 namespace vexal::test {
@@ -14,21 +13,15 @@ std::string path_section(const std::string& vexal, const std::string& vexalcd,
 }
 
 struct Outcome {
-  int code;
-  int allow_cd;
-  VariableStore vars;
+  Status code;
+  ConfigPaths paths;
 };
 
 Outcome read_paths(const std::string& config) {
   InstallWorld world(config);
-  Outcome outcome{0, 7, {}};
-  outcome.code = read_config_paths(world.fs, outcome.vars, outcome.allow_cd);
+  Outcome outcome{Status::ok, {}};
+  outcome.code = read_config_paths(world.fs, outcome.paths);
   return outcome;
-}
-
-std::string variable(const VariableStore& vars, const std::string& name) {
-  std::string value;
-  return vars.var_lookup(name, kNoClass, value) == kOk ? value : "<undefined>";
 }
 
 TEST(ConfigPaths, DataFolderGetsOneSeparator) {
@@ -37,48 +30,40 @@ TEST(ConfigPaths, DataFolderGetsOneSeparator) {
   EXPECT_EQ(data_folder("E:"), "E:\\data\\");
 }
 
-// The flag is set only once every key is present, and nothing is defined on failure.
-TEST(ConfigPaths, MissingOrEmptyKeysDefineNothing) {
-  const std::pair<std::string, int> cases[] = {
-      {"[PATH]\nvexalcd=E:\\CD\nallowcdmod=0\n", 7},
-      {"[PATH]\nvexal=C:\\GAME\nallowcdmod=0\n", 7},
-      {"[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\n", 7},
-      {"[STATUS]\nvexal=C:\\GAME\n", 7},
-      {path_section("", "E:\\CD", "0"), 0},
-      {path_section("C:\\GAME", "", "0"), 0},
+// The flag is set only once every key is present.
+TEST(ConfigPaths, MissingOrEmptyKeys) {
+  const std::pair<std::string, bool> cases[] = {
+      {"[PATH]\nvexalcd=E:\\CD\nallowcdmod=0\n", true},
+      {"[PATH]\nvexal=C:\\GAME\nallowcdmod=0\n", true},
+      {"[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\n", true},
+      {"[STATUS]\nvexal=C:\\GAME\n", true},
+      {path_section("", "E:\\CD", "0"), false},
+      {path_section("C:\\GAME", "", "0"), false},
   };
   for (const auto& [config, allow_cd] : cases) {
     SCOPED_TRACE(config);
     const Outcome outcome = read_paths(config);
-    EXPECT_EQ(outcome.code, kConfigValuesMissing);
-    EXPECT_EQ(outcome.allow_cd, allow_cd);
-    EXPECT_EQ(outcome.vars.count(), 0u);
+    EXPECT_EQ(outcome.code, Status::config_values_missing);
+    EXPECT_EQ(outcome.paths.allow_cd, allow_cd);
   }
 }
 
 TEST(ConfigPaths, AllowCdFlagFromItsValue) {
-  const std::pair<std::string, int> cases[] = {{"0", 0},    {"-1", 0}, {"1", 1},
-                                               {"0x10", 1}, {"", 1},   {"yes", 1}};
+  const std::pair<std::string, bool> cases[] = {{"0", false},   {"-1", false}, {"1", true},
+                                                {"0x10", true}, {"", true},    {"yes", true}};
   for (const auto& [value, flag] : cases) {
     SCOPED_TRACE(value);
     const Outcome outcome = read_paths(path_section("C:\\GAME", "E:\\CD", value));
-    EXPECT_EQ(outcome.code, kOk);
-    EXPECT_EQ(outcome.allow_cd, flag);
+    EXPECT_EQ(outcome.code, Status::ok);
+    EXPECT_EQ(outcome.paths.allow_cd, flag);
   }
 }
 
-TEST(ConfigPaths, DefinesVariablesWithTheTextAsWritten) {
+TEST(ConfigPaths, KeepsTheTextAsWritten) {
   const Outcome outcome = read_paths(path_section("C:\\GAME\\", "%VEXAL%CD", "1"));
-  ASSERT_EQ(outcome.code, kOk);
-  EXPECT_EQ(variable(outcome.vars, "VEXAL"), "C:\\GAME\\");
-  EXPECT_EQ(variable(outcome.vars, "VEXALCD"), "C:\\GAME\\CD");
-}
-
-TEST(ConfigPaths, VariableStoreFailuresPassThrough) {
-  EXPECT_EQ(read_paths(path_section("C:\\GA%ME", "E:\\CD", "1")).code, kInvalidVariableExpression);
-  EXPECT_EQ(read_paths(path_section("C:\\GAME", "E:\\%CD", "1")).code, kInvalidVariableExpression);
-  EXPECT_EQ(read_paths(path_section("%VEXAL%\\x", "E:\\CD", "1")).code, kUndefinedVariable);
-  EXPECT_EQ(read_paths(path_section("C:\\GAME", "%NOPE%", "1")).code, kUndefinedVariable);
+  ASSERT_EQ(outcome.code, Status::ok);
+  EXPECT_EQ(outcome.paths.vexal, "C:\\GAME\\");
+  EXPECT_EQ(outcome.paths.vexalcd, "%VEXAL%CD");
 }
 
 }  // namespace

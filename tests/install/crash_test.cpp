@@ -8,7 +8,6 @@
 #include <functional>
 #include <utility>
 
-#include "driver/error.h"
 #include "install/install.h"
 #include "install/restore.h"
 #include "install_fixture.h"
@@ -77,24 +76,22 @@ struct CrashWorld : InstallWorld {
 };
 
 // Runs one step of the tool to its end, however it ends; the text says how.
-std::string run_step(const std::function<int()>& step) {
-  testing::internal::CaptureStdout();
-  std::string ending;
+std::string run_step(const std::function<Status()>& step) {
   try {
-    ending = "returned " + std::to_string(step());
-  } catch (const RunEnded& ended) {
-    ending = "ended " + std::to_string(ended.code());
-  } catch (const SettingsWriteError&) {
-    ending = "write error";
+    return "returned " + std::to_string(static_cast<int>(step()));
   } catch (const FakeCrash&) {
-    ending = "crashed";
+    return "crashed";
   }
-  testing::internal::GetCapturedStdout();
-  return ending;
 }
 
-int install(CrashWorld& world) {
-  return install_mod(world.fs, world.mod.list, world.mod.slots, kOutput);
+Status install(CrashWorld& world) {
+  SilentProgress progress;
+  return install_mod(world.fs, progress, world.mod.list, world.mod.slots, kOutput);
+}
+
+Status restore(CrashWorld& world) {
+  SilentProgress progress;
+  return restore_archives(world.fs, progress);
 }
 
 const Archive* archive_at(const std::string& line, const std::string& prefix) {
@@ -155,9 +152,9 @@ Expectation expected_after_restore(const Step& step, Fault fault) {
                             : Expectation{Outcome::restored, nullptr};
 }
 
-void check_state(CrashWorld& world, int next_restore, const Expectation& expected) {
-  const int expected_code = expected.outcome == Outcome::reported_501 ? kRestoreFailed : kOk;
-  EXPECT_EQ(next_restore, expected_code);
+void check_state(CrashWorld& world, Status next_restore, const Expectation& expected) {
+  EXPECT_EQ(next_restore,
+            expected.outcome == Outcome::reported_501 ? Status::restore_failed : Status::ok);
   for (const Archive& a : kArchives) {
     SCOPED_TRACE(a.name);
     const std::string in_game = world.file(a.folder + a.name);
@@ -183,7 +180,7 @@ void check_state(CrashWorld& world, int next_restore, const Expectation& expecte
 struct Scenario {
   const char* title;
   std::function<void(CrashWorld&)> prepare;  // brings the world to the start of the step
-  std::function<int(CrashWorld&)> step;
+  std::function<Status(CrashWorld&)> step;
   bool restoring;
   Expectation (*expected)(const Step&, Fault);
 };
@@ -211,13 +208,13 @@ void run_scenario(const Scenario& scenario) {
       }
       const std::string ending = run_step([&] { return scenario.step(world); });
       world.fs.clear_faults();
-      int next = -1;
-      run_step([&] { return next = restore_archives(world.fs); });
+      Status next = Status::programmer_error;
+      run_step([&] { return next = restore(world); });
       const Expectation expected = scenario.expected(steps[n - 1], fault);
       check_state(world, next, expected);
       std::printf("%-3zu %-62s %-11s %-12s %-5d %s%s%s\n", n, steps[n - 1].journal_line.c_str(),
-                  fault_name(fault), ending.c_str(), next, outcome_name(expected.outcome),
-                  expected.archive ? " " : "",
+                  fault_name(fault), ending.c_str(), static_cast<int>(next),
+                  outcome_name(expected.outcome), expected.archive ? " " : "",
                   expected.archive ? expected.archive->name.c_str() : "");
     }
   }
@@ -232,7 +229,7 @@ TEST(CrashSafety, RestoreStoppedAtAnyPoint) {
   run_scenario(
       {"restore",
        [](CrashWorld& world) { ASSERT_EQ(run_step([&] { return install(world); }), "returned 0"); },
-       [](CrashWorld& world) { return restore_archives(world.fs); }, true, expected_after_restore});
+       restore, true, expected_after_restore});
 }
 
 TEST(CrashSafety, FailedSecondMoveOfARestoreIsReportedThenRepaired) {
@@ -241,12 +238,12 @@ TEST(CrashSafety, FailedSecondMoveOfARestoreIsReportedThenRepaired) {
   world.fs.fail_if = [](std::string_view op, const std::string& path) {
     return op == "move" && path == kBackup + std::string("TROOP.FSU");
   };
-  EXPECT_EQ(run_step([&] { return restore_archives(world.fs); }), "returned 501");
+  EXPECT_EQ(run_step([&] { return restore(world); }), "returned 501");
   EXPECT_EQ(world.file(kGameData + std::string("TROOP.FSU")), mod_bytes(kArchives[1]));
   EXPECT_EQ(world.status("TROOP_FSU"), "1");
   world.fs.clear_faults();
-  EXPECT_EQ(run_step([&] { return restore_archives(world.fs); }), "returned 0");
-  check_state(world, kOk, {Outcome::restored, nullptr});
+  EXPECT_EQ(run_step([&] { return restore(world); }), "returned 0");
+  check_state(world, Status::ok, {Outcome::restored, nullptr});
 }
 
 }  // namespace

@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "fs/archive_list.h"
-#include "moddef/catalogue.h"
+#include "fs/catalogue.h"
 #include "platform/settings.h"
 #include "support/fake_file_system.h"
+#include "support/status_print.h"
 
 namespace vexal::test {
 
@@ -49,8 +50,8 @@ struct BuiltMod {
   void add(const std::string& catalogue_name, const std::string& folder = kOutput) {
     const CatalogueMatch match = match_catalogue(catalogue_name);
     int slot = -1;
-    list.fs_new_archive(slot);
-    ArchiveRecord& record = *list.fs_get_archive(slot);
+    EXPECT_EQ(list.append(slot), Status::ok);
+    ArchiveRecord& record = *list.get(slot);
     record.name = folder + catalogue_name;
     record.cd_archive = match.cd_archive;
     slots[slot_of_class(match.class_code)] = slot;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/error.h"
+#include "base/status.h"
 #include "install_fixture.h"
 
 namespace vexal::test {
@@ -11,22 +11,14 @@ namespace {
 using Keys = std::vector<std::string>;
 
 struct InstallRun {
-  int code;  // the result, or the code of RunEnded
-  bool ended;
-  std::string output;
+  Status status;
+  std::string output;  // the progress lines
 };
 
 InstallRun run_install(FileSystem& fs, const BuiltMod& mod) {
-  testing::internal::CaptureStdout();
-  InstallRun run{0, false, ""};
-  try {
-    run.code = install_mod(fs, mod.list, mod.slots, kOutput);
-  } catch (const RunEnded& ended) {
-    run.code = ended.code();
-    run.ended = true;
-  }
-  run.output = testing::internal::GetCapturedStdout();
-  return run;
+  RecordingProgress progress;
+  const Status status = install_mod(fs, progress, mod.list, mod.slots, kOutput);
+  return {status, progress.text};
 }
 
 // A game with every archive of the catalogue, and a mod built from the given ones.
@@ -48,21 +40,19 @@ struct ModWorld : InstallWorld {
 
 TEST(Install, ReusesExistingKeysInPlace) {
   ModWorld world({"WORDS.FS"}, kPathLines + "[STATUS]\nWORDS_FS=0\nBASICS_FS=0\n");
-  EXPECT_EQ(run_install(world.fs, world.mod).code, kOk);
+  EXPECT_EQ(run_install(world.fs, world.mod).status, Status::ok);
   EXPECT_EQ(world.status_keys(), (Keys{"WORDS_FS", "BASICS_FS", "mod_data", "vexal_backup"}));
   EXPECT_EQ(world.status("WORDS_FS"), "1");
 }
 
-TEST(Install, MissingGameArchiveEndsTheRunAfterEarlierSwaps) {
+TEST(Install, MissingGameArchiveStopsTheWalkAfterEarlierSwaps) {
   ModWorld world({"BASICS.FS", "VIDEO.FS", "NARRATE.FS"});
   world.fs.remove(std::string(kCdData) + "VIDEO.FS");
   const InstallRun run = run_install(world.fs, world.mod);
-  EXPECT_TRUE(run.ended);
-  EXPECT_EQ(run.code, kMoveFailed);
+  EXPECT_EQ(run.status, Status::move_failed);
   EXPECT_EQ(run.output,
             "Swapping archive \"BASICS.FS\" ... done\n"
-            "Swapping archive \"VIDEO.FS\" ... failed\n"
-            "Error - moving file failed!\n");
+            "Swapping archive \"VIDEO.FS\" ... failed\n");
   EXPECT_EQ(world.status("BASICS_FS"), "1");
   EXPECT_EQ(world.status("VIDEO_FS"), "<missing>");
   EXPECT_EQ(world.file(std::string(kOutput) + "VIDEO.FS"), "mod VIDEO.FS");
@@ -73,32 +63,30 @@ TEST(Install, FailedSecondMovePutsTheGameArchiveBack) {
   ModWorld world({"WORDS.FS"});
   world.fs.remove(std::string(kOutput) + "WORDS.FS");
   const InstallRun run = run_install(world.fs, world.mod);
-  EXPECT_EQ(run.code, kMoveFailed);
+  EXPECT_EQ(run.status, Status::move_failed);
   EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
   EXPECT_FALSE(world.fs.exists(std::string(kBackup) + "WORDS.FS"));
   EXPECT_EQ(world.status("WORDS_FS"), "<missing>");
 }
 
-TEST(Install, BrokenRecordsEndTheRun) {
+TEST(Install, BrokenRecordsStopTheWalk) {
   ModWorld no_separator({"WORDS.FS"});
-  no_separator.mod.list.fs_get_archive(0)->name = "WORDS.FS";
+  no_separator.mod.list.get(0)->name = "WORDS.FS";
   InstallRun run = run_install(no_separator.fs, no_separator.mod);
-  EXPECT_TRUE(run.ended);
-  EXPECT_EQ(run.code, kConfigValuesMissing);
-  EXPECT_EQ(run.output, "Error - missing \"config.ini\" values!\n");
+  EXPECT_EQ(run.status, Status::config_values_missing);
+  EXPECT_EQ(run.output, "");
 
   ModWorld no_record({});
   no_record.mod.slots[3] = 5;
   run = run_install(no_record.fs, no_record.mod);
-  EXPECT_TRUE(run.ended);
-  EXPECT_EQ(run.code, kArchiveNotInList);
+  EXPECT_EQ(run.status, Status::archive_not_in_list);
   EXPECT_EQ(no_record.status("mod_data"), kOutput);
 }
 
 TEST(Install, UnwritableConfigStopsBeforeAnyMove) {
   ModWorld world({"WORDS.FS"});
   world.fs.set_read_only(kConfig);
-  EXPECT_THROW(install_mod(world.fs, world.mod.list, world.mod.slots, kOutput), SettingsWriteError);
+  EXPECT_EQ(run_install(world.fs, world.mod).status, Status::config_not_written);
   EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/error.h"
+#include "base/status.h"
 #include "install_fixture.h"
 
 namespace vexal::test {
@@ -33,14 +33,14 @@ struct InstalledWorld : InstallWorld {
 };
 
 struct RestoreRun {
-  int code;
-  std::string output;
+  Status code;
+  std::string output;  // the progress lines
 };
 
 RestoreRun run_restore(FileSystem& fs) {
-  testing::internal::CaptureStdout();
-  const int code = restore_archives(fs);
-  return {code, testing::internal::GetCapturedStdout()};
+  RecordingProgress progress;
+  const Status code = restore_archives(fs, progress);
+  return {code, progress.text};
 }
 
 TEST(MoveFile, ReplacesOnlyWhenAsked) {
@@ -76,7 +76,7 @@ TEST(Restore, NothingHappensWithoutBothPathKeys) {
     InstalledWorld world("", status);
     world.swapped("BASICS.FS");
     const RestoreRun run = run_restore(world.fs);
-    EXPECT_EQ(run.code, kOk);
+    EXPECT_EQ(run.code, Status::ok);
     EXPECT_EQ(run.output, "");
     EXPECT_TRUE(world.fs.journal().empty());
   }
@@ -91,7 +91,7 @@ TEST(Restore, GameArchiveAlreadyBackIsNeverOverwritten) {
   world.fs.fail_if = [](std::string_view op, const std::string& path) {
     return op == "remove" && path == returned("BASICS.FS");
   };
-  EXPECT_EQ(run_restore(world.fs).code, kRestoreFailed);
+  EXPECT_EQ(run_restore(world.fs).code, Status::restore_failed);
   EXPECT_EQ(world.file(game("BASICS.FS")), "game BASICS.FS");
   EXPECT_EQ(world.file(returned("BASICS.FS")), "mod BASICS.FS");
 }
@@ -101,7 +101,7 @@ TEST(Restore, PathKeysWithOrWithoutTrailingSeparator) {
       "BASICS_FS=1\n",
       "[STATUS]\nmod_data=C:\\mods\\knights\\out\nvexal_backup=C:\\tools\\mb\\backup\\\n");
   world.swapped("BASICS.FS");
-  EXPECT_EQ(run_restore(world.fs).code, kOk);
+  EXPECT_EQ(run_restore(world.fs).code, Status::ok);
   EXPECT_EQ(world.file(game("BASICS.FS")), "game BASICS.FS");
   EXPECT_EQ(world.file(returned("BASICS.FS")), "mod BASICS.FS");
 }
@@ -110,7 +110,7 @@ TEST(Restore, CdArchivesAndUnknownNamesLiveInTheCdFolder) {
   InstalledWorld world("VIDEO_FS=1\nEXTRA_FS=1\n");
   world.swapped("VIDEO.FS", kCdData);
   world.swapped("EXTRA.FS", kCdData);
-  EXPECT_EQ(run_restore(world.fs).code, kOk);
+  EXPECT_EQ(run_restore(world.fs).code, Status::ok);
   EXPECT_EQ(world.file(std::string(kCdData) + "VIDEO.FS"), "game VIDEO.FS");
   EXPECT_EQ(world.file(std::string(kCdData) + "EXTRA.FS"), "game EXTRA.FS");
   EXPECT_EQ(world.status("EXTRA_FS"), "0");

@@ -13,13 +13,13 @@ using test::ModFixture;
 
 class DefinitionTest : public ModFixture {
  protected:
-  void SetUp() override { ASSERT_EQ(vars.var_define("VEXAL", "C:\\GAME", 0, 0), 0); }
+  void SetUp() override { ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok); }
 
   // Loads the bytes as a definition file and scans them.
   ScanResult scan_file(const std::string& bytes, bool allow_cd = false) {
     fs.add_file("C:\\mod\\demo.def", bytes);
     std::string text;
-    EXPECT_EQ(load_definition(fs, "C:\\mod\\demo.def", text), 0);
+    EXPECT_EQ(load_definition(fs, "C:\\mod\\demo.def", text), Status::ok);
     return scan_definition(context, text, allow_cd);
   }
 };
@@ -28,9 +28,9 @@ TEST_F(DefinitionTest, LoadingDropsCarriageReturnsAndStopsAtCtrlZ) {
   fs.add_file("C:\\mod\\a.def", std::string("a\r\nb\rc\x1A"
                                             "after"));
   std::string text;
-  ASSERT_EQ(load_definition(fs, "C:\\mod\\a.def", text), 0);
+  ASSERT_EQ(load_definition(fs, "C:\\mod\\a.def", text), Status::ok);
   EXPECT_EQ(text, "a\nbc\n");
-  EXPECT_EQ(load_definition(fs, "C:\\mod\\missing.def", text), 316);
+  EXPECT_EQ(load_definition(fs, "C:\\mod\\missing.def", text), Status::definition_not_opened);
   free_definition(text);
   EXPECT_TRUE(text.empty());
 }
@@ -42,8 +42,8 @@ TEST_F(DefinitionTest, ScannerErrorsCarryTheLineWhereTheyArose) {
     int line;
   };
   const Case cases[] = {
-      {"", 1, 2},  // the line feed after the text is counted too
-      {"// only a comment\n   \n", 1, 4},
+      {"", 0, 2},  // the line feed after the text is counted too
+      {"// only a comment\n   \n", 0, 4},
       {"}", 300, 1},
       {"\n\n{", 300, 3},
       {"klass PATH {}", 300, 1},
@@ -54,9 +54,9 @@ TEST_F(DefinitionTest, ScannerErrorsCarryTheLineWhereTheyArose) {
       {"class PATHS {}", 304, 1},
       {"class WORDS.FSX {}", 304, 1},
       {"class BASICS.FS {}\nclass BASICS.FS {}", 301, 2},
-      {"classPATH{MAKE=out}", 1, 2},  // keywords need no word boundary
-      {"class PATH {\n", 1, 3},       // an unclosed block ends cleanly
-      {"class PATH ; // note\n {\n}", 1, 4},
+      {"classPATH{MAKE=out}", 0, 2},  // keywords need no word boundary
+      {"class PATH {\n", 0, 3},       // an unclosed block ends cleanly
+      {"class PATH ; // note\n {\n}", 0, 4},
       {"class PATH {\nA = 1\nB = %A%\n}", 102, 3},
       {"class PATH {\n\n\nx = 50% // comment\n}", 101, 4},
       {"class PATH {\r\n\r\n\r\nbad\r\n}", 305, 4},
@@ -66,11 +66,11 @@ TEST_F(DefinitionTest, ScannerErrorsCarryTheLineWhereTheyArose) {
       {"class SRC {\n\nadd(x)\n}", 310, 3},
   };
   for (const Case& c : cases) {
-    vars.var_reset();
-    archives.fs_reset_list();
+    vars.clear();
+    archives.clear();
     reset_slot_table(slots);
     const ScanResult got = scan_file(c.text);
-    EXPECT_EQ(got.result, c.result) << c.text;
+    EXPECT_EQ(code_of(got.status), c.result) << c.text;
     EXPECT_EQ(got.line, c.line) << c.text;
   }
 }
@@ -80,7 +80,7 @@ TEST_F(DefinitionTest, StatementsEndAtTerminatorsButNotAtTheClosingBrace) {
       "class PATH { MAKE = out }\n"
       "class SRC { A = a;B = b ; } class PATH {C=c//comment\n"
       "D = d/E = e}");
-  ASSERT_EQ(got.result, 1);
+  ASSERT_EQ(got.status, Status::ok);
   EXPECT_EQ(value_of("MAKE"), "out }");
   EXPECT_EQ(value_of("A"), "a");
   EXPECT_EQ(value_of("B"), "b");
@@ -95,15 +95,15 @@ TEST_F(DefinitionTest, CdArchiveBlocksAreSkippedWhenNotAllowed) {
       "class VIDEO.FS { nonsense; }\n"
       "class PATH { MAKE = out }";
   ScanResult got = scan_file(text, false);
-  EXPECT_EQ(got.result, 1);
+  EXPECT_EQ(got.status, Status::ok);
   EXPECT_EQ(archives.size(), 0u);
   EXPECT_EQ(slots[slot_of_class(14)], -1);
   EXPECT_EQ(value_of("MAKE"), "out }");
 
   // Braces are still checked inside a skipped block.
-  vars.var_reset();
+  vars.clear();
   got = scan_file("class HELP.FS {\n{", false);
-  EXPECT_EQ(got.result, 303);
+  EXPECT_EQ(got.status, Status::misplaced_brace);
   EXPECT_EQ(got.line, 2);
 }
 

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "fs/archive_list.h"
-#include "moddef/alias.h"
-#include "moddef/catalogue.h"
+#include "fs/catalogue.h"
 #include "moddef/mod_context.h"
+#include "moddef/variables.h"
 #include "support/fake_file_system.h"
+#include "support/status_print.h"
 
 namespace vexal::test {
 
@@ -23,15 +24,13 @@ class ModFixture : public ::testing::Test {
   // Creates the output record of a catalogue archive as the scanner does at a header.
   int add_output(int class_code) {
     int slot = -1;
-    EXPECT_EQ(archives.fs_new_archive(slot), 0);
-    archives.fs_get_archive(slot)->name = std::string(kCatalogue[slot_of_class(class_code)].name);
+    EXPECT_EQ(archives.append(slot), Status::ok);
+    archives.get(slot)->name = std::string(kCatalogue[slot_of_class(class_code)].name);
     slots[slot_of_class(class_code)] = slot;
     return slot;
   }
 
-  ArchiveRecord& output(int class_code) {
-    return *archives.fs_get_archive(slots[slot_of_class(class_code)]);
-  }
+  ArchiveRecord& output(int class_code) { return *archives.get(slots[slot_of_class(class_code)]); }
 
   std::vector<std::string> entry_names(const ArchiveRecord& record) const {
     std::vector<std::string> names;
@@ -43,14 +42,15 @@ class ModFixture : public ::testing::Test {
 
   std::string value_of(std::string_view name, int scope = kLastArchiveClass) const {
     std::string value;
-    return vars.var_lookup(name, scope, value) == 0 ? value : "<undefined>";
+    return vars.lookup(name, scope, value) == Status::ok ? value : "<undefined>";
   }
 
   FakeFileSystem fs{"C:\\work"};
   VariableStore vars;
   ArchiveList archives;
   SlotTable slots{};
-  ModContext context{fs, vars, archives, slots, "C:\\mod\\"};
+  SilentProgress progress;
+  ModContext context{fs, vars, archives, slots, progress, "C:\\mod\\"};
 };
 
 }  // namespace vexal::test

@@ -54,11 +54,11 @@ TEST_F(StatementTest, AssignmentsInPathBlocksDefineTrimmedValues) {
       {"G = %VEXAL%\\x", "G", "C:\\GAME\\x"},
   };
   for (const Case& c : cases) {
-    vars.var_reset();
-    ASSERT_EQ(vars.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
-    EXPECT_EQ(run_statement(context, c.statement, kPathClass), 0) << c.statement;
+    vars.clear();
+    ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok);
+    EXPECT_EQ(run_statement(context, c.statement, kPathClass), Status::ok) << c.statement;
     std::string value;
-    EXPECT_EQ(vars.var_lookup(c.name, kPathClass, value), 0) << c.statement;
+    EXPECT_EQ(vars.lookup(c.name, kPathClass, value), Status::ok) << c.statement;
     EXPECT_EQ(value, c.value) << c.statement;
   }
 }
@@ -105,7 +105,7 @@ TEST_F(StatementTest, MalformedStatementsAreRejected) {
       {"add(50%)", kBasics, 101},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(run_statement(context, c.statement, c.class_code), c.code) << c.statement;
+    EXPECT_EQ(code_of(run_statement(context, c.statement, c.class_code)), c.code) << c.statement;
   }
   EXPECT_EQ(archives.size(), 1u) << "no source was loaded";
 }
@@ -128,10 +128,11 @@ TEST_F(StatementTest, ReplaceAssignmentReadsALeadingDecimalNumber) {
   };
   for (const Case& c : cases) {
     output(kBasics).replace = 5;
-    EXPECT_EQ(run_statement(context, c.statement, kBasics), c.code) << c.statement;
+    EXPECT_EQ(code_of(run_statement(context, c.statement, kBasics)), c.code) << c.statement;
     EXPECT_EQ(output(kBasics).replace, c.replace == -1 ? 5 : c.replace) << c.statement;
   }
-  EXPECT_EQ(run_statement(context, "replace = 1", kWords), 400);  // no record for the block
+  EXPECT_EQ(run_statement(context, "replace = 1", kWords),
+            Status::archive_not_in_list);  // no record for the block
 }
 
 class AddCommandTest : public ModFixture {
@@ -141,11 +142,11 @@ class AddCommandTest : public ModFixture {
     fs.add_file("C:\\mod\\one\\B.TXT", "b1");
     fs.add_file("C:\\mod\\two\\a.bin", "a2");
     fs.add_file("C:\\mod\\two\\C.BIN", "c2");
-    ASSERT_EQ(vars.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
+    ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok);
     add_output(kBasics);
   }
 
-  int run(const std::string& statement, int class_code = kBasics) {
+  Status run(const std::string& statement, int class_code = kBasics) {
     return run_statement(context, statement, class_code);
   }
 
@@ -153,7 +154,7 @@ class AddCommandTest : public ModFixture {
   std::string origin(const std::string& name) {
     for (const Entry& entry : output(kBasics).entries) {
       if (entry_name(entry) == name) {
-        return archives.fs_get_archive(entry.source_archive)->name;
+        return archives.get(entry.source_archive)->name;
       }
     }
     return "<missing>";
@@ -161,11 +162,11 @@ class AddCommandTest : public ModFixture {
 };
 
 TEST_F(AddCommandTest, LinksAllEntriesOrThoseMatchingTheMask) {
-  ASSERT_EQ(run("add(one, A*)"), 0);
+  ASSERT_EQ(run("add(one, A*)"), Status::ok);
   EXPECT_EQ(entry_names(output(kBasics)), (std::vector<std::string>{"A.BIN"}));
-  ASSERT_EQ(run("add(two, c*)"), 0);  // folder names are upper case
+  ASSERT_EQ(run("add(two, c*)"), Status::ok);  // folder names are upper case
   EXPECT_EQ(output(kBasics).entries.size(), 1u);
-  ASSERT_EQ(run("add(NEW, two, *.*)"), 0);
+  ASSERT_EQ(run("add(NEW, two, *.*)"), Status::ok);
   EXPECT_EQ(output(kBasics).entries.size(), 2u);
   EXPECT_EQ(origin("A.BIN"), "one");
   EXPECT_EQ(origin("C.BIN"), "two");
@@ -175,7 +176,7 @@ TEST_F(AddCommandTest, ABareCatalogueNameLoadsTheFileNotTheOutputRecord) {
   fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "xx"}, {"Y.BIN", "y"}}));
   add_output(kWords);
   testing::internal::CaptureStdout();
-  ASSERT_EQ(run("add(basics.fs)", kWords), 0);
+  ASSERT_EQ(run("add(basics.fs)", kWords), Status::ok);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(entry_names(output(kWords)), (std::vector<std::string>{"X.BIN", "Y.BIN"}));
   const int source = output(kWords).entries[0].source_archive;

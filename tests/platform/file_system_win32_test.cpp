@@ -134,10 +134,10 @@ TEST_F(Win32FileSystemTest, SettingsReadAndWriteThroughTheProfileFunctions) {
   EXPECT_EQ(settings->key_names("status"), (std::vector<std::string>{"A_FS", "b_fs"}));
   EXPECT_TRUE(settings->key_names("none").empty());
 
-  settings->write_integer("STATUS", "B_FS", 1);
-  settings->write_integer("STATUS", "C_FS", 1);
+  EXPECT_TRUE(settings->write_integer("STATUS", "B_FS", 1));
+  EXPECT_TRUE(settings->write_integer("STATUS", "C_FS", 1));
   const std::string long_value(1000, 'v');
-  settings->write_string("STATUS", "mod_data", long_value);
+  EXPECT_TRUE(settings->write_string("STATUS", "mod_data", long_value));
   EXPECT_EQ(settings->read_integer("status", "b_fs", -1), 1);
   EXPECT_EQ(settings->read_string("status", "MOD_DATA", ""), long_value);
   EXPECT_EQ(settings->key_names("STATUS"),

@@ -1,9 +1,11 @@
-#include "moddef/alias.h"
+#include "moddef/variables.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
+
+#include "support/status_print.h"
 
 namespace vexal {
 namespace {
@@ -11,11 +13,11 @@ namespace {
 class VariableStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(vars.var_define("VEXAL", "C:\\GAME", 0, 0), 0);
-    ASSERT_EQ(vars.var_define("A", "aa", 0, 0), 0);
-    ASSERT_EQ(vars.var_define("B", "bb", 0, 0), 0);
-    ASSERT_EQ(vars.var_define("MAKE", "out", 2, 0), 0);
-    ASSERT_EQ(vars.var_define("ORIG", "%VEXAL%\\data\\", 3, 2), 0);
+    ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok);
+    ASSERT_EQ(vars.define("A", "aa", 0, 0), Status::ok);
+    ASSERT_EQ(vars.define("B", "bb", 0, 0), Status::ok);
+    ASSERT_EQ(vars.define("MAKE", "out", 2, 0), Status::ok);
+    ASSERT_EQ(vars.define("ORIG", "%VEXAL%\\data\\", 3, 2), Status::ok);
   }
   // A fresh store like vars, for cases that empty theirs.
   static VariableStore seeded() {
@@ -23,7 +25,7 @@ class VariableStoreTest : public ::testing::Test {
     for (const auto& [name, value, level, scope] :
          {std::tuple{"VEXAL", "C:\\GAME", 0, 0}, std::tuple{"A", "aa", 0, 0},
           std::tuple{"MAKE", "out", 2, 0}, std::tuple{"ORIG", "o", 3, 2}}) {
-      EXPECT_EQ(store.var_define(name, value, level, scope), 0);
+      EXPECT_EQ(store.define(name, value, level, scope), Status::ok);
     }
     return store;
   }
@@ -48,7 +50,7 @@ TEST_F(VariableStoreTest, ExpandsReferencesVisibleAtTheScope) {
   };
   for (const Case& c : cases) {
     std::string out = "stale";
-    EXPECT_EQ(vars.var_expand(c.text, out, c.scope), c.code) << c.text;
+    EXPECT_EQ(code_of(vars.expand(c.text, out, c.scope)), c.code) << c.text;
     EXPECT_EQ(out, c.expected) << c.text;
   }
 }
@@ -70,7 +72,7 @@ TEST_F(VariableStoreTest, EveryFailedExpansionEmptiesTheStore) {
   for (const Case& c : cases) {
     VariableStore store = seeded();
     std::string out;
-    EXPECT_EQ(store.var_expand(c.text, out, c.scope), c.code) << c.text;
+    EXPECT_EQ(code_of(store.expand(c.text, out, c.scope)), c.code) << c.text;
     EXPECT_EQ(store.count(), 0u) << c.text;
   }
 }
@@ -92,18 +94,18 @@ TEST_F(VariableStoreTest, EveryFailedDefinitionEmptiesTheStore) {
   };
   for (const Case& c : cases) {
     VariableStore store = seeded();
-    EXPECT_EQ(store.var_define(c.name, c.value, c.level, c.scope), c.code) << c.name;
+    EXPECT_EQ(code_of(store.define(c.name, c.value, c.level, c.scope)), c.code) << c.name;
     EXPECT_EQ(store.count(), 0u) << c.name;
   }
 }
 
 TEST_F(VariableStoreTest, LookupHonoursLevelsAndLeavesTheStoreIntactWhenNothingIsFound) {
   std::string value;
-  EXPECT_EQ(vars.var_lookup("MAKE", 2, value), 0);
+  EXPECT_EQ(vars.lookup("MAKE", 2, value), Status::ok);
   EXPECT_EQ(value, "out");
-  EXPECT_EQ(vars.var_lookup("MAKE", 0, value), 2);
-  EXPECT_EQ(vars.var_lookup("make", 15, value), 2);
-  EXPECT_EQ(vars.var_lookup("ORIG", 3, value), 0);
+  EXPECT_EQ(vars.lookup("MAKE", 0, value), Status::programmer_error);
+  EXPECT_EQ(vars.lookup("make", 15, value), Status::programmer_error);
+  EXPECT_EQ(vars.lookup("ORIG", 3, value), Status::ok);
   EXPECT_EQ(value, "C:\\GAME\\data\\");
   EXPECT_EQ(vars.count(), 5u);
 }
@@ -111,10 +113,10 @@ TEST_F(VariableStoreTest, LookupHonoursLevelsAndLeavesTheStoreIntactWhenNothingI
 TEST(VariableStoreSizes, ValuesLongerThanSixtyFourKibibytesSurvive) {
   VariableStore vars;
   const std::string long_value(100000, 'x');
-  ASSERT_EQ(vars.var_define("LONG", long_value, 2, 0), 0);
-  ASSERT_EQ(vars.var_define("TWICE", "%LONG%%LONG%", 3, 2), 0);
+  ASSERT_EQ(vars.define("LONG", long_value, 2, 0), Status::ok);
+  ASSERT_EQ(vars.define("TWICE", "%LONG%%LONG%", 3, 2), Status::ok);
   std::string out;
-  ASSERT_EQ(vars.var_expand("%TWICE%!", out, 4), 0);
+  ASSERT_EQ(vars.expand("%TWICE%!", out, 4), Status::ok);
   EXPECT_EQ(out.size(), 200001u);
   EXPECT_EQ(out.back(), '!');
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "fs/archive_io.h"
+#include "fs/archive_reader.h"
+#include "fs/archive_writer.h"
 #include "fs_test_support.h"
 #include "support/archive_builder.h"
+#include "support/status_print.h"
 
 namespace vexal {
 namespace {
@@ -20,16 +22,16 @@ class ArchiveSaveTest : public ::testing::Test {
     const std::string path = "C:\\src\\" + name;
     fs.add_file(path, std::move(bytes));
     int slot = -1;
-    EXPECT_EQ(list.fs_new_archive(slot), 0);
-    list.fs_get_archive(slot)->name = name;
-    EXPECT_EQ(fs_load_archive_file(list, fs, slot, path), 0);
+    EXPECT_EQ(list.append(slot), Status::ok);
+    list.get(slot)->name = name;
+    EXPECT_EQ(read_archive_file(list, fs, slot, path), Status::ok);
     return slot;
   }
   int add_output(const std::string& file_name, bool two_level) {
     int slot = -1;
-    EXPECT_EQ(list.fs_new_archive(slot), 0);
-    list.fs_get_archive(slot)->name = "C:\\out\\" + file_name;
-    list.fs_get_archive(slot)->two_level = two_level;
+    EXPECT_EQ(list.append(slot), Status::ok);
+    list.get(slot)->name = "C:\\out\\" + file_name;
+    list.get(slot)->two_level = two_level;
     return slot;
   }
   std::optional<std::string> saved(const std::string& file_name) {
@@ -49,18 +51,18 @@ TEST_F(ArchiveSaveTest, SortedContiguousArchivesRoundTripByteForByte) {
   const int two_level_source = add_archive("T.FSU", two_level);
   const int flat_out = add_output("A.FS", false);
   const int two_level_out = add_output("T.FSU", true);
-  ASSERT_EQ(list.fs_link_archive(flat_out, flat_source), 0);
-  ASSERT_EQ(list.fs_link_archive(two_level_out, two_level_source), 0);
+  ASSERT_EQ(list.link_archive(flat_out, flat_source), Status::ok);
+  ASSERT_EQ(list.link_archive(two_level_out, two_level_source), Status::ok);
 
-  ASSERT_EQ(fs_save_archive(list, fs, flat_out), 0);
-  ASSERT_EQ(fs_save_archive(list, fs, two_level_out), 0);
+  ASSERT_EQ(save_archive(list, fs, flat_out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, two_level_out), Status::ok);
   EXPECT_EQ(saved("A.FS"), flat);
   EXPECT_EQ(saved("T.FSU"), two_level);
 }
 
 TEST_F(ArchiveSaveTest, EmptyOutputsAreBareHeaders) {
-  ASSERT_EQ(fs_save_archive(list, fs, add_output("E.FS", false)), 0);
-  ASSERT_EQ(fs_save_archive(list, fs, add_output("E.FSU", true)), 0);
+  ASSERT_EQ(save_archive(list, fs, add_output("E.FS", false)), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, add_output("E.FSU", true)), Status::ok);
   EXPECT_EQ(saved("E.FS"), std::string(4, '\0'));
   EXPECT_EQ(saved("E.FSU"), le32(8) + le32(0));
 }
@@ -71,20 +73,19 @@ TEST_F(ArchiveSaveTest, SortsEntriesAndGroupsWithoutCase) {
       "G.FSU", build_two_level({{"AB", {{"B01", "b"}}}, {"ABC", {{"C01", "c"}, {"A01", "a"}}}}));
   const int flat_out = add_output("F.FS", false);
   const int groups_out = add_output("G.FSU", true);
-  ASSERT_EQ(list.fs_link_archive(flat_out, flat), 0);
-  ASSERT_EQ(list.fs_link_archive(groups_out, groups), 0);
+  ASSERT_EQ(list.link_archive(flat_out, flat), Status::ok);
+  ASSERT_EQ(list.link_archive(groups_out, groups), Status::ok);
 
-  ASSERT_EQ(fs_save_archive(list, fs, flat_out), 0);
-  ASSERT_EQ(fs_save_archive(list, fs, groups_out), 0);
-  EXPECT_EQ(entry_names(*list.fs_get_archive(flat_out)),
-            (std::vector<std::string>{"A.PCX", "b.dat", "C"}));
+  ASSERT_EQ(save_archive(list, fs, flat_out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, groups_out), Status::ok);
+  EXPECT_EQ(entry_names(*list.get(flat_out)), (std::vector<std::string>{"A.PCX", "b.dat", "C"}));
   EXPECT_EQ(saved("F.FS"), build_flat({{"A.PCX", "1"}, {"b.dat", "2"}, {"C", "3"}}));
   // Items keep their table order; groups sort by padded name.
   EXPECT_EQ(saved("G.FSU"),
             build_two_level({{"ABC", {{"C01", "c"}, {"A01", "a"}}}, {"AB", {{"B01", "b"}}}}));
 
   const auto first = saved("G.FSU");
-  ASSERT_EQ(fs_save_archive(list, fs, groups_out), 0);
+  ASSERT_EQ(save_archive(list, fs, groups_out), Status::ok);
   EXPECT_EQ(saved("G.FSU"), first);
 }
 
@@ -95,13 +96,13 @@ TEST_F(ArchiveSaveTest, LinksFetchBytesFromTheirSources) {
   const int mod = add_archive("MOD.FSU", build_two_level({{"tank", {{"B01", "new"}}}}));
   const int out = add_output("T.FSU", true);
   const int twin = add_output("TWIN.FSU", true);
-  list.fs_get_archive(out)->replace = 1;
-  ASSERT_EQ(list.fs_link_archive(out, game), 0);
-  ASSERT_EQ(list.fs_link_archive(out, mod), 0);
-  ASSERT_EQ(list.fs_link_entry(twin, mod, 0), 0);
+  list.get(out)->replace = 1;
+  ASSERT_EQ(list.link_archive(out, game), Status::ok);
+  ASSERT_EQ(list.link_archive(out, mod), Status::ok);
+  ASSERT_EQ(list.link_entry(twin, mod, 0), Status::ok);
 
-  ASSERT_EQ(fs_save_archive(list, fs, out), 0);
-  ASSERT_EQ(fs_save_archive(list, fs, twin), 0);
+  ASSERT_EQ(save_archive(list, fs, out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, twin), Status::ok);
   // The re-pointed group holds exactly the mod's items.
   EXPECT_EQ(saved("T.FSU"),
             build_two_level({{"JEEP", {{"J01", "j"}}}, {"tank", {{"B01", "new"}}}}));
@@ -111,8 +112,8 @@ TEST_F(ArchiveSaveTest, LinksFetchBytesFromTheirSources) {
 TEST_F(ArchiveSaveTest, FlatOutputTakesAGroupTableAsEntryBytes) {
   const int groups = add_archive("G.FSU", build_two_level({{"AB", {{"X01", "xy"}}}}));
   const int out = add_output("F.FS", false);
-  ASSERT_EQ(list.fs_link_entry(out, groups, 0), 0);
-  ASSERT_EQ(fs_save_archive(list, fs, out), 0);
+  ASSERT_EQ(list.link_entry(out, groups, 0), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, out), Status::ok);
   // The table as held in memory: count 1, X01, data offset 11 (relative), size 2.
   const std::string table = test::le16(1) + "X01" + le32(11) + test::le16(2);
   EXPECT_EQ(saved("F.FS"), build_flat({{"AB___", table}}));
@@ -121,8 +122,8 @@ TEST_F(ArchiveSaveTest, FlatOutputTakesAGroupTableAsEntryBytes) {
 TEST_F(ArchiveSaveTest, RefusesUnwritableLayoutsBeforeCreatingTheFile) {
   const int flat = add_archive("F.FS", build_flat({{"A", std::string(1 << 20, 'a')}}));
   const int mixed = add_output("M.FSU", true);
-  ASSERT_EQ(list.fs_link_entry(mixed, flat, 0), 0);
-  EXPECT_EQ(fs_save_archive(list, fs, mixed), 401);
+  ASSERT_EQ(list.link_entry(mixed, flat, 0), Status::ok);
+  EXPECT_EQ(save_archive(list, fs, mixed), Status::archive_not_created);
 
   // 4097 links to one entry of 1 MiB: offsets would pass 4 GiB - 1.
   const int huge = add_output("H.FS", false);
@@ -131,9 +132,9 @@ TEST_F(ArchiveSaveTest, RefusesUnwritableLayoutsBeforeCreatingTheFile) {
     set_entry_name(link, "E" + std::to_string(10000 + i));
     link.source_archive = flat;
     link.source_entry = 0;
-    list.fs_get_archive(huge)->entries.push_back(link);
+    list.get(huge)->entries.push_back(link);
   }
-  EXPECT_EQ(fs_save_archive(list, fs, huge), 401);
+  EXPECT_EQ(save_archive(list, fs, huge), Status::archive_not_created);
 
   EXPECT_FALSE(fs.exists("C:\\out\\M.FSU"));
   EXPECT_FALSE(fs.exists("C:\\out\\H.FS"));
@@ -143,38 +144,38 @@ TEST_F(ArchiveSaveTest, RefusesUnwritableLayoutsBeforeCreatingTheFile) {
 TEST_F(ArchiveSaveTest, FailedWritesLeaveNoFileAndKeepTheList) {
   const int source = add_archive("F.FS", build_flat({{"A", "a"}, {"B", "b"}}));
   const int out = add_output("F.FS", false);
-  ASSERT_EQ(list.fs_link_archive(out, source), 0);
+  ASSERT_EQ(list.link_archive(out, source), Status::ok);
   test::HookedFileSystem hooked(fs);
 
   // Two writes: the directory, then the bytes of A and B, which follow each other in
   // the source and go out together.
   for (int writes = 0; writes < 2; ++writes) {
     hooked.writes_before_failure = writes;
-    EXPECT_EQ(fs_save_archive(list, hooked, out), 401) << writes;
+    EXPECT_EQ(save_archive(list, hooked, out), Status::archive_not_created) << writes;
     EXPECT_FALSE(fs.exists("C:\\out\\F.FS")) << writes;
   }
   hooked.writes_before_failure = -1;
   hooked.fail_close = true;
-  EXPECT_EQ(fs_save_archive(list, hooked, out), 401);
+  EXPECT_EQ(save_archive(list, hooked, out), Status::archive_not_created);
   EXPECT_FALSE(fs.exists("C:\\out\\F.FS"));
 
   fs.fail_operation(1);  // the commit of the written file
-  EXPECT_EQ(fs_save_archive(list, fs, out), 401);
+  EXPECT_EQ(save_archive(list, fs, out), Status::archive_not_created);
   EXPECT_FALSE(fs.exists("C:\\out\\F.FS"));
 
   fs.fail_if = [](std::string_view op, const std::string&) { return op == "open_write"; };
-  EXPECT_EQ(fs_save_archive(list, fs, out), 401);
+  EXPECT_EQ(save_archive(list, fs, out), Status::archive_not_created);
   EXPECT_EQ(list.size(), 2u);
 }
 
 TEST_F(ArchiveSaveTest, BadSlotOrBrokenLinkIsAProgrammerError) {
-  EXPECT_EQ(fs_save_archive(list, fs, 0), 2);
+  EXPECT_EQ(save_archive(list, fs, 0), Status::programmer_error);
   const int out = add_output("X.FS", false);
   Entry link;
   set_entry_name(link, "A");
   link.source_archive = 7;
-  list.fs_get_archive(out)->entries.push_back(link);
-  EXPECT_EQ(fs_save_archive(list, fs, out), 2);
+  list.get(out)->entries.push_back(link);
+  EXPECT_EQ(save_archive(list, fs, out), Status::programmer_error);
   EXPECT_FALSE(fs.exists("C:\\out\\X.FS"));
 }
 

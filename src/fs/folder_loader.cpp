@@ -1,33 +1,21 @@
-// Loading a source by path: an archive file, or a folder of loose files that becomes a
-// flat archive (files are entries) or a two-level one (short-named subfolders are groups
-// of three-character item files).
+#include "fs/folder_loader.h"
+
 #include <algorithm>
 #include <new>
 #include <span>
 
-#include "driver/error.h"
-#include "fs/archive_io.h"
-#include "fs/byte_order.h"
+#include "base/byte_reader.h"
+#include "fs/layout.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
 namespace {
 
-using namespace fs_detail;
+using namespace layout;
 
 constexpr std::size_t kMaxFlatName = 12;
 constexpr std::size_t kMaxGroupName = 5;
-constexpr std::uint64_t kMaxItemSize = 0xFFFF;
-
-bool names_an_archive_file(std::string_view path) {
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos) {
-    return false;
-  }
-  const std::string_view extension = path.substr(dot);
-  return names_equal(extension, ".FS") || names_equal(extension, ".FSU");
-}
 
 bool is_dot_entry(const DirEntry& entry) {
   return entry.name == "." || entry.name == "..";
@@ -41,43 +29,45 @@ bool is_item_file(const DirEntry& entry) {
 }
 
 // Appends exactly `size` bytes of the file at path to data, whose capacity the caller
-// has reserved; the file must still hold the bytes the listing promised. 0 or 402.
-int append_file(FileSystem& fs, const std::string& path, std::uint64_t size,
-                std::vector<std::byte>& data) {
+// has reserved; the file must still hold the bytes the listing promised. ok or
+// source_not_opened.
+Status append_file(FileSystem& fs, const std::string& path, std::uint64_t size,
+                   std::vector<std::byte>& data) {
   const std::unique_ptr<File> file = fs.open_read(path);
   if (!file) {
-    return kSourceNotOpened;
+    return Status::source_not_opened;
   }
   const std::size_t start = data.size();
   data.resize(start + static_cast<std::size_t>(size));
   if (file->read(std::span(data).subspan(start)) != size) {
-    return kSourceNotOpened;
+    return Status::source_not_opened;
   }
-  return 0;
+  return Status::ok;
 }
 
 // The files are those of the folder's listing: "*.*" would list the same names again.
-int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
-              std::vector<DirEntry> files) {
+Status load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
+                 std::vector<DirEntry> files) {
   std::erase_if(files,
                 [](const DirEntry& f) { return f.is_directory || f.name.size() > kMaxFlatName; });
   std::uint64_t total = 0;
   for (const DirEntry& file : files) {
     if (file.size > kMaxFileOffset) {
-      return kSourceNotOpened;  // the flat layout cannot record its size
+      return Status::source_not_opened;  // the flat layout cannot record its size
     }
     total += file.size;
   }
-  ArchiveRecord& record = *list.fs_get_archive(slot);
+  ArchiveRecord& record = *list.get(slot);
   if (total > record.data.max_size()) {
-    return 3;
+    return Status::out_of_memory;
   }
   // One reservation for every file, so the buffer is not moved once per block.
-  if (const int code = list.fs_reserve_entries(record, files.size()); code != 0) {
-    return code;
+  if (const Status status = list.reserve_entries(record, files.size()); status != Status::ok) {
+    return status;
   }
-  if (const int code = list.fs_reserve_data(record, static_cast<std::size_t>(total)); code != 0) {
-    return code;
+  if (const Status status = list.reserve_data(record, static_cast<std::size_t>(total));
+      status != Status::ok) {
+    return status;
   }
   for (const DirEntry& file : files) {
     Entry entry;
@@ -85,8 +75,9 @@ int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& pr
     entry.offset = record.data.size();
     entry.size = file.size;
     // Opened under the listed name, which finds it whatever the letter case rules.
-    if (const int code = append_file(fs, prefix + file.name, file.size, record.data); code != 0) {
-      return code;
+    if (const Status status = append_file(fs, prefix + file.name, file.size, record.data);
+        status != Status::ok) {
+      return status;
     }
     record.entries.push_back(entry);
   }
@@ -95,7 +86,7 @@ int load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& pr
                      return compare_names(entry_name(a), entry_name(b)) < 0;
                    });
   record.entry_index.clear();  // positions changed
-  return 0;
+  return Status::ok;
 }
 
 struct ItemFile {
@@ -122,11 +113,13 @@ std::vector<ItemFile> list_items(FileSystem& fs, const std::string& folder) {
   return items;
 }
 
-// Appends the item table of a group to data, data offsets still zero. 0 or 3.
-int append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFolder& group) {
+// Appends the item table of a group to data, data offsets still zero. ok or
+// out_of_memory.
+Status append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFolder& group) {
   const std::uint64_t size = item_table_size(group.items.size());
-  if (const int code = list.fs_reserve_data(record, static_cast<std::size_t>(size)); code != 0) {
-    return code;
+  if (const Status status = list.reserve_data(record, static_cast<std::size_t>(size));
+      status != Status::ok) {
+    return status;
   }
   append_le(record.data, static_cast<std::uint32_t>(group.items.size()), kItemCountSize);
   for (const ItemFile& item : group.items) {
@@ -136,12 +129,12 @@ int append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFolde
     append_le(record.data, 0, 4);
     append_le(record.data, static_cast<std::uint32_t>(item.size), 2);
   }
-  return 0;
+  return Status::ok;
 }
 
-int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
-                   std::span<const DirEntry> folders) {
-  ArchiveRecord& record = *list.fs_get_archive(slot);
+Status load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
+                      std::span<const DirEntry> folders) {
+  ArchiveRecord& record = *list.get(slot);
   std::vector<GroupFolder> groups;
   std::uint64_t item_bytes = 0;
   for (const DirEntry& folder : folders) {
@@ -151,14 +144,14 @@ int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::strin
     }
     GroupFolder group;
     group.items = list_items(fs, prefix + folder.name);
-    if (group.items.empty() || group.items.size() > 0xFFFF) {
+    if (group.items.empty() || group.items.size() > kMaxItemCount) {
       continue;
     }
     group.name = upper_case(folder.name);
     group.name.resize(kMaxGroupName, '_');
     group.table_offset = record.data.size();
-    if (const int code = append_item_table(list, record, group); code != 0) {
-      return code;
+    if (const Status status = append_item_table(list, record, group); status != Status::ok) {
+      return status;
     }
     for (const ItemFile& item : group.items) {
       item_bytes += item.size;
@@ -168,12 +161,12 @@ int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::strin
   std::stable_sort(groups.begin(), groups.end(), [](const GroupFolder& a, const GroupFolder& b) {
     return compare_names(a.name, b.name) < 0;
   });
-  if (const int code = list.fs_reserve_entries(record, groups.size()); code != 0) {
-    return code;
+  if (const Status status = list.reserve_entries(record, groups.size()); status != Status::ok) {
+    return status;
   }
-  if (const int code = list.fs_reserve_data(record, static_cast<std::size_t>(item_bytes));
-      code != 0) {
-    return code;
+  if (const Status status = list.reserve_data(record, static_cast<std::size_t>(item_bytes));
+      status != Status::ok) {
+    return status;
   }
   for (const GroupFolder& group : groups) {
     // Items are looked up in the folder the group name gives, its padding removed.
@@ -187,20 +180,22 @@ int load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::strin
       const ItemFile& item = group.items[j];
       const std::uint64_t offset = record.data.size();
       const std::string path = prefix + group_folder + "\\" + item.listed;
-      if (const int code = append_file(fs, path, item.size, record.data); code != 0) {
-        return code;
+      if (const Status status = append_file(fs, path, item.size, record.data);
+          status != Status::ok) {
+        return status;
       }
       // In-memory offsets are relative to data; the writer replaces them with file offsets.
-      write_le(record.data,
-               static_cast<std::size_t>(group.table_offset + item_table_size(j) + kItemNameSize),
-               static_cast<std::uint32_t>(offset), 4);
+      if (!write_le(record.data, group.table_offset + item_table_size(j) + kItemNameSize,
+                    static_cast<std::uint32_t>(offset), 4)) {
+        return Status::programmer_error;
+      }
     }
   }
-  return 0;
+  return Status::ok;
 }
 
-int load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix) {
-  ArchiveRecord& record = *list.fs_get_archive(slot);
+Status load_listed_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix) {
+  ArchiveRecord& record = *list.get(slot);
   record.two_level = false;
   std::vector<DirEntry> listing = fs.list(prefix + "*", ListMode::directories_included);
   const auto first_folder = std::find_if(listing.begin(), listing.end(), [](const DirEntry& e) {
@@ -216,58 +211,29 @@ int load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& 
 
 }  // namespace
 
-int fs_load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path) {
-  if (list.fs_get_archive(slot) == nullptr || full_path.empty()) {
-    return 2;
+Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path) {
+  if (list.get(slot) == nullptr || full_path.empty()) {
+    return Status::programmer_error;
   }
   std::string prefix = full_path;
   std::replace(prefix.begin(), prefix.end(), '/', '\\');
   if (prefix.back() != '\\') {
     prefix += '\\';
   }
-  int code = 0;
   // A missing folder loads empty, but one whose listing pattern is longer than the
   // platform takes is refused: the mod's files would silently be left out of the build.
-  if (prefix.size() + 1 >= max_path_bytes) {
-    list.fs_free_all();
-    return kSourceNotOpened;
-  }
-  try {
-    code = load_folder(list, fs, slot, prefix);
-  } catch (const std::bad_alloc&) {
-    code = 3;
-  }
-  if (code != 0) {
-    list.fs_free_all();
-  }
-  return code;
-}
-
-int fs_load(ArchiveList& list, FileSystem& fs, int slot, const std::string& path,
-            const std::string& mod_folder) {
-  ArchiveRecord* record = list.fs_get_archive(slot);
-  if (record == nullptr || path.empty()) {
-    return 2;
-  }
-  record->name = path;
-  std::string full_path = path;
-  if (!is_absolute_path(path)) {
-    full_path = mod_folder;
-    if (!full_path.empty() && !is_path_separator(full_path.back())) {
-      full_path += '\\';
+  Status status = Status::source_not_opened;
+  if (prefix.size() + 1 < max_path_bytes) {
+    try {
+      status = load_listed_folder(list, fs, slot, prefix);
+    } catch (const std::bad_alloc&) {
+      status = Status::out_of_memory;
     }
-    full_path += path;
   }
-  int code = 0;
-  if (names_an_archive_file(path)) {
-    report_loading_archive(path);
-    code = fs_load_archive_file(list, fs, slot, full_path);
-  } else {
-    report_loading_folder(path);
-    code = fs_load_folder(list, fs, slot, full_path);
+  if (status != Status::ok) {
+    list.clear();
   }
-  report_load_result(code);
-  return code;
+  return status;
 }
 
 }  // namespace vexal

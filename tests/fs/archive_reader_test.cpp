@@ -3,9 +3,11 @@
 #include <functional>
 #include <optional>
 
-#include "fs/archive_io.h"
+#include "fs/archive_reader.h"
+#include "fs/archive_writer.h"
 #include "fs_test_support.h"
 #include "support/archive_builder.h"
+#include "support/status_print.h"
 
 namespace vexal {
 namespace {
@@ -23,18 +25,18 @@ class ArchiveFileTest : public ::testing::Test {
  protected:
   // Loads bytes (or, without them, the file at path) into a new record named name; the
   // layout follows the name.
-  int load_bytes(const std::string& name, std::optional<std::string> bytes,
-                 FileSystem* through = nullptr, const std::string& path = "C:\\a") {
+  Status load_bytes(const std::string& name, std::optional<std::string> bytes,
+                    FileSystem* through = nullptr, const std::string& path = "C:\\a") {
     if (bytes) {
       fs.add_file(path, std::move(*bytes));
     }
-    list.fs_free_all();
+    list.clear();
     int slot = -1;
-    EXPECT_EQ(list.fs_new_archive(slot), 0);
-    list.fs_get_archive(slot)->name = name;
-    return fs_load_archive_file(list, through ? *through : fs, slot, path);
+    EXPECT_EQ(list.append(slot), Status::ok);
+    list.get(slot)->name = name;
+    return read_archive_file(list, through ? *through : fs, slot, path);
   }
-  const ArchiveRecord& record() { return *list.fs_get_archive(0); }
+  const ArchiveRecord& record() { return *list.get(0); }
 
   // Every item of every group as read: name and bytes from data.
   std::vector<std::pair<std::string, std::string>> items() {
@@ -62,7 +64,7 @@ const std::string kTwoLevel =
     build_two_level({{"AB", {{"A01", "x"}, {"B02", "yy"}}}, {"TANK", {{"Z99", "zzz"}}}});
 
 TEST_F(ArchiveFileTest, ReadsFlatDirectoryRelativeToDataArea) {
-  ASSERT_EQ(load_bytes("data\\BASICS.FS", kFlat), 0);
+  ASSERT_EQ(load_bytes("data\\BASICS.FS", kFlat), Status::ok);
   EXPECT_FALSE(record().two_level);
   EXPECT_EQ(entry_names(record()), (std::vector<std::string>{"A.PCX", "B.DAT", "C.TXT"}));
   EXPECT_EQ(record().entries[0].offset, 0u);
@@ -73,13 +75,13 @@ TEST_F(ArchiveFileTest, ReadsFlatDirectoryRelativeToDataArea) {
 
 TEST_F(ArchiveFileTest, KeepsAllThirteenNameBytesAsRead) {
   std::string name("AB\0junk\0\0\0\0\0\0", 13);
-  ASSERT_EQ(load_bytes("x.fs", build_flat({{name, "1"}, {"LONGESTNAME1", "2"}})), 0);
+  ASSERT_EQ(load_bytes("x.fs", build_flat({{name, "1"}, {"LONGESTNAME1", "2"}})), Status::ok);
   EXPECT_EQ(std::string(record().entries[0].name.data(), 13), name);
   EXPECT_EQ(entry_name(record().entries[1]), "LONGESTNAME1");
 }
 
 TEST_F(ArchiveFileTest, ReadsTwoLevelGroupsAndRebasesItemOffsets) {
-  ASSERT_EQ(load_bytes("data\\TROOP.FSU", kTwoLevel), 0);
+  ASSERT_EQ(load_bytes("data\\TROOP.FSU", kTwoLevel), Status::ok);
   EXPECT_TRUE(record().two_level);
   EXPECT_EQ(entry_names(record()), (std::vector<std::string>{"AB___", "TANK_"}));
   EXPECT_EQ(record().entries[0].offset, 0u);
@@ -94,20 +96,20 @@ TEST_F(ArchiveFileTest, ReadsTwoLevelGroupsAndRebasesItemOffsets) {
 
 TEST_F(ArchiveFileTest, LayoutFollowsTheExtensionOfTheRecordName) {
   for (const char* name : {"x.FSU", "dir\\x.fsu", "X.FsU"}) {
-    ASSERT_EQ(load_bytes(name, kTwoLevel), 0) << name;
+    ASSERT_EQ(load_bytes(name, kTwoLevel), Status::ok) << name;
     EXPECT_TRUE(record().two_level) << name;
   }
   for (const char* name : {"x.FS", "x.dat", "x", "x.fsu.bak", "dir.fsu\\x"}) {
-    ASSERT_EQ(load_bytes(name, kFlat), 0) << name;
+    ASSERT_EQ(load_bytes(name, kFlat), Status::ok) << name;
     EXPECT_FALSE(record().two_level) << name;
   }
 }
 
 TEST_F(ArchiveFileTest, ArchivesWithoutEntriesHaveNoData) {
-  ASSERT_EQ(load_bytes("x.fs", test::le32(0)), 0);
+  ASSERT_EQ(load_bytes("x.fs", test::le32(0)), Status::ok);
   EXPECT_TRUE(record().entries.empty());
   EXPECT_TRUE(record().bytes().empty());
-  ASSERT_EQ(load_bytes("x.fsu", test::le32(8) + test::le32(0)), 0);
+  ASSERT_EQ(load_bytes("x.fsu", test::le32(8) + test::le32(0)), Status::ok);
   EXPECT_TRUE(record().entries.empty());
   EXPECT_TRUE(record().bytes().empty());
 }
@@ -118,19 +120,20 @@ TEST_F(ArchiveFileTest, LargestItemAndLargestGroupAreRepresentable) {
     many.push_back({std::string(1, static_cast<char>('A' + i % 26)) + "00", ""});
   }
   const std::string big(65535, 'b');
-  ASSERT_EQ(load_bytes("x.fsu", build_two_level({{"BIG", {{"B01", big}}}, {"MANY", many}})), 0);
+  ASSERT_EQ(load_bytes("x.fsu", build_two_level({{"BIG", {{"B01", big}}}, {"MANY", many}})),
+            Status::ok);
   EXPECT_EQ(record().entries[1].size, 2u + 9u * 65535u);
   EXPECT_EQ(items().front().second, big);
   EXPECT_EQ(items().size(), 65536u);
 }
 
 TEST_F(ArchiveFileTest, MissingFileFreesTheListButMissingArgumentsLeaveItAlone) {
-  EXPECT_EQ(load_bytes("x.fs", std::nullopt, nullptr, "C:\\none.fs"), 403);
+  EXPECT_EQ(load_bytes("x.fs", std::nullopt, nullptr, "C:\\none.fs"), Status::archive_not_opened);
   EXPECT_EQ(list.size(), 0u);
   int slot = -1;
-  ASSERT_EQ(list.fs_new_archive(slot), 0);
-  EXPECT_EQ(fs_load_archive_file(list, fs, 1, "C:\\a"), 2);
-  EXPECT_EQ(fs_load_archive_file(list, fs, slot, ""), 2);
+  ASSERT_EQ(list.append(slot), Status::ok);
+  EXPECT_EQ(read_archive_file(list, fs, 1, "C:\\a"), Status::programmer_error);
+  EXPECT_EQ(read_archive_file(list, fs, slot, ""), Status::programmer_error);
   EXPECT_EQ(list.size(), 1u);
 }
 
@@ -154,7 +157,7 @@ TEST_F(ArchiveFileTest, RejectsDamagedFlatFiles) {
   for (const Damage& damage : damages) {
     std::string file = kFlat;
     damage.apply(file);
-    EXPECT_EQ(load_bytes("x.fs", file), 403) << damage.what;
+    EXPECT_EQ(load_bytes("x.fs", file), Status::archive_not_opened) << damage.what;
     EXPECT_EQ(list.size(), 0u) << damage.what;
   }
 }
@@ -175,7 +178,7 @@ TEST_F(ArchiveFileTest, RejectsDamagedTwoLevelFiles) {
   for (const Damage& damage : damages) {
     std::string file = kTwoLevel;
     damage.apply(file);
-    EXPECT_EQ(load_bytes("x.fsu", file), 403) << damage.what;
+    EXPECT_EQ(load_bytes("x.fsu", file), Status::archive_not_opened) << damage.what;
     EXPECT_EQ(list.size(), 0u) << damage.what;
   }
 }
@@ -183,14 +186,15 @@ TEST_F(ArchiveFileTest, RejectsDamagedTwoLevelFiles) {
 TEST_F(ArchiveFileTest, RejectsShortRead) {
   test::HookedFileSystem hooked(fs);
   hooked.extra_reported_size = 1;  // the file claims a byte more than it yields
-  EXPECT_EQ(load_bytes("x.fs", kFlat + "p", &hooked), 403);
+  EXPECT_EQ(load_bytes("x.fs", kFlat + "p", &hooked), Status::archive_not_opened);
   EXPECT_EQ(list.size(), 0u);
 }
 
 TEST_F(ArchiveFileTest, EveryTruncationIsRejectedCleanly) {
   for (const auto& [name, file] : {std::pair{"x.fs", kFlat}, std::pair{"x.fsu", kTwoLevel}}) {
     for (std::size_t length = 0; length < file.size(); ++length) {
-      EXPECT_EQ(load_bytes(name, file.substr(0, length)), 403) << name << " cut at " << length;
+      EXPECT_EQ(load_bytes(name, file.substr(0, length)), Status::archive_not_opened)
+          << name << " cut at " << length;
       EXPECT_EQ(list.size(), 0u);
     }
   }

@@ -1,4 +1,4 @@
-#include "moddef/catalogue.h"
+#include "fs/catalogue.h"
 
 namespace vexal {
 

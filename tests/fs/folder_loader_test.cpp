@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "fs/archive_io.h"
+#include "fs/archive_writer.h"
+#include "fs/folder_loader.h"
+#include "fs/source_loader.h"
 #include "fs_test_support.h"
 #include "support/archive_builder.h"
+#include "support/status_print.h"
 #include "support/temp_dir.h"
 
 namespace vexal {
@@ -21,26 +24,27 @@ class FolderLoadTest : public ::testing::Test {
     fs.add_file(kModFolder + relative, std::move(bytes));
   }
   // Loads path as a definition names it; the progress line goes to `output`.
-  int load(const std::string& path, FileSystem* through = nullptr) {
-    list.fs_free_all();
+  Status load(const std::string& path, FileSystem* through = nullptr) {
+    list.clear();
     int slot = -1;
-    EXPECT_EQ(list.fs_new_archive(slot), 0);
-    ::testing::internal::CaptureStdout();
-    const int code = fs_load(list, through ? *through : fs, slot, path, kModFolder);
-    output = ::testing::internal::GetCapturedStdout();
-    return code;
+    EXPECT_EQ(list.append(slot), Status::ok);
+    test::RecordingProgress progress;
+    const Status status =
+        load_source(list, through ? *through : fs, progress, slot, path, kModFolder);
+    output = progress.text;
+    return status;
   }
   // The loaded record written back as an archive file, to compare whole layouts.
   std::string resaved() {
     int out = -1;
-    EXPECT_EQ(list.fs_new_archive(out), 0);
-    list.fs_get_archive(out)->name = "C:\\out.bin";
-    list.fs_get_archive(out)->two_level = list.fs_get_archive(0)->two_level;
-    EXPECT_EQ(list.fs_link_archive(out, 0), 0);
-    EXPECT_EQ(fs_save_archive(list, fs, out), 0);
+    EXPECT_EQ(list.append(out), Status::ok);
+    list.get(out)->name = "C:\\out.bin";
+    list.get(out)->two_level = list.get(0)->two_level;
+    EXPECT_EQ(list.link_archive(out, 0), Status::ok);
+    EXPECT_EQ(save_archive(list, fs, out), Status::ok);
     return fs.contents("C:\\out.bin").value_or("");
   }
-  const ArchiveRecord& record() { return *list.fs_get_archive(0); }
+  const ArchiveRecord& record() { return *list.get(0); }
 
   test::FakeFileSystem fs;
   ArchiveList list;
@@ -52,7 +56,7 @@ TEST_F(FolderLoadTest, FlatFolderBecomesSortedUpperCaseEntries) {
   add("flat\\A.PCX", "a");
   add("flat\\TWELVECHARS1", "12");
   add("flat\\THIRTEENCHARS", "skipped");
-  ASSERT_EQ(load("flat"), 0);
+  ASSERT_EQ(load("flat"), Status::ok);
   EXPECT_EQ(output, "Loading folder \"flat\" ... done\n");
   EXPECT_EQ(record().name, "flat");
   EXPECT_FALSE(record().two_level);
@@ -72,7 +76,7 @@ TEST_F(FolderLoadTest, SubfoldersMakeATwoLevelArchive) {
   add("troop\\ab\\z00", "z");
   add("troop\\empty\\toolong", "no items");
   add("troop\\sixchr\\x01", "name too long");
-  ASSERT_EQ(load("troop"), 0);
+  ASSERT_EQ(load("troop"), Status::ok);
   EXPECT_TRUE(record().two_level);
   EXPECT_EQ(entry_names(record()), (Names{"AB___", "TANK_"}));
   EXPECT_EQ(
@@ -87,7 +91,7 @@ TEST_F(FolderLoadTest, SubfoldersMakeATwoLevelArchive) {
 TEST_F(FolderLoadTest, AnyFolderMakesItTwoLevelEvenWithoutGroups) {
   add("mixed\\A.PCX", "a");
   fs.add_directory(kModFolder + "mixed\\toolongname");
-  ASSERT_EQ(load("mixed"), 0);
+  ASSERT_EQ(load("mixed"), Status::ok);
   EXPECT_TRUE(record().two_level);
   EXPECT_TRUE(record().entries.empty());
 }
@@ -95,16 +99,16 @@ TEST_F(FolderLoadTest, AnyFolderMakesItTwoLevelEvenWithoutGroups) {
 TEST_F(FolderLoadTest, ItemsAreReadFromTheFolderNamedByTheGroup) {
   // The group AB___ of the folder ab_ reads its items from the folder ab.
   add("troop\\ab_\\x01", "x");
-  EXPECT_EQ(load("troop"), 402);
+  EXPECT_EQ(load("troop"), Status::source_not_opened);
 }
 
 TEST_F(FolderLoadTest, PathsResolveAgainstTheModFolderUnlessAbsolute) {
   add("sub\\dir\\A", "rel");
   fs.add_file("D:\\abs\\dir\\A", "abs");
-  ASSERT_EQ(load("sub/dir/"), 0);
+  ASSERT_EQ(load("sub/dir/"), Status::ok);
   EXPECT_EQ(test::data_text(record()), "rel");
   EXPECT_EQ(record().name, "sub/dir/");
-  ASSERT_EQ(load("D:\\abs\\dir"), 0);
+  ASSERT_EQ(load("D:\\abs\\dir"), Status::ok);
   EXPECT_EQ(test::data_text(record()), "abs");
 }
 
@@ -114,15 +118,15 @@ TEST_F(FolderLoadTest, ArchiveExtensionsLoadArchiveFiles) {
   fs.add_directory(kModFolder + "folder.fs");
   add("data.fsx\\E", "folder");
 
-  ASSERT_EQ(load("data\\x.Fsu"), 0);
+  ASSERT_EQ(load("data\\x.Fsu"), Status::ok);
   EXPECT_EQ(output, "Loading archive \"data\\x.Fsu\" ... done\n");
   EXPECT_TRUE(record().two_level);
-  ASSERT_EQ(load("data\\y.fs"), 0);
+  ASSERT_EQ(load("data\\y.fs"), Status::ok);
   EXPECT_FALSE(record().two_level);
-  ASSERT_EQ(load("data.fsx"), 0);
+  ASSERT_EQ(load("data.fsx"), Status::ok);
   EXPECT_EQ(output, "Loading folder \"data.fsx\" ... done\n");
 
-  EXPECT_EQ(load("folder.fs"), 403);
+  EXPECT_EQ(load("folder.fs"), Status::archive_not_opened);
   EXPECT_EQ(output, "Loading archive \"folder.fs\" ... failed\n");
   EXPECT_EQ(list.size(), 0u);
 }
@@ -132,7 +136,7 @@ TEST_F(FolderLoadTest, UnreadableFilesFailTheLoadAndFreeTheList) {
   add("troop\\g\\I01", "i");
   fs.fail_if = [](std::string_view op, const std::string&) { return op == "open_read"; };
   for (const char* path : {"flat", "troop"}) {
-    EXPECT_EQ(load(path), 402) << path;
+    EXPECT_EQ(load(path), Status::source_not_opened) << path;
     EXPECT_EQ(output, std::string("Loading folder \"") + path + "\" ... failed\n");
     EXPECT_EQ(list.size(), 0u);
   }
@@ -147,9 +151,9 @@ TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
       entry.size += entry.is_directory ? 0 : 1;
     }
   };
-  EXPECT_EQ(load("flat", &hooked), 402);
+  EXPECT_EQ(load("flat", &hooked), Status::source_not_opened);
   EXPECT_EQ(list.size(), 0u);
-  EXPECT_EQ(load("troop", &hooked), 402);
+  EXPECT_EQ(load("troop", &hooked), Status::source_not_opened);
   EXPECT_EQ(list.size(), 0u);
 
   hooked.edit_listing = [](std::vector<DirEntry>& listing) {
@@ -157,16 +161,17 @@ TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
       entry.size = std::uint64_t{1} << 32;
     }
   };
-  EXPECT_EQ(load("flat", &hooked), 402);
+  EXPECT_EQ(load("flat", &hooked), Status::source_not_opened);
   EXPECT_EQ(list.size(), 0u);
 }
 
 TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
   int slot = -1;
-  ASSERT_EQ(list.fs_new_archive(slot), 0);
-  EXPECT_EQ(fs_load(list, fs, 1, "x", kModFolder), 2);
-  EXPECT_EQ(fs_load(list, fs, slot, "", kModFolder), 2);
-  EXPECT_EQ(fs_load_folder(list, fs, slot, ""), 2);
+  ASSERT_EQ(list.append(slot), Status::ok);
+  SilentProgress progress;
+  EXPECT_EQ(load_source(list, fs, progress, 1, "x", kModFolder), Status::programmer_error);
+  EXPECT_EQ(load_source(list, fs, progress, slot, "", kModFolder), Status::programmer_error);
+  EXPECT_EQ(load_folder(list, fs, slot, ""), Status::programmer_error);
   EXPECT_EQ(list.size(), 1u);
 }
 
@@ -181,19 +186,18 @@ TEST(FolderLoadOnDisk, LoadsFlatAndTwoLevelFoldersUnderTheirListedNames) {
   ArchiveList list;
   const auto load = [&](const std::string& path) {
     int slot = -1;
-    EXPECT_EQ(list.fs_new_archive(slot), 0);
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(fs_load(list, *native, slot, path, root.str() + "/"), 0);
-    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(list.append(slot), Status::ok);
+    SilentProgress progress;
+    EXPECT_EQ(load_source(list, *native, progress, slot, path, root.str() + "/"), Status::ok);
     return slot;
   };
   const auto save = [&](int source, const char* name, bool two_level) {
     int out = -1;
-    ASSERT_EQ(list.fs_new_archive(out), 0);
-    list.fs_get_archive(out)->name = root.join(name);
-    list.fs_get_archive(out)->two_level = two_level;
-    ASSERT_EQ(list.fs_link_archive(out, source), 0);
-    ASSERT_EQ(fs_save_archive(list, *native, out), 0);
+    ASSERT_EQ(list.append(out), Status::ok);
+    list.get(out)->name = root.join(name);
+    list.get(out)->two_level = two_level;
+    ASSERT_EQ(list.link_archive(out, source), Status::ok);
+    ASSERT_EQ(save_archive(list, *native, out), Status::ok);
   };
   save(load("flat"), "OUT.FS", false);
   save(load("troop"), "OUT.FSU", true);

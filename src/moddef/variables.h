@@ -10,21 +10,24 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/status.h"
+
 namespace vexal {
 
 class VariableStore {
  public:
-  // Empties the store. Every failure of var_define and var_expand empties it too.
-  void var_reset();
-  void var_free_all();
+  // Empties the store. Every failure of define and expand empties it too.
+  void clear();
 
-  // Defines a variable whose value is the expansion of value at scope; 0, 2, 3, 100,
-  // 101 or 102.
-  int var_define(std::string_view name, std::string_view value, int level, int scope);
-  // Writes text with every %name% replaced by its value into out; 0, 101 or 102.
-  int var_expand(std::string_view text, std::string& out, int scope);
-  // 0 and the value of the visible variable of that name, or 2.
-  int var_lookup(std::string_view name, int scope, std::string& value) const;
+  // Defines a variable whose value is the expansion of value at scope; ok,
+  // programmer_error (an empty name), out_of_memory, variable_already_defined,
+  // invalid_variable_expression or undefined_variable.
+  Status define(std::string_view name, std::string_view value, int level, int scope);
+  // Writes text with every %name% replaced by its value into out; ok,
+  // invalid_variable_expression or undefined_variable.
+  Status expand(std::string_view text, std::string& out, int scope);
+  // ok and the value of the visible variable of that name, or programmer_error.
+  Status lookup(std::string_view name, int scope, std::string& value) const;
 
   std::size_t count() const { return variables_.size(); }
 

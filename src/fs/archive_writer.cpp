@@ -1,22 +1,21 @@
-// Writing an output record as an archive file. The directory structures are assembled
-// and checked in memory first, so that everything that can be refused is refused before
-// the file exists; entry bytes then go straight from the source buffers to the file.
-// A file that could not be written whole is removed: an archive reported as saved is
-// complete, since it may be installed into the game.
+// The directory structures are assembled and checked in memory first, so that everything that can
+// be refused is refused before the file exists; entry bytes then go straight from the source
+// buffers to the file. A file that could not be written whole is removed: an archive reported as
+// saved is complete, since it may be installed into the game.
+#include "fs/archive_writer.h"
+
 #include <algorithm>
-#include <cstring>
 #include <new>
+#include <optional>
 #include <span>
 
-#include "fs/archive_io.h"
-
-#include "driver/error.h"
-#include "fs/byte_order.h"
+#include "base/byte_reader.h"
+#include "fs/layout.h"
 
 namespace vexal {
 namespace {
 
-using namespace fs_detail;
+using namespace layout;
 
 // A run of bytes of a source's data, in file order.
 using Chunk = std::span<const std::byte>;
@@ -52,7 +51,7 @@ struct Linked {
 };
 
 Linked resolve(const ArchiveList& list, const Entry& link) {
-  const ArchiveRecord* source = list.fs_get_archive(link.source_archive);
+  const ArchiveRecord* source = list.get(link.source_archive);
   if (source == nullptr || link.source_entry < 0 ||
       static_cast<std::size_t>(link.source_entry) >= source->entries.size()) {
     return {};
@@ -60,75 +59,69 @@ Linked resolve(const ArchiveList& list, const Entry& link) {
   return {source, &source->entries[static_cast<std::size_t>(link.source_entry)]};
 }
 
-bool within(const ArchiveRecord& source, std::uint64_t offset, std::uint64_t size) {
-  const std::size_t length = source.bytes().size();
-  return offset <= length && size <= length - offset;
+// The bytes of a source at an offset, or nullopt when they do not all lie inside it.
+std::optional<Chunk> bytes_of(const ArchiveRecord& source, std::uint64_t offset,
+                              std::uint64_t size) {
+  return bytes_at(source.bytes(), offset, size);
 }
 
-Chunk bytes_of(const ArchiveRecord& source, std::uint64_t offset, std::uint64_t size) {
-  return source.bytes().subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
-}
-
-// 0, 2 or 401.
-int lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
+// ok, programmer_error or archive_not_created.
+Status lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
   if (links.size() > kMaxFileOffset) {
-    return kArchiveNotCreated;
+    return Status::archive_not_created;
   }
-  std::uint64_t running = 4 + kFlatRecordSize * links.size();
+  std::uint64_t running = kFlatHeaderSize + kFlatRecordSize * links.size();
   append_le(layout.directory, static_cast<std::uint32_t>(links.size()), 4);
   for (const Entry& link : links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr) {
-      return 2;
+      return Status::programmer_error;
     }
     const Entry& entry = *linked.entry;
-    if (!within(*linked.source, entry.offset, entry.size) || running > kMaxFileOffset ||
-        entry.size > kMaxFileOffset) {
-      return kArchiveNotCreated;
+    const auto bytes = bytes_of(*linked.source, entry.offset, entry.size);
+    if (!bytes || running > kMaxFileOffset || entry.size > kMaxFileOffset) {
+      return Status::archive_not_created;
     }
     layout.directory.insert(layout.directory.end(),
                             reinterpret_cast<const std::byte*>(entry.name.data()),
                             reinterpret_cast<const std::byte*>(entry.name.data()) + kFlatNameSize);
     append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
     append_le(layout.directory, static_cast<std::uint32_t>(entry.size), 4);
-    layout.add(bytes_of(*linked.source, entry.offset, entry.size), linked.source->file_bytes.get());
+    layout.add(*bytes, linked.source->file_bytes.get());
     running += entry.size;
   }
-  return 0;
+  return Status::ok;
 }
 
 // The item table of a linked group, checked against its source. Empty when unusable.
 Chunk item_table(const Linked& linked) {
   const ArchiveRecord& source = *linked.source;
   const Entry& group = *linked.entry;
-  if (!source.two_level || !within(source, group.offset, kItemCountSize)) {
+  const auto items = read_le(source.bytes(), group.offset, kItemCountSize);
+  if (!source.two_level || !items || group.size != item_table_size(*items)) {
     return {};
   }
-  const std::uint64_t items = read_le(source.bytes(), static_cast<std::size_t>(group.offset), 2);
-  if (group.size != item_table_size(items) || !within(source, group.offset, group.size)) {
-    return {};
-  }
-  return bytes_of(source, group.offset, group.size);
+  return bytes_of(source, group.offset, group.size).value_or(Chunk{});
 }
 
-// 0, 2 or 401.
-int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
+// ok, programmer_error or archive_not_created.
+Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
   if (links.size() > kMaxFileOffset) {
-    return kArchiveNotCreated;
+    return Status::archive_not_created;
   }
   std::vector<Linked> groups;
   std::vector<Chunk> tables;
-  std::uint64_t running = 8 + kGroupRecordSize * links.size();
+  std::uint64_t running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
   layout.directory.resize(4);  // the data start, known once the tables are laid out
   append_le(layout.directory, static_cast<std::uint32_t>(links.size()), 4);
   for (const Entry& link : links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr) {
-      return 2;
+      return Status::programmer_error;
     }
     const Chunk table = item_table(linked);
     if (table.empty() || running > kMaxFileOffset) {
-      return kArchiveNotCreated;  // a flat entry is no item table
+      return Status::archive_not_created;  // a flat entry is no item table
     }
     const auto* name = reinterpret_cast<const std::byte*>(linked.entry->name.data());
     layout.directory.insert(layout.directory.end(), name, name + kGroupNameSize);
@@ -138,28 +131,29 @@ int lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, 
     tables.push_back(table);
   }
   if (running > kMaxFileOffset) {
-    return kArchiveNotCreated;
+    return Status::archive_not_created;
   }
   write_le(layout.directory, 0, static_cast<std::uint32_t>(running), 4);
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const Chunk table = tables[g];
     layout.directory.insert(layout.directory.end(), table.begin(), table.begin() + kItemCountSize);
     for (std::size_t at = kItemCountSize; at < table.size(); at += kItemRecordSize) {
-      const std::uint64_t offset = read_le(table, at + kItemNameSize, 4);
-      const std::uint64_t size = read_le(table, at + kItemNameSize + 4, 2);
-      if (!within(*groups[g].source, offset, size) || running > kMaxFileOffset) {
-        return kArchiveNotCreated;
+      const auto name = bytes_at(table, at, kItemNameSize);
+      const auto offset = read_le(table, at + kItemNameSize, 4);
+      const auto size = read_le(table, at + kItemNameSize + 4, 2);
+      const auto bytes =
+          offset && size ? bytes_of(*groups[g].source, *offset, *size) : std::nullopt;
+      if (!name || !bytes || running > kMaxFileOffset) {
+        return Status::archive_not_created;
       }
-      layout.directory.insert(layout.directory.end(),
-                              table.begin() + static_cast<std::ptrdiff_t>(at),
-                              table.begin() + static_cast<std::ptrdiff_t>(at + kItemNameSize));
+      layout.directory.insert(layout.directory.end(), name->begin(), name->end());
       append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
-      append_le(layout.directory, static_cast<std::uint32_t>(size), 2);
-      layout.add(bytes_of(*groups[g].source, offset, size), groups[g].source->file_bytes.get());
-      running += size;
+      append_le(layout.directory, *size, 2);
+      layout.add(*bytes, groups[g].source->file_bytes.get());
+      running += *size;
     }
   }
-  return 0;
+  return Status::ok;
 }
 
 bool write_file(File& file, const Layout& layout) {
@@ -177,10 +171,10 @@ bool write_file(File& file, const Layout& layout) {
 
 }  // namespace
 
-int fs_save_archive(ArchiveList& list, FileSystem& fs, int slot) {
-  ArchiveRecord* record = list.fs_get_archive(slot);
+Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
+  ArchiveRecord* record = list.get(slot);
   if (record == nullptr) {
-    return 2;
+    return Status::programmer_error;
   }
   std::stable_sort(record->entries.begin(), record->entries.end(),
                    [](const Entry& a, const Entry& b) {
@@ -189,24 +183,24 @@ int fs_save_archive(ArchiveList& list, FileSystem& fs, int slot) {
   record->entry_index.clear();  // positions changed
   Layout layout;
   try {
-    const int code = record->two_level ? lay_out_two_level(list, record->entries, layout)
-                                       : lay_out_flat(list, record->entries, layout);
-    if (code != 0) {
-      return code;
+    const Status status = record->two_level ? lay_out_two_level(list, record->entries, layout)
+                                            : lay_out_flat(list, record->entries, layout);
+    if (status != Status::ok) {
+      return status;
     }
   } catch (const std::bad_alloc&) {
-    return kArchiveNotCreated;
+    return Status::archive_not_created;
   }
   const std::unique_ptr<File> file = fs.open_write(record->name);
   if (!file) {
-    return kArchiveNotCreated;
+    return Status::archive_not_created;
   }
   const bool written = write_file(*file, layout);
   if (!file->close() || !written) {
     fs.remove(record->name);
-    return kArchiveNotCreated;
+    return Status::archive_not_created;
   }
-  return 0;
+  return Status::ok;
 }
 
 }  // namespace vexal

@@ -1,4 +1,4 @@
-#include "driver/error.h"
+#include "driver/console.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ namespace {
 
 TEST(ErrorReportTest, MessagesOfCodesWithoutARowAreUnknown) {
   for (const int code : {0, 1, 310, 600, -1}) {
-    EXPECT_EQ(error_message(code), "unknown error!") << code;
+    EXPECT_EQ(message_of(code), "unknown error!") << code;
   }
 }
 

@@ -1,0 +1,20 @@
+// Reading an FS archive file, flat (.FS) or two-level (.FSU), into a source record of
+// the archive list. Every count, offset and size read from the file is checked against
+// the file before it is used, so a damaged or foreign file is refused instead of being
+// read past its end.
+#pragma once
+
+#include <string>
+
+#include "base/status.h"
+#include "fs/archive_list.h"
+#include "platform/file_system.h"
+
+namespace vexal {
+
+// Fills the empty record at slot from the archive file at full_path; the layout follows
+// the extension of the record's name ("FSU" in any case is two-level). ok,
+// programmer_error, out_of_memory or archive_not_opened; a failure empties the list.
+Status read_archive_file(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path);
+
+}  // namespace vexal

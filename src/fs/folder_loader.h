@@ -1,0 +1,18 @@
+// Loading a folder of loose files as a source: a folder without subfolders becomes a
+// flat archive (each file an entry), one with subfolders a two-level archive (each
+// short-named subfolder a group of three-character item files).
+#pragma once
+
+#include <string>
+
+#include "base/status.h"
+#include "fs/archive_list.h"
+#include "platform/file_system.h"
+
+namespace vexal {
+
+// Fills the empty record at slot from the folder at full_path. ok, programmer_error,
+// out_of_memory or source_not_opened; a failure empties the list.
+Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path);
+
+}  // namespace vexal

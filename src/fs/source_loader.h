@@ -1,0 +1,21 @@
+// Loading a source named in a definition: an archive file or a folder, chosen by the
+// path's extension, with its progress line.
+#pragma once
+
+#include <string>
+
+#include "base/progress.h"
+#include "base/status.h"
+#include "fs/archive_list.h"
+#include "platform/file_system.h"
+
+namespace vexal {
+
+// Fills the empty record at slot from a source path as written in a definition and
+// names the record after it. A relative path is taken against mod_folder; ".FS" and
+// ".FSU" (any case) name an archive file, anything else a folder. ok, programmer_error,
+// out_of_memory, source_not_opened or archive_not_opened.
+Status load_source(ArchiveList& list, FileSystem& fs, Progress& progress, int slot,
+                   const std::string& path, const std::string& mod_folder);
+
+}  // namespace vexal
