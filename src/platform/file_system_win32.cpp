@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <limits>
 
 #include "platform/file_system.h"
 #include "platform/list_pattern.h"
 #include "platform/path_rules.h"
 #include "platform/settings_win32.h"
+#include "platform/stdio_file.h"
 
 namespace vexal {
 namespace {
@@ -34,51 +34,6 @@ bool is_read_only(DWORD attributes) {
 bool names_directory(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
-
-class StdioFile : public File {
- public:
-  explicit StdioFile(std::FILE* file) : file_(file) {}
-  ~StdioFile() override {
-    if (file_ != nullptr) {
-      std::fclose(file_);
-    }
-  }
-  StdioFile(const StdioFile&) = delete;
-  StdioFile& operator=(const StdioFile&) = delete;
-
-  std::size_t read(std::span<std::byte> buffer) override {
-    return file_ == nullptr ? 0 : std::fread(buffer.data(), 1, buffer.size(), file_);
-  }
-  bool write(std::span<const std::byte> bytes) override {
-    return file_ != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
-  }
-  bool seek(std::uint64_t offset) override {
-    if (file_ == nullptr ||
-        offset > static_cast<std::uint64_t>(std::numeric_limits<__int64>::max())) {
-      return false;
-    }
-    return _fseeki64(file_, static_cast<__int64>(offset), SEEK_SET) == 0;
-  }
-  std::optional<std::uint64_t> size() override {
-    if (file_ == nullptr || std::fflush(file_) != 0) {
-      return std::nullopt;
-    }
-    const __int64 length = _filelengthi64(_fileno(file_));
-    return length < 0 ? std::nullopt : std::optional(static_cast<std::uint64_t>(length));
-  }
-  bool close() override {
-    if (file_ == nullptr) {
-      return false;
-    }
-    const bool had_error = std::ferror(file_) != 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    return closed && !had_error;
-  }
-
- private:
-  std::FILE* file_;
-};
 
 class FindHandle {
  public:

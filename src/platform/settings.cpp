@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/ascii.h"
+
 namespace vexal {
 namespace {
 
@@ -18,22 +20,6 @@ constexpr std::string_view default_line_end = "\r\n";
 #else
 constexpr std::string_view default_line_end = "\n";
 #endif
-
-char fold(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold(a[i]) != fold(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string_view trim(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");

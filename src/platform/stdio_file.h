@@ -1,0 +1,40 @@
+// A File over a C stream, as both native backends open their files. The platform's own
+// stdio_file_*.cpp supplies the 64-bit seek and the size; a backend that writes some bytes
+// past the stream's buffer derives from it.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/file_system.h"
+
+namespace vexal {
+
+class StdioFile : public File {
+ public:
+  explicit StdioFile(std::FILE* file) : file_(file) {}
+  ~StdioFile() override;
+  StdioFile(const StdioFile&) = delete;
+  StdioFile& operator=(const StdioFile&) = delete;
+
+  std::size_t read(std::span<std::byte> buffer) override;
+  bool write(std::span<const std::byte> bytes) override;
+  bool seek(std::uint64_t offset) override;
+  std::optional<std::uint64_t> size() override;
+  bool close() override;
+
+ protected:
+  // Null once closed.
+  std::FILE* stream() const { return file_; }
+
+ private:
+  std::FILE* file_;
+};
+
+// Per platform: moves an open stream to an offset from the start; false when the platform
+// cannot address it.
+bool seek_stream(std::FILE* file, std::uint64_t offset);
+
+// Per platform: the size of the file behind a flushed stream.
+std::optional<std::uint64_t> stream_size(std::FILE* file);
+
+}  // namespace vexal
