@@ -94,8 +94,8 @@ void look_up_sources(benchmark::State& state) {
   VariableStore vars;
   SlotTable slots{};
   reset_slot_table(slots);
-  SilentProgress progress;
-  const ModContext context{*fs, vars, list, slots, progress, {}};
+  SilentReporter reporter;
+  const ModContext context{*fs, vars, list, slots, reporter, {}};
   for (auto _ : state) {
     std::size_t found = 0;
     for (const std::string& path : lookups) {

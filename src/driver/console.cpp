@@ -14,17 +14,17 @@ constexpr std::string_view kUsage =
     "       vexal_mod_builder.exe mod_path        (build mod archives)\n"
     "       vexal_mod_builder.exe mod_path -mod   (build and apply mod)\n\n";
 
-std::string_view opening_of(Progress::Step step) {
+std::string_view opening_of(Reporter::Step step) {
   switch (step) {
-    case Progress::Step::loading_archive:
+    case Reporter::Step::loading_archive:
       return "Loading archive ";
-    case Progress::Step::loading_folder:
+    case Reporter::Step::loading_folder:
       return "Loading folder ";
-    case Progress::Step::saving_archive:
+    case Reporter::Step::saving_archive:
       return "Saving archive ";
-    case Progress::Step::swapping_archive:
+    case Reporter::Step::swapping_archive:
       return "Swapping archive ";
-    case Progress::Step::restoring_archive:
+    case Reporter::Step::restoring_archive:
       return "Restoring archive ";
   }
   return "";
@@ -60,15 +60,43 @@ void print_write_error(std::string_view path) {
   std::fflush(stdout);
 }
 
-void ConsoleProgress::begin(Step step, std::string_view subject) {
+void ConsoleReporter::begin(Step step, std::string_view subject) {
   const std::string_view opening = opening_of(step);
   std::printf("%.*s\"%.*s\" ... ", static_cast<int>(opening.size()), opening.data(),
               static_cast<int>(subject.size()), subject.data());
   std::fflush(stdout);
+  line_open_ = true;
 }
 
-void ConsoleProgress::end(bool succeeded) {
+void ConsoleReporter::end(bool succeeded) {
   print_text(succeeded ? "done\n" : "failed\n");
+  line_open_ = false;
+  print_warnings();
+}
+
+void ConsoleReporter::warn(std::string_view text) {
+  held_warnings_.emplace_back(text);
+  if (!line_open_) {
+    print_warnings();
+  }
+}
+
+void ConsoleReporter::explain(std::string_view text) {
+  explanations_.emplace_back(text);
+}
+
+void ConsoleReporter::print_warnings() {
+  for (const std::string& text : held_warnings_) {
+    std::fprintf(stderr, "%s: warning: %s\n", program_.c_str(), text.c_str());
+  }
+  held_warnings_.clear();
+}
+
+void ConsoleReporter::print_explanations() {
+  for (const std::string& text : explanations_) {
+    std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
+  }
+  explanations_.clear();
 }
 
 }  // namespace vexal

@@ -1,10 +1,14 @@
-// Everything the tool prints, all of it on standard output: the banner, the usage text,
-// the one-line error reports and the progress lines that the lower layers announce.
+// Everything the tool prints. Standard output carries the banner, the usage text, the
+// one-line error reports and the progress lines that the lower layers announce, exactly
+// as they have always read; standard error carries the extra help, one line each:
+// warnings about what a run passes over and the explanation of a failure.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
-#include "base/progress.h"
+#include "base/reporter.h"
 #include "base/status.h"
 
 namespace vexal {
@@ -22,12 +26,31 @@ inline void print_error(int code) {
 // The report of a config.ini that could not be written.
 void print_write_error(std::string_view path);
 
-// Progress lines on the console: an opening message that ends in " ... " and is flushed
-// at once, completed by "done" or "failed".
-class ConsoleProgress final : public Progress {
+// The console form of what the lower layers report. A progress line is an opening
+// message that ends in " ... " and is flushed at once, completed by "done" or "failed".
+// Warnings go to standard error as "<program>: warning: <text>", held back while a
+// progress line is open so that the two streams do not cut into each other on a
+// terminal. Explanations are kept until the failure's report has been printed.
+class ConsoleReporter final : public Reporter {
  public:
+  explicit ConsoleReporter(std::string_view program) : program_(program) {}
+
   void begin(Step step, std::string_view subject) override;
   void end(bool succeeded) override;
+  void warn(std::string_view text) override;
+  void explain(std::string_view text) override;
+
+  // Prints the explanations given since the last call on standard error, as
+  // "<program>: <text>", and forgets them.
+  void print_explanations();
+
+ private:
+  void print_warnings();
+
+  std::string program_;
+  bool line_open_ = false;
+  std::vector<std::string> held_warnings_;
+  std::vector<std::string> explanations_;
 };
 
 }  // namespace vexal

@@ -37,154 +37,171 @@ bool is_help_request(std::string_view argument) {
   return is_keyword(argument, "?") || is_keyword(argument, "-?") || is_keyword(argument, "/?");
 }
 
-// Prints the report of a failed step and passes its code on as the exit status.
-int fail(FileSystem& fs, Status status) {
-  if (status == Status::config_not_written) {
-    print_write_error(config_path(fs));
-  } else {
-    print_error(static_cast<int>(status));
-  }
-  return exit_code(status);
-}
+// The state of one run and its steps, in the order they run. Every failing step ends
+// in fail(), which prints the report once and gives the exit status.
+class ToolRun {
+ public:
+  explicit ToolRun(FileSystem& fs) : fs_(fs) { reset_slot_table(slots_); }
 
-int run_cleanup(FileSystem& fs) {
-  print_text("Cleaning up \"config.ini\" trash ... ");
-  const Status status = cleanup_config(fs);
-  if (status == Status::ok) {
-    print_text("done\n\n");
-    return 0;
-  }
-  // A config.ini that cannot be written is reported at once, as it always was.
-  if (status != Status::config_not_written) {
-    print_text("failed\n\n");
-  }
-  return fail(fs, status);
-}
-
-// ok, or the exit status of a failed restore.
-int run_restore(FileSystem& fs, Progress& progress) {
-  const Status status = restore_archives(fs, progress);
-  if (status == Status::ok) {
-    return 0;
-  }
-  const int code = fail(fs, status);
-  if (status != Status::config_not_written) {
-    print_text(kNotRestoredBlock);
-  }
-  if (status == Status::restore_failed) {
-    show_error_message_box(kRestoreFailedTitle, kRestoreFailedText);
-  }
-  return code;
-}
-
-std::string resolve_definition_path(FileSystem& fs, const std::string& argument) {
-  if (is_absolute_path(argument)) {
-    return argument;
-  }
-  return fs.current_directory() + "\\" + argument;
-}
-
-// 0 or the exit status of the failed save.
-int save_archives(ModContext& context, const std::string& output_folder) {
-  for (const int archive_slot : context.slots) {
-    if (archive_slot == -1) {
-      continue;
-    }
-    ArchiveRecord* record = context.archives.get(archive_slot);
-    if (record == nullptr) {
-      return fail(context.fs, Status::archive_not_in_list);
-    }
-    record->name = output_folder + record->name;
-    context.progress.begin(Progress::Step::saving_archive, file_name_part(record->name));
-    const Status status = save_archive(context.archives, context.fs, archive_slot);
-    context.progress.end(status == Status::ok);
-    if (status != Status::ok) {
-      return fail(context.fs, status);
+  int run(const std::vector<std::string>& args) {
+    try {
+      return run_sequence(args);
+    } catch (const std::bad_alloc&) {
+      return fail(Status::out_of_memory);
     }
   }
-  return 0;
-}
 
-// Loads and scans the definition, then saves and (with install) installs its archives.
-int build_mod(ModContext& context, const std::string& definition_path, bool allow_cd,
-              bool install) {
-  set_mod_folder(context, definition_path);
-  reset_slot_table(context.slots);
-
-  std::string text;
-  if (const Status status = load_definition(context.fs, definition_path, text);
-      status != Status::ok) {
-    return fail(context.fs, status);
-  }
-  const ScanResult scan = scan_definition(context, text, allow_cd);
-  free_definition(text);
-  if (scan.status != Status::ok) {
-    print_error_at_line(static_cast<int>(scan.status), scan.line);
-    return exit_code(scan.status);
+ private:
+  // Prints the report of a failed step, with its explanation on standard error, and
+  // passes its code on as the exit status.
+  int fail(Status status, int line = -1) {
+    if (status == Status::config_not_written) {
+      print_write_error(config_path(fs_));
+    } else {
+      print_error_at_line(static_cast<int>(status), line);
+    }
+    reporter_.print_explanations();
+    return exit_code(status);
   }
 
-  std::string output_folder;
-  if (const Status status =
-          make_output_folder(context.fs, context.vars, definition_path, output_folder);
-      status != Status::ok) {
-    return fail(context.fs, status);
+  int run_sequence(const std::vector<std::string>& args) {
+    print_banner();
+    if (args.size() == 1 && is_help_request(args[0])) {
+      print_usage();
+      return exit_code(Status::invalid_arguments);
+    }
+    if (args.size() > 2) {
+      print_usage();
+      return fail(Status::wrong_argument_count);
+    }
+    if (args.size() == 1 && is_keyword(args[0], "-cleanup")) {
+      return run_cleanup();
+    }
+
+    bool allow_cd = true;
+    if (const Status status = read_settings(fs_, vars_, allow_cd); status != Status::ok) {
+      return fail(status);
+    }
+    if (const int code = run_restore(); code != 0) {
+      return code;
+    }
+    if (args.empty()) {
+      print_text("All done.\n\n");
+      return 0;
+    }
+
+    bool install = true;
+    std::string definition_argument = args[0];
+    if (args.size() == 2) {
+      if (is_keyword(args[0], "-mod")) {
+        definition_argument = args[1];
+      } else if (!is_keyword(args[1], "-mod")) {
+        print_usage();
+        return fail(Status::invalid_arguments);
+      }
+    } else {
+      install = false;
+    }
+    return build_mod(resolve_definition_path(definition_argument), allow_cd, install);
   }
-  if (const int code = save_archives(context, output_folder); code != 0) {
+
+  int run_cleanup() {
+    print_text("Cleaning up \"config.ini\" trash ... ");
+    const Status status = cleanup_config(fs_);
+    if (status == Status::ok) {
+      print_text("done\n\n");
+      return 0;
+    }
+    // A config.ini that cannot be written is reported at once, as it always was.
+    if (status != Status::config_not_written) {
+      print_text("failed\n\n");
+    }
+    return fail(status);
+  }
+
+  // 0, or the exit status of a failed restore.
+  int run_restore() {
+    const Status status = restore_archives(fs_, reporter_);
+    if (status == Status::ok) {
+      return 0;
+    }
+    const int code = fail(status);
+    if (status != Status::config_not_written) {
+      print_text(kNotRestoredBlock);
+    }
+    if (status == Status::restore_failed) {
+      show_error_message_box(kRestoreFailedTitle, kRestoreFailedText);
+    }
     return code;
   }
-  if (install) {
-    if (const Status status = install_mod(context.fs, context.progress, context.archives,
-                                          context.slots, output_folder);
+
+  std::string resolve_definition_path(const std::string& argument) {
+    if (is_absolute_path(argument)) {
+      return argument;
+    }
+    return fs_.current_directory() + "\\" + argument;
+  }
+
+  // Loads and scans the definition, then saves and (with install) installs its archives.
+  int build_mod(const std::string& definition_path, bool allow_cd, bool install) {
+    set_mod_folder(context_, definition_path);
+    reset_slot_table(slots_);
+
+    std::string text;
+    if (const Status status = load_definition(fs_, definition_path, text); status != Status::ok) {
+      return fail(status);
+    }
+    const ScanResult scan = scan_definition(context_, text, allow_cd);
+    free_definition(text);
+    if (scan.status != Status::ok) {
+      return fail(scan.status, scan.line);
+    }
+
+    std::string output_folder;
+    if (const Status status = make_output_folder(fs_, vars_, definition_path, output_folder);
         status != Status::ok) {
-      return fail(context.fs, status);
+      return fail(status);
     }
-  }
-  print_text("All done.\n\n");
-  return 0;
-}
-
-int run_sequence(const std::vector<std::string>& args, ModContext& context) {
-  print_banner();
-  if (args.size() == 1 && is_help_request(args[0])) {
-    print_usage();
-    return exit_code(Status::invalid_arguments);
-  }
-  if (args.size() > 2) {
-    print_usage();
-    return fail(context.fs, Status::wrong_argument_count);
-  }
-  if (args.size() == 1 && is_keyword(args[0], "-cleanup")) {
-    return run_cleanup(context.fs);
-  }
-
-  bool allow_cd = true;
-  if (const Status status = read_settings(context.fs, context.vars, allow_cd);
-      status != Status::ok) {
-    return fail(context.fs, status);
-  }
-  if (const int code = run_restore(context.fs, context.progress); code != 0) {
-    return code;
-  }
-  if (args.empty()) {
+    if (const Status status = save_archives(output_folder); status != Status::ok) {
+      return fail(status);
+    }
+    if (install) {
+      if (const Status status = install_mod(fs_, reporter_, archives_, slots_, output_folder);
+          status != Status::ok) {
+        return fail(status);
+      }
+    }
     print_text("All done.\n\n");
     return 0;
   }
 
-  bool install = true;
-  std::string definition_argument = args[0];
-  if (args.size() == 2) {
-    if (is_keyword(args[0], "-mod")) {
-      definition_argument = args[1];
-    } else if (!is_keyword(args[1], "-mod")) {
-      print_usage();
-      return fail(context.fs, Status::invalid_arguments);
+  Status save_archives(const std::string& output_folder) {
+    for (const int archive_slot : slots_) {
+      if (archive_slot == -1) {
+        continue;
+      }
+      ArchiveRecord* record = archives_.get(archive_slot);
+      if (record == nullptr) {
+        return Status::archive_not_in_list;
+      }
+      record->name = output_folder + record->name;
+      reporter_.begin(Reporter::Step::saving_archive, file_name_part(record->name));
+      const Status status = save_archive(archives_, fs_, archive_slot);
+      reporter_.end(status == Status::ok);
+      if (status != Status::ok) {
+        return status;
+      }
     }
-  } else {
-    install = false;
+    return Status::ok;
   }
-  return build_mod(context, resolve_definition_path(context.fs, definition_argument), allow_cd,
-                   install);
-}
+
+  FileSystem& fs_;
+  ConsoleReporter reporter_{"vexal_mod_builder"};
+  VariableStore vars_;
+  ArchiveList archives_;
+  SlotTable slots_{};
+  ModContext context_{fs_, vars_, archives_, slots_, reporter_, {}};
+};
 
 }  // namespace
 
@@ -238,17 +255,7 @@ Status make_output_folder(FileSystem& fs, const VariableStore& vars,
 }
 
 int run_tool(const std::vector<std::string>& args, FileSystem& fs) {
-  VariableStore vars;
-  ArchiveList archives;
-  SlotTable slots{};
-  reset_slot_table(slots);
-  ConsoleProgress progress;
-  ModContext context{fs, vars, archives, slots, progress, {}};
-  try {
-    return run_sequence(args, context);
-  } catch (const std::bad_alloc&) {
-    return fail(fs, Status::out_of_memory);
-  }
+  return ToolRun(fs).run(args);
 }
 
 }  // namespace vexal

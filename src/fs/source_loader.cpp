@@ -18,7 +18,7 @@ bool names_an_archive_file(std::string_view path) {
 
 }  // namespace
 
-Status load_source(ArchiveList& list, FileSystem& fs, Progress& progress, int slot,
+Status load_source(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
                    const std::string& path, const std::string& mod_folder) {
   ArchiveRecord* record = list.get(slot);
   if (record == nullptr || path.empty()) {
@@ -34,11 +34,11 @@ Status load_source(ArchiveList& list, FileSystem& fs, Progress& progress, int sl
     full_path += path;
   }
   const bool archive_file = names_an_archive_file(path);
-  progress.begin(archive_file ? Progress::Step::loading_archive : Progress::Step::loading_folder,
+  reporter.begin(archive_file ? Reporter::Step::loading_archive : Reporter::Step::loading_folder,
                  path);
   const Status status = archive_file ? read_archive_file(list, fs, slot, full_path)
                                      : load_folder(list, fs, slot, full_path);
-  progress.end(status == Status::ok);
+  reporter.end(status == Status::ok);
   return status;
 }
 

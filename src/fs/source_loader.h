@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/progress.h"
+#include "base/reporter.h"
 #include "base/status.h"
 #include "fs/archive_list.h"
 #include "platform/file_system.h"
@@ -15,7 +15,7 @@ namespace vexal {
 // names the record after it. A relative path is taken against mod_folder; ".FS" and
 // ".FSU" (any case) name an archive file, anything else a folder. ok, programmer_error,
 // out_of_memory, source_not_opened or archive_not_opened.
-Status load_source(ArchiveList& list, FileSystem& fs, Progress& progress, int slot,
+Status load_source(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
                    const std::string& path, const std::string& mod_folder);
 
 }  // namespace vexal

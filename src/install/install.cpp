@@ -37,7 +37,7 @@ Status swap_archive(FileSystem& fs, const std::string& built, const std::string&
 
 }  // namespace
 
-Status install_mod(FileSystem& fs, Progress& progress, const ArchiveList& list,
+Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
                    const SlotTable& slots, const std::string& output_folder) {
   const std::unique_ptr<Settings> settings = open_config(fs);
   if (!settings) {
@@ -73,9 +73,9 @@ Status install_mod(FileSystem& fs, Progress& progress, const ArchiveList& list,
         (record->cd_archive ? folders.cd_data : folders.game_data) + file_name;
     const std::string saved = backup_folder + "\\" + file_name;
 
-    progress.begin(Progress::Step::swapping_archive, file_name);
+    reporter.begin(Reporter::Step::swapping_archive, file_name);
     const Status status = swap_archive(fs, record->name, installed, saved);
-    progress.end(status == Status::ok);
+    reporter.end(status == Status::ok);
     if (status != Status::ok) {
       return status;
     }

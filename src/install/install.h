@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/progress.h"
+#include "base/reporter.h"
 #include "base/status.h"
 #include "fs/archive_list.h"
 #include "fs/catalogue.h"
@@ -16,7 +16,7 @@ namespace vexal {
 // progress line each. ok, config_missing (before anything changed), config_not_written,
 // or the failure that stopped the walk over the archives (archive_not_in_list,
 // config_values_missing, move_failed): the archives before it stay installed.
-Status install_mod(FileSystem& fs, Progress& progress, const ArchiveList& list,
+Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
                    const SlotTable& slots, const std::string& output_folder);
 
 }  // namespace vexal

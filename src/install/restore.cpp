@@ -62,7 +62,7 @@ bool move_file(FileSystem& fs, const std::string& from, const std::string& to, b
   return fs.move(from, to);
 }
 
-Status restore_archives(FileSystem& fs, Progress& progress) {
+Status restore_archives(FileSystem& fs, Reporter& reporter) {
   const std::unique_ptr<Settings> settings = open_config(fs);
   if (!settings) {
     return Status::config_missing;
@@ -98,9 +98,9 @@ Status restore_archives(FileSystem& fs, Progress& progress) {
     const RestorePaths paths{(game_folder ? folders.game_data : folders.cd_data) + file_name,
                              saved_folder + file_name, returned_folder + file_name};
 
-    progress.begin(Progress::Step::restoring_archive, file_name);
+    reporter.begin(Reporter::Step::restoring_archive, file_name);
     const RestoreStatus status = restore_one(fs, paths);
-    progress.end(status == RestoreStatus::restored);
+    reporter.end(status == RestoreStatus::restored);
     if (status == RestoreStatus::game_not_back) {
       result = Status::restore_failed;
     } else if (!settings->write_integer(kStatusSection, key, 0)) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/progress.h"
+#include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"
 
@@ -16,6 +16,6 @@ bool move_file(FileSystem& fs, const std::string& from, const std::string& to, b
 // Restores every archive that STATUS records as swapped in, with a progress line each.
 // ok, config_missing, restore_failed, status_paths_missing or config_not_written (which
 // ends the walk at once).
-Status restore_archives(FileSystem& fs, Progress& progress);
+Status restore_archives(FileSystem& fs, Reporter& reporter);
 
 }  // namespace vexal

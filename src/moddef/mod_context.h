@@ -1,11 +1,12 @@
 // The state the definition language works on during one run: the file system, the
-// variable store, the archive list, the archive slot table, where progress lines go and
-// the mod folder that relative source paths are taken against.
+// variable store, the archive list, the archive slot table, the reporter that takes
+// progress lines, warnings and explanations, and the mod folder that relative source
+// paths are taken against.
 #pragma once
 
 #include <string>
 
-#include "base/progress.h"
+#include "base/reporter.h"
 #include "fs/archive_list.h"
 #include "fs/catalogue.h"
 #include "moddef/variables.h"
@@ -18,7 +19,7 @@ struct ModContext {
   VariableStore& vars;
   ArchiveList& archives;
   SlotTable& slots;
-  Progress& progress;
+  Reporter& reporter;
   std::string mod_folder;  // ends in a separator, or is a bare path without one
 };
 

@@ -240,7 +240,7 @@ Status obtain_source(ModContext& context, const std::string& path, int& slot) {
   if (const Status status = context.archives.append(slot); status != Status::ok) {
     return status;
   }
-  return load_source(context.archives, context.fs, context.progress, slot, path,
+  return load_source(context.archives, context.fs, context.reporter, slot, path,
                      context.mod_folder);
 }
 

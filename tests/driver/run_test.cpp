@@ -16,8 +16,8 @@ TEST(ModFolderTest, KeepsTextUpToTheLastSeparator) {
   VariableStore vars;
   ArchiveList archives;
   SlotTable slots{};
-  SilentProgress progress;
-  ModContext context{fs, vars, archives, slots, progress, {}};
+  SilentReporter reporter;
+  ModContext context{fs, vars, archives, slots, reporter, {}};
 
   set_mod_folder(context, "C:\\tools\\mods\\demo\\demo.def");
   EXPECT_EQ(context.mod_folder, "C:\\tools\\mods\\demo\\");

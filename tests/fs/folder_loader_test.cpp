@@ -28,10 +28,10 @@ class FolderLoadTest : public ::testing::Test {
     list.clear();
     int slot = -1;
     EXPECT_EQ(list.append(slot), Status::ok);
-    test::RecordingProgress progress;
+    test::RecordingReporter reporter;
     const Status status =
-        load_source(list, through ? *through : fs, progress, slot, path, kModFolder);
-    output = progress.text;
+        load_source(list, through ? *through : fs, reporter, slot, path, kModFolder);
+    output = reporter.text;
     return status;
   }
   // The loaded record written back as an archive file, to compare whole layouts.
@@ -168,9 +168,9 @@ TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
 TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
   int slot = -1;
   ASSERT_EQ(list.append(slot), Status::ok);
-  SilentProgress progress;
-  EXPECT_EQ(load_source(list, fs, progress, 1, "x", kModFolder), Status::programmer_error);
-  EXPECT_EQ(load_source(list, fs, progress, slot, "", kModFolder), Status::programmer_error);
+  SilentReporter reporter;
+  EXPECT_EQ(load_source(list, fs, reporter, 1, "x", kModFolder), Status::programmer_error);
+  EXPECT_EQ(load_source(list, fs, reporter, slot, "", kModFolder), Status::programmer_error);
   EXPECT_EQ(load_folder(list, fs, slot, ""), Status::programmer_error);
   EXPECT_EQ(list.size(), 1u);
 }
@@ -187,8 +187,8 @@ TEST(FolderLoadOnDisk, LoadsFlatAndTwoLevelFoldersUnderTheirListedNames) {
   const auto load = [&](const std::string& path) {
     int slot = -1;
     EXPECT_EQ(list.append(slot), Status::ok);
-    SilentProgress progress;
-    EXPECT_EQ(load_source(list, *native, progress, slot, path, root.str() + "/"), Status::ok);
+    SilentReporter reporter;
+    EXPECT_EQ(load_source(list, *native, reporter, slot, path, root.str() + "/"), Status::ok);
     return slot;
   };
   const auto save = [&](int source, const char* name, bool two_level) {

@@ -85,13 +85,13 @@ std::string run_step(const std::function<Status()>& step) {
 }
 
 Status install(CrashWorld& world) {
-  SilentProgress progress;
-  return install_mod(world.fs, progress, world.mod.list, world.mod.slots, kOutput);
+  SilentReporter reporter;
+  return install_mod(world.fs, reporter, world.mod.list, world.mod.slots, kOutput);
 }
 
 Status restore(CrashWorld& world) {
-  SilentProgress progress;
-  return restore_archives(world.fs, progress);
+  SilentReporter reporter;
+  return restore_archives(world.fs, reporter);
 }
 
 const Archive* archive_at(const std::string& line, const std::string& prefix) {

@@ -16,9 +16,9 @@ struct InstallRun {
 };
 
 InstallRun run_install(FileSystem& fs, const BuiltMod& mod) {
-  RecordingProgress progress;
-  const Status status = install_mod(fs, progress, mod.list, mod.slots, kOutput);
-  return {status, progress.text};
+  RecordingReporter reporter;
+  const Status status = install_mod(fs, reporter, mod.list, mod.slots, kOutput);
+  return {status, reporter.text};
 }
 
 // A game with every archive of the catalogue, and a mod built from the given ones.

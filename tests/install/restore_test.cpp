@@ -38,9 +38,9 @@ struct RestoreRun {
 };
 
 RestoreRun run_restore(FileSystem& fs) {
-  RecordingProgress progress;
-  const Status code = restore_archives(fs, progress);
-  return {code, progress.text};
+  RecordingReporter reporter;
+  const Status code = restore_archives(fs, reporter);
+  return {code, reporter.text};
 }
 
 TEST(MoveFile, ReplacesOnlyWhenAsked) {

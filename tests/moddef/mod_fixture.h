@@ -49,8 +49,8 @@ class ModFixture : public ::testing::Test {
   VariableStore vars;
   ArchiveList archives;
   SlotTable slots{};
-  SilentProgress progress;
-  ModContext context{fs, vars, archives, slots, progress, "C:\\mod\\"};
+  SilentReporter reporter;
+  ModContext context{fs, vars, archives, slots, reporter, "C:\\mod\\"};
 };
 
 }  // namespace vexal::test

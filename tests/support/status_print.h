@@ -1,10 +1,11 @@
-// Statuses in test failure messages as their codes, and progress lines recorded as text.
+// Statuses in test failure messages as their codes, and what a reporter is told,
+// recorded as text.
 #pragma once
 
 #include <ostream>
 #include <string>
 
-#include "base/progress.h"
+#include "base/reporter.h"
 #include "base/status.h"
 
 namespace vexal {
@@ -20,8 +21,9 @@ inline int code_of(Status status) {
 
 namespace test {
 
-// The progress lines as the console would show them, with the subject as passed.
-class RecordingProgress final : public Progress {
+// The progress lines as the console would show them, and the warnings and
+// explanations, one per line.
+class RecordingReporter final : public Reporter {
  public:
   void begin(Step step, std::string_view subject) override {
     static constexpr const char* kOpenings[] = {"Loading archive ", "Loading folder ",
@@ -31,8 +33,12 @@ class RecordingProgress final : public Progress {
     text += "\"" + std::string(subject) + "\" ... ";
   }
   void end(bool succeeded) override { text += succeeded ? "done\n" : "failed\n"; }
+  void warn(std::string_view line) override { warnings += std::string(line) + "\n"; }
+  void explain(std::string_view line) override { explanations += std::string(line) + "\n"; }
 
   std::string text;
+  std::string warnings;
+  std::string explanations;
 };
 
 }  // namespace test
