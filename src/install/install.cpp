@@ -71,7 +71,9 @@ Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
     const std::string file_name = record->name.substr(separator + 1);
     const std::string installed =
         (record->cd_archive ? folders.cd_data : folders.game_data) + file_name;
-    const std::string saved = backup_folder + "\\" + file_name;
+    std::string saved = backup_folder;
+    saved += "\\";
+    saved += file_name;
 
     reporter.begin(Reporter::Step::swapping_archive, file_name);
     const Status status = swap_archive(fs, record->name, installed, saved);
