@@ -155,6 +155,19 @@ std::vector<int> ArchiveList::find_slots(std::string_view name) const {
   return found;
 }
 
+Status ArchiveList::guarded(const std::function<Status()>& operation) {
+  Status status = Status::out_of_memory;
+  try {
+    status = operation();
+  } catch (const std::bad_alloc&) {
+    status = Status::out_of_memory;
+  }
+  if (status != Status::ok) {
+    clear();
+  }
+  return status;
+}
+
 Status ArchiveList::reserve_entries(ArchiveRecord& record, std::size_t n) {
   if (grow_by_blocks(record.entries, n, kEntryBlock)) {
     return Status::ok;

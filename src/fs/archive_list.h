@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -93,6 +94,10 @@ class ArchiveList {
   Status link_archive(int target_slot, std::int64_t source_slot);
 
   std::size_t size() const { return records_.size(); }
+
+  // Runs one operation of the engine on the list, keeping its rule: running out of
+  // memory is out_of_memory, and any failure empties the list.
+  Status guarded(const std::function<Status()>& operation);
 
  private:
   void index_new_records() const;

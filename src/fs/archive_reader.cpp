@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <span>
 
 #include "base/byte_reader.h"
@@ -172,18 +171,10 @@ Status read_archive_file(ArchiveList& list, FileSystem& fs, int slot,
     return Status::programmer_error;
   }
   record->two_level = has_fsu_extension(record->name);
-  Status status = Status::archive_not_opened;
-  try {
-    if (auto file = fs.map_read(full_path)) {
-      status = read_archive(list, std::move(file), slot);
-    }
-  } catch (const std::bad_alloc&) {
-    status = Status::out_of_memory;
-  }
-  if (status != Status::ok) {
-    list.clear();
-  }
-  return status;
+  return list.guarded([&] {
+    auto file = fs.map_read(full_path);
+    return file ? read_archive(list, std::move(file), slot) : Status::archive_not_opened;
+  });
 }
 
 }  // namespace vexal

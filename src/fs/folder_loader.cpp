@@ -1,7 +1,6 @@
 #include "fs/folder_loader.h"
 
 #include <algorithm>
-#include <new>
 #include <span>
 
 #include "base/byte_reader.h"
@@ -222,18 +221,10 @@ Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::strin
   }
   // A missing folder loads empty, but one whose listing pattern is longer than the
   // platform takes is refused: the mod's files would silently be left out of the build.
-  Status status = Status::source_not_opened;
-  if (prefix.size() + 1 < max_path_bytes) {
-    try {
-      status = load_listed_folder(list, fs, slot, prefix);
-    } catch (const std::bad_alloc&) {
-      status = Status::out_of_memory;
-    }
-  }
-  if (status != Status::ok) {
-    list.clear();
-  }
-  return status;
+  return list.guarded([&] {
+    return prefix.size() + 1 < max_path_bytes ? load_listed_folder(list, fs, slot, prefix)
+                                              : Status::source_not_opened;
+  });
 }
 
 }  // namespace vexal
