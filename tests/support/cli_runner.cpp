@@ -1,5 +1,6 @@
 #include "support/cli_runner.h"
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,12 +80,12 @@ class StatusFile {
 };
 
 [[noreturn]] void exec_in(const std::filesystem::path& folder, std::vector<std::string> command,
-                          int output_fd, const StatusFile* status_file) {
+                          int output_fd, int error_fd, const StatusFile* status_file) {
   if (status_file != nullptr) {
     setenv("VEXAL_TEST_STATUS_FILE", tool_path(status_file->path()).c_str(), 1);
   }
   dup2(output_fd, STDOUT_FILENO);
-  dup2(output_fd, STDERR_FILENO);
+  dup2(error_fd, STDERR_FILENO);
   if (chdir(folder.c_str()) != 0) {
     _exit(127);
   }
@@ -97,11 +98,39 @@ class StatusFile {
   _exit(127);
 }
 
+// Reads both pipes to their ends, whichever the child writes first, so that neither
+// fills up and stops it.
+void read_both(int output_fd, int error_fd, std::string& output, std::string& errors) {
+  std::array<pollfd, 2> fds{{{output_fd, POLLIN, 0}, {error_fd, POLLIN, 0}}};
+  std::array<std::string*, 2> into{&output, &errors};
+  std::array<char, 4096> buffer{};
+  int open_fds = 2;
+  while (open_fds > 0) {
+    if (poll(fds.data(), fds.size(), -1) < 0) {
+      continue;
+    }
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
+      const ssize_t got = read(fds[i].fd, buffer.data(), buffer.size());
+      if (got > 0) {
+        into[i]->append(buffer.data(), static_cast<std::size_t>(got));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_fds;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args) {
   std::array<int, 2> pipe_fds{};
-  if (pipe(pipe_fds.data()) != 0) {
+  std::array<int, 2> error_fds{};
+  if (pipe(pipe_fds.data()) != 0 || pipe(error_fds.data()) != 0) {
     throw std::runtime_error("pipe failed");
   }
   const std::vector<std::string> command = command_line(args);
@@ -115,18 +144,16 @@ RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std
   }
   if (child == 0) {
     close(pipe_fds[0]);
-    exec_in(folder, command, pipe_fds[1], status_file ? &*status_file : nullptr);
+    close(error_fds[0]);
+    exec_in(folder, command, pipe_fds[1], error_fds[1], status_file ? &*status_file : nullptr);
   }
   close(pipe_fds[1]);
+  close(error_fds[1]);
   RunResult result;
-  std::array<char, 4096> buffer{};
-  ssize_t got = 0;
-  while ((got = read(pipe_fds[0], buffer.data(), buffer.size())) > 0) {
-    result.output.append(buffer.data(), static_cast<std::size_t>(got));
-  }
-  close(pipe_fds[0]);
+  read_both(pipe_fds[0], error_fds[0], result.output, result.errors);
   if (windows_paths()) {
     result.output = without_carriage_returns(result.output);
+    result.errors = without_carriage_returns(result.errors);
   }
   int wait_status = 0;
   waitpid(child, &wait_status, 0);

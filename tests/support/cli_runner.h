@@ -19,8 +19,9 @@
 namespace vexal::test {
 
 struct RunResult {
-  int status = -1;  // the exit status as the tool's platform reports it
-  std::string output;
+  int status = -1;     // the exit status as the tool's platform reports it
+  std::string output;  // standard output
+  std::string errors;  // standard error
 };
 
 // Runs the tool with the arguments in the given working folder.
