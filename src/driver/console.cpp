@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "driver/version.h"
+
 namespace vexal {
 namespace {
 
 constexpr std::string_view kBanner =
-    "Vexal MOD builder by Martin Kral, martin.kral@example.org, V1.2, 2013-06-02.\n";
+    "Vexal MOD builder by Martin Kral, martin.kral@example.org, V" VEXAL_VERSION
+    ", " VEXAL_RELEASE_DATE ".\n";
 
 constexpr std::string_view kUsage =
     "usage: vexal_mod_builder.exe                 (restores archives)\n"
