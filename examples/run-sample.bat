@@ -19,10 +19,14 @@ set "archives=game\data\BASICS.FS game\data\WORDS.FS game\data\TROOP.FSU cd\data
 if not exist "%tool%" goto no_tool
 if exist "%work%\config.ini" goto work_in_use
 if not exist "%work%" mkdir "%work%"
-xcopy /e /i /q "%here%game" "%work%\game" >nul || goto failed
-xcopy /e /i /q "%here%cd" "%work%\cd" >nul || goto failed
-xcopy /e /i /q "%here%mod" "%work%\mod" >nul || goto failed
-cd /d "%work%" || goto failed
+xcopy /e /i /q "%here%game" "%work%\game" >nul
+if errorlevel 1 goto failed
+xcopy /e /i /q "%here%cd" "%work%\cd" >nul
+if errorlevel 1 goto failed
+xcopy /e /i /q "%here%mod" "%work%\mod" >nul
+if errorlevel 1 goto failed
+cd /d "%work%"
+if errorlevel 1 goto failed
 >config.ini echo [PATH]
 >>config.ini echo vexal=%work%\game
 >>config.ini echo vexalcd=%work%\cd
@@ -68,7 +72,7 @@ call :list mod\out
 echo.
 type config.ini
 echo.
-for %%a in (%archives%) do fc /b %%a original\%%~nxa >nul || set "changed=%%a"
+for %%a in (%archives%) do call :compare %%a
 if defined changed goto not_restored
 for %%a in (%archives%) do echo %%a is identical to the game's original
 
@@ -87,6 +91,12 @@ rem Runs the tool in the working folder and shows its command line.
 echo ^> vexal_mod_builder %*
 "%tool%" %*
 exit /b %errorlevel%
+
+rem Notes an archive that differs from its copy in original\.
+:compare
+fc /b %1 original\%~nx1 >nul
+if errorlevel 1 set "changed=%1"
+exit /b 0
 
 rem Lists the files of a folder with their sizes in bytes.
 :list
