@@ -34,7 +34,12 @@ bool is_keyword(std::string_view argument, std::string_view keyword) {
 }
 
 bool is_help_request(std::string_view argument) {
-  return is_keyword(argument, "?") || is_keyword(argument, "-?") || is_keyword(argument, "/?");
+  for (const std::string_view keyword : {"?", "-?", "/?", "-h", "-help", "--help"}) {
+    if (is_keyword(argument, keyword)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The state of one run and its steps, in the order they run. Every failing step ends
@@ -148,7 +153,8 @@ class ToolRun {
     reset_slot_table(slots_);
 
     std::string text;
-    if (const Status status = load_definition(fs_, definition_path, text); status != Status::ok) {
+    if (const Status status = load_definition(fs_, reporter_, definition_path, text);
+        status != Status::ok) {
       return fail(status);
     }
     const ScanResult scan = scan_definition(context_, text, allow_cd);
@@ -197,7 +203,7 @@ class ToolRun {
 
   FileSystem& fs_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
-  VariableStore vars_;
+  VariableStore vars_{reporter_};
   ArchiveList archives_;
   SlotTable slots_{};
   ModContext context_{fs_, vars_, archives_, slots_, reporter_, {}};
