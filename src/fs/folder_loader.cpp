@@ -31,35 +31,62 @@ const char* why_no_item(const DirEntry& entry) {
   return entry.size > kMaxItemSize ? "an item holds at most 65535 bytes" : nullptr;
 }
 
-void warn_skipped(Reporter& reporter, const std::string& path, std::string_view why) {
-  reporter.warn(path + ": skipped: " + std::string(why));
-}
+// Tells the reporter about files of the folder, naming them as the folder path was
+// written: the loader works on a copy whose separators are all "\\".
+class FolderReporter {
+ public:
+  FolderReporter(Reporter& reporter, const std::string& prefix, std::string_view written)
+      : reporter_(reporter), prefix_size_(prefix.size()), written_(written) {
+    if (written_.size() < prefix_size_) {
+      written_ += '\\';
+    }
+  }
+
+  void skipped(const std::string& path, std::string_view why) {
+    reporter_.warn(shown(path) + ": skipped: " + std::string(why));
+  }
+  void explain(const std::string& path, std::string_view why) {
+    reporter_.explain(shown(path) + ": " + std::string(why));
+  }
+  void explain_failure(const FileSystem& fs, const std::string& path) {
+    reporter_.explain(describe_failure(fs, shown(path)));
+  }
+
+ private:
+  std::string shown(const std::string& path) const {
+    return written_ + path.substr(std::min(prefix_size_, path.size()));
+  }
+
+  Reporter& reporter_;
+  std::size_t prefix_size_;
+  std::string written_;
+};
 
 // Appends exactly `size` bytes of the file at path to data, whose capacity the caller
 // has reserved; the file must still hold the bytes the listing promised. ok or
 // source_not_opened.
-Status append_file(FileSystem& fs, Reporter& reporter, const std::string& path, std::uint64_t size,
-                   std::vector<std::byte>& data) {
+Status append_file(FileSystem& fs, FolderReporter& reporter, const std::string& path,
+                   std::uint64_t size, std::vector<std::byte>& data) {
   const std::unique_ptr<File> file = fs.open_read(path);
   if (!file) {
-    reporter.explain(describe_failure(fs, path));
+    reporter.explain_failure(fs, path);
     return Status::source_not_opened;
   }
   const std::size_t start = data.size();
   data.resize(start + static_cast<std::size_t>(size));
   if (file->read(std::span(data).subspan(start)) != size) {
-    reporter.explain(path + ": holds fewer bytes than its folder listing said");
+    reporter.explain(path, "holds fewer bytes than its folder listing said");
     return Status::source_not_opened;
   }
   return Status::ok;
 }
 
 // The files are those of the folder's listing: "*.*" would list the same names again.
-Status load_flat(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+Status load_flat(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
                  const std::string& prefix, std::vector<DirEntry> files) {
   std::erase_if(files, [&](const DirEntry& f) {
     if (!f.is_directory && f.name.size() > kMaxFlatName) {
-      warn_skipped(reporter, prefix + f.name, "an entry name has at most 12 bytes");
+      reporter.skipped(prefix + f.name, "an entry name has at most 12 bytes");
     }
     return f.is_directory || f.name.size() > kMaxFlatName;
   });
@@ -67,7 +94,7 @@ Status load_flat(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot
   for (const DirEntry& file : files) {
     if (file.size > kMaxFileOffset) {
       // The flat layout cannot record its size.
-      reporter.explain(prefix + file.name + ": larger than the 4 GiB an entry may hold");
+      reporter.explain(prefix + file.name, "larger than the 4 GiB an entry may hold");
       return Status::source_not_opened;
     }
     total += file.size;
@@ -116,11 +143,12 @@ struct GroupFolder {
   std::vector<ItemFile> items;
 };
 
-std::vector<ItemFile> list_items(FileSystem& fs, Reporter& reporter, const std::string& folder) {
+std::vector<ItemFile> list_items(FileSystem& fs, FolderReporter& reporter,
+                                 const std::string& folder) {
   std::vector<ItemFile> items;
   for (const DirEntry& file : fs.list(folder + "\\*", ListMode::files_only)) {
     if (const char* why = why_no_item(file)) {
-      warn_skipped(reporter, folder + "\\" + file.name, why);
+      reporter.skipped(folder + "\\" + file.name, why);
     } else {
       items.push_back({upper_case(file.name), file.name, file.size});
     }
@@ -149,7 +177,7 @@ Status append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFo
   return Status::ok;
 }
 
-Status load_two_level(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
                       const std::string& prefix, std::span<const DirEntry> folders) {
   ArchiveRecord& record = *list.get(slot);
   std::vector<GroupFolder> groups;
@@ -159,17 +187,17 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, Reporter& reporter, int
       continue;
     }
     if (!folder.is_directory || folder.name.size() > kMaxGroupName) {
-      warn_skipped(reporter, prefix + folder.name,
-                   folder.is_directory ? "a group folder name has at most 5 bytes"
-                                       : "a file beside group folders is no item");
+      reporter.skipped(prefix + folder.name, folder.is_directory
+                                                 ? "a group folder name has at most 5 bytes"
+                                                 : "a file beside group folders is no item");
       continue;
     }
     GroupFolder group;
     group.items = list_items(fs, reporter, prefix + folder.name);
     if (group.items.empty() || group.items.size() > kMaxItemCount) {
-      warn_skipped(reporter, prefix + folder.name,
-                   group.items.empty() ? "the group folder holds no item files"
-                                       : "a group holds at most 65535 items");
+      reporter.skipped(prefix + folder.name, group.items.empty()
+                                                 ? "the group folder holds no item files"
+                                                 : "a group holds at most 65535 items");
       continue;
     }
     group.name = upper_case(folder.name);
@@ -219,7 +247,7 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, Reporter& reporter, int
   return Status::ok;
 }
 
-Status load_listed_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+Status load_listed_folder(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
                           const std::string& prefix) {
   ArchiveRecord& record = *list.get(slot);
   record.two_level = false;
@@ -234,7 +262,7 @@ Status load_listed_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter,
   // Files listed before the first folder are passed over like those after it.
   for (auto file = listing.begin(); file != first_folder; ++file) {
     if (!is_dot_entry(*file)) {
-      warn_skipped(reporter, prefix + file->name, "a file beside group folders is no item");
+      reporter.skipped(prefix + file->name, "a file beside group folders is no item");
     }
   }
   return load_two_level(list, fs, reporter, slot, prefix,
@@ -257,10 +285,11 @@ Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int sl
   // platform takes is refused: the mod's files would silently be left out of the build.
   return list.guarded([&] {
     if (prefix.size() + 1 >= max_path_bytes) {
-      reporter.explain(prefix + ": the path is longer than the system takes");
+      reporter.explain(full_path + ": the path is longer than the system takes");
       return Status::source_not_opened;
     }
-    return load_listed_folder(list, fs, reporter, slot, prefix);
+    FolderReporter folder_reporter(reporter, prefix, full_path);
+    return load_listed_folder(list, fs, folder_reporter, slot, prefix);
   });
 }
 
