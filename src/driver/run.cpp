@@ -108,7 +108,7 @@ class ToolRun {
     } else {
       install = false;
     }
-    return build_mod(resolve_definition_path(definition_argument), allow_cd, install);
+    return build_mod(definition_path_of(fs_, definition_argument), allow_cd, install);
   }
 
   int run_cleanup() {
@@ -139,13 +139,6 @@ class ToolRun {
       show_error_message_box(kRestoreFailedTitle, kRestoreFailedText);
     }
     return code;
-  }
-
-  std::string resolve_definition_path(const std::string& argument) {
-    if (is_absolute_path(argument)) {
-      return argument;
-    }
-    return fs_.current_directory() + "\\" + argument;
   }
 
   // Loads and scans the definition, then saves and (with install) installs its archives.
@@ -206,6 +199,10 @@ Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bo
     return defined;
   }
   return vars.define("VEXALCD", paths.vexalcd, kNoClass, kNoClass);
+}
+
+std::string definition_path_of(FileSystem& fs, const std::string& argument) {
+  return is_absolute_path(argument) ? argument : fs.current_directory() + "\\" + argument;
 }
 
 void set_mod_folder(ModContext& context, std::string_view definition_path) {

@@ -22,6 +22,10 @@ int run_tool(const std::vector<std::string>& args, FileSystem& fs);
 // of the settings or one of the variable store, explained to the reporter.
 Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bool& allow_cd);
 
+// The definition file a command-line argument names: taken against the working folder
+// unless it is absolute.
+std::string definition_path_of(FileSystem& fs, const std::string& argument);
+
 // The folder of a path: the text up to and including its last separator (the whole
 // path when it has none).
 void set_mod_folder(ModContext& context, std::string_view definition_path);

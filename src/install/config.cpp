@@ -1,5 +1,6 @@
 #include "install/config.h"
 
+#include "fs/catalogue.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
@@ -52,6 +53,22 @@ std::string data_folder(const std::string& path_value) {
 GameFolders read_game_folders(Settings& settings) {
   return {data_folder(settings.read_string(kPathSection, "vexal", "")),
           data_folder(settings.read_string(kPathSection, "vexalcd", ""))};
+}
+
+std::string archive_of_key(const std::string& key) {
+  std::string file_name = key;
+  const std::size_t underscore = file_name.find('_');
+  if (underscore == std::string::npos) {
+    return {};
+  }
+  file_name[underscore] = '.';
+  return file_name;
+}
+
+std::string installed_path(const GameFolders& folders, const std::string& file_name) {
+  const CatalogueMatch match = match_catalogue(file_name);
+  const bool game_folder = match.class_code != kNoClass && !match.cd_archive;
+  return (game_folder ? folders.game_data : folders.cd_data) + file_name;
 }
 
 Status read_config_paths(FileSystem& fs, Reporter& reporter, ConfigPaths& paths) {

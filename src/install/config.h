@@ -45,6 +45,14 @@ struct GameFolders {
 };
 GameFolders read_game_folders(Settings& settings);
 
+// The archive file an archive key of STATUS stands for, its first "_" read as "."
+// (BASICS_FS -> BASICS.FS); empty for a key without "_".
+std::string archive_of_key(const std::string& key);
+
+// Where the game keeps an archive: the CD data folder for the CD archives and for names
+// outside the catalogue, the game data folder for the others.
+std::string installed_path(const GameFolders& folders, const std::string& file_name);
+
 // The PATH section as read_config_paths found it.
 struct ConfigPaths {
   std::string vexal;     // the game folder, exactly as written

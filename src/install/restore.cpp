@@ -4,7 +4,6 @@
 #include <optional>
 #include <vector>
 
-#include "fs/catalogue.h"
 #include "install/config.h"
 #include "platform/settings.h"
 
@@ -105,17 +104,12 @@ Status restore_archives(FileSystem& fs, Reporter& reporter) {
     if (is_status_path_key(key) || settings->read_integer(kStatusSection, key, -1) <= 0) {
       continue;
     }
-    const std::size_t underscore = key.find('_');
-    if (underscore == std::string::npos) {
+    const std::string file_name = archive_of_key(key);
+    if (file_name.empty()) {
       continue;
     }
-    std::string file_name = key;
-    file_name[underscore] = '.';
-    // A name outside the catalogue is looked for with the CD archives.
-    const CatalogueMatch match = match_catalogue(file_name);
-    const bool game_folder = match.class_code != kNoClass && !match.cd_archive;
-    const RestorePaths paths{(game_folder ? folders.game_data : folders.cd_data) + file_name,
-                             saved_folder + file_name, returned_folder + file_name};
+    const RestorePaths paths{installed_path(folders, file_name), saved_folder + file_name,
+                             returned_folder + file_name};
 
     reporter.begin(Reporter::Step::restoring_archive, file_name);
     const RestoreStatus status = restore_one(fs, reporter, paths);
