@@ -1,7 +1,7 @@
 // status: what config.ini records about the last installation, set against the files
 // that are really there. It reads config.ini and the folders and writes nothing.
 #include <cstdio>
-#include <map>
+#include <vector>
 
 #include "driver/fs_tool.h"
 #include "fs/catalogue.h"
@@ -66,9 +66,27 @@ Folders print_folders(Tool& tool, Settings& settings) {
   return folders;
 }
 
-// Every catalogue archive and every archive a key names, by upper-case file name.
-std::map<std::string, ArchiveRow> archive_rows(Settings& settings) {
-  std::map<std::string, ArchiveRow> rows;
+// The archives by upper-case file name, in the order they are shown: the catalogue's,
+// then those only a key or a backup file names.
+class ArchiveRows {
+ public:
+  ArchiveRow& operator[](const std::string& name) {
+    for (auto& [listed, row] : rows_) {
+      if (listed == name) {
+        return row;
+      }
+    }
+    return rows_.emplace_back(name, ArchiveRow{}).second;
+  }
+  auto begin() const { return rows_.begin(); }
+  auto end() const { return rows_.end(); }
+
+ private:
+  std::vector<std::pair<std::string, ArchiveRow>> rows_;
+};
+
+ArchiveRows archive_rows(Settings& settings) {
+  ArchiveRows rows;
   for (const CatalogueEntry& entry : kCatalogue) {
     rows[std::string(entry.name)];
   }
@@ -93,7 +111,7 @@ int show_status(Tool& tool, const Arguments& /*args*/) {
     return tool.fail(Status::config_missing);
   }
   const Folders folders = print_folders(tool, *settings);
-  std::map<std::string, ArchiveRow> rows = archive_rows(*settings);
+  ArchiveRows rows = archive_rows(*settings);
   std::vector<std::string> attention;
   for (const DirEntry& file : tool.fs.list(folders.backup + "*", ListMode::files_only)) {
     const ArchiveRow& row = rows[upper_case(file.name)];
