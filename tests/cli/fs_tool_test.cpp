@@ -176,6 +176,13 @@ TEST_F(FsToolTest, PlanOfTheSampleModMatchesWhatTheBuildThenDoes) {
   EXPECT_EQ(replan.status, 0);
   EXPECT_EQ(planned_archives(replan.output), built);
   EXPECT_NE(replan.output.find("The restore puts back "), std::string::npos);
+
+  // Without the game's copy the restore, and so the build, would fail.
+  std::filesystem::remove(at("backup/VIDEO.FS"));
+  const RunResult doomed = run_fs({"plan", "mod\\knights.def"});
+  EXPECT_EQ(doomed.status, exit_status_of(501));
+  EXPECT_TRUE(doomed.output.ends_with("Error - mod restoration failed!\n"));
+  EXPECT_EQ(run({"mod\\knights.def"}).status, doomed.status);
 }
 
 TEST_F(FsToolTest, PlanEndsWithTheBuildsReportAndStatus) {
