@@ -284,6 +284,18 @@ void tell_observer(ModContext& context, AddOutcome outcome, const Links& before)
   context.observer->added(outcome);
 }
 
+// Links the entries of the source (those the mask takes) into the output, in the
+// replace mode of the command, and counts them in outcome.taken.
+Status link_into_output(ModContext& context, int mode, AddOutcome& outcome) {
+  const ReplaceModeScope replace_mode(context.archives, outcome.output_slot, mode);
+  if (outcome.mask) {
+    return link_matching(context.archives, outcome.output_slot, outcome.source_slot, *outcome.mask,
+                         outcome.taken);
+  }
+  outcome.taken = context.archives.get(outcome.source_slot)->entries.size();
+  return context.archives.link_archive(outcome.output_slot, outcome.source_slot);
+}
+
 // A command that took nothing is most likely a mistyped folder or mask.
 void warn_if_nothing_taken(ModContext& context, const AddOutcome& outcome) {
   const ArchiveRecord& output = *context.archives.get(outcome.output_slot);
@@ -390,17 +402,7 @@ Status exec_command(ModContext& context, std::string_view name,
   outcome.mask = mask;
   const Links before =
       context.observer != nullptr ? links_of(*context.archives.get(target_slot)) : Links{};
-  Status status = Status::ok;
-  {
-    const ReplaceModeScope replace_mode(context.archives, target_slot, mode);
-    if (mask) {
-      status = link_matching(context.archives, target_slot, source_slot, *mask, outcome.taken);
-    } else {
-      outcome.taken = context.archives.get(source_slot)->entries.size();
-      status = context.archives.link_archive(target_slot, source_slot);
-    }
-  }
-  if (status != Status::ok) {
+  if (const Status status = link_into_output(context, mode, outcome); status != Status::ok) {
     return status;
   }
   warn_if_nothing_taken(context, outcome);
