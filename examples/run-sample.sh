@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Runs vexal_mod_builder on the bundled sample game and mod, in a fresh
 # temporary working folder:
-#   1. packs the sample game's archives from loose files,
+#   1. packs the sample game's archives from loose files and lists one
+#      of them with vexal_fs,
 #   2. builds and installs the sample mod (-mod),
-#   3. shows what changed in the game's folders and in config.ini,
+#   3. shows what changed in the game's folders and in config.ini, and
+#      what vexal_fs status makes of it,
 #   4. restores the game and checks that its archives are byte for byte
 #      what they were before.
 #
 # Usage: examples/run-sample.sh path/to/vexal_mod_builder
+# (vexal_fs is expected beside it, as the build puts it)
 # Set KEEP=1 to keep the working folder for a look afterwards.
 set -euo pipefail
 
@@ -21,6 +24,11 @@ if [[ ! -f $1 || ! -x $1 ]]; then
 fi
 
 tool="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+fs_tool="$(dirname "$tool")/vexal_fs${tool##*vexal_mod_builder}"
+if [[ ! -x $fs_tool ]]; then
+    echo "$0: $fs_tool is missing (it is built beside vexal_mod_builder)" >&2
+    exit 2
+fi
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 work="$(mktemp -d)"
 
@@ -45,6 +53,11 @@ heading() {
 run_tool() {
     echo "\$ vexal_mod_builder${*:+ $*}"
     "$tool" "$@"
+}
+
+run_fs_tool() {
+    echo "\$ vexal_fs $*"
+    "$fs_tool" "$@"
 }
 
 # Lists the files of a folder with their sizes in bytes.
@@ -85,6 +98,8 @@ for archive in "${archives[@]}"; do
 done
 list_files game/data
 list_files cd/data
+echo
+run_fs_tool list game/data/TROOP.FSU
 
 heading "Building and installing the Knights mod"
 run_tool mod/knights.def -mod
@@ -105,6 +120,8 @@ for archive in "${archives[@]}"; do
 done
 echo
 echo "The mod's archives are in the game; the game's own are in backup/."
+echo
+run_fs_tool status
 
 heading "Restoring the game (a run without arguments)"
 run_tool

@@ -18,10 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.add_file(path, vexal::fuzz::as_text(data + 1, size - 1));
 
   ArchiveList list;
+  SilentReporter reporter;
   int source = -1;
   require(list.append(source) == Status::ok, "new source record");
   list.get(source)->name = path;
-  const Status code = read_archive_file(list, fs, source, path);
+  const Status code = read_archive_file(list, fs, reporter, source, path);
   if (code != Status::ok) {
     require(code == Status::archive_not_opened || code == Status::out_of_memory,
             "a rejected archive gives 403 or 3");
@@ -44,12 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(list.link_archive(output, source) == Status::ok, "linking a loaded archive");
   const std::size_t linked = list.get(output)->entries.size();
   fs.add_directory("C:\\out");
-  require(save_archive(list, fs, output) == Status::ok, "saving what was loaded");
+  require(save_archive(list, fs, reporter, output) == Status::ok, "saving what was loaded");
 
   int reread = -1;
   require(list.append(reread) == Status::ok, "new record for the saved file");
   list.get(reread)->name = saved;
-  require(read_archive_file(list, fs, reread, saved) == Status::ok, "reading back a saved archive");
+  require(read_archive_file(list, fs, reporter, reread, saved) == Status::ok,
+          "reading back a saved archive");
   require(list.get(reread)->entries.size() == linked, "saved entries read back");
   return 0;
 }

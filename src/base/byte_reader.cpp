@@ -1,6 +1,14 @@
 #include "base/byte_reader.h"
 
+#include <cstdio>
+
 namespace vexal {
+
+std::string hex(std::uint64_t value) {
+  char text[24] = {};
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
 
 std::optional<std::span<const std::byte>> bytes_at(std::span<const std::byte> bytes,
                                                    std::uint64_t at, std::uint64_t count) {

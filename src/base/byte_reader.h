@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace vexal {
@@ -47,5 +48,8 @@ std::optional<std::uint32_t> read_le(std::span<const std::byte> bytes, std::uint
 // Writes a little-endian number of 1 to 4 bytes; false when it would not fit.
 bool write_le(std::span<std::byte> bytes, std::uint64_t at, std::uint32_t value, std::size_t width);
 void append_le(std::vector<std::byte>& out, std::uint32_t value, std::size_t width);
+
+// An offset or size as the explanations of damaged files write it: "0x1A2B".
+std::string hex(std::uint64_t value);
 
 }  // namespace vexal

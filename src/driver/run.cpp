@@ -34,7 +34,12 @@ bool is_keyword(std::string_view argument, std::string_view keyword) {
 }
 
 bool is_help_request(std::string_view argument) {
-  return is_keyword(argument, "?") || is_keyword(argument, "-?") || is_keyword(argument, "/?");
+  for (const std::string_view keyword : {"?", "-?", "/?", "-h", "-help", "--help"}) {
+    if (is_keyword(argument, keyword)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The state of one run and its steps, in the order they run. Every failing step ends
@@ -79,7 +84,8 @@ class ToolRun {
     }
 
     bool allow_cd = true;
-    if (const Status status = read_settings(fs_, vars_, allow_cd); status != Status::ok) {
+    if (const Status status = read_settings(fs_, reporter_, vars_, allow_cd);
+        status != Status::ok) {
       return fail(status);
     }
     if (const int code = run_restore(); code != 0) {
@@ -102,12 +108,12 @@ class ToolRun {
     } else {
       install = false;
     }
-    return build_mod(resolve_definition_path(definition_argument), allow_cd, install);
+    return build_mod(definition_path_of(fs_, definition_argument), allow_cd, install);
   }
 
   int run_cleanup() {
     print_text("Cleaning up \"config.ini\" trash ... ");
-    const Status status = cleanup_config(fs_);
+    const Status status = cleanup_config(fs_, reporter_);
     if (status == Status::ok) {
       print_text("done\n\n");
       return 0;
@@ -135,20 +141,14 @@ class ToolRun {
     return code;
   }
 
-  std::string resolve_definition_path(const std::string& argument) {
-    if (is_absolute_path(argument)) {
-      return argument;
-    }
-    return fs_.current_directory() + "\\" + argument;
-  }
-
   // Loads and scans the definition, then saves and (with install) installs its archives.
   int build_mod(const std::string& definition_path, bool allow_cd, bool install) {
     set_mod_folder(context_, definition_path);
     reset_slot_table(slots_);
 
     std::string text;
-    if (const Status status = load_definition(fs_, definition_path, text); status != Status::ok) {
+    if (const Status status = load_definition(fs_, reporter_, definition_path, text);
+        status != Status::ok) {
       return fail(status);
     }
     const ScanResult scan = scan_definition(context_, text, allow_cd);
@@ -158,11 +158,13 @@ class ToolRun {
     }
 
     std::string output_folder;
-    if (const Status status = make_output_folder(fs_, vars_, definition_path, output_folder);
+    if (const Status status =
+            make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
         status != Status::ok) {
       return fail(status);
     }
-    if (const Status status = save_archives(output_folder); status != Status::ok) {
+    if (const Status status = save_archives(fs_, reporter_, archives_, slots_, output_folder);
+        status != Status::ok) {
       return fail(status);
     }
     if (install) {
@@ -175,29 +177,9 @@ class ToolRun {
     return 0;
   }
 
-  Status save_archives(const std::string& output_folder) {
-    for (const int archive_slot : slots_) {
-      if (archive_slot == -1) {
-        continue;
-      }
-      ArchiveRecord* record = archives_.get(archive_slot);
-      if (record == nullptr) {
-        return Status::archive_not_in_list;
-      }
-      record->name = output_folder + record->name;
-      reporter_.begin(Reporter::Step::saving_archive, file_name_part(record->name));
-      const Status status = save_archive(archives_, fs_, archive_slot);
-      reporter_.end(status == Status::ok);
-      if (status != Status::ok) {
-        return status;
-      }
-    }
-    return Status::ok;
-  }
-
   FileSystem& fs_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
-  VariableStore vars_;
+  VariableStore vars_{reporter_};
   ArchiveList archives_;
   SlotTable slots_{};
   ModContext context_{fs_, vars_, archives_, slots_, reporter_, {}};
@@ -205,9 +187,9 @@ class ToolRun {
 
 }  // namespace
 
-Status read_settings(FileSystem& fs, VariableStore& vars, bool& allow_cd) {
+Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bool& allow_cd) {
   ConfigPaths paths;
-  const Status status = read_config_paths(fs, paths);
+  const Status status = read_config_paths(fs, reporter, paths);
   allow_cd = paths.allow_cd;
   if (status != Status::ok) {
     return status;
@@ -219,6 +201,10 @@ Status read_settings(FileSystem& fs, VariableStore& vars, bool& allow_cd) {
   return vars.define("VEXALCD", paths.vexalcd, kNoClass, kNoClass);
 }
 
+std::string definition_path_of(FileSystem& fs, const std::string& argument) {
+  return is_absolute_path(argument) ? argument : fs.current_directory() + "\\" + argument;
+}
+
 void set_mod_folder(ModContext& context, std::string_view definition_path) {
   const std::size_t separator = last_separator(definition_path);
   context.mod_folder = separator == std::string_view::npos
@@ -226,8 +212,8 @@ void set_mod_folder(ModContext& context, std::string_view definition_path) {
                            : std::string(definition_path.substr(0, separator + 1));
 }
 
-Status make_output_folder(FileSystem& fs, const VariableStore& vars,
-                          const std::string& definition_path, std::string& output_folder) {
+Status output_folder_of(Reporter& reporter, const VariableStore& vars,
+                        const std::string& definition_path, std::string& output_folder) {
   output_folder = definition_path;
   const std::size_t separator = last_separator(output_folder);
   if (separator != std::string::npos && separator + 1 < output_folder.size()) {
@@ -236,6 +222,7 @@ Status make_output_folder(FileSystem& fs, const VariableStore& vars,
 
   std::string make;
   if (const Status status = vars.lookup("MAKE", kPathClass, make); status != Status::ok) {
+    reporter.explain("MAKE, the output folder, is not defined in a PATH block");
     return status;
   }
   // Output folders are written with "\" whatever the author typed.
@@ -244,11 +231,46 @@ Status make_output_folder(FileSystem& fs, const VariableStore& vars,
   if (output_folder.empty() || output_folder.back() != '\\') {
     output_folder += '\\';
   }
+  return Status::ok;
+}
 
-  // Create every level; the drive and the folders that exist fail harmlessly.
-  for (std::size_t i = 0; i < output_folder.size(); ++i) {
-    if (is_path_separator(output_folder[i])) {
-      fs.make_directory(output_folder.substr(0, i));
+void make_folders(FileSystem& fs, const std::string& folder) {
+  // Every level is tried; the drive and the folders that exist fail harmlessly.
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+    if (is_path_separator(folder[i])) {
+      fs.make_directory(folder.substr(0, i));
+    }
+  }
+  if (!folder.empty() && !is_path_separator(folder.back())) {
+    fs.make_directory(folder);
+  }
+}
+
+Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
+                          const std::string& definition_path, std::string& output_folder) {
+  const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
+  if (status == Status::ok) {
+    make_folders(fs, output_folder);
+  }
+  return status;
+}
+
+Status save_archives(FileSystem& fs, Reporter& reporter, ArchiveList& archives,
+                     const SlotTable& slots, const std::string& output_folder) {
+  for (const int archive_slot : slots) {
+    if (archive_slot == -1) {
+      continue;
+    }
+    ArchiveRecord* record = archives.get(archive_slot);
+    if (record == nullptr) {
+      return Status::archive_not_in_list;
+    }
+    record->name = output_folder + record->name;
+    reporter.begin(Reporter::Step::saving_archive, file_name_part(record->name));
+    const Status status = save_archive(archives, fs, reporter, archive_slot);
+    reporter.end(status == Status::ok);
+    if (status != Status::ok) {
+      return status;
     }
   }
   return Status::ok;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/reporter.h"
 #include "base/status.h"
 #include "fs/archive_list.h"
 #include "platform/file_system.h"
@@ -15,6 +16,9 @@ namespace vexal {
 // Fills the empty record at slot from the archive file at full_path; the layout follows
 // the extension of the record's name ("FSU" in any case is two-level). ok,
 // programmer_error, out_of_memory or archive_not_opened; a failure empties the list.
-Status read_archive_file(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path);
+// A file that cannot be read, or what is damaged in it and at which offset, is
+// explained to the reporter.
+Status read_archive_file(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+                         const std::string& full_path);
 
 }  // namespace vexal

@@ -44,6 +44,20 @@ struct Layout {
   }
 };
 
+// Refuses to write the archive, explaining why to the reporter.
+struct Refusal {
+  Reporter& reporter;
+  std::string_view archive;
+
+  Status operator()(const std::string& why) const {
+    reporter.explain(std::string(archive) + ": " + why);
+    return Status::archive_not_created;
+  }
+  Status too_large() const {
+    return (*this)("the archive would pass 4 GiB, beyond the offsets its layout can record");
+  }
+};
+
 // The linked entry and the source holding it, or null when the link is broken.
 struct Linked {
   const ArchiveRecord* source = nullptr;
@@ -66,9 +80,10 @@ std::optional<Chunk> bytes_of(const ArchiveRecord& source, std::uint64_t offset,
 }
 
 // ok, programmer_error or archive_not_created.
-Status lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
+Status lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout,
+                    const Refusal& refuse) {
   if (links.size() > kMaxFileOffset) {
-    return Status::archive_not_created;
+    return refuse.too_large();
   }
   std::uint64_t running = kFlatHeaderSize + kFlatRecordSize * links.size();
   append_le(layout.directory, static_cast<std::uint32_t>(links.size()), 4);
@@ -79,8 +94,11 @@ Status lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, La
     }
     const Entry& entry = *linked.entry;
     const auto bytes = bytes_of(*linked.source, entry.offset, entry.size);
-    if (!bytes || running > kMaxFileOffset || entry.size > kMaxFileOffset) {
-      return Status::archive_not_created;
+    if (!bytes) {
+      return Status::archive_not_created;  // a loaded entry always lies inside its source
+    }
+    if (running > kMaxFileOffset || entry.size > kMaxFileOffset) {
+      return refuse.too_large();
     }
     layout.directory.insert(layout.directory.end(),
                             reinterpret_cast<const std::byte*>(entry.name.data()),
@@ -105,9 +123,10 @@ Chunk item_table(const Linked& linked) {
 }
 
 // ok, programmer_error or archive_not_created.
-Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout) {
+Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout,
+                         const Refusal& refuse) {
   if (links.size() > kMaxFileOffset) {
-    return Status::archive_not_created;
+    return refuse.too_large();
   }
   std::vector<Linked> groups;
   std::vector<Chunk> tables;
@@ -120,8 +139,13 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& link
       return Status::programmer_error;
     }
     const Chunk table = item_table(linked);
-    if (table.empty() || running > kMaxFileOffset) {
-      return Status::archive_not_created;  // a flat entry is no item table
+    if (table.empty()) {
+      return refuse("the entry \"" + std::string(entry_name(*linked.entry)) +
+                    "\" comes from the flat source \"" + linked.source->name +
+                    "\", but a two-level archive takes only groups of two-level sources");
+    }
+    if (running > kMaxFileOffset) {
+      return refuse.too_large();
     }
     const auto* name = reinterpret_cast<const std::byte*>(linked.entry->name.data());
     layout.directory.insert(layout.directory.end(), name, name + kGroupNameSize);
@@ -131,7 +155,7 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& link
     tables.push_back(table);
   }
   if (running > kMaxFileOffset) {
-    return Status::archive_not_created;
+    return refuse.too_large();
   }
   write_le(layout.directory, 0, static_cast<std::uint32_t>(running), 4);
   for (std::size_t g = 0; g < groups.size(); ++g) {
@@ -143,8 +167,11 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& link
       const auto size = read_le(table, at + kItemNameSize + 4, 2);
       const auto bytes =
           offset && size ? bytes_of(*groups[g].source, *offset, *size) : std::nullopt;
-      if (!name || !bytes || running > kMaxFileOffset) {
-        return Status::archive_not_created;
+      if (!name || !bytes) {
+        return Status::archive_not_created;  // loaded item tables were checked
+      }
+      if (running > kMaxFileOffset) {
+        return refuse.too_large();
       }
       layout.directory.insert(layout.directory.end(), name->begin(), name->end());
       append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
@@ -171,7 +198,7 @@ bool write_file(File& file, const Layout& layout) {
 
 }  // namespace
 
-Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
+Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot) {
   ArchiveRecord* record = list.get(slot);
   if (record == nullptr) {
     return Status::programmer_error;
@@ -182,23 +209,26 @@ Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
                    });
   record->entry_index.clear();  // positions changed
   Layout layout;
+  const Refusal refuse{reporter, record->name};
   try {
-    const Status status = record->two_level ? lay_out_two_level(list, record->entries, layout)
-                                            : lay_out_flat(list, record->entries, layout);
+    const Status status = record->two_level
+                              ? lay_out_two_level(list, record->entries, layout, refuse)
+                              : lay_out_flat(list, record->entries, layout, refuse);
     if (status != Status::ok) {
       return status;
     }
   } catch (const std::bad_alloc&) {
-    return Status::archive_not_created;
+    return refuse("not enough memory for its directory");
   }
   const std::unique_ptr<File> file = fs.open_write(record->name);
   if (!file) {
+    reporter.explain(describe_failure(fs, record->name, "cannot be created"));
     return Status::archive_not_created;
   }
   const bool written = write_file(*file, layout);
   if (!file->close() || !written) {
     fs.remove(record->name);
-    return Status::archive_not_created;
+    return refuse("could not be written completely (is the disk full?), so it was removed");
   }
   return Status::ok;
 }

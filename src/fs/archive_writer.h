@@ -2,6 +2,7 @@
 // entries laid out one after the other and their bytes copied from the sources.
 #pragma once
 
+#include "base/reporter.h"
 #include "base/status.h"
 #include "fs/archive_list.h"
 #include "platform/file_system.h"
@@ -9,8 +10,8 @@
 namespace vexal {
 
 // Sorts the output at slot and writes it to the file its name gives. ok,
-// programmer_error or archive_not_created; a file that could not be written whole is
-// removed again.
-Status save_archive(ArchiveList& list, FileSystem& fs, int slot);
+// programmer_error or archive_not_created (explained to the reporter); a file that
+// could not be written whole is removed again.
+Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot);
 
 }  // namespace vexal

@@ -20,39 +20,82 @@ bool is_dot_entry(const DirEntry& entry) {
   return entry.name == "." || entry.name == "..";
 }
 
-bool is_item_file(const DirEntry& entry) {
-  return entry.name.size() == kItemNameSize && entry.size <= kMaxItemSize &&
-         std::all_of(entry.name.begin(), entry.name.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-         });
+// Why a file of a group folder is no item, or nullptr when it is one.
+const char* why_no_item(const DirEntry& entry) {
+  if (entry.name.size() != kItemNameSize ||
+      !std::all_of(entry.name.begin(), entry.name.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+      })) {
+    return "an item name is exactly 3 ASCII letters or digits";
+  }
+  return entry.size > kMaxItemSize ? "an item holds at most 65535 bytes" : nullptr;
 }
+
+// Tells the reporter about files of the folder, naming them as the folder path was
+// written: the loader works on a copy whose separators are all "\\".
+class FolderReporter {
+ public:
+  FolderReporter(Reporter& reporter, const std::string& prefix, std::string_view written)
+      : reporter_(reporter), prefix_size_(prefix.size()), written_(written) {
+    if (written_.size() < prefix_size_) {
+      written_ += '\\';
+    }
+  }
+
+  void skipped(const std::string& path, std::string_view why) {
+    reporter_.warn(shown(path) + ": skipped: " + std::string(why));
+  }
+  void explain(const std::string& path, std::string_view why) {
+    reporter_.explain(shown(path) + ": " + std::string(why));
+  }
+  void explain_failure(const FileSystem& fs, const std::string& path) {
+    reporter_.explain(describe_failure(fs, shown(path)));
+  }
+
+ private:
+  std::string shown(const std::string& path) const {
+    return written_ + path.substr(std::min(prefix_size_, path.size()));
+  }
+
+  Reporter& reporter_;
+  std::size_t prefix_size_;
+  std::string written_;
+};
 
 // Appends exactly `size` bytes of the file at path to data, whose capacity the caller
 // has reserved; the file must still hold the bytes the listing promised. ok or
 // source_not_opened.
-Status append_file(FileSystem& fs, const std::string& path, std::uint64_t size,
-                   std::vector<std::byte>& data) {
+Status append_file(FileSystem& fs, FolderReporter& reporter, const std::string& path,
+                   std::uint64_t size, std::vector<std::byte>& data) {
   const std::unique_ptr<File> file = fs.open_read(path);
   if (!file) {
+    reporter.explain_failure(fs, path);
     return Status::source_not_opened;
   }
   const std::size_t start = data.size();
   data.resize(start + static_cast<std::size_t>(size));
   if (file->read(std::span(data).subspan(start)) != size) {
+    reporter.explain(path, "holds fewer bytes than its folder listing said");
     return Status::source_not_opened;
   }
   return Status::ok;
 }
 
 // The files are those of the folder's listing: "*.*" would list the same names again.
-Status load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
-                 std::vector<DirEntry> files) {
-  std::erase_if(files,
-                [](const DirEntry& f) { return f.is_directory || f.name.size() > kMaxFlatName; });
+Status load_flat(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
+                 const std::string& prefix, std::vector<DirEntry> files) {
+  std::erase_if(files, [&](const DirEntry& f) {
+    if (!f.is_directory && f.name.size() > kMaxFlatName) {
+      reporter.skipped(prefix + f.name, "an entry name has at most 12 bytes");
+    }
+    return f.is_directory || f.name.size() > kMaxFlatName;
+  });
   std::uint64_t total = 0;
   for (const DirEntry& file : files) {
     if (file.size > kMaxFileOffset) {
-      return Status::source_not_opened;  // the flat layout cannot record its size
+      // The flat layout cannot record its size.
+      reporter.explain(prefix + file.name, "larger than the 4 GiB an entry may hold");
+      return Status::source_not_opened;
     }
     total += file.size;
   }
@@ -74,7 +117,7 @@ Status load_flat(ArchiveList& list, FileSystem& fs, int slot, const std::string&
     entry.offset = record.data.size();
     entry.size = file.size;
     // Opened under the listed name, which finds it whatever the letter case rules.
-    if (const Status status = append_file(fs, prefix + file.name, file.size, record.data);
+    if (const Status status = append_file(fs, reporter, prefix + file.name, file.size, record.data);
         status != Status::ok) {
       return status;
     }
@@ -100,10 +143,13 @@ struct GroupFolder {
   std::vector<ItemFile> items;
 };
 
-std::vector<ItemFile> list_items(FileSystem& fs, const std::string& folder) {
+std::vector<ItemFile> list_items(FileSystem& fs, FolderReporter& reporter,
+                                 const std::string& folder) {
   std::vector<ItemFile> items;
-  for (const DirEntry& file : fs.list(folder + "\\???", ListMode::files_only)) {
-    if (is_item_file(file)) {
+  for (const DirEntry& file : fs.list(folder + "\\*", ListMode::files_only)) {
+    if (const char* why = why_no_item(file)) {
+      reporter.skipped(folder + "\\" + file.name, why);
+    } else {
       items.push_back({upper_case(file.name), file.name, file.size});
     }
   }
@@ -131,19 +177,27 @@ Status append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFo
   return Status::ok;
 }
 
-Status load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
-                      std::span<const DirEntry> folders) {
+Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
+                      const std::string& prefix, std::span<const DirEntry> folders) {
   ArchiveRecord& record = *list.get(slot);
   std::vector<GroupFolder> groups;
   std::uint64_t item_bytes = 0;
   for (const DirEntry& folder : folders) {
-    // Files left in the top folder are not groups.
-    if (!folder.is_directory || is_dot_entry(folder) || folder.name.size() > kMaxGroupName) {
+    if (is_dot_entry(folder)) {
+      continue;
+    }
+    if (!folder.is_directory || folder.name.size() > kMaxGroupName) {
+      reporter.skipped(prefix + folder.name, folder.is_directory
+                                                 ? "a group folder name has at most 5 bytes"
+                                                 : "a file beside group folders is no item");
       continue;
     }
     GroupFolder group;
-    group.items = list_items(fs, prefix + folder.name);
+    group.items = list_items(fs, reporter, prefix + folder.name);
     if (group.items.empty() || group.items.size() > kMaxItemCount) {
+      reporter.skipped(prefix + folder.name, group.items.empty()
+                                                 ? "the group folder holds no item files"
+                                                 : "a group holds at most 65535 items");
       continue;
     }
     group.name = upper_case(folder.name);
@@ -179,7 +233,7 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::st
       const ItemFile& item = group.items[j];
       const std::uint64_t offset = record.data.size();
       const std::string path = prefix + group_folder + "\\" + item.listed;
-      if (const Status status = append_file(fs, path, item.size, record.data);
+      if (const Status status = append_file(fs, reporter, path, item.size, record.data);
           status != Status::ok) {
         return status;
       }
@@ -193,7 +247,8 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::st
   return Status::ok;
 }
 
-Status load_listed_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix) {
+Status load_listed_folder(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
+                          const std::string& prefix) {
   ArchiveRecord& record = *list.get(slot);
   record.two_level = false;
   std::vector<DirEntry> listing = fs.list(prefix + "*", ListMode::directories_included);
@@ -201,16 +256,23 @@ Status load_listed_folder(ArchiveList& list, FileSystem& fs, int slot, const std
     return e.is_directory && !is_dot_entry(e);
   });
   if (first_folder == listing.end()) {
-    return load_flat(list, fs, slot, prefix, std::move(listing));
+    return load_flat(list, fs, reporter, slot, prefix, std::move(listing));
   }
   record.two_level = true;
-  return load_two_level(list, fs, slot, prefix,
+  // Files listed before the first folder are passed over like those after it.
+  for (auto file = listing.begin(); file != first_folder; ++file) {
+    if (!is_dot_entry(*file)) {
+      reporter.skipped(prefix + file->name, "a file beside group folders is no item");
+    }
+  }
+  return load_two_level(list, fs, reporter, slot, prefix,
                         std::span(listing).subspan(first_folder - listing.begin()));
 }
 
 }  // namespace
 
-Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path) {
+Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+                   const std::string& full_path) {
   if (list.get(slot) == nullptr || full_path.empty()) {
     return Status::programmer_error;
   }
@@ -222,8 +284,12 @@ Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::strin
   // A missing folder loads empty, but one whose listing pattern is longer than the
   // platform takes is refused: the mod's files would silently be left out of the build.
   return list.guarded([&] {
-    return prefix.size() + 1 < max_path_bytes ? load_listed_folder(list, fs, slot, prefix)
-                                              : Status::source_not_opened;
+    if (prefix.size() + 1 >= max_path_bytes) {
+      reporter.explain(full_path + ": the path is longer than the system takes");
+      return Status::source_not_opened;
+    }
+    FolderReporter folder_reporter(reporter, prefix, full_path);
+    return load_listed_folder(list, fs, folder_reporter, slot, prefix);
   });
 }
 

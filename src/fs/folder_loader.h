@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/reporter.h"
 #include "base/status.h"
 #include "fs/archive_list.h"
 #include "platform/file_system.h"
@@ -12,7 +13,10 @@
 namespace vexal {
 
 // Fills the empty record at slot from the folder at full_path. ok, programmer_error,
-// out_of_memory or source_not_opened; a failure empties the list.
-Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path);
+// out_of_memory or source_not_opened (explained to the reporter, with the file at fault);
+// a failure empties the list. Every file and folder passed over is warned about, with
+// the reason.
+Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+                   const std::string& full_path);
 
 }  // namespace vexal

@@ -36,8 +36,8 @@ Status load_source(ArchiveList& list, FileSystem& fs, Reporter& reporter, int sl
   const bool archive_file = names_an_archive_file(path);
   reporter.begin(archive_file ? Reporter::Step::loading_archive : Reporter::Step::loading_folder,
                  path);
-  const Status status = archive_file ? read_archive_file(list, fs, slot, full_path)
-                                     : load_folder(list, fs, slot, full_path);
+  const Status status = archive_file ? read_archive_file(list, fs, reporter, slot, full_path)
+                                     : load_folder(list, fs, reporter, slot, full_path);
   reporter.end(status == Status::ok);
   return status;
 }

@@ -7,14 +7,14 @@
 
 namespace vexal {
 
-Status cleanup_config(FileSystem& fs) {
-  const std::unique_ptr<Settings> settings = open_config(fs);
+Status cleanup_config(FileSystem& fs, Reporter& reporter) {
+  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   if (!settings) {
     return Status::config_missing;
   }
   for (const std::string& key : settings->key_names(kStatusSection)) {
     if (!is_status_path_key(key) && !settings->write_integer(kStatusSection, key, 0)) {
-      return Status::config_not_written;
+      return key_not_written(reporter, key);
     }
   }
   return Status::ok;

@@ -1,5 +1,6 @@
 #include "install/config.h"
 
+#include "fs/catalogue.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
@@ -24,14 +25,25 @@ std::string config_path(FileSystem& fs) {
   return fs.current_directory() + "\\config.ini";
 }
 
-std::unique_ptr<Settings> open_config(FileSystem& fs) {
+std::unique_ptr<Settings> open_config(FileSystem& fs, Reporter& reporter) {
   const std::string path = config_path(fs);
   // The settings service would treat a missing file as empty; a run must not go on
   // without the user's config.ini, so readability is tested first.
   if (!fs.open_read(path)) {
+    reporter.explain(describe_failure(fs, path));
     return nullptr;
   }
-  return open_settings(fs, path);
+  auto settings = open_settings(fs, path);
+  if (!settings) {
+    reporter.explain(path + ": cannot be read");
+  }
+  return settings;
+}
+
+Status key_not_written(Reporter& reporter, const std::string& key) {
+  reporter.explain("config.ini: the key " + key + " of [" + kStatusSection +
+                   "] could not be written");
+  return Status::config_not_written;
 }
 
 std::string data_folder(const std::string& path_value) {
@@ -43,13 +55,30 @@ GameFolders read_game_folders(Settings& settings) {
           data_folder(settings.read_string(kPathSection, "vexalcd", ""))};
 }
 
-Status read_config_paths(FileSystem& fs, ConfigPaths& paths) {
-  const std::unique_ptr<Settings> settings = open_config(fs);
+std::string archive_of_key(const std::string& key) {
+  std::string file_name = key;
+  const std::size_t underscore = file_name.find('_');
+  if (underscore == std::string::npos) {
+    return {};
+  }
+  file_name[underscore] = '.';
+  return file_name;
+}
+
+std::string installed_path(const GameFolders& folders, const std::string& file_name) {
+  const CatalogueMatch match = match_catalogue(file_name);
+  const bool game_folder = match.class_code != kNoClass && !match.cd_archive;
+  return (game_folder ? folders.game_data : folders.cd_data) + file_name;
+}
+
+Status read_config_paths(FileSystem& fs, Reporter& reporter, ConfigPaths& paths) {
+  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   if (!settings) {
     return Status::config_missing;
   }
   for (const char* key : {"vexal", "vexalcd", "allowcdmod"}) {
     if (!settings->key_exists(kPathSection, key)) {
+      reporter.explain(std::string("config.ini: [PATH] has no key ") + key);
       return Status::config_values_missing;
     }
   }
@@ -58,6 +87,8 @@ Status read_config_paths(FileSystem& fs, ConfigPaths& paths) {
   // The flag is set before the values are checked, so a caller sees it even when they fail.
   paths.allow_cd = settings->read_integer(kPathSection, "allowcdmod", 1) > 0;
   if (paths.vexal.empty() || paths.vexalcd.empty()) {
+    reporter.explain(std::string("config.ini: the key ") +
+                     (paths.vexal.empty() ? "vexal" : "vexalcd") + " of [PATH] is empty");
     return Status::config_values_missing;
   }
   return Status::ok;

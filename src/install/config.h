@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"
 #include "platform/settings.h"
@@ -28,8 +29,11 @@ std::string with_trailing_separator(const std::string& folder);
 std::string config_path(FileSystem& fs);
 
 // Tests that config.ini can be read and opens the settings service on it; null when
-// either fails (the caller returns 200).
-std::unique_ptr<Settings> open_config(FileSystem& fs);
+// either fails (the caller returns 200), after explaining why.
+std::unique_ptr<Settings> open_config(FileSystem& fs, Reporter& reporter);
+
+// Explains which key of STATUS config.ini could not take; config_not_written.
+Status key_not_written(Reporter& reporter, const std::string& key);
 
 // A PATH value followed by "data\" (after "\" when the value does not end in one).
 std::string data_folder(const std::string& path_value);
@@ -41,6 +45,14 @@ struct GameFolders {
 };
 GameFolders read_game_folders(Settings& settings);
 
+// The archive file an archive key of STATUS stands for, its first "_" read as "."
+// (BASICS_FS -> BASICS.FS); empty for a key without "_".
+std::string archive_of_key(const std::string& key);
+
+// Where the game keeps an archive: the CD data folder for the CD archives and for names
+// outside the catalogue, the game data folder for the others.
+std::string installed_path(const GameFolders& folders, const std::string& file_name);
+
 // The PATH section as read_config_paths found it.
 struct ConfigPaths {
   std::string vexal;     // the game folder, exactly as written
@@ -49,7 +61,7 @@ struct ConfigPaths {
 };
 
 // Checks the PATH section and reads it. The allow-CD flag is set even when a value is
-// missing. ok, config_missing or config_values_missing.
-Status read_config_paths(FileSystem& fs, ConfigPaths& paths);
+// missing. ok, config_missing or config_values_missing (explained with the key).
+Status read_config_paths(FileSystem& fs, Reporter& reporter, ConfigPaths& paths);
 
 }  // namespace vexal

@@ -21,14 +21,16 @@ std::string archive_key(std::string file_name) {
 
 // Swaps one built archive into the game's folder; ok or move_failed. Whatever fails, the game
 // archive is left where the game had it, unless even the move back fails.
-Status swap_archive(FileSystem& fs, const std::string& built, const std::string& installed,
-                    const std::string& saved) {
+Status swap_archive(FileSystem& fs, Reporter& reporter, const std::string& built,
+                    const std::string& installed, const std::string& saved) {
   // The backup folder is reused from one installation to the next: a file left there
   // is replaced by the game archive.
   if (!move_file(fs, installed, saved, true)) {
+    reporter.explain(move_failure(fs, installed, saved));
     return Status::move_failed;
   }
   if (!move_file(fs, built, installed, true)) {
+    reporter.explain(move_failure(fs, built, installed));
     move_file(fs, saved, installed, true);
     return Status::move_failed;
   }
@@ -39,7 +41,7 @@ Status swap_archive(FileSystem& fs, const std::string& built, const std::string&
 
 Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
                    const SlotTable& slots, const std::string& output_folder) {
-  const std::unique_ptr<Settings> settings = open_config(fs);
+  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   if (!settings) {
     return Status::config_missing;
   }
@@ -47,12 +49,12 @@ Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
   // walk writes can be restored by the next run.
   const std::string cwd = fs.current_directory();
   if (!settings->write_string(kStatusSection, kModDataKey, output_folder)) {
-    return Status::config_not_written;
+    return key_not_written(reporter, kModDataKey);
   }
   const std::string backup_folder = cwd + "\\backup";
   fs.make_directory(backup_folder);  // an existing folder is fine
   if (!settings->write_string(kStatusSection, kBackupKey, backup_folder)) {
-    return Status::config_not_written;
+    return key_not_written(reporter, kBackupKey);
   }
   const GameFolders folders = read_game_folders(*settings);
 
@@ -76,14 +78,14 @@ Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
     saved += file_name;
 
     reporter.begin(Reporter::Step::swapping_archive, file_name);
-    const Status status = swap_archive(fs, record->name, installed, saved);
+    const Status status = swap_archive(fs, reporter, record->name, installed, saved);
     reporter.end(status == Status::ok);
     if (status != Status::ok) {
       return status;
     }
     // Written only now: a key of 1 must always mean that both moves completed.
     if (!settings->write_integer(kStatusSection, archive_key(file_name), 1)) {
-      return Status::config_not_written;
+      return key_not_written(reporter, archive_key(file_name));
     }
   }
   return Status::ok;

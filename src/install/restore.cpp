@@ -1,9 +1,9 @@
 #include "install/restore.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
-#include "fs/catalogue.h"
 #include "install/config.h"
 #include "platform/settings.h"
 
@@ -25,20 +25,26 @@ struct RestorePaths {
 };
 
 // The first archive key above 0, if any; decides whether empty path keys are an error.
-bool any_archive_pending(Settings& settings) {
+std::optional<std::string> first_pending_key(Settings& settings) {
   for (const std::string& key : settings.key_names(kStatusSection)) {
     if (!is_status_path_key(key) && settings.read_integer(kStatusSection, key, -1) > 0) {
-      return true;
+      return key;
     }
   }
-  return false;
+  return std::nullopt;
 }
 
-RestoreStatus restore_one(FileSystem& fs, const RestorePaths& paths) {
+RestoreStatus restore_one(FileSystem& fs, Reporter& reporter, const RestorePaths& paths) {
   const bool mod_returned = move_file(fs, paths.installed, paths.returned, true);
+  const std::string not_returned =
+      mod_returned ? std::string() : move_failure(fs, paths.installed, paths.returned);
   if (move_file(fs, paths.saved, paths.installed, true)) {
+    if (!mod_returned) {
+      reporter.warn(not_returned);
+    }
     return mod_returned ? RestoreStatus::restored : RestoreStatus::mod_not_returned;
   }
+  reporter.explain(move_failure(fs, paths.saved, paths.installed));
   // Only a mod archive that really left may be put back: if it never left, the
   // returned path holds some other file, and replacing the game's folder with it could
   // destroy a game archive that an interrupted earlier restore had already put back.
@@ -49,6 +55,12 @@ RestoreStatus restore_one(FileSystem& fs, const RestorePaths& paths) {
 }
 
 }  // namespace
+
+std::string move_failure(FileSystem& fs, const std::string& from, const std::string& to) {
+  const std::string what = "cannot move " + from + " to " + to;
+  // move_file refuses a missing file before the file system is asked.
+  return fs.is_file(from) ? describe_failure(fs, what) : what + ": the file does not exist";
+}
 
 bool move_file(FileSystem& fs, const std::string& from, const std::string& to, bool replace) {
   if (!fs.is_file(from)) {
@@ -63,11 +75,11 @@ bool move_file(FileSystem& fs, const std::string& from, const std::string& to, b
 }
 
 Status restore_archives(FileSystem& fs, Reporter& reporter) {
-  const std::unique_ptr<Settings> settings = open_config(fs);
+  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   if (!settings) {
     return Status::config_missing;
   }
-  const bool pending = any_archive_pending(*settings);
+  const std::optional<std::string> pending = first_pending_key(*settings);
   if (!settings->key_exists(kStatusSection, kModDataKey) ||
       !settings->key_exists(kStatusSection, kBackupKey)) {
     return Status::ok;
@@ -75,7 +87,13 @@ Status restore_archives(FileSystem& fs, Reporter& reporter) {
   const std::string mod_data = settings->read_string(kStatusSection, kModDataKey, "");
   const std::string backup = settings->read_string(kStatusSection, kBackupKey, "");
   if (mod_data.empty() || backup.empty()) {
-    return pending ? Status::status_paths_missing : Status::ok;
+    if (!pending) {
+      return Status::ok;
+    }
+    reporter.explain(std::string("config.ini: the key ") +
+                     (mod_data.empty() ? kModDataKey : kBackupKey) + " of [STATUS] is empty, but " +
+                     *pending + " records an archive as swapped in");
+    return Status::status_paths_missing;
   }
   const GameFolders folders = read_game_folders(*settings);
   const std::string returned_folder = with_trailing_separator(mod_data);
@@ -86,25 +104,20 @@ Status restore_archives(FileSystem& fs, Reporter& reporter) {
     if (is_status_path_key(key) || settings->read_integer(kStatusSection, key, -1) <= 0) {
       continue;
     }
-    const std::size_t underscore = key.find('_');
-    if (underscore == std::string::npos) {
+    const std::string file_name = archive_of_key(key);
+    if (file_name.empty()) {
       continue;
     }
-    std::string file_name = key;
-    file_name[underscore] = '.';
-    // A name outside the catalogue is looked for with the CD archives.
-    const CatalogueMatch match = match_catalogue(file_name);
-    const bool game_folder = match.class_code != kNoClass && !match.cd_archive;
-    const RestorePaths paths{(game_folder ? folders.game_data : folders.cd_data) + file_name,
-                             saved_folder + file_name, returned_folder + file_name};
+    const RestorePaths paths{installed_path(folders, file_name), saved_folder + file_name,
+                             returned_folder + file_name};
 
     reporter.begin(Reporter::Step::restoring_archive, file_name);
-    const RestoreStatus status = restore_one(fs, paths);
+    const RestoreStatus status = restore_one(fs, reporter, paths);
     reporter.end(status == RestoreStatus::restored);
     if (status == RestoreStatus::game_not_back) {
       result = Status::restore_failed;
     } else if (!settings->write_integer(kStatusSection, key, 0)) {
-      return Status::config_not_written;
+      return key_not_written(reporter, key);
     }
   }
   return result;

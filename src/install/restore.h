@@ -12,6 +12,8 @@ namespace vexal {
 
 // Moves a file; with replace an existing destination file is deleted first.
 bool move_file(FileSystem& fs, const std::string& from, const std::string& to, bool replace);
+// Why move_file just failed, naming both paths.
+std::string move_failure(FileSystem& fs, const std::string& from, const std::string& to);
 
 // Restores every archive that STATUS records as swapped in, with a progress line each.
 // ok, config_missing, restore_failed, status_paths_missing or config_not_written (which

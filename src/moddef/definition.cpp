@@ -1,5 +1,6 @@
 #include "moddef/definition.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <optional>
@@ -14,6 +15,15 @@ namespace {
 
 constexpr char kCarriageReturn = 13;
 constexpr char kEndOfFile = 26;  // Ctrl-Z: text mode ends the file here
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Failures of the text itself, which the line they stand in explains best.
+bool is_failure_of_the_text(Status status) {
+  const int code = static_cast<int>(status);
+  return (code >= static_cast<int>(Status::invalid_statement) &&
+          code <= static_cast<int>(Status::invalid_variable_value)) ||
+         status == Status::archive_not_in_list;
+}
 
 // Reads everything the file yields, dropping carriage returns and stopping at Ctrl-Z.
 void read_text(File& file, std::string& text) {
@@ -50,11 +60,29 @@ class ClassScanner {
         status = Status::out_of_memory;
       }
     }
+    if (is_failure_of_the_text(status) && status != Status::unknown_class) {
+      context_.reporter.explain("line " + std::to_string(line_) + ": " + std::string(line_text()));
+    }
     return {status, line_};
   }
 
  private:
   enum class State { outside, after_class, after_name, body };
+
+  // The line the scan stands in, without its surrounding blanks.
+  std::string_view line_text() const {
+    const std::size_t from = std::min(position_, text_.size());
+    const std::size_t before = from == 0 ? std::string_view::npos : text_.rfind('\n', from - 1);
+    const std::size_t start = before == std::string_view::npos ? 0 : before + 1;
+    std::string_view line = text_.substr(start, text_.find('\n', start) - start);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+      line.remove_prefix(1);
+    }
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
+      line.remove_suffix(1);
+    }
+    return line;
+  }
 
   // The end of the string reads as the end marker, like a zero byte in the text.
   char at(std::size_t position) const { return position < text_.size() ? text_[position] : '\0'; }
@@ -173,6 +201,11 @@ class ClassScanner {
     }
     const CatalogueMatch found = match_catalogue(text_.substr(position_));
     if (found.class_code == kNoClass) {
+      const std::string_view rest = text_.substr(position_);
+      context_.reporter.explain("line " + std::to_string(line_) + ": unknown class \"" +
+                                std::string(rest.substr(0, rest.find_first_of(" \t\n{};/"))) +
+                                "\"; the classes are PATH, SRC and the archive names, such as "
+                                "BASICS.FS, in capitals");
       return Status::unknown_class;
     }
     position_ += found.length;
@@ -183,6 +216,9 @@ class ClassScanner {
     }
     if (found.cd_archive && !allow_cd_) {
       // The block is still scanned for its braces; its statements are dropped unread.
+      context_.reporter.warn("line " + std::to_string(line_) + ": the " +
+                             std::string(kCatalogue[table_slot].name) +
+                             " block is skipped, since allowcdmod in config.ini is 0 or less");
       execute_ = false;
       return Status::ok;
     }
@@ -224,14 +260,19 @@ class ClassScanner {
 
 }  // namespace
 
-Status load_definition(FileSystem& fs, const std::string& path, std::string& text) {
+Status load_definition(FileSystem& fs, Reporter& reporter, const std::string& path,
+                       std::string& text) {
   text.clear();
   const std::unique_ptr<File> file = fs.open_read(path);
   if (!file) {
+    reporter.explain(describe_failure(fs, path));
     return Status::definition_not_opened;
   }
   try {
     read_text(*file, text);
+    if (text.starts_with(kByteOrderMark)) {
+      text.erase(0, kByteOrderMark.size());
+    }
     // A last line without its line end is still ended; the end of the string is the
     // end marker.
     text.push_back('\n');

@@ -12,8 +12,11 @@
 namespace vexal {
 
 // Reads the file in text mode: carriage returns dropped, Ctrl-Z ends the text; the
-// text ends with a line feed. ok, out_of_memory or definition_not_opened.
-Status load_definition(FileSystem& fs, const std::string& path, std::string& text);
+// text ends with a line feed. A UTF-8 byte order mark at the start, as Windows editors
+// save one, is dropped too. ok, out_of_memory or definition_not_opened (explained to
+// the reporter).
+Status load_definition(FileSystem& fs, Reporter& reporter, const std::string& path,
+                       std::string& text);
 void free_definition(std::string& text);
 
 struct ScanResult {
@@ -21,6 +24,8 @@ struct ScanResult {
   int line = 1;                // the line at which the scan stopped
 };
 
+// Runs the definition. A failure in the text is explained with the line it stands in;
+// a CD block skipped because allow_cd is false is warned about.
 ScanResult scan_definition(ModContext& context, const std::string& text, bool allow_cd);
 
 }  // namespace vexal

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "fs/source_loader.h"
 #include "platform/ascii.h"
@@ -209,8 +210,9 @@ class ReplaceModeScope {
   int saved_ = 0;
 };
 
-Status link_matching(ArchiveList& archives, int target_slot, int source_slot,
-                     std::string_view mask) {
+// Counts in taken the entries that match.
+Status link_matching(ArchiveList& archives, int target_slot, int source_slot, std::string_view mask,
+                     std::size_t& taken) {
   // The source record is fetched anew for each entry: it is never the target, but a
   // reference into the list is only trusted for as long as the list is not touched.
   for (std::size_t i = 0;; ++i) {
@@ -222,6 +224,7 @@ Status link_matching(ArchiveList& archives, int target_slot, int source_slot,
       return Status::ok;
     }
     if (wildcard_match(entry_name(source->entries[i]), mask)) {
+      ++taken;
       if (const Status status =
               archives.link_entry(target_slot, source_slot, static_cast<std::int64_t>(i));
           status != Status::ok) {
@@ -242,6 +245,68 @@ Status obtain_source(ModContext& context, const std::string& path, int& slot) {
   }
   return load_source(context.archives, context.fs, context.reporter, slot, path,
                      context.mod_folder);
+}
+
+// The command as written: add(ALL, %GFX%, *.TXT).
+std::string command_text(std::string_view name, const std::vector<std::string>& parameters) {
+  std::string text(name);
+  text += '(';
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    text += (i == 0 ? "" : ", ") + parameters[i];
+  }
+  return text + ')';
+}
+
+// The source and entry each entry of an output is linked to.
+using Links = std::vector<std::pair<std::int32_t, std::int32_t>>;
+
+Links links_of(const ArchiveRecord& output) {
+  Links links;
+  links.reserve(output.entries.size());
+  for (const Entry& entry : output.entries) {
+    links.emplace_back(entry.source_archive, entry.source_entry);
+  }
+  return links;
+}
+
+// Tells the observer which names the command added and which it re-pointed.
+void tell_observer(ModContext& context, AddOutcome outcome, const Links& before) {
+  const ArchiveRecord& output = *context.archives.get(outcome.output_slot);
+  for (std::size_t i = 0; i < output.entries.size(); ++i) {
+    const Entry& entry = output.entries[i];
+    if (i >= before.size()) {
+      outcome.added.emplace_back(entry_name(entry));
+    } else if (before[i] != std::pair(entry.source_archive, entry.source_entry)) {
+      outcome.repointed.emplace_back(entry_name(entry));
+    }
+  }
+  outcome.output_was_empty = before.empty();
+  context.observer->added(outcome);
+}
+
+// Links the entries of the source (those the mask takes) into the output, in the
+// replace mode of the command, and counts them in outcome.taken.
+Status link_into_output(ModContext& context, int mode, AddOutcome& outcome) {
+  const ReplaceModeScope replace_mode(context.archives, outcome.output_slot, mode);
+  if (outcome.mask) {
+    return link_matching(context.archives, outcome.output_slot, outcome.source_slot, *outcome.mask,
+                         outcome.taken);
+  }
+  outcome.taken = context.archives.get(outcome.source_slot)->entries.size();
+  return context.archives.link_archive(outcome.output_slot, outcome.source_slot);
+}
+
+// A command that took nothing is most likely a mistyped folder or mask.
+void warn_if_nothing_taken(ModContext& context, const AddOutcome& outcome) {
+  const ArchiveRecord& output = *context.archives.get(outcome.output_slot);
+  const ArchiveRecord& source = *context.archives.get(outcome.source_slot);
+  const std::string where = output.name + ": " + std::string(outcome.command) + ": ";
+  if (source.entries.empty()) {
+    context.reporter.warn(where + "the source \"" + source.name + "\" holds no entries");
+  } else if (outcome.taken == 0) {
+    context.reporter.warn(where + "the mask \"" + std::string(*outcome.mask) +
+                          "\" matches no entry of \"" + source.name + "\"");
+  }
 }
 
 }  // namespace
@@ -329,11 +394,22 @@ Status exec_command(ModContext& context, std::string_view name,
   if (target_slot < 0) {
     return Status::archive_not_in_list;
   }
-  const ReplaceModeScope replace_mode(context.archives, target_slot, mode);
-  if (!mask) {
-    return context.archives.link_archive(target_slot, source_slot);
+  const std::string command = command_text(name, parameters);
+  AddOutcome outcome;
+  outcome.output_slot = target_slot;
+  outcome.source_slot = source_slot;
+  outcome.command = command;
+  outcome.mask = mask;
+  const Links before =
+      context.observer != nullptr ? links_of(*context.archives.get(target_slot)) : Links{};
+  if (const Status status = link_into_output(context, mode, outcome); status != Status::ok) {
+    return status;
   }
-  return link_matching(context.archives, target_slot, source_slot, *mask);
+  warn_if_nothing_taken(context, outcome);
+  if (context.observer != nullptr) {
+    tell_observer(context, std::move(outcome), before);
+  }
+  return Status::ok;
 }
 
 bool wildcard_match(std::string_view name, std::string_view mask) {

@@ -6,9 +6,10 @@ namespace vexal {
 
 namespace {
 
-// Fills out; on a fault returns its code and leaves emptying the store to the caller.
+// Fills out; on a fault returns its code and the text at fault, and leaves emptying the
+// store to the caller.
 Status expand_references(const VariableStore& store, std::string_view text, std::string& out,
-                         int scope) {
+                         int scope, std::string_view& culprit) {
   out.clear();
   std::string_view rest = text;
   while (true) {
@@ -20,10 +21,12 @@ Status expand_references(const VariableStore& store, std::string_view text, std:
     out.append(rest.substr(0, open));
     const std::size_t close = rest.find('%', open + 1);
     if (close == std::string_view::npos) {
+      culprit = text;
       return Status::invalid_variable_expression;
     }
     std::string value;
-    if (store.lookup(rest.substr(open + 1, close - open - 1), scope, value) != Status::ok) {
+    culprit = rest.substr(open + 1, close - open - 1);
+    if (store.lookup(culprit, scope, value) != Status::ok) {
       return Status::undefined_variable;
     }
     out.append(value);
@@ -47,6 +50,7 @@ Status VariableStore::define(std::string_view name, std::string_view value, int 
     return Status::programmer_error;
   }
   if (by_name_.contains(std::string(name))) {
+    explain("variable \"" + std::string(name) + "\" is already defined");
     clear();
     return Status::variable_already_defined;
   }
@@ -66,8 +70,18 @@ Status VariableStore::define(std::string_view name, std::string_view value, int 
 
 Status VariableStore::expand(std::string_view text, std::string& out, int scope) {
   Status status = Status::ok;
+  std::string_view culprit;
   try {
-    status = expand_references(*this, text, out, scope);
+    status = expand_references(*this, text, out, scope, culprit);
+    if (status == Status::invalid_variable_expression) {
+      explain("no closing \"%\" in \"" + std::string(culprit) + "\"");
+    } else if (status == Status::undefined_variable) {
+      const bool defined = by_name_.contains(std::string(culprit));
+      explain("variable \"" + std::string(culprit) +
+              (defined ? "\" is not visible here: PATH variables see only VEXAL and VEXALCD, "
+                         "SRC variables see those and the PATH variables"
+                       : "\" is not defined"));
+    }
   } catch (const std::bad_alloc&) {
     status = Status::out_of_memory;
   }
@@ -76,6 +90,12 @@ Status VariableStore::expand(std::string_view text, std::string& out, int scope)
     clear();
   }
   return status;
+}
+
+void VariableStore::explain(const std::string& text) const {
+  if (reporter_ != nullptr) {
+    reporter_->explain(text);
+  }
 }
 
 Status VariableStore::lookup(std::string_view name, int scope, std::string& value) const {

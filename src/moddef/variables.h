@@ -10,12 +10,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/reporter.h"
 #include "base/status.h"
 
 namespace vexal {
 
 class VariableStore {
  public:
+  VariableStore() = default;
+  // A store that explains its failures (the name or text at fault) to the reporter.
+  explicit VariableStore(Reporter& reporter) : reporter_(&reporter) {}
+
   // Empties the store. Every failure of define and expand empties it too.
   void clear();
 
@@ -37,6 +42,9 @@ class VariableStore {
     std::string value;
     int level = 0;
   };
+  void explain(const std::string& text) const;
+
+  Reporter* reporter_ = nullptr;
   std::vector<Variable> variables_;
   // The index of each variable by its name (names are unique), so that neither a
   // definition nor a reference walks over all the others: a file of many blocks would

@@ -12,6 +12,19 @@ std::unique_ptr<Settings> FileSystem::open_native_settings(const std::string& /*
   return nullptr;
 }
 
+std::string FileSystem::failure_reason() const {
+  return {};
+}
+
+std::string describe_failure(const FileSystem& fs, std::string_view what,
+                             std::string_view fallback) {
+  const std::string reason = fs.failure_reason();
+  std::string text(what);
+  text += ": ";
+  text += reason.empty() ? fallback : std::string_view(reason);
+  return text;
+}
+
 namespace {
 
 class OwnedBytes : public MappedBytes {

@@ -87,7 +87,15 @@ class FileSystem {
   // The operating system's own service for the settings file at the path, or null when
   // settings files are read and written through this interface like any other file.
   virtual std::unique_ptr<Settings> open_native_settings(const std::string& path);
+  // Why the last failed open_read, map_read, open_write, move, remove or make_directory
+  // failed, in the operating system's words; empty when the backend cannot tell.
+  virtual std::string failure_reason() const;
 };
+
+// "<what>: <reason>" for the last failure of the file system, or "<what>: <fallback>"
+// when it gave no reason.
+std::string describe_failure(const FileSystem& fs, std::string_view what,
+                             std::string_view fallback = "failed");
 
 // The backend of the platform the program was built for.
 std::unique_ptr<FileSystem> make_native_file_system();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -55,18 +56,20 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> open_read(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {
-      return nullptr;
+      return fail_open(ENAMETOOLONG);
     }
     // The path as spelt is tried first: a folder of thousands of files is opened file by
     // file, and looking each one up beforehand would cost as much again.
     std::FILE* file = std::fopen(os_path->c_str(), "rb");
-    if (file == nullptr && errno == ENOENT) {
+    int error = errno;
+    if (file == nullptr && error == ENOENT) {
       if (const auto resolved = resolve_existing(*os_path)) {
         file = std::fopen(resolved->c_str(), "rb");
+        error = errno;
       }
     }
     if (file == nullptr) {
-      return nullptr;
+      return fail_open(error);
     }
     // Every reader asks for whole blocks; a stream buffer would only add a copy and the
     // stat that sizes it.
@@ -74,7 +77,7 @@ class PosixFileSystem : public FileSystem {
     auto result = std::make_unique<PosixStdioFile>(file);
     struct stat info {};
     if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-      return nullptr;
+      return fail_open(EISDIR);
     }
     return result;
   }
@@ -82,26 +85,33 @@ class PosixFileSystem : public FileSystem {
   std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {
-      return nullptr;
+      return fail_open(ENAMETOOLONG);
     }
     int opened = ::open(os_path->c_str(), O_RDONLY | O_CLOEXEC);
-    if (opened < 0 && errno == ENOENT) {
+    int error = errno;
+    if (opened < 0 && error == ENOENT) {
       if (const auto resolved = resolve_existing(*os_path)) {
         opened = ::open(resolved->c_str(), O_RDONLY | O_CLOEXEC);
+        error = errno;
       }
     }
     FileDescriptor fd(opened);
     struct stat info {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_size) > std::numeric_limits<std::size_t>::max()) {
-      return nullptr;
+    if (fd.get() < 0) {
+      return fail_open(error);
+    }
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      return fail_open(EISDIR);
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > std::numeric_limits<std::size_t>::max()) {
+      return fail_open(EFBIG);
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     void* address = nullptr;
     if (size != 0) {
       address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
       if (address == MAP_FAILED) {
-        return nullptr;
+        return fail_open(errno);
       }
     }
     auto mapped = std::make_shared<const MappedFile>(fd.release(), info, address, size);
@@ -114,18 +124,24 @@ class PosixFileSystem : public FileSystem {
     const auto target = resolve_for_writing(path);
     struct stat info {};
     const bool exists = target && stat_path(*target, info);
-    if (!target || (exists && (!S_ISREG(info.st_mode) || is_read_only(info)))) {
-      return nullptr;
+    if (!target) {
+      return fail_open(ENOENT);
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+      return fail_open(EISDIR);
+    }
+    if (exists && is_read_only(info)) {
+      return fail_open(EACCES);
     }
     // Truncating a mapped file would pull the bytes from under its mapping: an output
     // written over one of its own sources gets a new file instead, and the mapping keeps
     // the old one until it is released.
     if (exists && is_mapped(info) && ::unlink(target->c_str()) != 0) {
-      return nullptr;
+      return fail_open(errno);
     }
     std::FILE* file = std::fopen(target->c_str(), "wb");
     if (file == nullptr) {
-      return nullptr;
+      return fail_open(errno);
     }
     std::setvbuf(file, nullptr, _IOFBF, kWriteBufferSize);
     return std::make_unique<PosixStdioFile>(file);
@@ -135,32 +151,47 @@ class PosixFileSystem : public FileSystem {
     const auto source = resolve_existing_path(from);
     const auto to_os = os_form(to);
     if (!source || !to_os) {
-      return false;
+      return fail(source ? ENAMETOOLONG : ENOENT);
+    }
+    const auto target = resolve_new(*to_os);
+    if (!target) {
+      return fail(ENOENT);
     }
     if (const auto existing = resolve_existing(*to_os)) {
       // Only the source itself may stand there: the move then changes its letter case.
-      const auto target = resolve_new(*to_os);
-      return *existing == *source && target && *target != *source &&
-             ::rename(source->c_str(), target->c_str()) == 0;
+      if (*existing != *source || *target == *source) {
+        return fail(EEXIST);
+      }
+      return ::rename(source->c_str(), target->c_str()) == 0 || fail(errno);
     }
-    const auto target = resolve_new(*to_os);
-    return target && rename_no_replace(*source, *target);
+    return rename_no_replace(*source, *target) || fail(errno);
   }
 
   bool remove(const std::string& path) override {
     struct stat info {};
     const auto resolved = resolve_existing_path(path);
-    return resolved && stat_path(*resolved, info) && !S_ISDIR(info.st_mode) &&
-           ::unlink(resolved->c_str()) == 0;
+    if (!resolved || !stat_path(*resolved, info)) {
+      return fail(ENOENT);
+    }
+    if (S_ISDIR(info.st_mode)) {
+      return fail(EISDIR);
+    }
+    return ::unlink(resolved->c_str()) == 0 || fail(errno);
   }
 
   bool make_directory(const std::string& path) override {
     const auto os_path = os_form(path);
-    if (!os_path || resolve_existing(*os_path)) {
-      return false;
+    if (!os_path) {
+      return fail(ENAMETOOLONG);
+    }
+    if (resolve_existing(*os_path)) {
+      return fail(EEXIST);
     }
     const auto target = resolve_new(*os_path);
-    return target && ::mkdir(target->c_str(), 0777) == 0;
+    if (!target) {
+      return fail(ENOENT);
+    }
+    return ::mkdir(target->c_str(), 0777) == 0 || fail(errno);
   }
 
   std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
@@ -198,6 +229,8 @@ class PosixFileSystem : public FileSystem {
     }
     return result;
   }
+
+  std::string failure_reason() const override { return reason_; }
 
   std::string current_directory() override {
     std::error_code error;
@@ -238,6 +271,16 @@ class PosixFileSystem : public FileSystem {
   }
 
  private:
+  // Remembers the reason for failure_reason; false, as the failed call returns.
+  bool fail(int error) {
+    reason_ = std::strerror(error);
+    return false;
+  }
+  std::nullptr_t fail_open(int error) {
+    fail(error);
+    return nullptr;
+  }
+
   bool is_mapped(const struct stat& info) const {
     return std::any_of(mapped_.begin(), mapped_.end(), [&](const auto& weak) {
       const auto mapped = weak.lock();
@@ -246,6 +289,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::vector<std::weak_ptr<const MappedFile>> mapped_;
+  std::string reason_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/file_system.h"
 #include "platform/list_pattern.h"
@@ -33,6 +34,19 @@ bool is_read_only(DWORD attributes) {
 
 bool names_directory(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The system's text for an error code, without its closing period and line end.
+std::string system_message(DWORD error) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(error) : message;
 }
 
 class FindHandle {
@@ -82,37 +96,42 @@ class Win32FileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> open_read(const std::string& path) override {
-    if (!names_file(attributes_of(path))) {
-      return nullptr;
+    const DWORD attributes = attributes_of(path);
+    if (!names_file(attributes)) {
+      return fail_open(attributes == INVALID_FILE_ATTRIBUTES ? last_error(path)
+                                                             : ERROR_ACCESS_DENIED);
     }
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    return file == nullptr ? nullptr : std::make_unique<StdioFile>(file);
+    return file == nullptr ? fail_open(GetLastError()) : std::make_unique<StdioFile>(file);
   }
 
   std::unique_ptr<File> open_write(const std::string& path) override {
     // Checked here too: under Wine, root could write a read-only file.
     if (!usable(path) || is_read_only(attributes_of(path))) {
-      return nullptr;
+      return fail_open(usable(path) ? ERROR_ACCESS_DENIED : ERROR_FILENAME_EXCED_RANGE);
     }
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    return file == nullptr ? nullptr : std::make_unique<StdioFile>(file);
+    return file == nullptr ? fail_open(GetLastError()) : std::make_unique<StdioFile>(file);
   }
 
   bool move(const std::string& from, const std::string& to) override {
     // Without MOVEFILE_REPLACE_EXISTING an existing destination makes it fail; the copy
     // that crosses volumes deletes the source only once the copy is complete.
-    return usable(from) && usable(to) &&
-           MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) !=
-               0;
+    return (usable(from) && usable(to) &&
+            MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) !=
+                0) ||
+           fail(last_error(usable(from) ? to : from));
   }
 
   bool remove(const std::string& path) override {
-    return usable(path) && DeleteFileA(path.c_str()) != 0;
+    return (usable(path) && DeleteFileA(path.c_str()) != 0) || fail(last_error(path));
   }
 
   bool make_directory(const std::string& path) override {
-    return usable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0;
+    return (usable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0) || fail(last_error(path));
   }
+
+  std::string failure_reason() const override { return reason_; }
 
   std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
     std::vector<DirEntry> result;
@@ -179,6 +198,20 @@ class Win32FileSystem : public FileSystem {
   }
 
  private:
+  // The error of the last system call, or the one for a path the calls were never given.
+  static DWORD last_error(const std::string& path) {
+    return usable(path) ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+  }
+  // Remembers the reason for failure_reason; false, as the failed call returns.
+  bool fail(DWORD error) {
+    reason_ = system_message(error);
+    return false;
+  }
+  std::nullptr_t fail_open(DWORD error) {
+    fail(error);
+    return nullptr;
+  }
+
   // The entry for a found name, or nullopt for names a listing leaves out.
   static std::optional<DirEntry> listed(const WIN32_FIND_DATAA& data, std::string_view wildcard,
                                         ListMode mode) {
@@ -196,6 +229,8 @@ class Win32FileSystem : public FileSystem {
         (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return DirEntry{std::string(name), size, false};
   }
+
+  std::string reason_;
 };
 
 }  // namespace

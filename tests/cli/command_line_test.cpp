@@ -21,7 +21,7 @@ TEST_F(CommandLineTest, EveryRunStartsWithTheBanner) {
 }
 
 TEST_F(CommandLineTest, HelpRequestPrintsUsageWithoutTouchingConfig) {
-  for (const std::string argument : {"?", "-?", "/?"}) {
+  for (const std::string argument : {"?", "-?", "/?", "-h", "-HELP", "--Help"}) {
     const RunResult result = run({argument});
     EXPECT_EQ(result.status, 11) << argument;
     EXPECT_EQ(after_banner(result.output), kUsage) << argument;

@@ -38,7 +38,8 @@ TEST(OutputFolderTest, CreatesEveryLevelBelowTheModFolderWithOneTrailingSeparato
     VariableStore vars;
     ASSERT_EQ(vars.define("MAKE", make, kPathClass, 0), Status::ok);
     std::string output;
-    ASSERT_EQ(make_output_folder(fs, vars, "C:\\m\\demo.def", output), Status::ok);
+    SilentReporter reporter;
+    ASSERT_EQ(make_output_folder(fs, reporter, vars, "C:\\m\\demo.def", output), Status::ok);
     EXPECT_EQ(output, expected);
     EXPECT_TRUE(fs.is_directory(expected));
   }
@@ -49,7 +50,10 @@ TEST(OutputFolderTest, MakeOnlyVisibleFromPathBlocks) {
   VariableStore vars;
   std::string output;
   ASSERT_EQ(vars.define("MAKE", "out", kSrcClass, kPathClass), Status::ok);
-  EXPECT_EQ(make_output_folder(fs, vars, "C:\\m\\demo.def", output), Status::programmer_error);
+  test::RecordingReporter reporter;
+  EXPECT_EQ(make_output_folder(fs, reporter, vars, "C:\\m\\demo.def", output),
+            Status::programmer_error);
+  EXPECT_EQ(reporter.explanations, "MAKE, the output folder, is not defined in a PATH block\n");
   EXPECT_FALSE(fs.exists("C:\\m\\out"));
 }
 
@@ -62,7 +66,8 @@ struct Settings {
 Settings read_paths(const std::string& vexal, const std::string& vexalcd) {
   test::InstallWorld world("[PATH]\nvexal=" + vexal + "\nvexalcd=" + vexalcd + "\nallowcdmod=0\n");
   Settings settings{Status::ok, true, {}};
-  settings.code = read_settings(world.fs, settings.vars, settings.allow_cd);
+  SilentReporter reporter;
+  settings.code = read_settings(world.fs, reporter, settings.vars, settings.allow_cd);
   return settings;
 }
 

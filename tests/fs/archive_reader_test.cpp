@@ -34,7 +34,7 @@ class ArchiveFileTest : public ::testing::Test {
     int slot = -1;
     EXPECT_EQ(list.append(slot), Status::ok);
     list.get(slot)->name = name;
-    return read_archive_file(list, through ? *through : fs, slot, path);
+    return read_archive_file(list, through ? *through : fs, reporter, slot, path);
   }
   const ArchiveRecord& record() { return *list.get(0); }
 
@@ -57,6 +57,7 @@ class ArchiveFileTest : public ::testing::Test {
 
   test::FakeFileSystem fs;
   ArchiveList list;
+  test::RecordingReporter reporter;
 };
 
 const std::string kFlat = build_flat({{"A.PCX", "aaaa"}, {"B.DAT", ""}, {"C.TXT", "ccc"}});
@@ -129,35 +130,50 @@ TEST_F(ArchiveFileTest, LargestItemAndLargestGroupAreRepresentable) {
 
 TEST_F(ArchiveFileTest, MissingFileFreesTheListButMissingArgumentsLeaveItAlone) {
   EXPECT_EQ(load_bytes("x.fs", std::nullopt, nullptr, "C:\\none.fs"), Status::archive_not_opened);
+  EXPECT_EQ(reporter.explanations, "C:\\none.fs: refused by the fake file system\n");
   EXPECT_EQ(list.size(), 0u);
   int slot = -1;
   ASSERT_EQ(list.append(slot), Status::ok);
-  EXPECT_EQ(read_archive_file(list, fs, 1, "C:\\a"), Status::programmer_error);
-  EXPECT_EQ(read_archive_file(list, fs, slot, ""), Status::programmer_error);
+  EXPECT_EQ(read_archive_file(list, fs, reporter, 1, "C:\\a"), Status::programmer_error);
+  EXPECT_EQ(read_archive_file(list, fs, reporter, slot, ""), Status::programmer_error);
   EXPECT_EQ(list.size(), 1u);
 }
 
 struct Damage {
   const char* what;
   std::function<void(std::string&)> apply;
+  const char* explanation;  // after the archive's name
 };
 
 TEST_F(ArchiveFileTest, RejectsDamagedFlatFiles) {
   const std::vector<Damage> damages = {
-      {"count beyond file", [](std::string& f) { put_le32(f, 0, 4); }},
-      {"huge count", [](std::string& f) { put_le32(f, 0, 0xFFFFFFFF); }},
-      {"unterminated name", [](std::string& f) { f.replace(4, 13, "ABCDEFGHIJKLM"); }},
-      {"base before directory end", [](std::string& f) { put_le32(f, 4 + 13, 60); }},
-      {"base beyond file", [](std::string& f) { put_le32(f, 4 + 13, 200); }},
-      {"offset below base", [](std::string& f) { put_le32(f, 25 + 13, 60); }},
-      {"offset beyond data", [](std::string& f) { put_le32(f, 46 + 13, 0x7FFFFFFF); }},
-      {"size beyond data", [](std::string& f) { put_le32(f, 46 + 17, 4); }},
-      {"size wraps", [](std::string& f) { put_le32(f, 4 + 17, 0xFFFFFFFF); }},
+      {"count beyond file", [](std::string& f) { put_le32(f, 0, 4); },
+       "directory: the count 4 at offset 0x0 needs 0x54 bytes of directory, more than the file "
+       "holds"},
+      {"huge count", [](std::string& f) { put_le32(f, 0, 0xFFFFFFFF); },
+       "directory: the count 4294967295 at offset 0x0 needs 0x14FFFFFFEB bytes of directory, more "
+       "than the file holds"},
+      {"unterminated name", [](std::string& f) { f.replace(4, 13, "ABCDEFGHIJKLM"); },
+       "entry 0 at offset 0x4: the name does not end within its 13 bytes"},
+      {"base before directory end", [](std::string& f) { put_le32(f, 4 + 13, 60); },
+       "entry 0 at offset 0x4: its data at 0x3C lies inside the directory, which ends at 0x43"},
+      {"base beyond file", [](std::string& f) { put_le32(f, 4 + 13, 200); },
+       "entry 0 at offset 0x4: its data at 0xC8 lies past the end of the file (0x4A bytes)"},
+      {"offset below base", [](std::string& f) { put_le32(f, 25 + 13, 60); },
+       "entry 1 at offset 0x19: its data at 0x3C lies before the data area, which starts at 0x43"},
+      {"offset beyond data", [](std::string& f) { put_le32(f, 46 + 13, 0x7FFFFFFF); },
+       "entry 2 at offset 0x2E: data at 0x7FFFFFFF+0x3 runs past the end of the file (0x4A bytes)"},
+      {"size beyond data", [](std::string& f) { put_le32(f, 46 + 17, 4); },
+       "entry 2 at offset 0x2E: data at 0x47+0x4 runs past the end of the file (0x4A bytes)"},
+      {"size wraps", [](std::string& f) { put_le32(f, 4 + 17, 0xFFFFFFFF); },
+       "entry 0 at offset 0x4: data at 0x43+0xFFFFFFFF runs past the end of the file (0x4A bytes)"},
   };
   for (const Damage& damage : damages) {
     std::string file = kFlat;
     damage.apply(file);
+    reporter.explanations.clear();
     EXPECT_EQ(load_bytes("x.fs", file), Status::archive_not_opened) << damage.what;
+    EXPECT_EQ(reporter.explanations, "x.fs: " + std::string(damage.explanation) + "\n");
     EXPECT_EQ(list.size(), 0u) << damage.what;
   }
 }
@@ -165,20 +181,40 @@ TEST_F(ArchiveFileTest, RejectsDamagedFlatFiles) {
 TEST_F(ArchiveFileTest, RejectsDamagedTwoLevelFiles) {
   // Groups at 8 and 17, tables at 26 (AB) and 46 (TANK), data at 57.
   const std::vector<Damage> damages = {
-      {"group count beyond file", [](std::string& f) { put_le32(f, 4, 7); }},
-      {"table before directory end", [](std::string& f) { put_le32(f, 8 + 5, 20); }},
-      {"table beyond file", [](std::string& f) { put_le32(f, 17 + 5, 100); }},
-      {"table count runs past data", [](std::string& f) { put_le16(f, 46, 200); }},
-      {"tables share bytes", [](std::string& f) { put_le32(f, 17 + 5, 26); }},
-      {"tables overlap", [](std::string& f) { put_le32(f, 17 + 5, 28); }},
-      {"item below base", [](std::string& f) { put_le32(f, 26 + 2 + 3, 10); }},
-      {"item beyond data", [](std::string& f) { put_le32(f, 46 + 2 + 3, 0x7FFFFFFF); }},
-      {"item size beyond data", [](std::string& f) { put_le16(f, 46 + 2 + 7, 4); }},
+      {"group count beyond file", [](std::string& f) { put_le32(f, 4, 7); },
+       "directory: the count 7 at offset 0x4 needs 0x3F bytes of directory, more than the file "
+       "holds"},
+      {"table before directory end", [](std::string& f) { put_le32(f, 8 + 5, 20); },
+       "group 0 (AB___) at offset 0x8: its item table at 0x14 lies inside the directory, which "
+       "ends at 0x1A"},
+      {"table beyond file", [](std::string& f) { put_le32(f, 17 + 5, 100); },
+       "group 1 (TANK_) at offset 0x11: its item table at 0x64 lies past the end of the file (0x3F "
+       "bytes)"},
+      {"table count runs past data", [](std::string& f) { put_le16(f, 46, 200); },
+       "group 1 (TANK_) at offset 0x11: the item table at 0x2E of 200 items runs past the end of "
+       "the file"},
+      {"tables share bytes", [](std::string& f) { put_le32(f, 17 + 5, 26); },
+       "group 1 (TANK_) at offset 0x11: its item table at 0x1A overlaps the one of group 0 at "
+       "0x1A"},
+      {"tables overlap", [](std::string& f) { put_le32(f, 17 + 5, 28); },
+       "group 1 (TANK_) at offset 0x11: the item table at 0x1C of 12353 items runs past the end of "
+       "the file"},
+      {"item below base", [](std::string& f) { put_le32(f, 26 + 2 + 3, 10); },
+       "group 0 (AB___) at offset 0x8, item 0 at offset 0x1C: data at 0xA lies before the item "
+       "tables, which start at 0x1A"},
+      {"item beyond data", [](std::string& f) { put_le32(f, 46 + 2 + 3, 0x7FFFFFFF); },
+       "group 1 (TANK_) at offset 0x11, item 0 at offset 0x30: data at 0x7FFFFFFF+0x3 runs past "
+       "the end of the file (0x3F bytes)"},
+      {"item size beyond data", [](std::string& f) { put_le16(f, 46 + 2 + 7, 4); },
+       "group 1 (TANK_) at offset 0x11, item 0 at offset 0x30: data at 0x3C+0x4 runs past the end "
+       "of the file (0x3F bytes)"},
   };
   for (const Damage& damage : damages) {
     std::string file = kTwoLevel;
     damage.apply(file);
+    reporter.explanations.clear();
     EXPECT_EQ(load_bytes("x.fsu", file), Status::archive_not_opened) << damage.what;
+    EXPECT_EQ(reporter.explanations, "x.fsu: " + std::string(damage.explanation) + "\n");
     EXPECT_EQ(list.size(), 0u) << damage.what;
   }
 }

@@ -24,7 +24,7 @@ class ArchiveSaveTest : public ::testing::Test {
     int slot = -1;
     EXPECT_EQ(list.append(slot), Status::ok);
     list.get(slot)->name = name;
-    EXPECT_EQ(read_archive_file(list, fs, slot, path), Status::ok);
+    EXPECT_EQ(read_archive_file(list, fs, reporter, slot, path), Status::ok);
     return slot;
   }
   int add_output(const std::string& file_name, bool two_level) {
@@ -40,6 +40,7 @@ class ArchiveSaveTest : public ::testing::Test {
 
   test::FakeFileSystem fs;
   ArchiveList list;
+  test::RecordingReporter reporter;
 };
 
 TEST_F(ArchiveSaveTest, SortedContiguousArchivesRoundTripByteForByte) {
@@ -54,15 +55,15 @@ TEST_F(ArchiveSaveTest, SortedContiguousArchivesRoundTripByteForByte) {
   ASSERT_EQ(list.link_archive(flat_out, flat_source), Status::ok);
   ASSERT_EQ(list.link_archive(two_level_out, two_level_source), Status::ok);
 
-  ASSERT_EQ(save_archive(list, fs, flat_out), Status::ok);
-  ASSERT_EQ(save_archive(list, fs, two_level_out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, flat_out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, two_level_out), Status::ok);
   EXPECT_EQ(saved("A.FS"), flat);
   EXPECT_EQ(saved("T.FSU"), two_level);
 }
 
 TEST_F(ArchiveSaveTest, EmptyOutputsAreBareHeaders) {
-  ASSERT_EQ(save_archive(list, fs, add_output("E.FS", false)), Status::ok);
-  ASSERT_EQ(save_archive(list, fs, add_output("E.FSU", true)), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, add_output("E.FS", false)), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, add_output("E.FSU", true)), Status::ok);
   EXPECT_EQ(saved("E.FS"), std::string(4, '\0'));
   EXPECT_EQ(saved("E.FSU"), le32(8) + le32(0));
 }
@@ -76,8 +77,8 @@ TEST_F(ArchiveSaveTest, SortsEntriesAndGroupsWithoutCase) {
   ASSERT_EQ(list.link_archive(flat_out, flat), Status::ok);
   ASSERT_EQ(list.link_archive(groups_out, groups), Status::ok);
 
-  ASSERT_EQ(save_archive(list, fs, flat_out), Status::ok);
-  ASSERT_EQ(save_archive(list, fs, groups_out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, flat_out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, groups_out), Status::ok);
   EXPECT_EQ(entry_names(*list.get(flat_out)), (std::vector<std::string>{"A.PCX", "b.dat", "C"}));
   EXPECT_EQ(saved("F.FS"), build_flat({{"A.PCX", "1"}, {"b.dat", "2"}, {"C", "3"}}));
   // Items keep their table order; groups sort by padded name.
@@ -85,7 +86,7 @@ TEST_F(ArchiveSaveTest, SortsEntriesAndGroupsWithoutCase) {
             build_two_level({{"ABC", {{"C01", "c"}, {"A01", "a"}}}, {"AB", {{"B01", "b"}}}}));
 
   const auto first = saved("G.FSU");
-  ASSERT_EQ(save_archive(list, fs, groups_out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, groups_out), Status::ok);
   EXPECT_EQ(saved("G.FSU"), first);
 }
 
@@ -101,8 +102,8 @@ TEST_F(ArchiveSaveTest, LinksFetchBytesFromTheirSources) {
   ASSERT_EQ(list.link_archive(out, mod), Status::ok);
   ASSERT_EQ(list.link_entry(twin, mod, 0), Status::ok);
 
-  ASSERT_EQ(save_archive(list, fs, out), Status::ok);
-  ASSERT_EQ(save_archive(list, fs, twin), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, twin), Status::ok);
   // The re-pointed group holds exactly the mod's items.
   EXPECT_EQ(saved("T.FSU"),
             build_two_level({{"JEEP", {{"J01", "j"}}}, {"tank", {{"B01", "new"}}}}));
@@ -113,7 +114,7 @@ TEST_F(ArchiveSaveTest, FlatOutputTakesAGroupTableAsEntryBytes) {
   const int groups = add_archive("G.FSU", build_two_level({{"AB", {{"X01", "xy"}}}}));
   const int out = add_output("F.FS", false);
   ASSERT_EQ(list.link_entry(out, groups, 0), Status::ok);
-  ASSERT_EQ(save_archive(list, fs, out), Status::ok);
+  ASSERT_EQ(save_archive(list, fs, reporter, out), Status::ok);
   // The table as held in memory: count 1, X01, data offset 11 (relative), size 2.
   const std::string table = test::le16(1) + "X01" + le32(11) + test::le16(2);
   EXPECT_EQ(saved("F.FS"), build_flat({{"AB___", table}}));
@@ -123,7 +124,10 @@ TEST_F(ArchiveSaveTest, RefusesUnwritableLayoutsBeforeCreatingTheFile) {
   const int flat = add_archive("F.FS", build_flat({{"A", std::string(1 << 20, 'a')}}));
   const int mixed = add_output("M.FSU", true);
   ASSERT_EQ(list.link_entry(mixed, flat, 0), Status::ok);
-  EXPECT_EQ(save_archive(list, fs, mixed), Status::archive_not_created);
+  EXPECT_EQ(save_archive(list, fs, reporter, mixed), Status::archive_not_created);
+  EXPECT_EQ(reporter.explanations,
+            "C:\\out\\M.FSU: the entry \"A\" comes from the flat source \"F.FS\", but a "
+            "two-level archive takes only groups of two-level sources\n");
 
   // 4097 links to one entry of 1 MiB: offsets would pass 4 GiB - 1.
   const int huge = add_output("H.FS", false);
@@ -134,7 +138,11 @@ TEST_F(ArchiveSaveTest, RefusesUnwritableLayoutsBeforeCreatingTheFile) {
     link.source_entry = 0;
     list.get(huge)->entries.push_back(link);
   }
-  EXPECT_EQ(save_archive(list, fs, huge), Status::archive_not_created);
+  reporter.explanations.clear();
+  EXPECT_EQ(save_archive(list, fs, reporter, huge), Status::archive_not_created);
+  EXPECT_EQ(reporter.explanations,
+            "C:\\out\\H.FS: the archive would pass 4 GiB, beyond the offsets its layout can "
+            "record\n");
 
   EXPECT_FALSE(fs.exists("C:\\out\\M.FSU"));
   EXPECT_FALSE(fs.exists("C:\\out\\H.FS"));
@@ -151,31 +159,33 @@ TEST_F(ArchiveSaveTest, FailedWritesLeaveNoFileAndKeepTheList) {
   // the source and go out together.
   for (int writes = 0; writes < 2; ++writes) {
     hooked.writes_before_failure = writes;
-    EXPECT_EQ(save_archive(list, hooked, out), Status::archive_not_created) << writes;
+    EXPECT_EQ(save_archive(list, hooked, reporter, out), Status::archive_not_created) << writes;
     EXPECT_FALSE(fs.exists("C:\\out\\F.FS")) << writes;
   }
   hooked.writes_before_failure = -1;
   hooked.fail_close = true;
-  EXPECT_EQ(save_archive(list, hooked, out), Status::archive_not_created);
+  EXPECT_EQ(save_archive(list, hooked, reporter, out), Status::archive_not_created);
   EXPECT_FALSE(fs.exists("C:\\out\\F.FS"));
 
   fs.fail_operation(1);  // the commit of the written file
-  EXPECT_EQ(save_archive(list, fs, out), Status::archive_not_created);
+  EXPECT_EQ(save_archive(list, fs, reporter, out), Status::archive_not_created);
   EXPECT_FALSE(fs.exists("C:\\out\\F.FS"));
 
   fs.fail_if = [](std::string_view op, const std::string&) { return op == "open_write"; };
-  EXPECT_EQ(save_archive(list, fs, out), Status::archive_not_created);
+  reporter.explanations.clear();
+  EXPECT_EQ(save_archive(list, fs, reporter, out), Status::archive_not_created);
+  EXPECT_EQ(reporter.explanations, "C:\\out\\F.FS: refused by the fake file system\n");
   EXPECT_EQ(list.size(), 2u);
 }
 
 TEST_F(ArchiveSaveTest, BadSlotOrBrokenLinkIsAProgrammerError) {
-  EXPECT_EQ(save_archive(list, fs, 0), Status::programmer_error);
+  EXPECT_EQ(save_archive(list, fs, reporter, 0), Status::programmer_error);
   const int out = add_output("X.FS", false);
   Entry link;
   set_entry_name(link, "A");
   link.source_archive = 7;
   list.get(out)->entries.push_back(link);
-  EXPECT_EQ(save_archive(list, fs, out), Status::programmer_error);
+  EXPECT_EQ(save_archive(list, fs, reporter, out), Status::programmer_error);
   EXPECT_FALSE(fs.exists("C:\\out\\X.FS"));
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "fs/archive_writer.h"
 #include "fs/folder_loader.h"
 #include "fs/source_loader.h"
@@ -28,7 +31,7 @@ class FolderLoadTest : public ::testing::Test {
     list.clear();
     int slot = -1;
     EXPECT_EQ(list.append(slot), Status::ok);
-    test::RecordingReporter reporter;
+    reporter = {};
     const Status status =
         load_source(list, through ? *through : fs, reporter, slot, path, kModFolder);
     output = reporter.text;
@@ -41,13 +44,14 @@ class FolderLoadTest : public ::testing::Test {
     list.get(out)->name = "C:\\out.bin";
     list.get(out)->two_level = list.get(0)->two_level;
     EXPECT_EQ(list.link_archive(out, 0), Status::ok);
-    EXPECT_EQ(save_archive(list, fs, out), Status::ok);
+    EXPECT_EQ(save_archive(list, fs, reporter, out), Status::ok);
     return fs.contents("C:\\out.bin").value_or("");
   }
   const ArchiveRecord& record() { return *list.get(0); }
 
   test::FakeFileSystem fs;
   ArchiveList list;
+  test::RecordingReporter reporter;
   std::string output;
 };
 
@@ -152,6 +156,8 @@ TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
     }
   };
   EXPECT_EQ(load("flat", &hooked), Status::source_not_opened);
+  EXPECT_EQ(reporter.explanations,
+            "C:\\mods\\demo\\flat\\A: holds fewer bytes than its folder listing said\n");
   EXPECT_EQ(list.size(), 0u);
   EXPECT_EQ(load("troop", &hooked), Status::source_not_opened);
   EXPECT_EQ(list.size(), 0u);
@@ -165,13 +171,40 @@ TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
   EXPECT_EQ(list.size(), 0u);
 }
 
+TEST_F(FolderLoadTest, EverySkippedFileAndFolderIsWarnedAbout) {
+  add("flat\\THIRTEENCHARS", "x");
+  add("flat\\A", "a");
+  ASSERT_EQ(load("flat"), Status::ok);
+  EXPECT_EQ(reporter.warnings,
+            "C:\\mods\\demo\\flat\\THIRTEENCHARS: skipped: an entry name has "
+            "at most 12 bytes\n");
+  add("troop\\loose.txt", "x");
+  add("troop\\LONGER\\A01", "x");
+  add("troop\\none\\readme.txt", "x");
+  add("troop\\g\\B01", std::string(65536, 'b'));
+  add("troop\\g\\C01", "c");
+  ASSERT_EQ(load("troop"), Status::ok);
+  EXPECT_EQ(entry_names(record()), Names{"G____"});
+  std::vector<std::string> lines;
+  for (std::istringstream in(reporter.warnings); std::getline(in, lines.emplace_back());) {
+  }
+  lines.pop_back();
+  std::sort(lines.begin(), lines.end());
+  const std::string troop = "C:\\mods\\demo\\troop\\";
+  EXPECT_EQ(lines, (Names{troop + "LONGER: skipped: a group folder name has at most 5 bytes",
+                          troop + "g\\B01: skipped: an item holds at most 65535 bytes",
+                          troop + "loose.txt: skipped: a file beside group folders is no item",
+                          troop + "none: skipped: the group folder holds no item files",
+                          troop + "none\\readme.txt: skipped: an item name is exactly 3 ASCII "
+                                  "letters or digits"}));
+}
+
 TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
   int slot = -1;
   ASSERT_EQ(list.append(slot), Status::ok);
-  SilentReporter reporter;
   EXPECT_EQ(load_source(list, fs, reporter, 1, "x", kModFolder), Status::programmer_error);
   EXPECT_EQ(load_source(list, fs, reporter, slot, "", kModFolder), Status::programmer_error);
-  EXPECT_EQ(load_folder(list, fs, slot, ""), Status::programmer_error);
+  EXPECT_EQ(load_folder(list, fs, reporter, slot, ""), Status::programmer_error);
   EXPECT_EQ(list.size(), 1u);
 }
 
@@ -184,10 +217,10 @@ TEST(FolderLoadOnDisk, LoadsFlatAndTwoLevelFoldersUnderTheirListedNames) {
   root.write_file("troop/Ab/z00", "z");
   const std::unique_ptr<FileSystem> native = make_native_file_system();
   ArchiveList list;
+  SilentReporter reporter;
   const auto load = [&](const std::string& path) {
     int slot = -1;
     EXPECT_EQ(list.append(slot), Status::ok);
-    SilentReporter reporter;
     EXPECT_EQ(load_source(list, *native, reporter, slot, path, root.str() + "/"), Status::ok);
     return slot;
   };
@@ -197,7 +230,7 @@ TEST(FolderLoadOnDisk, LoadsFlatAndTwoLevelFoldersUnderTheirListedNames) {
     list.get(out)->name = root.join(name);
     list.get(out)->two_level = two_level;
     ASSERT_EQ(list.link_archive(out, source), Status::ok);
-    ASSERT_EQ(save_archive(list, *native, out), Status::ok);
+    ASSERT_EQ(save_archive(list, *native, reporter, out), Status::ok);
   };
   save(load("flat"), "OUT.FS", false);
   save(load("troop"), "OUT.FSU", true);

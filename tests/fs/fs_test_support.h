@@ -46,6 +46,7 @@ class HookedFileSystem : public FileSystem {
     return listing;
   }
   std::string current_directory() override { return inner_.current_directory(); }
+  std::string failure_reason() const override { return inner_.failure_reason(); }
   bool replace_file(const std::string& path, std::string_view contents) override {
     return inner_.replace_file(path, contents);
   }

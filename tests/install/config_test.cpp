@@ -15,12 +15,15 @@ std::string path_section(const std::string& vexal, const std::string& vexalcd,
 struct Outcome {
   Status code;
   ConfigPaths paths;
+  std::string explanations;
 };
 
 Outcome read_paths(const std::string& config) {
   InstallWorld world(config);
-  Outcome outcome{Status::ok, {}};
-  outcome.code = read_config_paths(world.fs, outcome.paths);
+  RecordingReporter reporter;
+  Outcome outcome{Status::ok, {}, {}};
+  outcome.code = read_config_paths(world.fs, reporter, outcome.paths);
+  outcome.explanations = reporter.explanations;
   return outcome;
 }
 
@@ -32,19 +35,20 @@ TEST(ConfigPaths, DataFolderGetsOneSeparator) {
 
 // The flag is set only once every key is present.
 TEST(ConfigPaths, MissingOrEmptyKeys) {
-  const std::pair<std::string, bool> cases[] = {
-      {"[PATH]\nvexalcd=E:\\CD\nallowcdmod=0\n", true},
-      {"[PATH]\nvexal=C:\\GAME\nallowcdmod=0\n", true},
-      {"[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\n", true},
-      {"[STATUS]\nvexal=C:\\GAME\n", true},
-      {path_section("", "E:\\CD", "0"), false},
-      {path_section("C:\\GAME", "", "0"), false},
+  const std::tuple<std::string, bool, std::string> cases[] = {
+      {"[PATH]\nvexalcd=E:\\CD\nallowcdmod=0\n", true, "[PATH] has no key vexal"},
+      {"[PATH]\nvexal=C:\\GAME\nallowcdmod=0\n", true, "[PATH] has no key vexalcd"},
+      {"[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\n", true, "[PATH] has no key allowcdmod"},
+      {"[STATUS]\nvexal=C:\\GAME\n", true, "[PATH] has no key vexal"},
+      {path_section("", "E:\\CD", "0"), false, "the key vexal of [PATH] is empty"},
+      {path_section("C:\\GAME", "", "0"), false, "the key vexalcd of [PATH] is empty"},
   };
-  for (const auto& [config, allow_cd] : cases) {
+  for (const auto& [config, allow_cd, explanation] : cases) {
     SCOPED_TRACE(config);
     const Outcome outcome = read_paths(config);
     EXPECT_EQ(outcome.code, Status::config_values_missing);
     EXPECT_EQ(outcome.paths.allow_cd, allow_cd);
+    EXPECT_EQ(outcome.explanations, "config.ini: " + explanation + "\n");
   }
 }
 

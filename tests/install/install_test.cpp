@@ -13,12 +13,13 @@ using Keys = std::vector<std::string>;
 struct InstallRun {
   Status status;
   std::string output;  // the progress lines
+  std::string explanations;
 };
 
 InstallRun run_install(FileSystem& fs, const BuiltMod& mod) {
   RecordingReporter reporter;
   const Status status = install_mod(fs, reporter, mod.list, mod.slots, kOutput);
-  return {status, reporter.text};
+  return {status, reporter.text, reporter.explanations};
 }
 
 // A game with every archive of the catalogue, and a mod built from the given ones.
@@ -53,6 +54,8 @@ TEST(Install, MissingGameArchiveStopsTheWalkAfterEarlierSwaps) {
   EXPECT_EQ(run.output,
             "Swapping archive \"BASICS.FS\" ... done\n"
             "Swapping archive \"VIDEO.FS\" ... failed\n");
+  EXPECT_EQ(run.explanations, "cannot move " + std::string(kCdData) + "VIDEO.FS to " +
+                                  std::string(kBackup) + "VIDEO.FS: the file does not exist\n");
   EXPECT_EQ(world.status("BASICS_FS"), "1");
   EXPECT_EQ(world.status("VIDEO_FS"), "<missing>");
   EXPECT_EQ(world.file(std::string(kOutput) + "VIDEO.FS"), "mod VIDEO.FS");
@@ -86,7 +89,9 @@ TEST(Install, BrokenRecordsStopTheWalk) {
 TEST(Install, UnwritableConfigStopsBeforeAnyMove) {
   ModWorld world({"WORDS.FS"});
   world.fs.set_read_only(kConfig);
-  EXPECT_EQ(run_install(world.fs, world.mod).status, Status::config_not_written);
+  const InstallRun run = run_install(world.fs, world.mod);
+  EXPECT_EQ(run.status, Status::config_not_written);
+  EXPECT_EQ(run.explanations, "config.ini: the key mod_data of [STATUS] could not be written\n");
   EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
 }
 

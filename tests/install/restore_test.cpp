@@ -35,12 +35,14 @@ struct InstalledWorld : InstallWorld {
 struct RestoreRun {
   Status code;
   std::string output;  // the progress lines
+  std::string warnings;
+  std::string explanations;
 };
 
 RestoreRun run_restore(FileSystem& fs) {
   RecordingReporter reporter;
   const Status code = restore_archives(fs, reporter);
-  return {code, reporter.text};
+  return {code, reporter.text, reporter.warnings, reporter.explanations};
 }
 
 TEST(MoveFile, ReplacesOnlyWhenAsked) {
@@ -91,9 +93,22 @@ TEST(Restore, GameArchiveAlreadyBackIsNeverOverwritten) {
   world.fs.fail_if = [](std::string_view op, const std::string& path) {
     return op == "remove" && path == returned("BASICS.FS");
   };
-  EXPECT_EQ(run_restore(world.fs).code, Status::restore_failed);
+  const RestoreRun run = run_restore(world.fs);
+  EXPECT_EQ(run.code, Status::restore_failed);
+  EXPECT_EQ(run.explanations, "cannot move " + saved("BASICS.FS") + " to " + game("BASICS.FS") +
+                                  ": the file does not exist\n");
   EXPECT_EQ(world.file(game("BASICS.FS")), "game BASICS.FS");
   EXPECT_EQ(world.file(returned("BASICS.FS")), "mod BASICS.FS");
+}
+
+TEST(Restore, EmptyPathKeyIsExplainedWithTheKeyThatNeedsIt) {
+  InstalledWorld world("WORDS_FS=0\nBASICS_FS=1\n",
+                       "[STATUS]\nmod_data=\nvexal_backup=C:\\tools\\mb\\backup\n");
+  const RestoreRun run = run_restore(world.fs);
+  EXPECT_EQ(run.code, Status::status_paths_missing);
+  EXPECT_EQ(run.explanations,
+            "config.ini: the key mod_data of [STATUS] is empty, but BASICS_FS records an archive "
+            "as swapped in\n");
 }
 
 TEST(Restore, PathKeysWithOrWithoutTrailingSeparator) {

@@ -19,7 +19,7 @@ class DefinitionTest : public ModFixture {
   ScanResult scan_file(const std::string& bytes, bool allow_cd = false) {
     fs.add_file("C:\\mod\\demo.def", bytes);
     std::string text;
-    EXPECT_EQ(load_definition(fs, "C:\\mod\\demo.def", text), Status::ok);
+    EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\demo.def", text), Status::ok);
     return scan_definition(context, text, allow_cd);
   }
 };
@@ -28,11 +28,47 @@ TEST_F(DefinitionTest, LoadingDropsCarriageReturnsAndStopsAtCtrlZ) {
   fs.add_file("C:\\mod\\a.def", std::string("a\r\nb\rc\x1A"
                                             "after"));
   std::string text;
-  ASSERT_EQ(load_definition(fs, "C:\\mod\\a.def", text), Status::ok);
+  ASSERT_EQ(load_definition(fs, reporter, "C:\\mod\\a.def", text), Status::ok);
   EXPECT_EQ(text, "a\nbc\n");
-  EXPECT_EQ(load_definition(fs, "C:\\mod\\missing.def", text), Status::definition_not_opened);
+  EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\missing.def", text),
+            Status::definition_not_opened);
+  EXPECT_EQ(reporter.explanations, "C:\\mod\\missing.def: refused by the fake file system\n");
   free_definition(text);
   EXPECT_TRUE(text.empty());
+}
+
+TEST_F(DefinitionTest, AByteOrderMarkAtTheStartIsDropped) {
+  const ScanResult got = scan_file(
+      "\xEF\xBB\xBF"
+      "class PATH { MAKE = out; }\n");
+  EXPECT_EQ(got.status, Status::ok);
+  EXPECT_EQ(value_of("MAKE"), "out");
+  vars.clear();
+  EXPECT_EQ(scan_file("class PATH { MAKE = x; }\n\xEF\xBB\xBF").status, Status::invalid_statement);
+}
+
+TEST_F(DefinitionTest, FailuresAreExplainedByTheNameOrTheLineAtFault) {
+  const struct {
+    const char* text;
+    const char* explanation;
+  } cases[] = {
+      {"class PATH {\n  A = 1 )  \n}", "line 2: A = 1 )"},
+      {"\nclass words.fs {}",
+       "line 2: unknown class \"words.fs\"; the classes are PATH, SRC and "
+       "the archive names, such as BASICS.FS, in capitals"},
+      {"class PATH {\nB = %A%\n}", "variable \"A\" is not defined"},
+      {"class PATH {\nA = 1\nA = 2\n}", "variable \"A\" is already defined"},
+      {"class PATH {\nA = 50%\n}", "no closing \"%\" in \"50%\""},
+      {"class PATH { A = 1; }\nclass SRC { B = %A%; C = %B%; }",
+       "variable \"B\" is not visible here: PATH variables see only VEXAL and VEXALCD, SRC "
+       "variables see those and the PATH variables"},
+  };
+  for (const auto& c : cases) {
+    vars.clear();
+    reporter.explanations.clear();
+    EXPECT_NE(scan_file(c.text).status, Status::ok) << c.text;
+    EXPECT_EQ(reporter.explanations, c.explanation + std::string("\n")) << c.text;
+  }
 }
 
 TEST_F(DefinitionTest, ScannerErrorsCarryTheLineWhereTheyArose) {
@@ -96,6 +132,9 @@ TEST_F(DefinitionTest, CdArchiveBlocksAreSkippedWhenNotAllowed) {
       "class PATH { MAKE = out }";
   ScanResult got = scan_file(text, false);
   EXPECT_EQ(got.status, Status::ok);
+  EXPECT_EQ(reporter.warnings,
+            "line 1: the VIDEO.FS block is skipped, since allowcdmod in config.ini is 0 or less\n"
+            "line 2: the VIDEO.FS block is skipped, since allowcdmod in config.ini is 0 or less\n");
   EXPECT_EQ(archives.size(), 0u);
   EXPECT_EQ(slots[slot_of_class(14)], -1);
   EXPECT_EQ(value_of("MAKE"), "out }");

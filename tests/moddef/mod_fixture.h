@@ -46,10 +46,10 @@ class ModFixture : public ::testing::Test {
   }
 
   FakeFileSystem fs{"C:\\work"};
-  VariableStore vars;
+  RecordingReporter reporter;
+  VariableStore vars{reporter};
   ArchiveList archives;
   SlotTable slots{};
-  SilentReporter reporter;
   ModContext context{fs, vars, archives, slots, reporter, "C:\\mod\\"};
 };
 

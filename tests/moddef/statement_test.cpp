@@ -172,6 +172,41 @@ TEST_F(AddCommandTest, LinksAllEntriesOrThoseMatchingTheMask) {
   EXPECT_EQ(origin("C.BIN"), "two");
 }
 
+// Records what each add told the observer, one line per command.
+struct OutcomeLog : AddObserver {
+  void added(const AddOutcome& outcome) override {
+    text += std::string(outcome.command) + " took " + std::to_string(outcome.taken) +
+            (outcome.output_was_empty ? " into an empty output" : "") + ", added";
+    for (const std::string& name : outcome.added) {
+      text += " " + name;
+    }
+    text += ", re-pointed";
+    for (const std::string& name : outcome.repointed) {
+      text += " " + name;
+    }
+    text += "\n";
+  }
+  std::string text;
+};
+
+TEST_F(AddCommandTest, TheObserverLearnsWhatEachAddDidAndEmptyAddsAreWarnedAbout) {
+  OutcomeLog log;
+  context.observer = &log;
+  for (const char* statement :
+       {"add(one)", "add(NEW, two)", "add(ALL, two, A*)", "add(one, Z*)", "add(ALL, missing)"}) {
+    ASSERT_EQ(run(statement), Status::ok) << statement;
+  }
+  EXPECT_EQ(log.text,
+            "add(one) took 2 into an empty output, added A.BIN B.TXT, re-pointed\n"
+            "add(NEW, two) took 2, added C.BIN, re-pointed\n"
+            "add(ALL, two, A*) took 1, added, re-pointed A.BIN\n"
+            "add(one, Z*) took 0, added, re-pointed\n"
+            "add(ALL, missing) took 0, added, re-pointed\n");
+  EXPECT_EQ(reporter.warnings,
+            "BASICS.FS: add(one, Z*): the mask \"Z*\" matches no entry of \"one\"\n"
+            "BASICS.FS: add(ALL, missing): the source \"missing\" holds no entries\n");
+}
+
 TEST_F(AddCommandTest, ABareCatalogueNameLoadsTheFileNotTheOutputRecord) {
   fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "xx"}, {"Y.BIN", "y"}}));
   add_output(kWords);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
@@ -83,6 +86,26 @@ TEST_F(PosixFileSystemTest, MoveRefusesAnExistingDestinationButMayChangeCase) {
   EXPECT_TRUE(fs_->move(windows_path("a"), windows_path("A")));
   EXPECT_EQ(dir_.read_file("A"), "1");
   EXPECT_FALSE(fs_->move(windows_path("nothing"), windows_path("c")));
+}
+
+TEST_F(PosixFileSystemTest, FailedCallsTellTheSystemsReason) {
+  dir_.write_file("a", "1");
+  dir_.write_file("b", "2");
+  const struct {
+    std::function<bool()> call;
+    int error;
+  } cases[] = {
+      {[&] { return fs_->open_read(windows_path("missing")) != nullptr; }, ENOENT},
+      {[&] { return fs_->map_read(windows_path("")) != nullptr; }, EISDIR},
+      {[&] { return fs_->open_write(windows_path("missing\\x")) != nullptr; }, ENOENT},
+      {[&] { return fs_->move(windows_path("a"), windows_path("b")); }, EEXIST},
+      {[&] { return fs_->make_directory(windows_path("A")); }, EEXIST},
+      {[&] { return fs_->remove(windows_path("missing")); }, ENOENT},
+  };
+  for (const auto& row : cases) {
+    EXPECT_FALSE(row.call());
+    EXPECT_EQ(fs_->failure_reason(), std::strerror(row.error));
+  }
 }
 
 TEST_F(PosixFileSystemTest, MoveToAnotherFileSystemCopiesAndDeletes) {

@@ -35,6 +35,18 @@ class Win32FileSystemTest : public ::testing::Test {
   std::unique_ptr<FileSystem> fs_ = make_native_file_system();
 };
 
+TEST_F(Win32FileSystemTest, FailedCallsTellTheSystemsReason) {
+  write("a", "1");
+  write("b", "2");
+  EXPECT_EQ(fs_->open_read(path("missing")), nullptr);
+  const std::string missing = fs_->failure_reason();
+  EXPECT_FALSE(fs_->move(path("a"), path("b")));
+  const std::string exists = fs_->failure_reason();
+  EXPECT_FALSE(missing.empty());
+  EXPECT_NE(missing, exists);
+  EXPECT_NE(missing.back(), '\n');
+}
+
 TEST_F(Win32FileSystemTest, FilesFoldersAndMoves) {
   write("Game/Data/Words.fs", "abc");
   EXPECT_TRUE(fs_->is_file(path("GAME\\DATA\\WORDS.FS")));

@@ -38,6 +38,9 @@ class CliTest : public ::testing::Test {
   }
 
   RunResult run(const std::vector<std::string>& args) const { return run_tool_in(root(), args); }
+  RunResult run_fs(const std::vector<std::string>& args) const {
+    return run_fs_tool_in(root(), args);
+  }
 
  private:
   TempDir dir_;

@@ -23,12 +23,12 @@ bool windows_paths() {
   return env_or("VEXAL_TEST_PATHS", "") == "windows";
 }
 
-std::vector<std::string> command_line(const std::vector<std::string>& args) {
+std::vector<std::string> command_line(const std::string& binary,
+                                      const std::vector<std::string>& args) {
   std::vector<std::string> command;
   if (const std::string wrapper = env_or("VEXAL_TEST_WRAPPER", ""); !wrapper.empty()) {
     command.push_back(wrapper);
   }
-  const std::string binary = env_or("VEXAL_TEST_BINARY", VEXAL_BINARY);
   command.push_back(windows_paths() ? tool_path(binary) : binary);
   command.insert(command.end(), args.begin(), args.end());
   return command;
@@ -125,15 +125,12 @@ void read_both(int output_fd, int error_fd, std::string& output, std::string& er
   }
 }
 
-}  // namespace
-
-RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+RunResult run_in(const std::filesystem::path& folder, const std::vector<std::string>& command) {
   std::array<int, 2> pipe_fds{};
   std::array<int, 2> error_fds{};
   if (pipe(pipe_fds.data()) != 0 || pipe(error_fds.data()) != 0) {
     throw std::runtime_error("pipe failed");
   }
-  const std::vector<std::string> command = command_line(args);
   std::optional<StatusFile> status_file;
   if (windows_paths()) {
     status_file.emplace();
@@ -163,6 +160,17 @@ RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std
     result.status = *full;
   }
   return result;
+}
+
+}  // namespace
+
+RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+  return run_in(folder, command_line(env_or("VEXAL_TEST_BINARY", VEXAL_BINARY), args));
+}
+
+RunResult run_fs_tool_in(const std::filesystem::path& folder,
+                         const std::vector<std::string>& args) {
+  return run_in(folder, command_line(env_or("VEXAL_TEST_FS_BINARY", VEXAL_FS_BINARY), args));
 }
 
 int exit_status_of(int code) {

@@ -1,7 +1,8 @@
-// Runs the real vexal_mod_builder binary in a folder and captures what it prints.
-// The binary and the way a path is written into config.ini can be swapped through the
-// environment, so the same tests run against another build of the tool:
-//   VEXAL_TEST_BINARY   the program to run (default: the binary of this build)
+// Runs the real vexal_mod_builder (or vexal_fs) binary in a folder and captures what it
+// prints. The binaries and the way a path is written into config.ini can be swapped
+// through the environment, so the same tests run against another build of the tools:
+//   VEXAL_TEST_BINARY     vexal_mod_builder to run (default: the binary of this build)
+//   VEXAL_TEST_FS_BINARY  vexal_fs to run (default: the binary of this build)
 //   VEXAL_TEST_WRAPPER  a program to start it with (for example wine)
 //   VEXAL_TEST_PATHS    "windows": paths are written as Z:\tmp\x instead of /tmp/x, the
 //                       binary too, exit statuses are the full 32-bit codes and the
@@ -26,6 +27,8 @@ struct RunResult {
 
 // Runs the tool with the arguments in the given working folder.
 RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args);
+// Runs vexal_fs with the arguments in the given working folder.
+RunResult run_fs_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args);
 
 // The exit status a run that ends with the code reports on this platform.
 int exit_status_of(int code);

@@ -49,6 +49,8 @@ class FakeFileSystem : public FileSystem {
   std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override;
   std::string current_directory() override;
   bool replace_file(const std::string& path, std::string_view contents) override;
+  // The same text for every failure.
+  std::string failure_reason() const override { return "refused by the fake file system"; }
 
   // --- Setting up (never counted, never failed) ---
   // Creates or overwrites a file, creating its missing parent folders.

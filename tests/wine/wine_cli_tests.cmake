@@ -20,4 +20,4 @@ add_test(NAME cli_tests_under_wine
                  ${VEXAL_HOST_CLI_TESTS})
 set_tests_properties(cli_tests_under_wine PROPERTIES
   TIMEOUT 900
-  ENVIRONMENT "VEXAL_TEST_BINARY=$<TARGET_FILE:vexal_mod_builder>;VEXAL_TEST_WRAPPER=${CMAKE_CURRENT_BINARY_DIR}/run-under-wine;VEXAL_TEST_PATHS=windows")
+  ENVIRONMENT "VEXAL_TEST_BINARY=$<TARGET_FILE:vexal_mod_builder>;VEXAL_TEST_FS_BINARY=$<TARGET_FILE:vexal_fs>;VEXAL_TEST_WRAPPER=${CMAKE_CURRENT_BINARY_DIR}/run-under-wine;VEXAL_TEST_PATHS=windows")

@@ -1,0 +1,235 @@
+#include "driver/fs_tool.h"
+
+#include <array>
+#include <cstdio>
+#include <new>
+
+#include "base/byte_reader.h"
+#include "fs/archive_reader.h"
+#include "fs/layout.h"
+#include "platform/ascii.h"
+
+namespace vexal::fs_tool {
+namespace {
+
+struct Subcommand {
+  std::string_view name;
+  std::size_t min_words;
+  std::size_t max_words;
+  bool takes_force;
+  int (*run)(Tool&, const Arguments&);
+  std::string_view synopsis;
+  std::string_view help;
+};
+
+constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+
+const std::array<Subcommand, 7> kSubcommands = {{
+    {"list", 1, 2, false, list_entries, "list ARCHIVE [MASK]",
+     "Lists the entries of an archive in file order, each with its size in bytes; in a\n"
+     "two-level archive (.FSU) each group is followed by its items, indented. The last\n"
+     "line gives the counts and the total bytes. MASK picks entries (groups) as a mask of\n"
+     "the add command does: \"*\" and \"?\", letter case matters, groups are padded to 5\n"
+     "characters with \"_\".\n"},
+    {"extract", 2, 3, true, extract_entries, "extract ARCHIVE FOLDER [MASK] [--force]",
+     "Writes the entries (those MASK picks) as files into FOLDER, laid out as folder\n"
+     "loading reads them back: a flat archive gives one file per entry, a two-level one a\n"
+     "subfolder per group (named without its trailing \"_\") holding its items. Nothing is\n"
+     "written when an entry's name could reach outside FOLDER or is no file name on\n"
+     "Windows, when two entries would land on the same file, or when a file exists\n"
+     "already and --force is not given.\n"},
+    {"pack", 2, 2, true, pack_folder, "pack FOLDER ARCHIVE [--force]",
+     "Writes the archive that add(FOLDER) in the block of ARCHIVE's layout would write:\n"
+     "flat for .FS, two-level for .FSU. An existing ARCHIVE is replaced only with --force.\n"},
+    {"diff", 2, 2, false, diff_archives, "diff OLD NEW",
+     "Prints the entries (items, in two-level archives) that NEW adds, removes or changes\n"
+     "against OLD, one per line. Exit status 0 when both hold the same entries with the\n"
+     "same bytes, 1 when they differ.\n"},
+    {"verify", 1, kAny, false, verify_archives, "verify ARCHIVE...",
+     "Reads each archive with every check of the reader and prints \"ok\" or what is\n"
+     "damaged, at which offset. Exit status 1 when any archive is not ok.\n"},
+    {"plan", 1, 1, false, plan_build, "plan MOD.DEF",
+     "Reads the definition and its sources as a build in this working folder would,\n"
+     "after putting back the game's archives, and prints where the entries of each\n"
+     "archive come from. It restores, builds and writes nothing. It ends with the report\n"
+     "and the exit status the build would end with.\n"},
+    {"status", 0, 0, false, show_status, "status",
+     "Shows what config.ini in the working folder records: the game and CD folders, the\n"
+     "installed mod's output folder, every archive key, and which of the game's, the\n"
+     "backup and the output folder hold each archive. Exit status 1 when something needs\n"
+     "your attention: a backup file that no key records, or a key whose backup is gone.\n"},
+}};
+
+void print_usage(std::FILE* out) {
+  std::fprintf(out, "usage:");
+  for (const Subcommand& subcommand : kSubcommands) {
+    std::fprintf(out, " vexal_fs %.*s\n      ", static_cast<int>(subcommand.synopsis.size()),
+                 subcommand.synopsis.data());
+  }
+  std::fprintf(out,
+               " vexal_fs help SUBCOMMAND\n"
+               "Exit status: 0 done, 1 differences or damage found, 2 wrong usage, 3 failed;\n"
+               "plan ends as the build would.\n");
+}
+
+const Subcommand* find_subcommand(std::string_view name) {
+  for (const Subcommand& subcommand : kSubcommands) {
+    if (equal_ignoring_case(name, subcommand.name)) {
+      return &subcommand;
+    }
+  }
+  return nullptr;
+}
+
+bool is_help_request(std::string_view argument) {
+  for (const std::string_view keyword : {"-h", "-help", "--help", "?", "-?", "/?"}) {
+    if (equal_ignoring_case(argument, keyword)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int wrong_usage(std::string_view why) {
+  std::fprintf(stderr, "vexal_fs: %.*s\n", static_cast<int>(why.size()), why.data());
+  print_usage(stderr);
+  return kWrongUsage;
+}
+
+int help(const std::vector<std::string>& words) {
+  if (words.empty()) {
+    print_usage(stdout);
+    return kSucceeded;
+  }
+  const Subcommand* subcommand = find_subcommand(words[0]);
+  if (words.size() > 1 || subcommand == nullptr) {
+    return wrong_usage("help takes the name of one subcommand");
+  }
+  std::printf("usage: vexal_fs %.*s\n\n%.*s", static_cast<int>(subcommand->synopsis.size()),
+              subcommand->synopsis.data(), static_cast<int>(subcommand->help.size()),
+              subcommand->help.data());
+  return kSucceeded;
+}
+
+int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
+  if (args.empty()) {
+    return wrong_usage("a subcommand is needed");
+  }
+  if (args.size() == 1 && is_help_request(args[0])) {
+    print_usage(stdout);
+    return kSucceeded;
+  }
+  Arguments arguments;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (equal_ignoring_case(args[i], "--force")) {
+      arguments.force = true;
+    } else {
+      arguments.words.push_back(args[i]);
+    }
+  }
+  if (equal_ignoring_case(args[0], "help")) {
+    return help(arguments.words);
+  }
+  const Subcommand* subcommand = find_subcommand(args[0]);
+  if (subcommand == nullptr) {
+    return wrong_usage("unknown subcommand \"" + args[0] + "\"");
+  }
+  if (arguments.words.size() < subcommand->min_words ||
+      arguments.words.size() > subcommand->max_words ||
+      (arguments.force && !subcommand->takes_force)) {
+    return wrong_usage("usage: vexal_fs " + std::string(subcommand->synopsis));
+  }
+  return subcommand->run(tool, arguments);
+}
+
+// The items of a group as held after reading: the item table at the group's offset,
+// data offsets relative to the record's bytes.
+std::vector<ArchiveView::Item> items_of(const ArchiveRecord& record, const Entry& group) {
+  using namespace layout;
+  std::vector<ArchiveView::Item> items;
+  const std::span<const std::byte> bytes = record.bytes();
+  const std::uint32_t count = read_le(bytes, group.offset, kItemCountSize).value_or(0);
+  for (std::uint32_t j = 0; j < count; ++j) {
+    const std::uint64_t at = group.offset + item_table_size(j);
+    const auto name = bytes_at(bytes, at, kItemNameSize);
+    const auto offset = read_le(bytes, at + kItemNameSize, 4);
+    const auto size = read_le(bytes, at + kItemNameSize + 4, 2);
+    const auto data = offset && size ? bytes_at(bytes, *offset, *size) : std::nullopt;
+    if (name && data) {  // the reader checked every item
+      items.push_back(
+          {std::string(reinterpret_cast<const char*>(name->data()), name->size()), *data});
+    }
+  }
+  return items;
+}
+
+}  // namespace
+
+int Tool::fail(std::string_view what) {
+  std::fprintf(stderr, "vexal_fs: error: %.*s\n", static_cast<int>(what.size()), what.data());
+  console.print_explanations();
+  return kFailed;
+}
+
+std::uint64_t ArchiveView::Member::size() const {
+  std::uint64_t total = bytes.size();
+  for (const Item& item : items) {
+    total += item.bytes.size();
+  }
+  return total;
+}
+
+Status read_view(Tool& tool, const std::string& path, ArchiveView& view) {
+  int slot = -1;
+  if (const Status status = view.list.append(slot); status != Status::ok) {
+    return status;
+  }
+  view.list.get(slot)->name = path;
+  if (const Status status = read_archive_file(view.list, tool.fs, tool.console, slot, path);
+      status != Status::ok) {
+    return status;
+  }
+  const ArchiveRecord& record = *view.list.get(slot);
+  view.two_level = record.two_level;
+  for (const Entry& entry : record.entries) {
+    ArchiveView::Member member{std::string(entry_name(entry)), {}, {}};
+    if (record.two_level) {
+      member.items = items_of(record, entry);
+    } else {
+      member.bytes = record.bytes().subspan(entry.offset, entry.size);
+    }
+    view.members.push_back(std::move(member));
+  }
+  return Status::ok;
+}
+
+std::string shown_name(std::string_view name) {
+  std::string shown;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F) {
+      std::array<char, 8> escaped{};
+      std::snprintf(escaped.data(), escaped.size(), "\\x%02X", byte);
+      shown += escaped.data();
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+std::string counted(std::uint64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+int run_fs_tool(const std::vector<std::string>& args, FileSystem& fs) {
+  ConsoleReporter console("vexal_fs");
+  Tool tool{fs, console};
+  try {
+    return run_subcommand(tool, args);
+  } catch (const std::bad_alloc&) {
+    return tool.fail(Status::out_of_memory);
+  }
+}
+
+}  // namespace vexal::fs_tool

@@ -1,0 +1,94 @@
+// vexal_fs, the mod author's toolkit: looks inside archives, extracts and packs them,
+// plans a build without writing anything and shows what the last installation left.
+// Each subcommand is one function over the same layers the builder uses.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/reporter.h"
+#include "base/status.h"
+#include "driver/console.h"
+#include "fs/archive_list.h"
+#include "platform/file_system.h"
+
+namespace vexal::fs_tool {
+
+// Exit statuses; plan ends with the status of the build it plans instead.
+inline constexpr int kSucceeded = 0;
+inline constexpr int kDiffers = 1;  // diff: the archives differ; verify: one is damaged;
+                                    // status: something needs the user
+inline constexpr int kWrongUsage = 2;
+inline constexpr int kFailed = 3;
+
+// What every subcommand works with: the file system, and the console on which warnings
+// and explanations appear (standard error).
+struct Tool {
+  FileSystem& fs;
+  ConsoleReporter& console;
+
+  // Prints "vexal_fs: error: <what>" and the explanations given so far; kFailed.
+  int fail(std::string_view what);
+  int fail(Status status) { return fail(message_of(status)); }
+};
+
+// The console without progress lines: the toolkit prints its own results instead.
+class QuietReporter final : public Reporter {
+ public:
+  explicit QuietReporter(Reporter& console) : console_(console) {}
+  void begin(Step /*step*/, std::string_view /*subject*/) override {}
+  void end(bool /*succeeded*/) override {}
+  void warn(std::string_view text) override { console_.warn(text); }
+  void explain(std::string_view text) override { console_.explain(text); }
+
+ private:
+  Reporter& console_;
+};
+
+struct Arguments {
+  std::vector<std::string> words;  // after the subcommand, without --force
+  bool force = false;
+};
+
+// An archive file read whole: its entries in file order, with their bytes.
+struct ArchiveView {
+  struct Item {
+    std::string name;
+    std::span<const std::byte> bytes;
+  };
+  struct Member {
+    std::string name;
+    std::span<const std::byte> bytes;  // a flat entry's bytes
+    std::vector<Item> items;           // a group's items
+    std::uint64_t size() const;
+  };
+  ArchiveList list;  // holds the bytes
+  bool two_level = false;
+  std::vector<Member> members;
+};
+
+// Reads the archive at path, as the builder reads a source. ok or the reader's failure,
+// explained to the console.
+Status read_view(Tool& tool, const std::string& path, ArchiveView& view);
+
+// A name as printed: bytes outside printable ASCII as \xNN.
+std::string shown_name(std::string_view name);
+
+// "1 entry", "2 entries".
+std::string counted(std::uint64_t count, std::string_view one, std::string_view many);
+
+int list_entries(Tool& tool, const Arguments& args);
+int extract_entries(Tool& tool, const Arguments& args);
+int pack_folder(Tool& tool, const Arguments& args);
+int diff_archives(Tool& tool, const Arguments& args);
+int verify_archives(Tool& tool, const Arguments& args);
+int plan_build(Tool& tool, const Arguments& args);
+int show_status(Tool& tool, const Arguments& args);
+
+// Runs vexal_fs with the arguments after the program's name; returns the exit status.
+int run_fs_tool(const std::vector<std::string>& args, FileSystem& fs);
+
+}  // namespace vexal::fs_tool

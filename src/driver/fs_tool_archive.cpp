@@ -1,0 +1,328 @@
+// The subcommands on archive files: list, extract, pack, diff and verify.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "driver/fs_tool.h"
+#include "driver/run.h"
+#include "fs/archive_reader.h"
+#include "fs/archive_writer.h"
+#include "fs/source_loader.h"
+#include "moddef/statement.h"
+#include "platform/ascii.h"
+#include "platform/path_rules.h"
+
+namespace vexal::fs_tool {
+namespace {
+
+unsigned long long as_printed(std::uint64_t value) {
+  return static_cast<unsigned long long>(value);
+}
+
+std::vector<const ArchiveView::Member*> picked(const ArchiveView& view,
+                                               const std::vector<std::string>& words,
+                                               std::size_t mask_at) {
+  std::vector<const ArchiveView::Member*> members;
+  for (const ArchiveView::Member& member : view.members) {
+    if (words.size() <= mask_at || wildcard_match(member.name, words[mask_at])) {
+      members.push_back(&member);
+    }
+  }
+  return members;
+}
+
+// --- extract ---------------------------------------------------------------------------
+
+// Why a name cannot be a file or folder of its own inside the folder extracted into, or
+// nullptr when it can.
+const char* why_unsafe(std::string_view name) {
+  if (name.empty()) {
+    return "it is empty";
+  }
+  if (name.find("..") != std::string_view::npos) {
+    return "it holds \"..\"";
+  }
+  for (const char c : name) {
+    if (c == '\\' || c == '/' || c == ':') {
+      return "it holds \"\\\", \"/\" or \":\"";
+    }
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      return "it holds a control byte";
+    }
+  }
+  const std::string base = upper_case(name.substr(0, name.find('.')));
+  const bool numbered = base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+                        base[3] >= '1' && base[3] <= '9';
+  if (numbered || base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") {
+    return "Windows reserves it for a device";
+  }
+  return nullptr;
+}
+
+// The file name as Windows compares it: letter case ignored, trailing dots and blanks
+// dropped.
+std::string file_key(std::string_view name) {
+  std::string key = upper_case(name);
+  while (!key.empty() && (key.back() == '.' || key.back() == ' ')) {
+    key.pop_back();
+  }
+  return key;
+}
+
+struct OutputFile {
+  std::string folder;  // empty, or the group's subfolder
+  std::string name;
+  std::span<const std::byte> bytes;
+};
+
+// The files an extract writes, or nullopt after explaining every name that cannot be
+// written safely.
+std::optional<std::vector<OutputFile>> output_files(
+    Tool& tool, bool two_level, const std::vector<const ArchiveView::Member*>& members) {
+  std::vector<OutputFile> files;
+  std::set<std::string> keys;
+  bool refused = false;
+  const auto check = [&](const std::string& shown, std::string_view name, const std::string& key) {
+    if (const char* why = why_unsafe(name)) {
+      tool.console.explain("\"" + shown_name(shown) + "\" cannot be extracted: " + why);
+      refused = true;
+    } else if (!keys.insert(key).second) {
+      tool.console.explain("\"" + shown_name(shown) + "\" would land on a file already extracted");
+      refused = true;
+    }
+  };
+  for (const ArchiveView::Member* member : members) {
+    if (!two_level) {
+      check(member->name, member->name, file_key(member->name));
+      files.push_back({"", member->name, member->bytes});
+      continue;
+    }
+    const std::string folder = member->name.substr(0, member->name.find_last_not_of('_') + 1);
+    check(member->name, folder, file_key(folder) + "\\");
+    for (const ArchiveView::Item& item : member->items) {
+      check(member->name + "\\" + item.name, item.name,
+            file_key(folder) + "\\" + file_key(item.name));
+      files.push_back({folder, item.name, item.bytes});
+    }
+  }
+  return refused ? std::nullopt : std::optional(std::move(files));
+}
+
+bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte> bytes) {
+  const auto file = tool.fs.open_write(path);
+  if (!file) {
+    tool.console.explain(describe_failure(tool.fs, path, "cannot be created"));
+    return false;
+  }
+  if (!file->write(bytes) || !file->close()) {
+    tool.console.explain(path + ": could not be written completely");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int list_entries(Tool& tool, const Arguments& args) {
+  ArchiveView view;
+  if (const Status status = read_view(tool, args.words[0], view); status != Status::ok) {
+    return tool.fail(status);
+  }
+  std::uint64_t total = 0;
+  std::size_t items = 0;
+  const auto members = picked(view, args.words, 1);
+  for (const ArchiveView::Member* member : members) {
+    std::printf("%10llu  %s\n", as_printed(member->size()), shown_name(member->name).c_str());
+    for (const ArchiveView::Item& item : member->items) {
+      std::printf("%10llu    %s\n", as_printed(item.bytes.size()), shown_name(item.name).c_str());
+    }
+    total += member->size();
+    items += member->items.size();
+  }
+  const std::string counts = view.two_level ? counted(members.size(), "group", "groups") + ", " +
+                                                  counted(items, "item", "items")
+                                            : counted(members.size(), "entry", "entries");
+  std::printf("%s, %s\n", counts.c_str(), counted(total, "byte", "bytes").c_str());
+  return kSucceeded;
+}
+
+int extract_entries(Tool& tool, const Arguments& args) {
+  ArchiveView view;
+  if (const Status status = read_view(tool, args.words[0], view); status != Status::ok) {
+    return tool.fail(status);
+  }
+  const auto files = output_files(tool, view.two_level, picked(view, args.words, 2));
+  if (!files) {
+    return tool.fail("nothing extracted: entry names that are no safe file names");
+  }
+  std::string folder = args.words[1];
+  if (folder.empty() || !is_path_separator(folder.back())) {
+    folder += '\\';
+  }
+  const auto path_of = [&](const OutputFile& file) {
+    return folder + (file.folder.empty() ? "" : file.folder + "\\") + file.name;
+  };
+  bool exists = false;
+  for (const OutputFile& file : *files) {
+    if (!args.force && (tool.fs.is_file(path_of(file)) || tool.fs.is_directory(path_of(file)))) {
+      tool.console.explain(path_of(file) + " exists already");
+      exists = true;
+    }
+  }
+  if (exists) {
+    return tool.fail("nothing extracted: --force replaces existing files");
+  }
+  std::uint64_t total = 0;
+  make_folders(tool.fs, folder);
+  for (const OutputFile& file : *files) {
+    if (!file.folder.empty()) {
+      tool.fs.make_directory(folder + file.folder);
+    }
+    if (!write_whole(tool, path_of(file), file.bytes)) {
+      return tool.fail("extracting stopped");
+    }
+    total += file.bytes.size();
+  }
+  std::printf("%s, %s extracted into %s\n", counted(files->size(), "file", "files").c_str(),
+              counted(total, "byte", "bytes").c_str(), args.words[1].c_str());
+  return kSucceeded;
+}
+
+int pack_folder(Tool& tool, const Arguments& args) {
+  const std::string& archive = args.words[1];
+  const std::size_t dot = archive.rfind('.');
+  const std::string extension = dot == std::string::npos ? "" : upper_case(archive.substr(dot));
+  if (extension != ".FS" && extension != ".FSU") {
+    return tool.fail("the archive's name must end in .FS (flat) or .FSU (two-level)");
+  }
+  if (!args.force && tool.fs.is_file(archive)) {
+    tool.console.explain(archive + " exists already");
+    return tool.fail("nothing packed: --force replaces an existing archive");
+  }
+  QuietReporter reporter(tool.console);
+  ArchiveList list;
+  int source = -1;
+  int output = -1;
+  Status status = list.append(source);
+  if (status == Status::ok) {
+    status = load_source(list, tool.fs, reporter, source, args.words[0], "");
+  }
+  if (status == Status::ok && list.get(source)->entries.empty()) {
+    reporter.warn(args.words[0] + " holds no entries");
+  }
+  if (status == Status::ok) {
+    status = list.append(output);
+  }
+  if (status == Status::ok) {
+    list.get(output)->name = archive;
+    list.get(output)->two_level = extension == ".FSU";
+    status = list.link_archive(output, source);
+  }
+  if (status == Status::ok) {
+    status = save_archive(list, tool.fs, reporter, output);
+  }
+  if (status != Status::ok) {
+    return tool.fail(status);
+  }
+  const std::size_t count = list.get(output)->entries.size();
+  std::printf(
+      "%s packed into %s\n",
+      (extension == ".FSU" ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
+          .c_str(),
+      archive.c_str());
+  return kSucceeded;
+}
+
+int diff_archives(Tool& tool, const Arguments& args) {
+  // Entries (items of groups) by name, letter case ignored; a repeated name is told apart
+  // by its rank among the entries of that name.
+  using Contents = std::map<std::string, std::pair<std::string, std::span<const std::byte>>>;
+  const auto contents_of = [](const ArchiveView& view) {
+    Contents contents;
+    std::map<std::string, int> seen;
+    const auto add = [&](const std::string& name, std::span<const std::byte> bytes) {
+      const int rank = seen[upper_case(name)]++;
+      const std::string shown = rank == 0 ? name : name + " #" + std::to_string(rank + 1);
+      contents.emplace(upper_case(shown), std::pair(shown, bytes));
+    };
+    for (const ArchiveView::Member& member : view.members) {
+      if (member.items.empty()) {
+        add(member.name, member.bytes);
+      }
+      for (const ArchiveView::Item& item : member.items) {
+        add(member.name + "\\" + item.name, item.bytes);
+      }
+    }
+    return contents;
+  };
+  ArchiveView old_view;
+  ArchiveView new_view;
+  for (auto [view, path] : {std::pair{&old_view, &args.words[0]}, {&new_view, &args.words[1]}}) {
+    if (const Status status = read_view(tool, *path, *view); status != Status::ok) {
+      return tool.fail(status);
+    }
+  }
+  const Contents before = contents_of(old_view);
+  const Contents after = contents_of(new_view);
+  bool differ = false;
+  const auto report = [&](const char* what, const std::string& name, const std::string& sizes) {
+    std::printf("%-8s %s (%s bytes)\n", what, shown_name(name).c_str(), sizes.c_str());
+    differ = true;
+  };
+  std::set<std::string> keys;
+  for (const auto* contents : {&before, &after}) {
+    for (const auto& [key, entry] : *contents) {
+      keys.insert(key);
+    }
+  }
+  for (const std::string& key : keys) {
+    const auto old_entry = before.find(key);
+    const auto new_entry = after.find(key);
+    if (old_entry == before.end()) {
+      report("added", new_entry->second.first, std::to_string(new_entry->second.second.size()));
+    } else if (new_entry == after.end()) {
+      report("removed", old_entry->second.first, std::to_string(old_entry->second.second.size()));
+    } else if (!std::ranges::equal(old_entry->second.second, new_entry->second.second)) {
+      report("changed", old_entry->second.first,
+             std::to_string(old_entry->second.second.size()) + " -> " +
+                 std::to_string(new_entry->second.second.size()));
+    }
+  }
+  return differ ? kDiffers : kSucceeded;
+}
+
+int verify_archives(Tool& tool, const Arguments& args) {
+  // The reader's explanations are the result here, so they go to standard output.
+  class Collector final : public Reporter {
+   public:
+    void begin(Step /*step*/, std::string_view /*subject*/) override {}
+    void end(bool /*succeeded*/) override {}
+    void warn(std::string_view /*text*/) override {}
+    void explain(std::string_view text) override { lines.emplace_back(text); }
+    std::vector<std::string> lines;
+  };
+  bool all_ok = true;
+  for (const std::string& path : args.words) {
+    Collector collector;
+    ArchiveList list;
+    int slot = -1;
+    Status status = list.append(slot);
+    if (status == Status::ok) {
+      list.get(slot)->name = path;
+      status = read_archive_file(list, tool.fs, collector, slot, path);
+    }
+    if (status == Status::ok) {
+      std::printf("%s: ok\n", path.c_str());
+    } else if (collector.lines.empty()) {
+      std::printf("%s: %s\n", path.c_str(), std::string(message_of(status)).c_str());
+    }
+    for (const std::string& line : collector.lines) {
+      std::printf("%s\n", line.c_str());
+    }
+    all_ok = all_ok && status == Status::ok;
+  }
+  return all_ok ? kSucceeded : kDiffers;
+}
+
+}  // namespace vexal::fs_tool

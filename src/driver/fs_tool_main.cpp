@@ -1,0 +1,12 @@
+// vexal_fs: the mod author's toolkit for Vexal's archives (see fs_tool.h).
+#include <string>
+#include <vector>
+
+#include "driver/fs_tool.h"
+#include "platform/file_system.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const auto fs = vexal::make_native_file_system();
+  return vexal::fs_tool::run_fs_tool(args, *fs);
+}

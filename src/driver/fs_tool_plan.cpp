@@ -1,0 +1,263 @@
+// plan: a build of a mod run to its end without touching anything. The definition and
+// its sources are read through a file system that writes nothing: saved archives are
+// counted instead of written, and while the last installation is still in place, the
+// game's archives are read from the backup folder, where the restore would take them.
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <unordered_map>
+
+#include "driver/fs_tool.h"
+#include "driver/run.h"
+#include "install/config.h"
+#include "moddef/definition.h"
+#include "platform/ascii.h"
+#include "platform/path_rules.h"
+#include "platform/settings.h"
+
+namespace vexal::fs_tool {
+namespace {
+
+// A path as the file systems compare it: letter case ignored, any separator the same.
+std::string path_key(std::string_view path) {
+  std::string key;
+  for (const char c : path) {
+    if (!is_path_separator(c) && c != '/') {
+      key += ascii_upper(c);
+    } else if (key.empty() || key.back() != '\\') {
+      key += '\\';
+    }
+  }
+  return key;
+}
+
+// Takes what is written and only counts it.
+class CountingFile final : public File {
+ public:
+  explicit CountingFile(std::uint64_t& count) : count_(count) { count_ = 0; }
+  std::size_t read(std::span<std::byte> /*buffer*/) override { return 0; }
+  bool write(std::span<const std::byte> bytes) override {
+    count_ += bytes.size();
+    return true;
+  }
+  bool seek(std::uint64_t /*offset*/) override { return true; }
+  std::optional<std::uint64_t> size() override { return count_; }
+  bool close() override { return true; }
+
+ private:
+  std::uint64_t& count_;
+};
+
+class PlanFileSystem final : public FileSystem {
+ public:
+  explicit PlanFileSystem(FileSystem& base) : base_(base) {}
+
+  // Reads of from are served by to.
+  void redirect(const std::string& from, const std::string& to) { redirects_[path_key(from)] = to; }
+  // The bytes a save sent to the path.
+  std::uint64_t written(const std::string& path) { return written_[path_key(path)]; }
+
+  bool is_file(const std::string& path) override { return base_.is_file(read_from(path)); }
+  bool is_directory(const std::string& path) override { return base_.is_directory(path); }
+  std::unique_ptr<File> open_read(const std::string& path) override {
+    return base_.open_read(read_from(path));
+  }
+  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
+    return base_.map_read(read_from(path));
+  }
+  std::unique_ptr<File> open_write(const std::string& path) override {
+    return std::make_unique<CountingFile>(written_[path_key(path)]);
+  }
+  bool move(const std::string& /*from*/, const std::string& /*to*/) override { return false; }
+  bool remove(const std::string& /*path*/) override { return false; }
+  bool make_directory(const std::string& /*path*/) override { return false; }
+  std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
+    return base_.list(pattern, mode);
+  }
+  std::string current_directory() override { return base_.current_directory(); }
+  bool replace_file(const std::string& /*path*/, std::string_view /*contents*/) override {
+    return false;
+  }
+  std::unique_ptr<Settings> open_native_settings(const std::string& path) override {
+    return base_.open_native_settings(path);
+  }
+  std::string failure_reason() const override { return base_.failure_reason(); }
+
+ private:
+  std::string read_from(const std::string& path) const {
+    const auto found = redirects_.find(path_key(path));
+    return found == redirects_.end() ? path : found->second;
+  }
+
+  FileSystem& base_;
+  std::unordered_map<std::string, std::string> redirects_;
+  std::unordered_map<std::string, std::uint64_t> written_;
+};
+
+// The restore a build begins with, as far as it changes what the build reads: each
+// archive recorded as swapped in is read from the backup folder. ok, or the failure
+// the restore would end with (explained).
+Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs) {
+  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
+  if (!settings) {
+    return Status::config_missing;
+  }
+  if (!settings->key_exists(kStatusSection, kModDataKey) ||
+      !settings->key_exists(kStatusSection, kBackupKey)) {
+    return Status::ok;  // the restore does nothing
+  }
+  const std::string mod_data = settings->read_string(kStatusSection, kModDataKey, "");
+  const std::string backup = settings->read_string(kStatusSection, kBackupKey, "");
+  const GameFolders folders = read_game_folders(*settings);
+  Status status = Status::ok;
+  for (const std::string& key : settings->key_names(kStatusSection)) {
+    const std::string file_name = archive_of_key(key);
+    if (is_status_path_key(key) || file_name.empty() ||
+        settings->read_integer(kStatusSection, key, -1) <= 0) {
+      continue;
+    }
+    if (mod_data.empty() || backup.empty()) {
+      reporter.explain("config.ini: the key " +
+                       std::string(mod_data.empty() ? kModDataKey : kBackupKey) +
+                       " of [STATUS] is empty, but " + key + " records an archive as swapped in");
+      return Status::status_paths_missing;
+    }
+    const std::string installed = installed_path(folders, file_name);
+    const std::string saved = with_trailing_separator(backup) + file_name;
+    if (!fs.is_file(saved)) {
+      reporter.explain("the restore cannot put back " + installed + ": " + saved +
+                       " does not exist");
+      status = Status::restore_failed;
+      continue;
+    }
+    std::printf("The restore puts back %s from %s\n", installed.c_str(), saved.c_str());
+    plan_fs.redirect(with_trailing_separator(mod_data) + file_name, installed);
+    plan_fs.redirect(installed, saved);
+  }
+  return status;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) {
+    text += (text.empty() ? "" : ", ") + shown_name(name);
+  }
+  return text;
+}
+
+// Prints what each add command does, as it runs.
+class AddPrinter final : public AddObserver {
+ public:
+  explicit AddPrinter(const ArchiveList& archives) : archives_(archives) {}
+
+  void added(const AddOutcome& outcome) override {
+    const ArchiveRecord& source = *archives_.get(outcome.source_slot);
+    std::string text;
+    if (outcome.added.empty() && outcome.repointed.empty()) {
+      text = "adds nothing: " + std::string(source.entries.empty() ? "the source holds no entries"
+                                            : outcome.taken == 0
+                                                ? "the mask matches no entry"
+                                                : "the names it takes are there already");
+    } else if (outcome.output_was_empty) {
+      text = "starts the archive with " + counted(outcome.added.size(), "entry", "entries") +
+             " of " + source.name;
+    } else {
+      text = outcome.added.empty() ? "" : "adds " + joined(outcome.added);
+      if (!outcome.repointed.empty()) {
+        text += (text.empty() ? "" : "; ") + std::string("re-points ") + joined(outcome.repointed);
+      }
+    }
+    std::printf("%s: %.*s %s\n", archives_.get(outcome.output_slot)->name.c_str(),
+                static_cast<int>(outcome.command.size()), outcome.command.data(), text.c_str());
+  }
+
+ private:
+  const ArchiveList& archives_;
+};
+
+// One line per archive the build saves: its size and how many entries each source gave.
+void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const SlotTable& slots,
+                   const std::string& output_folder) {
+  std::printf("A build would save into %s:\n", output_folder.c_str());
+  for (const int slot : slots) {
+    const ArchiveRecord* record = archives.get(slot);
+    if (record == nullptr) {
+      continue;
+    }
+    std::map<int, std::size_t> by_source;
+    for (const Entry& entry : record->entries) {
+      ++by_source[entry.source_archive];
+    }
+    std::string sources;
+    for (const auto& [source, count] : by_source) {
+      sources += (sources.empty() ? "; " : ", ") + std::to_string(count) + " from " +
+                 archives.get(source)->name;
+    }
+    const std::size_t count = record->entries.size();
+    std::printf(
+        "  %s: %s, %s%s\n", std::string(file_name_part(record->name)).c_str(),
+        (record->two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
+            .c_str(),
+        counted(plan_fs.written(record->name), "byte", "bytes").c_str(), sources.c_str());
+  }
+}
+
+// The build's steps after its restore, through the planning file system. ok or the
+// failure and the line it arose at.
+Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& vars, bool allow_cd,
+                  const std::string& definition_path, int& line) {
+  ArchiveList archives;
+  SlotTable slots{};
+  reset_slot_table(slots);
+  AddPrinter printer(archives);
+  ModContext context{plan_fs, vars, archives, slots, reporter, {}, &printer};
+  set_mod_folder(context, definition_path);
+  std::string text;
+  if (const Status status = load_definition(plan_fs, reporter, definition_path, text);
+      status != Status::ok) {
+    return status;
+  }
+  const ScanResult scan = scan_definition(context, text, allow_cd);
+  if (scan.status != Status::ok) {
+    line = scan.line;
+    return scan.status;
+  }
+  std::string output_folder;
+  Status status = output_folder_of(reporter, vars, definition_path, output_folder);
+  if (status == Status::ok) {
+    status = save_archives(plan_fs, reporter, archives, slots, output_folder);
+  }
+  if (status == Status::ok) {
+    print_outputs(plan_fs, archives, slots, output_folder);
+  }
+  return status;
+}
+
+}  // namespace
+
+int plan_build(Tool& tool, const Arguments& args) {
+  QuietReporter reporter(tool.console);
+  VariableStore vars(reporter);
+  PlanFileSystem plan_fs(tool.fs);
+  const std::string definition_path = definition_path_of(tool.fs, args.words[0]);
+  std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
+  bool allow_cd = true;
+  int line = -1;
+  Status status = read_settings(tool.fs, reporter, vars, allow_cd);
+  if (status == Status::ok) {
+    status = preview_restore(tool.fs, reporter, plan_fs);
+  }
+  if (status == Status::ok) {
+    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line);
+  }
+  print_text("A build would end with:\n");
+  if (status == Status::ok) {
+    print_text("All done.\n");
+  } else {
+    print_error_at_line(static_cast<int>(status), line);
+    tool.console.print_explanations();
+  }
+  return exit_code(status);
+}
+
+}  // namespace vexal::fs_tool

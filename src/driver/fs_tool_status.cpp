@@ -1,0 +1,154 @@
+// status: what config.ini records about the last installation, set against the files
+// that are really there. It reads config.ini and the folders and writes nothing.
+#include <cstdio>
+#include <vector>
+
+#include "driver/fs_tool.h"
+#include "fs/catalogue.h"
+#include "install/config.h"
+#include "platform/ascii.h"
+#include "platform/settings.h"
+
+namespace vexal::fs_tool {
+namespace {
+
+struct ArchiveRow {
+  std::string key;  // as written in STATUS, empty when no key names the archive
+  std::string value;
+  bool swapped = false;  // the key records the mod's archive as being in the game
+};
+
+struct Folders {
+  GameFolders game;
+  bool game_set = false;
+  bool cd_set = false;
+  std::string mod_data;  // empty when no installation recorded one
+  std::string backup;
+};
+
+const char* yes_no(bool yes) {
+  return yes ? "yes" : "no";
+}
+
+void print_folder(const char* label, const std::string& value, const std::string& data) {
+  if (value.empty()) {
+    std::printf("%-15s(not set in [PATH])\n", label);
+  } else {
+    std::printf("%-15s%s (archives in %s)\n", label, value.c_str(), data.c_str());
+  }
+}
+
+// Prints the folders; gives them for the table.
+Folders print_folders(Tool& tool, Settings& settings) {
+  Folders folders;
+  folders.game = read_game_folders(settings);
+  const std::string vexal = settings.read_string(kPathSection, "vexal", "");
+  const std::string vexalcd = settings.read_string(kPathSection, "vexalcd", "");
+  folders.game_set = !vexal.empty();
+  folders.cd_set = !vexalcd.empty();
+  print_folder("Game folder:", vexal, folders.game.game_data);
+  print_folder("CD folder:", vexalcd, folders.game.cd_data);
+  const int allow = settings.read_integer(kPathSection, "allowcdmod", 1);
+  std::printf("%-15s%s (allowcdmod=%s)\n", "CD archives:", allow > 0 ? "may be modded" : "kept",
+              settings.read_string(kPathSection, "allowcdmod", "").c_str());
+  folders.mod_data = settings.read_string(kStatusSection, kModDataKey, "");
+  folders.backup = settings.read_string(kStatusSection, kBackupKey, "");
+  std::printf("%-15s%s\n", "Installed mod:",
+              folders.mod_data.empty() ? "none recorded" : folders.mod_data.c_str());
+  if (folders.backup.empty()) {
+    folders.backup = tool.fs.current_directory() + "\\backup";
+    std::printf("%-15s%s (none recorded; an installation uses this one)\n",
+                "Backup folder:", folders.backup.c_str());
+  } else {
+    std::printf("%-15s%s\n", "Backup folder:", folders.backup.c_str());
+  }
+  folders.backup = with_trailing_separator(folders.backup);
+  return folders;
+}
+
+// The archives by upper-case file name, in the order they are shown: the catalogue's,
+// then those only a key or a backup file names.
+class ArchiveRows {
+ public:
+  ArchiveRow& operator[](const std::string& name) {
+    for (auto& [listed, row] : rows_) {
+      if (listed == name) {
+        return row;
+      }
+    }
+    return rows_.emplace_back(name, ArchiveRow{}).second;
+  }
+  auto begin() const { return rows_.begin(); }
+  auto end() const { return rows_.end(); }
+
+ private:
+  std::vector<std::pair<std::string, ArchiveRow>> rows_;
+};
+
+ArchiveRows archive_rows(Settings& settings) {
+  ArchiveRows rows;
+  for (const CatalogueEntry& entry : kCatalogue) {
+    rows[std::string(entry.name)];
+  }
+  for (const std::string& key : settings.key_names(kStatusSection)) {
+    const std::string file_name = archive_of_key(key);
+    if (is_status_path_key(key) || file_name.empty()) {
+      continue;
+    }
+    ArchiveRow& row = rows[upper_case(file_name)];
+    row.key = key;
+    row.value = settings.read_string(kStatusSection, key, "");
+    row.swapped = settings.read_integer(kStatusSection, key, -1) > 0;
+  }
+  return rows;
+}
+
+}  // namespace
+
+int show_status(Tool& tool, const Arguments& /*args*/) {
+  const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
+  if (!settings) {
+    return tool.fail(Status::config_missing);
+  }
+  const Folders folders = print_folders(tool, *settings);
+  ArchiveRows rows = archive_rows(*settings);
+  std::vector<std::string> attention;
+  for (const DirEntry& file : tool.fs.list(folders.backup + "*", ListMode::files_only)) {
+    const ArchiveRow& row = rows[upper_case(file.name)];
+    if (!row.swapped) {
+      attention.push_back(folders.backup + file.name +
+                          " is recorded by no key of [STATUS]: it may be the game's only copy "
+                          "of that archive, so keep it until you know where it belongs");
+    }
+  }
+  std::printf("\n%-13s%-16s%-7s%-8s%s\n", "Archive", "Key", "Game", "Backup", "Output");
+  for (const auto& [name, row] : rows) {
+    const bool game_set = match_catalogue(name).cd_archive ? folders.cd_set : folders.game_set;
+    const bool in_game = game_set && tool.fs.is_file(installed_path(folders.game, name));
+    const bool in_backup = tool.fs.is_file(folders.backup + name);
+    const bool in_output = !folders.mod_data.empty() &&
+                           tool.fs.is_file(with_trailing_separator(folders.mod_data) + name);
+    if (row.key.empty() && !in_game && !in_backup && !in_output) {
+      continue;
+    }
+    const std::string key = row.key.empty() ? "-" : row.key + "=" + row.value;
+    std::printf("%-13s%-16s%-7s%-8s%s\n", name.c_str(), key.c_str(), yes_no(in_game),
+                yes_no(in_backup), yes_no(in_output));
+    if (row.swapped && !in_backup) {
+      attention.push_back(key + " records " + name + " as swapped in, but the backup folder " +
+                          "holds no " + name + ": the game's own archive is missing");
+    }
+  }
+  std::printf("\n");
+  if (attention.empty()) {
+    std::printf("Nothing needs your attention.\n");
+    return kSucceeded;
+  }
+  std::printf("Needs your attention:\n");
+  for (const std::string& line : attention) {
+    std::printf("  %s\n", line.c_str());
+  }
+  return kDiffers;
+}
+
+}  // namespace vexal::fs_tool
