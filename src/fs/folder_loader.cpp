@@ -20,6 +20,20 @@ bool is_dot_entry(const DirEntry& entry) {
   return entry.name == "." || entry.name == "..";
 }
 
+// True when a path (without its terminating zero) is short enough for the platform.
+bool fits_platform(std::string_view path) {
+  return path.size() < max_path_bytes;
+}
+
+// Refuses a folder whose file paths the platform would not take: loading it as empty
+// would silently leave the mod's files out of the build.
+Status refuse_long_folder(Reporter& reporter, const std::string& folder) {
+  reporter.explain("the paths of the files in " + folder + " would be longer than " +
+                   std::to_string(max_path_bytes - 1) +
+                   " bytes; move the mod to a folder with a shorter path");
+  return Status::source_not_opened;
+}
+
 bool is_item_file(const DirEntry& entry) {
   return entry.name.size() == kItemNameSize && entry.size <= kMaxItemSize &&
          std::all_of(entry.name.begin(), entry.name.end(), [](char c) {
@@ -131,7 +145,9 @@ Status append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFo
   return Status::ok;
 }
 
-Status load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix,
+// `source` is the folder as the caller named it, for explanations.
+Status load_two_level(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+                      const std::string& source, const std::string& prefix,
                       std::span<const DirEntry> folders) {
   ArchiveRecord& record = *list.get(slot);
   std::vector<GroupFolder> groups;
@@ -140,6 +156,10 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::st
     // Files left in the top folder are not groups.
     if (!folder.is_directory || is_dot_entry(folder) || folder.name.size() > kMaxGroupName) {
       continue;
+    }
+    if (!fits_platform(prefix + folder.name + "\\???")) {
+      return refuse_long_folder(reporter,
+                                "the group folder \"" + folder.name + "\" of \"" + source + "\"");
     }
     GroupFolder group;
     group.items = list_items(fs, prefix + folder.name);
@@ -193,7 +213,8 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, int slot, const std::st
   return Status::ok;
 }
 
-Status load_listed_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& prefix) {
+Status load_listed_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+                          const std::string& source, const std::string& prefix) {
   ArchiveRecord& record = *list.get(slot);
   record.two_level = false;
   std::vector<DirEntry> listing = fs.list(prefix + "*", ListMode::directories_included);
@@ -204,13 +225,14 @@ Status load_listed_folder(ArchiveList& list, FileSystem& fs, int slot, const std
     return load_flat(list, fs, slot, prefix, std::move(listing));
   }
   record.two_level = true;
-  return load_two_level(list, fs, slot, prefix,
+  return load_two_level(list, fs, reporter, slot, source, prefix,
                         std::span(listing).subspan(first_folder - listing.begin()));
 }
 
 }  // namespace
 
-Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path) {
+Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+                   const std::string& full_path) {
   if (list.get(slot) == nullptr || full_path.empty()) {
     return Status::programmer_error;
   }
@@ -219,11 +241,18 @@ Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::strin
   if (prefix.back() != '\\') {
     prefix += '\\';
   }
-  // A missing folder loads empty, but one whose listing pattern is longer than the
-  // platform takes is refused: the mod's files would silently be left out of the build.
   return list.guarded([&] {
-    return prefix.size() + 1 < max_path_bytes ? load_listed_folder(list, fs, slot, prefix)
-                                              : Status::source_not_opened;
+    if (!fits_platform(prefix + "*")) {
+      return refuse_long_folder(reporter, "\"" + full_path + "\"");
+    }
+    // A mistyped or renamed folder would otherwise load as an empty source, and the
+    // archive built from it would lack every file of the mod.
+    if (!fs.is_directory(prefix)) {
+      reporter.explain("the source folder \"" + full_path +
+                       "\" does not exist; check its name and the path in the definition");
+      return Status::source_not_opened;
+    }
+    return load_listed_folder(list, fs, reporter, slot, full_path, prefix);
   });
 }
 

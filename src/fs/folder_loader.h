@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/reporter.h"
 #include "base/status.h"
 #include "fs/archive_list.h"
 #include "platform/file_system.h"
@@ -12,7 +13,10 @@
 namespace vexal {
 
 // Fills the empty record at slot from the folder at full_path. ok, programmer_error,
-// out_of_memory or source_not_opened; a failure empties the list.
-Status load_folder(ArchiveList& list, FileSystem& fs, int slot, const std::string& full_path);
+// out_of_memory or source_not_opened (also for a folder that does not exist, or whose
+// paths would be longer than the platform takes); a failure empties the list. The
+// reporter is told which folder failed.
+Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+                   const std::string& full_path);
 
 }  // namespace vexal

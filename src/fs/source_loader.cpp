@@ -37,7 +37,7 @@ Status load_source(ArchiveList& list, FileSystem& fs, Reporter& reporter, int sl
   reporter.begin(archive_file ? Reporter::Step::loading_archive : Reporter::Step::loading_folder,
                  path);
   const Status status = archive_file ? read_archive_file(list, fs, slot, full_path)
-                                     : load_folder(list, fs, slot, full_path);
+                                     : load_folder(list, fs, reporter, slot, full_path);
   reporter.end(status == Status::ok);
   return status;
 }
