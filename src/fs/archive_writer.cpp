@@ -11,6 +11,7 @@
 
 #include "base/byte_reader.h"
 #include "fs/layout.h"
+#include "platform/path_rules.h"
 
 namespace vexal {
 namespace {
@@ -57,6 +58,28 @@ Linked resolve(const ArchiveList& list, const Entry& link) {
     return {};
   }
   return {source, &source->entries[static_cast<std::size_t>(link.source_entry)]};
+}
+
+// Refuses an output that links an entry of a source of the other layout: the writer
+// would take a group's item table as a flat entry's bytes, or a flat entry as an item
+// table, and write a corrupt archive. ok or archive_not_created.
+Status check_layouts(const ArchiveList& list, const ArchiveRecord& output, Reporter& reporter) {
+  for (const Entry& link : output.entries) {
+    const Linked linked = resolve(list, link);
+    if (linked.source == nullptr || linked.source->two_level == output.two_level) {
+      continue;
+    }
+    const std::string entry = "the entry \"" + std::string(entry_name(*linked.entry)) +
+                              "\" comes from \"" + linked.source->name + "\"";
+    reporter.explain(std::string(file_name_part(output.name)) + ": " + entry +
+                     (output.two_level
+                          ? ", a flat source; a two-level archive takes only groups of a "
+                            "two-level source (a .FSU archive or a folder of group folders)"
+                          : ", a two-level source (a .FSU archive, or a folder that holds a "
+                            "subfolder); a flat archive takes only entries of flat sources"));
+    return Status::archive_not_created;
+  }
+  return Status::ok;
 }
 
 // The bytes of a source at an offset, or nullopt when they do not all lie inside it.
@@ -171,7 +194,7 @@ bool write_file(File& file, const Layout& layout) {
 
 }  // namespace
 
-Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
+Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot) {
   ArchiveRecord* record = list.get(slot);
   if (record == nullptr) {
     return Status::programmer_error;
@@ -181,6 +204,9 @@ Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
                      return compare_names(entry_name(a), entry_name(b)) < 0;
                    });
   record->entry_index.clear();  // positions changed
+  if (const Status status = check_layouts(list, *record, reporter); status != Status::ok) {
+    return status;
+  }
   Layout layout;
   try {
     const Status status = record->two_level ? lay_out_two_level(list, record->entries, layout)

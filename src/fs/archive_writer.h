@@ -2,6 +2,7 @@
 // entries laid out one after the other and their bytes copied from the sources.
 #pragma once
 
+#include "base/reporter.h"
 #include "base/status.h"
 #include "fs/archive_list.h"
 #include "platform/file_system.h"
@@ -10,7 +11,13 @@ namespace vexal {
 
 // Sorts the output at slot and writes it to the file its name gives. ok,
 // programmer_error or archive_not_created; a file that could not be written whole is
-// removed again.
-Status save_archive(ArchiveList& list, FileSystem& fs, int slot);
+// removed again. An output that links an entry of the other layout (a group into a flat
+// archive, a flat entry into the two-level one) is refused before the file is created,
+// and the reporter is told which entry and source.
+Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot);
+inline Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
+  SilentReporter silent;
+  return save_archive(list, fs, silent, slot);
+}
 
 }  // namespace vexal
