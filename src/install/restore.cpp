@@ -92,8 +92,9 @@ Status restore_archives(FileSystem& fs, Reporter& reporter) {
     }
     std::string file_name = key;
     file_name[underscore] = '.';
-    // A name outside the catalogue is looked for with the CD archives.
-    const CatalogueMatch match = match_catalogue(file_name);
+    // A name outside the catalogue is looked for with the CD archives. The key may be
+    // written in any case, as the settings service matches it.
+    const CatalogueMatch match = match_catalogue(file_name, LetterCase::ignored);
     const bool game_folder = match.class_code != kNoClass && !match.cd_archive;
     const RestorePaths paths{(game_folder ? folders.game_data : folders.cd_data) + file_name,
                              saved_folder + file_name, returned_folder + file_name};
