@@ -21,14 +21,16 @@ std::string with_trailing_separator(const std::string& folder) {
 }
 
 std::string config_path(FileSystem& fs) {
-  return fs.current_directory() + "\\config.ini";
+  const std::string cwd = fs.current_directory();
+  return cwd.empty() ? std::string() : cwd + "\\config.ini";
 }
 
 std::unique_ptr<Settings> open_config(FileSystem& fs) {
   const std::string path = config_path(fs);
   // The settings service would treat a missing file as empty; a run must not go on
-  // without the user's config.ini, so readability is tested first.
-  if (!fs.open_read(path)) {
+  // without the user's config.ini, so readability is tested first. Without a working
+  // folder there is no config.ini to test: "\config.ini" would be another file.
+  if (path.empty() || !fs.open_read(path)) {
     return nullptr;
   }
   return open_settings(fs, path);

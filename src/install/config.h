@@ -24,7 +24,8 @@ bool is_status_path_key(const std::string& key);
 // The value followed by "\" unless it already ends in a separator.
 std::string with_trailing_separator(const std::string& folder);
 
-// The current working directory followed by "\config.ini".
+// The current working directory followed by "\config.ini"; empty when the working
+// directory cannot be read.
 std::string config_path(FileSystem& fs);
 
 // Tests that config.ini can be read and opens the settings service on it; null when
