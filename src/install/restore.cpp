@@ -35,6 +35,13 @@ bool any_archive_pending(Settings& settings) {
 }
 
 RestoreStatus restore_one(FileSystem& fs, const RestorePaths& paths) {
+  // Without a saved copy the restore cannot succeed, and the file in the game's folder
+  // may be the game's own archive, put back by a run that died before it cleared the
+  // key: moving it out into the mod data folder would leave it where a failed move back
+  // or the next build would lose it.
+  if (!fs.is_file(paths.saved)) {
+    return RestoreStatus::game_not_back;
+  }
   const bool mod_returned = move_file(fs, paths.installed, paths.returned, true);
   if (move_file(fs, paths.saved, paths.installed, true)) {
     return mod_returned ? RestoreStatus::restored : RestoreStatus::mod_not_returned;
