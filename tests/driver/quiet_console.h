@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #ifdef _WIN32
-#include <io.h>
+#include <io.h>  // dup, dup2, open and close under their POSIX names
 #else
 #include <unistd.h>
 #endif
@@ -19,18 +19,22 @@ class QuietConsole {
  public:
   QuietConsole() {
     flush();
-    const int null_device = open_null_device();
+#ifdef _WIN32
+    const int null_device = open("NUL", O_WRONLY);
+#else
+    const int null_device = open("/dev/null", O_WRONLY);
+#endif
     for (int fd = 1; fd <= 2; ++fd) {
-      saved_[fd - 1] = duplicate(fd);
-      duplicate_to(null_device, fd);
+      saved_[fd - 1] = dup(fd);
+      dup2(null_device, fd);
     }
-    close_fd(null_device);
+    close(null_device);
   }
   ~QuietConsole() {
     flush();
     for (int fd = 1; fd <= 2; ++fd) {
-      duplicate_to(saved_[fd - 1], fd);
-      close_fd(saved_[fd - 1]);
+      dup2(saved_[fd - 1], fd);
+      close(saved_[fd - 1]);
     }
   }
   QuietConsole(const QuietConsole&) = delete;
@@ -41,33 +45,6 @@ class QuietConsole {
     std::fflush(stdout);
     std::fflush(stderr);
   }
-#ifdef _WIN32
-  static int open_null_device() {
-    return _open("NUL", _O_WRONLY);
-  }
-  static int duplicate(int fd) {
-    return _dup(fd);
-  }
-  static void duplicate_to(int from, int to) {
-    _dup2(from, to);
-  }
-  static void close_fd(int fd) {
-    _close(fd);
-  }
-#else
-  static int open_null_device() {
-    return open("/dev/null", O_WRONLY);
-  }
-  static int duplicate(int fd) {
-    return dup(fd);
-  }
-  static void duplicate_to(int from, int to) {
-    dup2(from, to);
-  }
-  static void close_fd(int fd) {
-    close(fd);
-  }
-#endif
 
   std::array<int, 2> saved_{};
 };
