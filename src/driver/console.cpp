@@ -95,6 +95,11 @@ void ConsoleReporter::print_warnings() {
   held_warnings_.clear();
 }
 
+void ConsoleReporter::note(std::string_view text) const {
+  std::fprintf(stderr, "%s: %.*s\n", program_.c_str(), static_cast<int>(text.size()), text.data());
+  std::fflush(stderr);
+}
+
 void ConsoleReporter::print_explanations() {
   for (const std::string& text : explanations_) {
     std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());

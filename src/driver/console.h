@@ -43,6 +43,9 @@ class ConsoleReporter final : public Reporter {
   // Prints the explanations given since the last call on standard error, as
   // "<program>: <text>", and forgets them.
   void print_explanations();
+  // Prints a line on standard error at once, as "<program>: <text>", for what the run
+  // itself does that the user should know of (waiting for another run).
+  void note(std::string_view text) const;
 
  private:
   void print_warnings();

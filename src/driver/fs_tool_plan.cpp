@@ -82,6 +82,9 @@ class PlanFileSystem final : public FileSystem {
     return base_.open_native_settings(path);
   }
   std::string failure_reason() const override { return base_.failure_reason(); }
+  LockAttempt lock_exclusive(const std::string& path, bool wait) override {
+    return base_.lock_exclusive(path, wait);
+  }
 
  private:
   std::string read_from(const std::string& path) const {

@@ -24,6 +24,10 @@ constexpr std::string_view kNotRestoredBlock =
     "!!! ORIGINAL GAME ARCHIVES NOT RESTORED !!!\n"
     "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!\n\n";
 
+// Left in place after a run: deleting it would let a third run lock a new file while a
+// second still holds the old one.
+constexpr const char* kLockFileName = "vexal_mod_builder.lock";
+
 constexpr const char* kRestoreFailedTitle = "Error ...";
 constexpr const char* kRestoreFailedText =
     "Restoring original Vexal game archives failed!\nYou have to restore game archives from "
@@ -60,6 +64,11 @@ class ToolRun {
   // Prints the report of a failed step, with its explanation on standard error, and
   // passes its code on as the exit status.
   int fail(Status status, int line = -1) {
+    if (status == Status::config_missing && fs_.current_directory().empty()) {
+      reporter_.explain(
+          "the working folder cannot be read (it may have been deleted or renamed); run the "
+          "tool from the folder that holds config.ini");
+    }
     if (status == Status::config_not_written) {
       print_write_error(config_path(fs_));
     } else {
@@ -79,6 +88,7 @@ class ToolRun {
       print_usage();
       return fail(Status::wrong_argument_count);
     }
+    lock_working_folder();
     if (args.size() == 1 && is_keyword(args[0], "-cleanup")) {
       return run_cleanup();
     }
@@ -109,6 +119,28 @@ class ToolRun {
       install = false;
     }
     return build_mod(definition_path_of(fs_, definition_argument), allow_cd, install);
+  }
+
+  // Keeps a second run in the same working folder from moving archives and writing
+  // config.ini at the same time: it waits here until this run has ended.
+  void lock_working_folder() {
+    const std::string cwd = fs_.current_directory();
+    if (cwd.empty()) {
+      return;  // config.ini cannot be found either, and the run ends at its first use
+    }
+    const std::string path = cwd + "\\" + kLockFileName;
+    LockAttempt attempt = fs_.lock_exclusive(path, false);
+    if (attempt.busy) {
+      reporter_.note("another run is working in this folder; waiting for it to end (lock file \"" +
+                     path + "\")");
+      attempt = fs_.lock_exclusive(path, true);
+    }
+    if (!attempt.lock) {
+      reporter_.warn("cannot lock \"" + path +
+                     "\"; going on without it, so do not start another run in this folder "
+                     "until this one ends");
+    }
+    run_lock_ = std::move(attempt.lock);
   }
 
   int run_cleanup() {
@@ -178,6 +210,7 @@ class ToolRun {
   }
 
   FileSystem& fs_;
+  std::unique_ptr<FileLock> run_lock_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
   VariableStore vars_{reporter_};
   ArchiveList archives_;

@@ -11,6 +11,7 @@
 
 #include "base/byte_reader.h"
 #include "fs/layout.h"
+#include "platform/path_rules.h"
 
 namespace vexal {
 namespace {
@@ -71,6 +72,28 @@ Linked resolve(const ArchiveList& list, const Entry& link) {
     return {};
   }
   return {source, &source->entries[static_cast<std::size_t>(link.source_entry)]};
+}
+
+// Refuses an output that links an entry of a source of the other layout: the writer
+// would take a group's item table as a flat entry's bytes, or a flat entry as an item
+// table, and write a corrupt archive. ok or archive_not_created.
+Status check_layouts(const ArchiveList& list, const ArchiveRecord& output, Reporter& reporter) {
+  for (const Entry& link : output.entries) {
+    const Linked linked = resolve(list, link);
+    if (linked.source == nullptr || linked.source->two_level == output.two_level) {
+      continue;
+    }
+    const std::string entry = "the entry \"" + std::string(entry_name(*linked.entry)) +
+                              "\" comes from \"" + linked.source->name + "\"";
+    reporter.explain(std::string(file_name_part(output.name)) + ": " + entry +
+                     (output.two_level
+                          ? ", a flat source; a two-level archive takes only groups of a "
+                            "two-level source (a .FSU archive or a folder of group folders)"
+                          : ", a two-level source (a .FSU archive, or a folder that holds a "
+                            "subfolder); a flat archive takes only entries of flat sources"));
+    return Status::archive_not_created;
+  }
+  return Status::ok;
 }
 
 // The bytes of a source at an offset, or nullopt when they do not all lie inside it.
@@ -140,9 +163,8 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& link
     }
     const Chunk table = item_table(linked);
     if (table.empty()) {
-      return refuse("the entry \"" + std::string(entry_name(*linked.entry)) +
-                    "\" comes from the flat source \"" + linked.source->name +
-                    "\", but a two-level archive takes only groups of two-level sources");
+      return refuse("the group \"" + std::string(entry_name(*linked.entry)) + "\" of \"" +
+                    linked.source->name + "\" has no usable item table");
     }
     if (running > kMaxFileOffset) {
       return refuse.too_large();
@@ -208,6 +230,9 @@ Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int s
                      return compare_names(entry_name(a), entry_name(b)) < 0;
                    });
   record->entry_index.clear();  // positions changed
+  if (const Status status = check_layouts(list, *record, reporter); status != Status::ok) {
+    return status;
+  }
   Layout layout;
   const Refusal refuse{reporter, record->name};
   try {

@@ -1,5 +1,7 @@
 #include "fs/catalogue.h"
 
+#include "platform/ascii.h"
+
 namespace vexal {
 
 const std::array<CatalogueEntry, kCatalogueSize> kCatalogue = {{
@@ -17,9 +19,11 @@ const std::array<CatalogueEntry, kCatalogueSize> kCatalogue = {{
     {"NARRATE.FS", 15, false, true},
 }};
 
-CatalogueMatch match_catalogue(std::string_view text) {
+CatalogueMatch match_catalogue(std::string_view text, LetterCase letter_case) {
   for (const CatalogueEntry& entry : kCatalogue) {
-    if (text.starts_with(entry.name)) {
+    const std::string_view start = text.substr(0, entry.name.size());
+    if (letter_case == LetterCase::exact ? start == entry.name
+                                         : equal_ignoring_case(start, entry.name)) {
       return {entry.class_code, entry.name.size(), entry.cd_archive};
     }
   }

@@ -35,8 +35,12 @@ struct CatalogueMatch {
   bool cd_archive = false;
 };
 
-// The catalogue name that the text begins with (exact bytes, no test of what follows).
-CatalogueMatch match_catalogue(std::string_view text);
+// How match_catalogue compares: the class scanner takes class names exactly as
+// written; file names ignore letter case, as the file system does.
+enum class LetterCase { exact, ignored };
+
+// The catalogue name that the text begins with (no test of what follows).
+CatalogueMatch match_catalogue(std::string_view text, LetterCase letter_case = LetterCase::exact);
 
 // Archive slot of the output record built for each catalogue archive, or -1.
 using SlotTable = std::array<int, kCatalogueSize>;

@@ -31,6 +31,11 @@ const char* why_no_item(const DirEntry& entry) {
   return entry.size > kMaxItemSize ? "an item holds at most 65535 bytes" : nullptr;
 }
 
+// True when a path (without its terminating zero) is short enough for the platform.
+bool fits_platform(std::string_view path) {
+  return path.size() < max_path_bytes;
+}
+
 // Tells the reporter about files of the folder, naming them as the folder path was
 // written: the loader works on a copy whose separators are all "\\".
 class FolderReporter {
@@ -192,6 +197,14 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
                                                  : "a file beside group folders is no item");
       continue;
     }
+    if (!fits_platform(prefix + folder.name + "\\???")) {
+      // Loading the group as empty would silently leave its files out of the build.
+      reporter.explain(prefix + folder.name,
+                       "the paths of its files would be longer than " +
+                           std::to_string(max_path_bytes - 1) +
+                           " bytes; move the mod to a folder with a shorter path");
+      return Status::source_not_opened;
+    }
     GroupFolder group;
     group.items = list_items(fs, reporter, prefix + folder.name);
     if (group.items.empty() || group.items.size() > kMaxItemCount) {
@@ -281,11 +294,18 @@ Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int sl
   if (prefix.back() != '\\') {
     prefix += '\\';
   }
-  // A missing folder loads empty, but one whose listing pattern is longer than the
-  // platform takes is refused: the mod's files would silently be left out of the build.
   return list.guarded([&] {
-    if (prefix.size() + 1 >= max_path_bytes) {
-      reporter.explain(full_path + ": the path is longer than the system takes");
+    if (!fits_platform(prefix + "*")) {
+      reporter.explain(full_path + ": the paths of its files would be longer than " +
+                       std::to_string(max_path_bytes - 1) +
+                       " bytes; move the mod to a folder with a shorter path");
+      return Status::source_not_opened;
+    }
+    // A mistyped or renamed folder would otherwise load as an empty source, and the
+    // archive built from it would lack every file of the mod.
+    if (!fs.is_directory(prefix)) {
+      reporter.explain("the source folder \"" + full_path +
+                       "\" does not exist; check its name and the path in the definition");
       return Status::source_not_opened;
     }
     FolderReporter folder_reporter(reporter, prefix, full_path);

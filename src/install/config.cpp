@@ -1,6 +1,7 @@
 #include "install/config.h"
 
 #include "fs/catalogue.h"
+#include "platform/ascii.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
@@ -22,13 +23,19 @@ std::string with_trailing_separator(const std::string& folder) {
 }
 
 std::string config_path(FileSystem& fs) {
-  return fs.current_directory() + "\\config.ini";
+  const std::string cwd = fs.current_directory();
+  return cwd.empty() ? std::string() : cwd + "\\config.ini";
 }
 
 std::unique_ptr<Settings> open_config(FileSystem& fs, Reporter& reporter) {
   const std::string path = config_path(fs);
   // The settings service would treat a missing file as empty; a run must not go on
-  // without the user's config.ini, so readability is tested first.
+  // without the user's config.ini, so readability is tested first. Without a working
+  // folder there is no config.ini to test: "\config.ini" would be another file (the
+  // driver explains that case).
+  if (path.empty()) {
+    return nullptr;
+  }
   if (!fs.open_read(path)) {
     reporter.explain(describe_failure(fs, path));
     return nullptr;
@@ -65,10 +72,21 @@ std::string archive_of_key(const std::string& key) {
   return file_name;
 }
 
+std::string stored_name(const std::string& file_name) {
+  for (const CatalogueEntry& entry : kCatalogue) {
+    if (equal_ignoring_case(entry.name, file_name)) {
+      return std::string(entry.name);
+    }
+  }
+  return file_name;
+}
+
 std::string installed_path(const GameFolders& folders, const std::string& file_name) {
-  const CatalogueMatch match = match_catalogue(file_name);
+  // A name outside the catalogue is looked for with the CD archives. The key may be
+  // written in any case, as the settings service matches it.
+  const CatalogueMatch match = match_catalogue(file_name, LetterCase::ignored);
   const bool game_folder = match.class_code != kNoClass && !match.cd_archive;
-  return (game_folder ? folders.game_data : folders.cd_data) + file_name;
+  return (game_folder ? folders.game_data : folders.cd_data) + stored_name(file_name);
 }
 
 Status read_config_paths(FileSystem& fs, Reporter& reporter, ConfigPaths& paths) {

@@ -25,7 +25,8 @@ bool is_status_path_key(const std::string& key);
 // The value followed by "\" unless it already ends in a separator.
 std::string with_trailing_separator(const std::string& folder);
 
-// The current working directory followed by "\config.ini".
+// The current working directory followed by "\config.ini"; empty when the working
+// directory cannot be read.
 std::string config_path(FileSystem& fs);
 
 // Tests that config.ini can be read and opens the settings service on it; null when
@@ -48,6 +49,11 @@ GameFolders read_game_folders(Settings& settings);
 // The archive file an archive key of STATUS stands for, its first "_" read as "."
 // (BASICS_FS -> BASICS.FS); empty for a key without "_".
 std::string archive_of_key(const std::string& key);
+
+// The file name as the tool writes it into the folders: the catalogue's spelling for a
+// catalogue archive named in another letter case (a key typed in lower case), else the
+// name as given.
+std::string stored_name(const std::string& file_name);
 
 // Where the game keeps an archive: the CD data folder for the CD archives and for names
 // outside the catalogue, the game data folder for the others.

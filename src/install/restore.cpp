@@ -35,6 +35,14 @@ std::optional<std::string> first_pending_key(Settings& settings) {
 }
 
 RestoreStatus restore_one(FileSystem& fs, Reporter& reporter, const RestorePaths& paths) {
+  // Without a saved copy the restore cannot succeed, and the file in the game's folder
+  // may be the game's own archive, put back by a run that died before it cleared the
+  // key: moving it out into the mod data folder would leave it where a failed move back
+  // or the next build would lose it.
+  if (!fs.is_file(paths.saved)) {
+    reporter.explain("\"" + paths.saved + "\" is missing: the game's archive was not moved");
+    return RestoreStatus::game_not_back;
+  }
   const bool mod_returned = move_file(fs, paths.installed, paths.returned, true);
   const std::string not_returned =
       mod_returned ? std::string() : move_failure(fs, paths.installed, paths.returned);
@@ -108,8 +116,9 @@ Status restore_archives(FileSystem& fs, Reporter& reporter) {
     if (file_name.empty()) {
       continue;
     }
-    const RestorePaths paths{installed_path(folders, file_name), saved_folder + file_name,
-                             returned_folder + file_name};
+    const std::string stored = stored_name(file_name);
+    const RestorePaths paths{installed_path(folders, file_name), saved_folder + stored,
+                             returned_folder + stored};
 
     reporter.begin(Reporter::Step::restoring_archive, file_name);
     const RestoreStatus status = restore_one(fs, reporter, paths);

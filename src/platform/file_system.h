@@ -47,6 +47,17 @@ class MappedBytes {
   virtual std::span<const std::byte> bytes() const = 0;
 };
 
+// An exclusive lock on a file, released when the object is destroyed (or the process ends).
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+struct LockAttempt {
+  std::unique_ptr<FileLock> lock;  // set when the lock is held
+  bool busy = false;               // without it: another process holds the lock
+};
+
 struct DirEntry {
   std::string name;  // the long name as stored
   std::uint64_t size = 0;
@@ -81,6 +92,11 @@ class FileSystem {
   // Replaces the whole content of a text file atomically, keeping its permissions;
   // false (and the file unchanged) when it cannot be written.
   virtual bool replace_file(const std::string& path, std::string_view contents) = 0;
+  // Opens the file, creating it when missing, and locks it exclusively against other
+  // processes; with wait, blocks until they release it. Without a lock, busy tells that
+  // another process holds it (only when not waiting); otherwise the file could not be
+  // created, opened or locked.
+  virtual LockAttempt lock_exclusive(const std::string& path, bool wait) = 0;
   // The whole contents of a file, or null when it cannot be opened or read completely.
   // The default reads the file through open_read.
   virtual std::shared_ptr<const MappedBytes> map_read(const std::string& path);

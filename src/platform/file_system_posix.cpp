@@ -3,6 +3,7 @@
 // up without regard to case (path_lookup_posix.h) before they reach the system.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +39,15 @@ mode_t current_umask() {
   ::umask(mask);
   return mask;
 }
+
+// Closing the descriptor releases the lock.
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+
+ private:
+  FileDescriptor fd_;
+};
 
 class PosixFileSystem : public FileSystem {
  public:
@@ -231,6 +241,30 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::string failure_reason() const override { return reason_; }
+  LockAttempt lock_exclusive(const std::string& path, bool wait) override {
+    const auto target = resolve_for_writing(path);
+    if (!target) {
+      return {};
+    }
+    int opened = ::open(target->c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (opened < 0) {
+      // A lock file left in a folder that has since become read-only still locks.
+      opened = ::open(target->c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    FileDescriptor fd(opened);
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      return {};
+    }
+    int locked = 0;
+    do {
+      locked = ::flock(fd.get(), LOCK_EX | (wait ? 0 : LOCK_NB));
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+      return {nullptr, errno == EWOULDBLOCK};
+    }
+    return {std::make_unique<PosixFileLock>(fd.release()), false};
+  }
 
   std::string current_directory() override {
     std::error_code error;

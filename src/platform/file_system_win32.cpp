@@ -87,6 +87,24 @@ bool write_through(const std::string& path, std::string_view contents) {
   return std::fclose(file) == 0 && written;
 }
 
+// Closing the handle releases the lock.
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(HANDLE handle) : handle_(handle) {}
+  ~Win32FileLock() override { CloseHandle(handle_); }
+  Win32FileLock(const Win32FileLock&) = delete;
+  Win32FileLock& operator=(const Win32FileLock&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+HANDLE open_lock_file(const std::string& path, DWORD access, DWORD disposition) {
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   bool is_file(const std::string& path) override { return names_file(attributes_of(path)); }
@@ -157,6 +175,27 @@ class Win32FileSystem : public FileSystem {
       }
     } while (find.next(data));
     return result;
+  }
+
+  LockAttempt lock_exclusive(const std::string& path, bool wait) override {
+    if (!usable(path)) {
+      return {};
+    }
+    HANDLE handle = open_lock_file(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    if (handle == INVALID_HANDLE_VALUE) {
+      // A lock file left in a folder that has since become read-only still locks.
+      handle = open_lock_file(path, GENERIC_READ, OPEN_EXISTING);
+    }
+    if (handle == INVALID_HANDLE_VALUE) {
+      return {};
+    }
+    auto lock = std::make_unique<Win32FileLock>(handle);
+    OVERLAPPED overlapped{};
+    const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+    if (LockFileEx(lock->get(), flags, 0, 1, 0, &overlapped) == 0) {
+      return {nullptr, GetLastError() == ERROR_LOCK_VIOLATION};
+    }
+    return {std::move(lock), false};
   }
 
   std::string current_directory() override {

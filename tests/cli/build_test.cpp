@@ -44,6 +44,7 @@ const std::string kWorkedExample =
 TEST_F(BuildTest, WorkedExampleReplacesAndAppendsFromAFolder) {
   write_file("mod/gfx/b.dat", "BBBB");
   write_file("mod/gfx/D.DAT", "dd");
+  std::filesystem::create_directories(at("mod/x"));
   const std::string expected =
       build_flat({{"A.DAT", "aaa"}, {"B.DAT", "BBBB"}, {"C.DAT", "c"}, {"D.DAT", "dd"}});
   const std::string loading = loading_game("BASICS.FS") + "Loading folder \"gfx\\\" ... done\n";
@@ -152,10 +153,11 @@ TEST_F(BuildTest, ModifiersAndReplaceModeDecideWhichSourceWins) {
 }
 
 TEST_F(BuildTest, ArchivesAreSavedInCatalogueOrder) {
+  std::filesystem::create_directories(at("mod/nothing"));
   write_definition(
       "class PATH { MAKE = out; }\n"
       "class WORDS.FS { add(%VEXAL%\\data\\BASICS.FS); }\n"
-      "class BASICS.FS { add(nothing) }\n"  // a missing folder is an empty source
+      "class BASICS.FS { add(nothing) }\n"  // an empty folder is an empty source
       "class BLIGHT.FS\n");                 // a header without a body
   const RunResult result = build();
   EXPECT_EQ(result.status, 0);
@@ -243,6 +245,49 @@ TEST_F(BuildTest, SlashesInMakeBecomeFolderLevels) {
   const RunResult result = build();
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(read_file("mod/build/alpha/BASICS.FS"), game_basics);
+}
+
+// Sources that would build an archive without the mod's files, or with item tables as
+// entry bytes, end the run before anything is installed into the game.
+TEST_F(BuildTest, SourcesThatWouldBuildABrokenArchiveStopTheInstall) {
+  write_file("game/data/TROOP.FSU", build_two_level({{"ARCHR", {{"001", "bow"}}}}));
+  write_file("mod/gfx/B.DAT", "new b");
+  write_file("mod/stray/B.DAT", "new b");
+  write_file("mod/stray/old/A01", "left over");
+  struct Case {
+    std::string source;  // added to the game's BASICS.FS with ALL
+    int code;
+    std::string output;     // after loading the game's BASICS.FS
+    std::string explained;  // a part of the explanation on standard error
+  };
+  const std::string game_troop = composed(at("game"), "data\\TROOP.FSU");
+  const Case cases[] = {
+      {"gfxx", 402,
+       "Loading folder \"gfxx\" ... failed\nError (line 3) - can't open source file!\n",
+       "\"" + composed(root(), "mod\\gfxx") + "\" does not exist"},
+      {"%VEXAL%\\data\\TROOP.FSU", 401,
+       "Loading archive \"" + game_troop +
+           "\" ... done\nSaving archive \"BASICS.FS\" ... failed\n"
+           "Error - can't create archive file!\n",
+       "BASICS.FS: the entry \"ARCHR\" comes from \"" + game_troop + "\", a two-level source"},
+      {"stray", 401,
+       "Loading folder \"stray\" ... done\nSaving archive \"BASICS.FS\" ... failed\n"
+       "Error - can't create archive file!\n",
+       "BASICS.FS: the entry \"OLD__\" comes from \"stray\", a two-level source"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    write_definition(
+        "class PATH { MAKE = out; }\nclass BASICS.FS {\nadd(%VEXAL%\\data\\BASICS.FS); add(ALL, " +
+        c.source + ")\n}\n");
+    const RunResult result = run({"mod\\mod.def", "-mod"});
+    EXPECT_EQ(result.status, exit_status_of(c.code));
+    EXPECT_EQ(after_banner(result.output), loading_game("BASICS.FS") + c.output);
+    EXPECT_NE(result.errors.find(c.explained), std::string::npos) << result.errors;
+    EXPECT_FALSE(exists("mod/out/BASICS.FS"));
+    EXPECT_EQ(read_file("game/data/BASICS.FS"), game_basics);
+    EXPECT_FALSE(exists("backup"));
+  }
 }
 
 }  // namespace

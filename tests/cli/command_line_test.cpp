@@ -1,5 +1,8 @@
 // The argument rules, the settings checks and -cleanup, on the real binary.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "support/cli_fixture.h"
 
@@ -135,6 +138,58 @@ TEST_F(CommandLineTest, ReadOnlyConfigEndsTheRunWhenWritten) {
             "Cleaning up \"config.ini\" trash ... Error - Unable to write to " +
                 composed(root(), "config.ini") + "\n");
   EXPECT_EQ(config(), before);
+}
+
+TEST_F(CommandLineTest, WithoutAWorkingFolderEveryStepNeedingConfigEndsWith200) {
+  if (windows_paths()) {
+    GTEST_SKIP() << "Wine does not start a program in a removed folder";
+  }
+  write_config();
+  const std::string missing = "Error - can't open \"config.ini\" file!\n";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, missing},
+      {{"-cleanup"}, "Cleaning up \"config.ini\" trash ... failed\n\n" + missing},
+      {{"mod.def", "-mod"}, missing},
+  };
+  for (const auto& [args, output] : cases) {
+    SCOPED_TRACE(args.empty() ? "" : args[0]);
+    std::filesystem::create_directory(at("gone"));
+    const RunResult result = StartedRun(at("gone"), args, true).finish();
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(after_banner(result.output), output);
+    EXPECT_NE(result.errors.find("the working folder cannot be read"), std::string::npos)
+        << result.errors;
+  }
+}
+
+TEST_F(CommandLineTest, ARunWaitsWhileAnotherHoldsTheLockFile) {
+  if (windows_paths()) {
+    GTEST_SKIP() << "the Windows build locks through Wine, which flock does not reach";
+  }
+  write_config();
+  // Locked here as a run of the tool locks it.
+  const int held = open(at("vexal_mod_builder.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  StartedRun waiting(root(), {});
+  EXPECT_TRUE(waiting.wait_for_error_text("waiting for it to end (lock file \"" +
+                                          composed(root(), "vexal_mod_builder.lock") + "\")\n"));
+  close(held);
+  const RunResult result = waiting.finish();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(after_banner(result.output), "All done.\n\n");
+}
+
+TEST_F(CommandLineTest, RunsGoOnWithoutALockFileThatCannotBeCreated) {
+  write_config();
+  std::filesystem::create_directory(at("vexal_mod_builder.lock"));
+  const RunResult result = run({});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(after_banner(result.output), "All done.\n\n");
+  EXPECT_NE(result.errors.find("warning: cannot lock \"" +
+                               composed(root(), "vexal_mod_builder.lock") + "\""),
+            std::string::npos)
+      << result.errors;
 }
 
 }  // namespace

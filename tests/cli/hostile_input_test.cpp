@@ -214,6 +214,24 @@ TEST_F(LongPathTest, SourcePaths) {
                      "\" ... failed\nError (line 2) - can't open archive file!\n");
 }
 
+TEST_F(LongPathTest, GroupFolderOfATwoLevelSource) {
+  // The source folder's own listing fits the limit, the item paths of its group do not.
+  const std::size_t wanted = platform_path_limit() - 4 - composed(root(), "mod\\").size() - 1;
+  std::string relative;
+  while (relative.size() < wanted) {
+    relative += std::string(std::min<std::size_t>(200, wanted - relative.size()), 'd');
+    if (relative.size() + 1 < wanted) {
+      relative += '\\';
+    }
+  }
+  std::string on_disk = relative;
+  std::replace(on_disk.begin(), on_disk.end(), '\\', '/');
+  std::filesystem::create_directories(at("mod/" + on_disk + "/ab"));
+  expect_refused(
+      build("class TROOP.FSU {\nadd(" + relative + ")\n}\n"), 402,
+      "Loading folder \"" + relative + "\" ... failed\nError (line 2) - can't open source file!\n");
+}
+
 TEST_F(LongPathTest, OutputFolderFromMake) {
   expect_refused(
       build("class PATH { MAKE = " + too_long("out") + "; }\n" + "class BASICS.FS { add(gfx) }\n"),

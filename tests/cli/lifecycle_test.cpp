@@ -182,10 +182,52 @@ TEST_F(LifecycleTest, ModWithoutArchivesStillRecordsItsFolders) {
   expect_game_restored();
 }
 
-TEST_F(LifecycleTest, StaleBackupFileIsReplacedByTheGameArchive) {
-  write_file("backup/BASICS.FS", "left over from a crash");
+// After -cleanup the backup folder holds the only copies of the game's archives, and the
+// game's folders the mod's: a new installation must not move the mod's archives over them.
+TEST_F(LifecycleTest, FileLeftInBackupStopsTheInstallBeforeAnythingMoves) {
   ASSERT_EQ(run({"mod\\mod.def", "-mod"}).status, 0);
+  ASSERT_EQ(run({"-cleanup"}).status, 0);
+  const std::string settings = config();
+
+  RunResult result = run({"mod\\mod.def", "-mod"});
+  EXPECT_EQ(result.status, exit_status_of(500));
+  EXPECT_TRUE(after_banner(result.output)
+                  .ends_with("Saving archive \"VIDEO.FS\" ... done\n"
+                             "Error - moving file failed!\n"))
+      << result.output;
+  EXPECT_NE(result.errors.find("\"" + composed(root(), "backup\\BASICS.FS") +
+                               "\" is left in the backup folder and may be the game's own"),
+            std::string::npos)
+      << result.errors;
+  EXPECT_EQ(config(), settings);
   EXPECT_EQ(read_file("backup/BASICS.FS"), game_basics);
+  EXPECT_EQ(read_file("backup/TROOP.FSU"), game_troop);
+  EXPECT_EQ(read_file("backup/VIDEO.FS"), game_video);
+  EXPECT_EQ(read_file("game/data/BASICS.FS"), mod_basics);
+
+  // Put back by hand as the explanation says, the game installs and restores again.
+  std::filesystem::rename(at("backup/BASICS.FS"), at("game/data/BASICS.FS"));
+  std::filesystem::rename(at("backup/TROOP.FSU"), at("game/data/TROOP.FSU"));
+  std::filesystem::rename(at("backup/VIDEO.FS"), at("cd/data/VIDEO.FS"));
+  EXPECT_EQ(run({"mod\\mod.def", "-mod"}).status, 0);
+  EXPECT_EQ(run({}).status, 0);
+  expect_game_restored();
+}
+
+// Two installations started at once: the second waits for the first, so it finds the
+// first's swaps recorded and restores them before it installs again.
+TEST_F(LifecycleTest, TwoRunsAtOnceRunOneAfterTheOther) {
+  StartedRun first(root(), {"mod\\mod.def", "-mod"});
+  StartedRun second(root(), {"mod\\mod.def", "-mod"});
+  const RunResult results[] = {first.finish(), second.finish()};
+  int restoring = 0;
+  for (const RunResult& result : results) {
+    EXPECT_EQ(result.status, 0) << result.output << result.errors;
+    restoring += after_banner(result.output).starts_with("Restoring archive") ? 1 : 0;
+  }
+  EXPECT_EQ(restoring, 1);
+  EXPECT_EQ(read_file("backup/BASICS.FS"), game_basics);
+  EXPECT_EQ(read_file("game/data/BASICS.FS"), mod_basics);
   EXPECT_EQ(run({}).status, 0);
   expect_game_restored();
 }

@@ -115,6 +115,23 @@ TEST_F(RestoreTest, KeyValuesAboveZeroCountAndOthersDoNot) {
             std::string::npos);
 }
 
+// A key in another letter case still names a game archive, not an unknown one that
+// would be looked for on the CD; the files keep the catalogue's spelling.
+TEST_F(RestoreTest, ArchiveKeysInAnyCaseFindTheirFolder) {
+  install({"BASICS.FS"});
+  std::string text = config();
+  text.replace(text.find("BASICS_FS=1"), 11, "basics_fs=1");
+  write_file("config.ini", text);
+  std::filesystem::create_directories(at("cd/data"));
+  const RunResult result = run({});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(after_banner(result.output), "Restoring archive \"basics.fs\" ... done\nAll done.\n\n");
+  EXPECT_EQ(read_file("game/data/BASICS.FS"), "game BASICS.FS");
+  EXPECT_EQ(read_file("mod/out/BASICS.FS"), "mod BASICS.FS");
+  EXPECT_TRUE(std::filesystem::is_empty(at("cd/data")));
+  EXPECT_NE(config().find("basics_fs=0\n"), std::string::npos);
+}
+
 TEST_F(RestoreTest, HelpAndCleanupRunsRestoreNothing) {
   install({"BASICS.FS"});
   EXPECT_EQ(run({"?"}).status, 11);

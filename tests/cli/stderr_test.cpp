@@ -21,10 +21,11 @@ TEST_F(StandardErrorTest, FailuresNameTheirCulprit) {
       {"class PATH {\n  A = (1\n}", 307, "line 2: A = (1"},
       {"class PATH { MAKE = out; }\nclass BASICS.FS { add(BAD.FS); }", 403,
        "BAD.FS: directory: the count 9 at offset 0x0"},
-      {"class BASICS.FS { add(x); }", 2, "MAKE, the output folder, is not defined"},
+      {"class BASICS.FS { add(flat); }", 2, "MAKE, the output folder, is not defined"},
   };
   write_config();
   write_file("BAD.FS", le32(9));
+  std::filesystem::create_directory(at("flat"));
   for (const auto& c : cases) {
     std::filesystem::remove(at("mod.def"));
     if (c.definition != nullptr) {
@@ -44,10 +45,11 @@ TEST_F(StandardErrorTest, WhatTheBuildPassesOverIsWarnedAbout) {
   write_file("mod.def",
              "\xEF\xBB\xBF"
              "class PATH { MAKE = out; }\n"
-             "class BASICS.FS { add(flat); add(flat, *.txt); add(none); }\n"
+             "class BASICS.FS { add(flat); add(flat, *.txt); add(empty); }\n"
              "class VIDEO.FS { add(flat); }\n");
   write_file("flat/A.DAT", "a");
   write_file("flat/THIRTEENCHARS", "x");
+  std::filesystem::create_directory(at("empty"));
   const RunResult result = run({"mod.def"});
   EXPECT_EQ(result.status, 0);
   EXPECT_TRUE(result.output.ends_with("Saving archive \"BASICS.FS\" ... done\nAll done.\n\n"));
@@ -55,7 +57,7 @@ TEST_F(StandardErrorTest, WhatTheBuildPassesOverIsWarnedAbout) {
   for (const char* warning :
        {"\\flat\\THIRTEENCHARS: skipped: an entry name has at most 12 bytes",
         "BASICS.FS: add(flat, *.txt): the mask \"*.txt\" matches no entry of \"flat\"",
-        "BASICS.FS: add(none): the source \"none\" holds no entries",
+        "BASICS.FS: add(empty): the source \"empty\" holds no entries",
         "line 3: the VIDEO.FS block is skipped, since allowcdmod in config.ini is 0 or less"}) {
     EXPECT_NE(result.errors.find(warning), std::string::npos) << result.errors;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "install/install_fixture.h"
+#include "quiet_console.h"
 #include "support/fake_file_system.h"
 #include "support/status_print.h"
 
@@ -98,6 +99,25 @@ TEST(SettingsTest, MissingValuesAndVariableStoreFailuresDefineNothing) {
     EXPECT_EQ(settings.code, code);
     EXPECT_EQ(settings.vars.count(), 0u);
   }
+}
+
+// "\config.ini" names a file at the root of the current drive, never the user's.
+TEST(RunTest, WithoutAWorkingFolderNoConfigIsRead) {
+  test::InstallWorld world;
+  world.fs.add_file("C:\\config.ini", test::kPathLines);
+  world.fs.fail_if = [](std::string_view op, const std::string&) {
+    return op == "current_directory";
+  };
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"-cleanup"}, {"C:\\m\\mod.def", "-mod"}}) {
+    int code = 0;
+    {
+      const test::QuietConsole quiet;
+      code = run_tool(args, world.fs);
+    }
+    EXPECT_EQ(code, 200) << args.size();
+  }
+  EXPECT_TRUE(world.fs.journal().empty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "fs/folder_loader.h"
 #include "fs/source_loader.h"
 #include "fs_test_support.h"
+#include "platform/path_rules.h"
 #include "support/archive_builder.h"
 #include "support/status_print.h"
 #include "support/temp_dir.h"
@@ -26,7 +27,8 @@ class FolderLoadTest : public ::testing::Test {
   void add(const std::string& relative, std::string bytes) {
     fs.add_file(kModFolder + relative, std::move(bytes));
   }
-  // Loads path as a definition names it; the progress line goes to `output`.
+  // Loads path as a definition names it; the progress line goes to `output`, the
+  // explanation of a failure to `explanation`.
   Status load(const std::string& path, FileSystem* through = nullptr) {
     list.clear();
     int slot = -1;
@@ -35,6 +37,7 @@ class FolderLoadTest : public ::testing::Test {
     const Status status =
         load_source(list, through ? *through : fs, reporter, slot, path, kModFolder);
     output = reporter.text;
+    explanation = reporter.explanations;
     return status;
   }
   // The loaded record written back as an archive file, to compare whole layouts.
@@ -53,6 +56,7 @@ class FolderLoadTest : public ::testing::Test {
   ArchiveList list;
   test::RecordingReporter reporter;
   std::string output;
+  std::string explanation;
 };
 
 TEST_F(FolderLoadTest, FlatFolderBecomesSortedUpperCaseEntries) {
@@ -98,6 +102,39 @@ TEST_F(FolderLoadTest, AnyFolderMakesItTwoLevelEvenWithoutGroups) {
   ASSERT_EQ(load("mixed"), Status::ok);
   EXPECT_TRUE(record().two_level);
   EXPECT_TRUE(record().entries.empty());
+}
+
+TEST_F(FolderLoadTest, MissingFoldersAndPathsTooLongFailButEmptyFoldersLoad) {
+  // A folder path whose own listing fits the platform's limit, but whose group's items
+  // do not.
+  const std::string deep = "D:\\" + std::string(max_path_bytes - 9, 'd');
+  fs.add_directory(kModFolder + "empty");
+  add("file", "not a folder");
+  fs.add_file(deep + "\\ab\\X01", "x");
+  struct Case {
+    std::string path;
+    Status status;
+    std::string explained;  // the folder the explanation names
+  };
+  const Case cases[] = {
+      {"empty", Status::ok, ""},
+      {"none", Status::source_not_opened, kModFolder + "none\" does not exist"},
+      {"file", Status::source_not_opened, kModFolder + "file\" does not exist"},
+      {deep, Status::source_not_opened, deep + "\\ab: the paths of its files would be longer"},
+      {deep + "ddddd", Status::source_not_opened,
+       deep + "ddddd: the paths of its files would be longer"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.substr(0, 40));
+    EXPECT_EQ(load(c.path), c.status);
+    EXPECT_EQ(output, "Loading folder \"" + c.path + "\" ... " +
+                          (c.status == Status::ok ? "done\n" : "failed\n"));
+    if (c.explained.empty()) {
+      EXPECT_EQ(explanation, "");
+    } else {
+      EXPECT_NE(explanation.find(c.explained), std::string::npos) << explanation;
+    }
+  }
 }
 
 TEST_F(FolderLoadTest, ItemsAreReadFromTheFolderNamedByTheGroup) {

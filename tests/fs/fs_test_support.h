@@ -50,6 +50,9 @@ class HookedFileSystem : public FileSystem {
   bool replace_file(const std::string& path, std::string_view contents) override {
     return inner_.replace_file(path, contents);
   }
+  LockAttempt lock_exclusive(const std::string& path, bool wait) override {
+    return inner_.lock_exclusive(path, wait);
+  }
 
  private:
   class HookedFile : public File {

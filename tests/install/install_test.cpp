@@ -95,5 +95,53 @@ TEST(Install, UnwritableConfigStopsBeforeAnyMove) {
   EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
 }
 
+TEST(Install, FileLeftInTheBackupFolderStopsBeforeAnythingChanges) {
+  ModWorld world({"BASICS.FS", "WORDS.FS"});
+  world.fs.add_file(std::string(kBackup) + "WORDS.FS", "game WORDS.FS, the only copy");
+  const InstallRun run = run_install(world.fs, world.mod);
+  EXPECT_EQ(run.status, Status::move_failed);
+  EXPECT_EQ(run.output, "");
+  EXPECT_TRUE(world.fs.journal().empty());
+  EXPECT_TRUE(
+      run.explanations.starts_with("\"C:\\tools\\mb\\backup\\WORDS.FS\" is left in "
+                                   "the backup folder and may be the game's own"))
+      << run.explanations;
+}
+
+// Mutating calls of a one-archive installation: 1 mod_data, 2 the backup folder,
+// 3 vexal_backup, 4 and 5 the swap, 6 the key; then the undo's moves, 7 and 8.
+TEST(Install, SwapWhoseKeyCannotBeWrittenIsTakenBack) {
+  struct Case {
+    std::vector<std::uint64_t> failing;
+    std::string in_game;
+    std::string in_backup;
+    std::string explained;
+  };
+  const Case cases[] = {
+      {{6}, "game WORDS.FS", "<none>", "the swap of WORDS.FS was undone"},
+      {{6, 7},
+       "mod WORDS.FS",
+       "game WORDS.FS",
+       "the game's own WORDS.FS is in \"C:\\tools\\mb\\backup\\WORDS.FS\""},
+      {{6, 8},
+       "<none>",
+       "game WORDS.FS",
+       "the game's own WORDS.FS is in \"C:\\tools\\mb\\backup\\WORDS.FS\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failing.size() == 1 ? "undone" : std::to_string(c.failing[1]));
+    ModWorld world({"WORDS.FS"});
+    for (const std::uint64_t n : c.failing) {
+      world.fs.fail_operation(n);
+    }
+    const InstallRun run = run_install(world.fs, world.mod);
+    EXPECT_EQ(run.status, Status::config_not_written);
+    EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), c.in_game);
+    EXPECT_EQ(world.file(std::string(kBackup) + "WORDS.FS"), c.in_backup);
+    EXPECT_EQ(world.status("WORDS_FS"), "<missing>");
+    EXPECT_NE(run.explanations.find(c.explained), std::string::npos) << run.explanations;
+  }
+}
+
 }  // namespace
 }  // namespace vexal::test

@@ -84,21 +84,19 @@ TEST(Restore, NothingHappensWithoutBothPathKeys) {
   }
 }
 
-TEST(Restore, GameArchiveAlreadyBackIsNeverOverwritten) {
+TEST(Restore, WithoutASavedCopyNothingMoves) {
   // An earlier restore stopped after putting the game archive back, before clearing the
-  // key; the old mod archive in the mod data folder cannot be replaced.
+  // key: the file in the game's folder is the game's own and stays there.
   InstalledWorld world("BASICS_FS=1\n");
   world.fs.add_file(game("BASICS.FS"), "game BASICS.FS");
   world.fs.add_file(returned("BASICS.FS"), "mod BASICS.FS");
-  world.fs.fail_if = [](std::string_view op, const std::string& path) {
-    return op == "remove" && path == returned("BASICS.FS");
-  };
   const RestoreRun run = run_restore(world.fs);
   EXPECT_EQ(run.code, Status::restore_failed);
-  EXPECT_EQ(run.explanations, "cannot move " + saved("BASICS.FS") + " to " + game("BASICS.FS") +
-                                  ": the file does not exist\n");
-  EXPECT_EQ(world.file(game("BASICS.FS")), "game BASICS.FS");
-  EXPECT_EQ(world.file(returned("BASICS.FS")), "mod BASICS.FS");
+  EXPECT_EQ(run.output, "Restoring archive \"BASICS.FS\" ... failed\n");
+  EXPECT_EQ(run.explanations,
+            "\"" + saved("BASICS.FS") + "\" is missing: the game's archive was not moved\n");
+  EXPECT_TRUE(world.fs.journal().empty());
+  EXPECT_EQ(world.status("BASICS_FS"), "1");
 }
 
 TEST(Restore, EmptyPathKeyIsExplainedWithTheKeyThatNeedsIt) {

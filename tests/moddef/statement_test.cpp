@@ -192,8 +192,9 @@ struct OutcomeLog : AddObserver {
 TEST_F(AddCommandTest, TheObserverLearnsWhatEachAddDidAndEmptyAddsAreWarnedAbout) {
   OutcomeLog log;
   context.observer = &log;
+  fs.add_directory("C:\\mod\\empty");
   for (const char* statement :
-       {"add(one)", "add(NEW, two)", "add(ALL, two, A*)", "add(one, Z*)", "add(ALL, missing)"}) {
+       {"add(one)", "add(NEW, two)", "add(ALL, two, A*)", "add(one, Z*)", "add(ALL, empty)"}) {
     ASSERT_EQ(run(statement), Status::ok) << statement;
   }
   EXPECT_EQ(log.text,
@@ -201,10 +202,10 @@ TEST_F(AddCommandTest, TheObserverLearnsWhatEachAddDidAndEmptyAddsAreWarnedAbout
             "add(NEW, two) took 2, added C.BIN, re-pointed\n"
             "add(ALL, two, A*) took 1, added, re-pointed A.BIN\n"
             "add(one, Z*) took 0, added, re-pointed\n"
-            "add(ALL, missing) took 0, added, re-pointed\n");
+            "add(ALL, empty) took 0, added, re-pointed\n");
   EXPECT_EQ(reporter.warnings,
             "BASICS.FS: add(one, Z*): the mask \"Z*\" matches no entry of \"one\"\n"
-            "BASICS.FS: add(ALL, missing): the source \"missing\" holds no entries\n");
+            "BASICS.FS: add(ALL, empty): the source \"empty\" holds no entries\n");
 }
 
 TEST_F(AddCommandTest, ABareCatalogueNameLoadsTheFileNotTheOutputRecord) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_file_system.h"
+#include "support/temp_dir.h"
 
 namespace vexal {
 namespace {
@@ -30,6 +31,26 @@ TEST(FileSystemDefaultsTest, MapReadReadsTheFileAndWriteFromWritesTheBytes) {
   EXPECT_TRUE(out->write_from(*mapped, mapped->bytes().subspan(3, 4)));
   EXPECT_TRUE(out->close());
   EXPECT_EQ(read_whole_file(fs, "C:\\data\\Out.fs"), "3456");
+}
+
+// The backend of the platform: a second lock on the same file, as another run would
+// take it, is refused while the first is held.
+TEST(NativeFileLockTest, ExclusiveUntilReleased) {
+  const test::TempDir dir;
+  dir.write_file("folder/x", "");
+  const std::unique_ptr<FileSystem> fs = make_native_file_system();
+  const std::string path = dir.str() + "\\run.lock";
+  LockAttempt first = fs->lock_exclusive(path, false);
+  ASSERT_NE(first.lock, nullptr);
+  const LockAttempt second = fs->lock_exclusive(path, false);
+  EXPECT_EQ(second.lock, nullptr);
+  EXPECT_TRUE(second.busy);
+  first.lock.reset();
+  EXPECT_NE(fs->lock_exclusive(path, true).lock, nullptr);
+
+  const LockAttempt folder = fs->lock_exclusive(dir.str() + "\\folder", false);
+  EXPECT_EQ(folder.lock, nullptr);
+  EXPECT_FALSE(folder.busy);
 }
 
 }  // namespace

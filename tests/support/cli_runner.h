@@ -14,6 +14,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,38 @@ struct RunResult {
 RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args);
 // Runs vexal_fs with the arguments in the given working folder.
 RunResult run_fs_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args);
+
+enum class Program { builder, fs_tool };
+
+// A run of the tool started without waiting for it, for runs at the same time.
+class StartedRun {
+ public:
+  // With remove_folder, the folder is removed once the run has entered it, so that the
+  // run has no working folder (the folder must be empty).
+  StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
+             bool remove_folder = false, Program program = Program::builder);
+  ~StartedRun();
+  StartedRun(const StartedRun&) = delete;
+  StartedRun& operator=(const StartedRun&) = delete;
+
+  // Reads standard error until it holds the text; false when the run ended without it
+  // or has written nothing for a minute.
+  bool wait_for_error_text(const std::string& text);
+  // Reads both outputs to their ends and waits for the run to end.
+  RunResult finish();
+
+ private:
+  class StatusFile;
+  std::unique_ptr<StatusFile> status_file_;
+  int pid_ = -1;
+  int output_fd_ = -1;
+  int error_fd_ = -1;
+  RunResult result_;
+  bool finished_ = false;
+};
+
+// True when the tool under test is the Windows build (VEXAL_TEST_PATHS=windows).
+bool windows_paths();
 
 // The exit status a run that ends with the code reports on this platform.
 int exit_status_of(int code);

@@ -159,6 +159,18 @@ class FakeFileSystem::WrittenFile : public File {
   bool closed_ = false;
 };
 
+class FakeFileSystem::HeldLock : public FileLock {
+ public:
+  HeldLock(FakeFileSystem& owner, std::string key) : owner_(owner), key_(std::move(key)) {}
+  ~HeldLock() override { owner_.locked_.erase(key_); }
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
+
+ private:
+  FakeFileSystem& owner_;
+  std::string key_;
+};
+
 FakeFileSystem::FakeFileSystem(std::string current_directory)
     : current_directory_(std::move(current_directory)) {
   add_directory(current_directory_);
@@ -404,6 +416,28 @@ bool FakeFileSystem::replace_file(const std::string& path, std::string_view cont
   return ok;
 }
 
+LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*/) {
+  check_alive();
+  const std::string key = key_of(path);
+  if (hook_fails("lock_exclusive", path) || key.empty()) {
+    return {};
+  }
+  if (locked_.count(key) != 0) {
+    return {nullptr, true};
+  }
+  const Node* node = find(key);
+  if (node == nullptr) {
+    if (!can_write_file(key)) {
+      return {};
+    }
+    nodes_[key] = Node{last_name(path), false, false, {}};
+  } else if (node->is_directory) {
+    return {};
+  }
+  locked_.insert(key);
+  return {std::make_unique<HeldLock>(*this, key), false};
+}
+
 std::vector<DirEntry> FakeFileSystem::list(const std::string& pattern, ListMode mode) {
   check_alive();
   std::vector<DirEntry> result;
@@ -437,7 +471,7 @@ std::vector<DirEntry> FakeFileSystem::list(const std::string& pattern, ListMode 
 
 std::string FakeFileSystem::current_directory() {
   check_alive();
-  return current_directory_;
+  return hook_fails("current_directory", current_directory_) ? std::string() : current_directory_;
 }
 
 // --- setting up and inspection ---

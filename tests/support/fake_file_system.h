@@ -12,6 +12,10 @@
 //
 // A file written through open_write appears (or gets its new content) only when it is
 // closed or destroyed, as one committed operation; a crash before that leaves no trace.
+//
+// lock_exclusive creates its file (not counted as a mutating call) and keeps the lock in
+// memory until the lock object is destroyed. The fake cannot wait: a lock on a file that
+// is held already is refused as busy, waiting or not.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +55,7 @@ class FakeFileSystem : public FileSystem {
   bool replace_file(const std::string& path, std::string_view contents) override;
   // The same text for every failure.
   std::string failure_reason() const override { return "refused by the fake file system"; }
+  LockAttempt lock_exclusive(const std::string& path, bool wait) override;
 
   // --- Setting up (never counted, never failed) ---
   // Creates or overwrites a file, creating its missing parent folders.
@@ -80,8 +85,9 @@ class FakeFileSystem : public FileSystem {
   const std::vector<std::string>& journal() const { return journal_; }
   // Consulted by every FileSystem call with its name ("is_file", "is_directory",
   // "open_read", "open_write", "move" (once with each path), "remove", "make_directory",
-  // "list", "replace_file") and the path as the caller passed it; true makes the call fail
-  // without effect (a mutating call still takes its sequence number).
+  // "list", "replace_file", "lock_exclusive", "current_directory" with the folder) and the
+  // path as the caller passed it; true makes the call fail without effect (a mutating call
+  // still takes its sequence number).
   std::function<bool(std::string_view op, const std::string& path)> fail_if;
 
  private:
@@ -92,6 +98,7 @@ class FakeFileSystem : public FileSystem {
     std::string data;
   };
   class WrittenFile;
+  class HeldLock;
 
   // Upper-cased, "\"-separated absolute key ("C:\WORK\A.TXT"); empty for an unusable path.
   std::string key_of(const std::string& path) const;
@@ -117,6 +124,7 @@ class FakeFileSystem : public FileSystem {
   std::optional<std::uint64_t> crash_at_;
   bool crashed_ = false;
   std::vector<std::string> journal_;
+  std::set<std::string> locked_;  // keys of the files locked now
 };
 
 }  // namespace vexal::test

@@ -1,0 +1,233 @@
+// Thousands of random sequences of whole runs on the fake file system: two mods
+// installed in turn, plain restores, -cleanup and a definition that fails, with a file
+// operation or a config.ini write failing, or the process dying, at a random point of
+// random runs. After every run each game archive must exist, whole, in the game's folder
+// or in the backup folder; and when a sequence's faults were all failures (no crash) and
+// it has no -cleanup, the first plain run after the last fault must leave the game's
+// folders holding exactly the game's own archives.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver/run.h"
+#include "quiet_console.h"
+#include "support/archive_builder.h"
+#include "support/fake_file_system.h"
+
+namespace vexal::test {
+namespace {
+
+constexpr const char* kCwd = "C:\\tools\\mb";
+constexpr const char* kBackup = "C:\\tools\\mb\\backup\\";
+
+struct GameArchive {
+  const char* folder;
+  const char* name;
+};
+
+constexpr GameArchive kGameArchives[] = {{"C:\\GAME\\data\\", "BASICS.FS"},
+                                         {"C:\\GAME\\data\\", "WORDS.FS"},
+                                         {"C:\\GAME\\data\\", "TROOP.FSU"},
+                                         {"E:\\CD\\data\\", "VIDEO.FS"}};
+
+std::string game_bytes(const GameArchive& archive) {
+  if (std::string_view(archive.name) == "TROOP.FSU") {
+    return build_two_level({{"ARCHR", {{"001", "bow"}}}, {"PIKE", {{"001", "pike"}}}});
+  }
+  return build_flat({{"A.DAT", std::string("game ") + archive.name}, {"B.DAT", "b"}});
+}
+
+enum class RunKind { install_a, install_b, plain, cleanup, failing_definition };
+
+const std::vector<std::string>& arguments(RunKind kind) {
+  static const std::vector<std::string> kArguments[] = {{"C:\\mods\\a\\a.def", "-mod"},
+                                                        {"-mod", "C:\\mods\\b\\b.def"},
+                                                        {},
+                                                        {"-cleanup"},
+                                                        {"C:\\mods\\bad\\bad.def", "-mod"}};
+  return kArguments[static_cast<int>(kind)];
+}
+
+void set_up(FakeFileSystem& fs) {
+  fs.add_file(std::string(kCwd) + "\\config.ini",
+              "[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\nallowcdmod=1\n");
+  for (const GameArchive& archive : kGameArchives) {
+    fs.add_file(std::string(archive.folder) + archive.name, game_bytes(archive));
+  }
+  fs.add_file("C:\\mods\\a\\a.def",
+              "class PATH { MAKE = out; }\n"
+              "class BASICS.FS { add(%VEXAL%\\data\\BASICS.FS); add(ALL, gfx); }\n"
+              "class TROOP.FSU { add(%VEXAL%\\data\\TROOP.FSU); add(ALL, troop); }\n"
+              "class VIDEO.FS { add(%VEXALCD%\\data\\VIDEO.FS); add(ALL, gfx); }\n");
+  fs.add_file("C:\\mods\\a\\gfx\\B.DAT", "mod a");
+  fs.add_file("C:\\mods\\a\\troop\\pike\\001", "long pike");
+  fs.add_file("C:\\mods\\b\\b.def",
+              "class PATH { MAKE = ..\\built; }\n"
+              "class BASICS.FS { add(%VEXAL%\\data\\BASICS.FS); add(ALL, gfx); }\n"
+              "class WORDS.FS { add(%VEXAL%\\data\\WORDS.FS); add(NEW, gfx); }\n");
+  fs.add_file("C:\\mods\\b\\gfx\\C.DAT", "mod b");
+  fs.add_file("C:\\mods\\bad\\bad.def",
+              "class PATH { MAKE = out; }\n"
+              "class WORDS.FS { add(%VEXAL%\\data\\WORDS.FS); add(ALL, missing); }\n");
+}
+
+// Every game archive, whole, in the game's folder or in the backup folder; empty when so.
+std::string lost_archives(const FakeFileSystem& fs) {
+  std::string lost;
+  for (const GameArchive& archive : kGameArchives) {
+    const std::string bytes = game_bytes(archive);
+    if (fs.contents(std::string(archive.folder) + archive.name) != bytes &&
+        fs.contents(kBackup + std::string(archive.name)) != bytes) {
+      lost += std::string(" ") + archive.name;
+    }
+  }
+  return lost;
+}
+
+// The files of the game's folders that are not the game's own archives; empty when none.
+std::string foreign_game_files(const FakeFileSystem& fs) {
+  std::map<std::string, std::string> expected;
+  for (const GameArchive& archive : kGameArchives) {
+    expected[fs.canonical(std::string(archive.folder) + archive.name)] = game_bytes(archive);
+  }
+  std::string foreign;
+  for (const auto& [path, bytes] : fs.files()) {
+    const bool in_game = path.starts_with("C:\\GAME\\") || path.starts_with("E:\\CD\\");
+    const auto own = expected.find(path);
+    if (in_game && (own == expected.end() || own->second != bytes)) {
+      foreign += " " + path;
+    }
+  }
+  for (const auto& [path, bytes] : expected) {
+    if (!fs.contents(path)) {
+      foreign += " missing " + path;
+    }
+  }
+  return foreign;
+}
+
+enum class Fault { none, fail, crash };
+
+struct Step {
+  RunKind kind;
+  Fault fault = Fault::none;
+  std::uint64_t at = 0;  // the mutating call that fails, or after which the process dies
+};
+
+// Small random numbers that are the same on every platform.
+class Dice {
+ public:
+  explicit Dice(std::uint32_t seed) : engine_(seed) {}
+  std::uint32_t below(std::uint32_t n) { return engine_() % n; }
+
+ private:
+  std::mt19937 engine_;
+};
+
+std::vector<Step> random_sequence(Dice& dice) {
+  std::vector<Step> steps(2 + dice.below(9));
+  for (Step& step : steps) {
+    const std::uint32_t pick = dice.below(20);
+    step.kind = pick < 7    ? RunKind::install_a
+                : pick < 13 ? RunKind::install_b
+                : pick < 17 ? RunKind::plain
+                : pick < 18 ? RunKind::cleanup
+                            : RunKind::failing_definition;
+    if (dice.below(3) == 0) {
+      step.fault = dice.below(2) == 0 ? Fault::fail : Fault::crash;
+      step.at = 1 + dice.below(30);
+    }
+  }
+  return steps;
+}
+
+// Runs one step; true when the process died in it.
+bool run_step(FakeFileSystem& fs, const Step& step) {
+  if (step.fault == Fault::fail) {
+    fs.fail_operation(step.at);
+  } else if (step.fault == Fault::crash) {
+    fs.crash_after(step.at);
+  }
+  bool crashed = false;
+  try {
+    run_tool(arguments(step.kind), fs);
+  } catch (const FakeCrash&) {
+    crashed = true;
+  }
+  fs.clear_faults();
+  return crashed;
+}
+
+std::string describe(const std::vector<Step>& steps, std::size_t upto) {
+  static const char* const kNames[] = {"install a", "install b", "plain", "-cleanup",
+                                       "failing definition"};
+  std::string text;
+  for (std::size_t i = 0; i <= upto && i < steps.size(); ++i) {
+    text += "\n  " + std::string(kNames[static_cast<int>(steps[i].kind)]);
+    if (steps[i].fault != Fault::none) {
+      text += (steps[i].fault == Fault::fail ? ", failing call " : ", dying after call ") +
+              std::to_string(steps[i].at);
+    }
+  }
+  return text;
+}
+
+// Runs a sequence, then a plain run without faults; the first broken rule, or empty.
+std::string run_sequence(std::vector<Step> steps, std::size_t& runs) {
+  FakeFileSystem fs{kCwd};
+  set_up(fs);
+  steps.push_back({RunKind::plain});
+  std::size_t last_fault = 0;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    last_fault = steps[i].fault != Fault::none ? i + 1 : last_fault;
+  }
+  bool crashed = false;
+  bool cleaned = false;
+  bool checked_plain_run = false;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    ++runs;
+    crashed = run_step(fs, steps[i]) || crashed;
+    cleaned = cleaned || steps[i].kind == RunKind::cleanup;
+    if (const std::string lost = lost_archives(fs); !lost.empty()) {
+      return "lost:" + lost + describe(steps, i);
+    }
+    if (!crashed && !cleaned && !checked_plain_run && i >= last_fault &&
+        steps[i].kind == RunKind::plain) {
+      checked_plain_run = true;
+      if (const std::string foreign = foreign_game_files(fs); !foreign.empty()) {
+        return "not the game's own after a plain run:" + foreign + describe(steps, i);
+      }
+    }
+  }
+  return {};
+}
+
+// Unoptimized and sanitizer builds run the tool twenty times slower: they run the first
+// fifth of the same sequences, so that the suite stays fast.
+#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
+constexpr int kSequences = 600;
+#else
+constexpr int kSequences = 3000;
+#endif
+
+TEST(Soak, NoSequenceOfRunsLosesAGameArchive) {
+  Dice dice(20240611);
+  std::size_t runs = 0;
+  std::string broken;
+  int sequence = 0;
+  {
+    const QuietConsole quiet;
+    for (; sequence < kSequences && broken.empty(); ++sequence) {
+      broken = run_sequence(random_sequence(dice), runs);
+    }
+  }
+  std::printf("%d sequences, %zu runs\n", sequence, runs);
+  EXPECT_EQ(broken, "") << "sequence " << sequence;
+}
+
+}  // namespace
+}  // namespace vexal::test
