@@ -3,7 +3,8 @@ rem Runs vexal_mod_builder.exe on the bundled sample game and mod, in a new work
 rem folder (the one given, or a new one in %TEMP%); the real game is never touched:
 rem   1. packs the sample game's archives from loose files,
 rem   2. builds and installs the sample mod (-mod),
-rem   3. shows what changed in the game's folders and in config.ini,
+rem   3. shows what changed in the game's folders and in config.ini, lists a game
+rem      archive with vexal_fs and shows what vexal_fs status makes of it,
 rem   4. restores the game and checks that its archives are byte for byte
 rem      what they were before.
 rem The working folder is kept for a look afterwards.
@@ -12,11 +13,13 @@ rem Usage: examples\run-sample.bat [working folder]
 setlocal EnableExtensions
 set "here=%~dp0"
 set "tool=%~dp0..\vexal_mod_builder.exe"
+set "fs_tool=%~dp0..\vexal_fs.exe"
 set "work=%~1"
 if "%work%"=="" set "work=%TEMP%\vexal_sample_%RANDOM%"
 set "archives=game\data\BASICS.FS game\data\WORDS.FS game\data\TROOP.FSU cd\data\VIDEO.FS"
 
 if not exist "%tool%" goto no_tool
+if not exist "%fs_tool%" goto no_tool
 if exist "%work%\config.ini" goto work_in_use
 if not exist "%work%" mkdir "%work%"
 xcopy /e /i /q "%here%game" "%work%\game" >nul
@@ -44,6 +47,9 @@ mkdir original
 for %%a in (%archives%) do copy /y %%a original\ >nul
 call :list game\data
 call :list cd\data
+echo.
+call :run_fs list game\data\TROOP.FSU
+if errorlevel 1 goto failed
 
 call :heading Building and installing the Knights mod
 call :run mod\knights.def -mod
@@ -60,6 +66,9 @@ for %%a in (%archives%) do if not exist backup\%%~nxa set "missing=%%~nxa"
 if defined missing goto not_installed
 echo.
 echo The mod's archives are in the game; the game's own are in backup\.
+echo.
+call :run_fs status
+if errorlevel 1 goto failed
 
 call :heading Restoring the game (a run without arguments)
 call :run
@@ -92,6 +101,12 @@ echo ^> vexal_mod_builder %*
 "%tool%" %*
 exit /b %errorlevel%
 
+rem Runs vexal_fs in the working folder and shows its command line.
+:run_fs
+echo ^> vexal_fs %*
+"%fs_tool%" %*
+exit /b %errorlevel%
+
 rem Notes an archive that differs from its copy in original\.
 :compare
 fc /b %1 original\%~nx1 >nul
@@ -105,7 +120,7 @@ for %%f in (%~1\*) do echo   %%~zf  %%~nxf
 exit /b 0
 
 :no_tool
-echo %~nx0: %tool% is missing (run this file from the unpacked package)
+echo %~nx0: %tool% or %fs_tool% is missing (run this file from the unpacked package)
 exit /b 2
 :work_in_use
 echo %~nx0: %work% already holds a config.ini; give a new folder
