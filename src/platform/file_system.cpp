@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -27,6 +28,27 @@ class OwnedBytes : public MappedBytes {
 
 bool File::write_from(const MappedBytes& /*source*/, std::span<const std::byte> bytes) {
   return write(bytes);
+}
+
+CopyResult File::copy_from(File& source, std::uint64_t size) {
+  constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
+  std::vector<std::byte> buffer(static_cast<std::size_t>(std::min(size, kBlock)));
+  while (size > 0) {
+    const auto block = std::span(buffer).first(static_cast<std::size_t>(std::min(size, kBlock)));
+    if (source.read(block) != block.size()) {
+      return CopyResult::source_failed;
+    }
+    if (!write(block)) {
+      return CopyResult::target_failed;
+    }
+    size -= block.size();
+  }
+  return CopyResult::copied;
+}
+
+std::optional<std::uint64_t> FileSystem::readable_file_size(const std::string& path) {
+  const auto file = open_read(path);
+  return file ? file->size() : std::nullopt;
 }
 
 std::shared_ptr<const MappedBytes> FileSystem::map_read(const std::string& path) {

@@ -18,8 +18,12 @@ namespace vexal {
 
 class Settings;
 
-// An open file, closed when destroyed. Reads and writes are buffered by the backend.
 class MappedBytes;
+
+// How a copy from one file into another ended.
+enum class CopyResult { copied, source_failed, target_failed };
+
+// An open file, closed when destroyed. Reads and writes are buffered by the backend.
 
 class File {
  public:
@@ -31,6 +35,10 @@ class File {
   // Writes bytes that lie inside source. A backend may copy them inside the operating
   // system from the file behind source instead of through memory; the default writes them.
   virtual bool write_from(const MappedBytes& source, std::span<const std::byte> bytes);
+  // Copies the next `size` bytes of source to this file: source_failed when source yields
+  // fewer, target_failed when they cannot all be written. A backend may copy them inside
+  // the operating system; the default passes them through memory in large blocks.
+  virtual CopyResult copy_from(File& source, std::uint64_t size);
   virtual bool seek(std::uint64_t offset) = 0;
   // The size of the file in bytes, if it can be known.
   virtual std::optional<std::uint64_t> size() = 0;
@@ -64,6 +72,10 @@ class FileSystem {
   virtual bool is_directory(const std::string& path) = 0;
   // Null when the file cannot be opened.
   virtual std::unique_ptr<File> open_read(const std::string& path) = 0;
+  // The size of the file at path if it is one this process may read, as far as the file
+  // system tells without opening it; nullopt otherwise. A cheap test for many files that
+  // are read only later, when opening them may still fail. The default opens the file.
+  virtual std::optional<std::uint64_t> readable_file_size(const std::string& path);
   // Creates or truncates; null when the file cannot be created.
   virtual std::unique_ptr<File> open_write(const std::string& path) = 0;
   // Renames a file; fails when the destination exists.

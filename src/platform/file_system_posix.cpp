@@ -79,6 +79,26 @@ class PosixFileSystem : public FileSystem {
     return result;
   }
 
+  std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
+    const auto os_path = os_form(path);
+    if (!os_path) {
+      return std::nullopt;
+    }
+    // The path as spelt is tried first, as in open_read.
+    struct stat info {};
+    std::optional<std::string> found = *os_path;
+    if (::stat(found->c_str(), &info) != 0) {
+      found = errno == ENOENT ? resolve_existing(*os_path) : std::nullopt;
+      if (!found || ::stat(found->c_str(), &info) != 0) {
+        return std::nullopt;
+      }
+    }
+    if (!S_ISREG(info.st_mode) || ::access(found->c_str(), R_OK) != 0) {
+      return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+  }
+
   std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {

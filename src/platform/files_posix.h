@@ -1,5 +1,6 @@
 // The files of the POSIX backend: descriptors, whole files mapped into memory, and streams
-// that write large runs past their buffer and copy runs of a mapped file inside the kernel.
+// that write large runs past their buffer and copy runs of a mapped or an open file inside
+// the kernel.
 #pragma once
 
 #include <sys/stat.h>
@@ -76,6 +77,9 @@ class PosixStdioFile : public StdioFile {
   // Large runs of a mapped archive are copied by the kernel, as cat does, instead of
   // being faulted into this process only to be copied out again.
   bool write_from(const MappedBytes& source, std::span<const std::byte> bytes) override;
+  // The same for another file of this backend, as loose files of a source folder are
+  // copied; small ones are read into the stream's buffer, like small writes.
+  CopyResult copy_from(File& source, std::uint64_t size) override;
 };
 
 }  // namespace vexal::posix
