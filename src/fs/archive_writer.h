@@ -9,8 +9,9 @@
 namespace vexal {
 
 // Sorts the output at slot and writes it to the file its name gives. ok,
-// programmer_error or archive_not_created; a file that could not be written whole is
-// removed again.
+// programmer_error, archive_not_created or source_not_opened (a file of a source folder
+// that can no longer be read or has changed its size); a file that could not be written
+// whole is removed again.
 Status save_archive(ArchiveList& list, FileSystem& fs, int slot);
 
 }  // namespace vexal
