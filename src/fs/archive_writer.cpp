@@ -35,6 +35,7 @@ struct Piece {
 struct Layout {
   std::vector<std::byte> directory;  // everything before the first data byte
   std::vector<Piece> chunks;
+  std::uint64_t file_size = 0;
   // Files of source folders read before the output is created, see keep_own_output.
   std::vector<std::shared_ptr<const MappedBytes>> held;
 
@@ -131,6 +132,7 @@ Status lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, La
     }
     running += entry.size;
   }
+  layout.file_size = running;
   return Status::ok;
 }
 
@@ -222,18 +224,15 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& link
       running += *size;
     }
   }
+  layout.file_size = running;
   return Status::ok;
 }
 
 // Copies a file of a source folder, which must still hold the bytes its listing gave.
 // ok, source_not_opened or archive_not_created.
 Status copy_loose_file(FileSystem& fs, File& file, const Piece& piece) {
-  const std::unique_ptr<File> source =
-      fs.open_read(piece.folder_source->folder + piece.loose->name);
-  if (!source || source->size() != piece.loose->size) {
-    return Status::source_not_opened;
-  }
-  switch (file.copy_from(*source, piece.loose->size)) {
+  switch (
+      fs.append_file(file, piece.folder_source->folder + piece.loose->name, piece.loose->size)) {
     case CopyResult::copied:
       return Status::ok;
     case CopyResult::source_failed:
@@ -311,6 +310,7 @@ Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
   if (!file) {
     return Status::archive_not_created;
   }
+  file->expect_size(layout.file_size);
   Status written = Status::archive_not_created;
   try {
     written = write_file(fs, *file, layout);

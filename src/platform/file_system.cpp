@@ -30,20 +30,29 @@ bool File::write_from(const MappedBytes& /*source*/, std::span<const std::byte> 
   return write(bytes);
 }
 
-CopyResult File::copy_from(File& source, std::uint64_t size) {
+CopyResult FileSystem::append_file(File& target, const std::string& path, std::uint64_t size) {
+  const auto source = open_read(path);
+  if (!source) {
+    return CopyResult::source_failed;
+  }
   constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
-  std::vector<std::byte> buffer(static_cast<std::size_t>(std::min(size, kBlock)));
-  while (size > 0) {
-    const auto block = std::span(buffer).first(static_cast<std::size_t>(std::min(size, kBlock)));
-    if (source.read(block) != block.size()) {
+  // One byte more than the rest, so that the last read also finds the end.
+  std::vector<std::byte> buffer(static_cast<std::size_t>(std::min(size, kBlock) + 1));
+  for (std::uint64_t left = size;;) {
+    const std::uint64_t wanted = std::min(left, kBlock);
+    const std::size_t count = source->read(
+        std::span(buffer).first(static_cast<std::size_t>(wanted == left ? wanted + 1 : wanted)));
+    if (count != wanted) {
       return CopyResult::source_failed;
     }
-    if (!write(block)) {
+    if (count > 0 && !target.write(std::span(buffer).first(count))) {
       return CopyResult::target_failed;
     }
-    size -= block.size();
+    left -= count;
+    if (left == 0) {
+      return CopyResult::copied;
+    }
   }
-  return CopyResult::copied;
 }
 
 std::optional<std::uint64_t> FileSystem::readable_file_size(const std::string& path) {
