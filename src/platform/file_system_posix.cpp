@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "platform/file_system.h"
 #include "platform/files_posix.h"
@@ -37,6 +39,45 @@ mode_t current_umask() {
   ::umask(mask);
   return mask;
 }
+
+// What the last listing found about its files: loading a folder asks whether each of
+// them can be read right after listing it, which then costs no system call of its own.
+class ListedFiles {
+ public:
+  struct File {
+    mode_t mode;
+    uid_t owner;
+    std::uint64_t size;
+  };
+  // Starts over for a listing of the folder, in "/" form as it was given.
+  void start(std::string folder) {
+    forget();
+    folder_ = std::move(folder);
+  }
+  void add(std::string_view name, const struct stat& info) {
+    files_.try_emplace(std::string(name),
+                       File{info.st_mode, info.st_uid, static_cast<std::uint64_t>(info.st_size)});
+  }
+  // The file at a path in "/" form as listed, or null when it was not.
+  const File* find(const std::string& os_path) const {
+    const std::size_t slash = os_path.rfind('/');
+    if (files_.empty() || slash == std::string::npos ||
+        std::string_view(os_path).substr(0, slash) != folder_) {
+      return nullptr;
+    }
+    const auto found = files_.find(os_path.substr(slash + 1));
+    return found == files_.end() ? nullptr : &found->second;
+  }
+  // After any change made through the file system.
+  void forget() {
+    folder_.clear();
+    files_.clear();
+  }
+
+ private:
+  std::string folder_;
+  std::unordered_map<std::string, File> files_;
+};
 
 class PosixFileSystem : public FileSystem {
  public:
@@ -79,24 +120,40 @@ class PosixFileSystem : public FileSystem {
     return result;
   }
 
+  // One stat for each of the thousands of files of a folder: the permission bits decide
+  // where they plainly allow reading, and access() only where they seem not to (it also
+  // knows ACLs and privileges). A file that ACLs or security modules close to this process
+  // after all is found out when it is read.
   std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {
       return std::nullopt;
     }
-    // The path as spelt is tried first, as in open_read.
-    struct stat info {};
-    std::optional<std::string> found = *os_path;
-    if (::stat(found->c_str(), &info) != 0) {
-      found = errno == ENOENT ? resolve_existing(*os_path) : std::nullopt;
-      if (!found || ::stat(found->c_str(), &info) != 0) {
+    const OpenFolder::Place place = folder_.place_of(*os_path);
+    std::optional<std::string> resolved;
+    const ListedFiles::File* listed = listed_.find(*os_path);
+    ListedFiles::File file{};
+    if (listed != nullptr) {
+      file = *listed;
+    } else {
+      // The path as spelt is tried first, as in open_read.
+      struct stat info {};
+      bool found = ::fstatat(place.folder, place.name, &info, 0) == 0;
+      if (!found && errno == ENOENT) {
+        resolved = resolve_existing(*os_path);
+        found = resolved && stat_path(*resolved, info);
+      }
+      if (!found || !S_ISREG(info.st_mode)) {
         return std::nullopt;
       }
+      file = {info.st_mode, info.st_uid, static_cast<std::uint64_t>(info.st_size)};
     }
-    if (!S_ISREG(info.st_mode) || ::access(found->c_str(), R_OK) != 0) {
+    if (!bits_allow_reading(file) &&
+        (resolved ? ::access(resolved->c_str(), R_OK)
+                  : ::faccessat(place.folder, place.name, R_OK, 0)) != 0) {
       return std::nullopt;
     }
-    return static_cast<std::uint64_t>(info.st_size);
+    return file.size;
   }
 
   std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
@@ -131,6 +188,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> open_write(const std::string& path) override {
+    listed_.forget();
     const auto target = resolve_for_writing(path);
     struct stat info {};
     const bool exists = target && stat_path(*target, info);
@@ -147,11 +205,30 @@ class PosixFileSystem : public FileSystem {
     if (file == nullptr) {
       return nullptr;
     }
-    std::setvbuf(file, nullptr, _IOFBF, kWriteBufferSize);
-    return std::make_unique<PosixStdioFile>(file);
+    return std::make_unique<PosixStdioFile>(file, kWriteBufferSize);
+  }
+
+  CopyResult append_file(File& target, const std::string& path, std::uint64_t size) override {
+    auto* const out = dynamic_cast<PosixStdioFile*>(&target);
+    const auto os_path = os_form(path);
+    if (out == nullptr || !os_path) {
+      return FileSystem::append_file(target, path, size);
+    }
+    // Opened as open_read does, without its checks: a folder fails at the first read.
+    const OpenFolder::Place place = folder_.place_of(*os_path);
+    int opened = ::openat(place.folder, place.name, O_RDONLY | O_CLOEXEC);
+    if (opened < 0 && errno == ENOENT) {
+      if (const auto resolved = resolve_existing(*os_path)) {
+        opened = ::open(resolved->c_str(), O_RDONLY | O_CLOEXEC);
+      }
+    }
+    const FileDescriptor source(opened);
+    return source.get() < 0 ? CopyResult::source_failed : out->append_from(source.get(), size);
   }
 
   bool move(const std::string& from, const std::string& to) override {
+    folder_.forget();  // it may be the folder moved
+    listed_.forget();
     const auto source = resolve_existing_path(from);
     const auto to_os = os_form(to);
     if (!source || !to_os) {
@@ -168,6 +245,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool remove(const std::string& path) override {
+    listed_.forget();
     struct stat info {};
     const auto resolved = resolve_existing_path(path);
     return resolved && stat_path(*resolved, info) && !S_ISDIR(info.st_mode) &&
@@ -175,6 +253,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool make_directory(const std::string& path) override {
+    listed_.forget();
     const auto os_path = os_form(path);
     if (!os_path || resolve_existing(*os_path)) {
       return false;
@@ -192,6 +271,7 @@ class PosixFileSystem : public FileSystem {
     const std::size_t slash = os_pattern->rfind('/');
     const std::string wildcard =
         slash == std::string::npos ? *os_pattern : os_pattern->substr(slash + 1);
+    listed_.start(folder_of(*os_pattern));
     const auto folder = resolve_existing(folder_of(*os_pattern));
     if (!folder) {
       return result;
@@ -212,6 +292,7 @@ class PosixFileSystem : public FileSystem {
       if (S_ISREG(info.st_mode)) {
         result.push_back(
             DirEntry{std::string(name), static_cast<std::uint64_t>(info.st_size), false});
+        listed_.add(name, info);
       } else if (S_ISDIR(info.st_mode) && mode == ListMode::directories_included) {
         result.push_back(DirEntry{std::string(name), 0, true});
       }
@@ -226,6 +307,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool replace_file(const std::string& path, std::string_view contents) override {
+    listed_.forget();
     const auto target = resolve_for_writing(path);
     if (!target) {
       return false;
@@ -258,6 +340,13 @@ class PosixFileSystem : public FileSystem {
   }
 
  private:
+  // The owner's bits for the owner; for anyone else only what both group and others may,
+  // since this process may belong to the file's group.
+  bool bits_allow_reading(const ListedFiles::File& file) const {
+    return file.owner == user_ ? (file.mode & S_IRUSR) != 0
+                               : (file.mode & (S_IRGRP | S_IROTH)) == (S_IRGRP | S_IROTH);
+  }
+
   bool is_mapped(const struct stat& info) const {
     return std::any_of(mapped_.begin(), mapped_.end(), [&](const auto& weak) {
       const auto mapped = weak.lock();
@@ -266,6 +355,9 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::vector<std::weak_ptr<const MappedFile>> mapped_;
+  const uid_t user_ = ::geteuid();
+  OpenFolder folder_;
+  ListedFiles listed_;
 };
 
 }  // namespace

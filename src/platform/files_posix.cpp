@@ -1,5 +1,6 @@
 #include "platform/files_posix.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -10,54 +11,41 @@ namespace vexal::posix {
 namespace {
 
 constexpr std::size_t kDirectWriteSize = std::size_t{16} << 10;
-
-// Copies size bytes from in (at offset, or at its position when offset is null) to out
-// inside the kernel, as far as it will; returns how many were copied (fewer where the
-// file systems do not support it, at the end of in, or on an error).
-std::uint64_t copy_in_kernel(int in, off_t* offset, int out, std::uint64_t size) {
-  std::uint64_t copied = 0;
-  while (copied < size) {
-    const ssize_t count = ::copy_file_range(
-        in, offset, out, nullptr,
-        static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, std::size_t{1} << 30)), 0);
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (count <= 0) {
-      break;
-    }
-    copied += static_cast<std::uint64_t>(count);
-  }
-  return copied;
-}
+constexpr std::size_t kCopyBlock = std::size_t{512} << 10;
 
 // Copies bytes of a mapped file to fd inside the kernel, as far as it will; returns how
-// many were copied.
-std::size_t copy_mapped_in_kernel(const MappedFile& source, std::span<const std::byte> bytes,
-                                  int fd) {
+// many were copied (fewer where the file systems do not support it).
+std::size_t copy_in_kernel(const MappedFile& source, std::span<const std::byte> bytes, int fd) {
   const std::span<const std::byte> whole = source.bytes();
   if (whole.empty() || bytes.data() < whole.data() ||
       bytes.data() + bytes.size() > whole.data() + whole.size()) {
     return 0;
   }
   auto offset = static_cast<off_t>(bytes.data() - whole.data());
-  return static_cast<std::size_t>(copy_in_kernel(source.descriptor(), &offset, fd, bytes.size()));
-}
-
-// Reads until the buffer is full or the file ends; returns how many bytes were read.
-std::size_t read_all(int fd, std::span<std::byte> buffer) {
-  std::size_t done = 0;
-  while (done < buffer.size()) {
-    const ssize_t count = ::read(fd, buffer.data() + done, buffer.size() - done);
+  std::size_t copied = 0;
+  while (copied < bytes.size()) {
+    const ssize_t count =
+        ::copy_file_range(source.descriptor(), &offset, fd, nullptr, bytes.size() - copied, 0);
     if (count < 0 && errno == EINTR) {
       continue;
     }
     if (count <= 0) {
       break;
     }
-    done += static_cast<std::size_t>(count);
+    copied += static_cast<std::size_t>(count);
   }
-  return done;
+  return copied;
+}
+
+// Reads into the buffer, resuming after signals; returns how many bytes were read, or -1
+// on an error. A read from a regular file stops short only at its end.
+std::int64_t read_some(int fd, std::span<std::byte> buffer) {
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+    if (count >= 0 || errno != EINTR) {
+      return count;
+    }
+  }
 }
 
 }  // namespace
@@ -74,6 +62,25 @@ bool write_all(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+OpenFolder::Place OpenFolder::place_of(const std::string& os_path) {
+  const std::size_t slash = os_path.rfind('/');
+  if (slash == std::string::npos || slash + 1 == os_path.size()) {
+    return {AT_FDCWD, os_path.c_str()};
+  }
+  const std::string_view folder(os_path.data(), slash == 0 ? 1 : slash);
+  if (fd_.get() < 0 || path_ != folder) {
+    path_ = folder;
+    fd_.replace(::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
+  return fd_.get() < 0 ? Place{AT_FDCWD, os_path.c_str()}
+                       : Place{fd_.get(), os_path.c_str() + slash + 1};
+}
+
+void OpenFolder::forget() {
+  fd_.reset();
+  path_.clear();
 }
 
 MappedFile::~MappedFile() {
@@ -101,32 +108,61 @@ bool PosixStdioFile::write_from(const MappedBytes& source, std::span<const std::
   if (std::fflush(file) != 0) {
     return false;
   }
-  return write(bytes.subspan(copy_mapped_in_kernel(*mapped, bytes, ::fileno(file))));
+  return write(bytes.subspan(copy_in_kernel(*mapped, bytes, ::fileno(file))));
 }
 
-CopyResult PosixStdioFile::copy_from(File& source, std::uint64_t size) {
-  auto* const from = dynamic_cast<PosixStdioFile*>(&source);
+PosixStdioFile::PosixStdioFile(std::FILE* file, std::size_t buffer_size) : StdioFile(file) {
+  // The stream's own allocation would take the file system's block size instead.
+  if (buffer_size > 0 && file != nullptr) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size);
+    std::setvbuf(file, buffer_.get(), _IOFBF, buffer_size);
+  }
+}
+
+PosixStdioFile::~PosixStdioFile() {
+  close();
+}
+
+void PosixStdioFile::expect_size(std::uint64_t size) {
   std::FILE* const file = stream();
-  if (from == nullptr || from->stream() == nullptr || file == nullptr) {
-    return StdioFile::copy_from(source, size);
+  if (file != nullptr && size > 0 && size <= static_cast<std::uint64_t>(INT64_MAX)) {
+    // Where the file system cannot, the writes allocate the space as they go.
+    [[maybe_unused]] const int ignored =
+        ::fallocate(::fileno(file), 0, 0, static_cast<off_t>(size));
   }
-  const int in = ::fileno(from->stream());
-  if (size < kDirectWriteSize) {
-    std::array<std::byte, kDirectWriteSize> buffer;
-    const auto bytes = std::span(buffer).first(static_cast<std::size_t>(size));
-    if (read_all(in, bytes) != bytes.size()) {
-      return CopyResult::source_failed;
-    }
-    return StdioFile::write(bytes) ? CopyResult::copied : CopyResult::target_failed;
-  }
-  if (std::fflush(file) != 0) {
+}
+
+CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
+  std::FILE* const file = stream();
+  if (file == nullptr) {
     return CopyResult::target_failed;
   }
-  // What the kernel leaves (file systems that refuse, a failure it would not name) goes
-  // through memory, which tells a failed read from a failed write. The source stream is
-  // unbuffered and has read nothing itself, so it reads on from where the kernel stopped.
-  const std::uint64_t copied = copy_in_kernel(in, nullptr, ::fileno(file), size);
-  return StdioFile::copy_from(source, size - copied);
+  if (size < kDirectWriteSize) {
+    std::array<std::byte, kDirectWriteSize + 1> buffer;
+    // One byte more than the file should hold: a regular file gives at once what it has.
+    if (read_some(fd, std::span(buffer).first(size + 1)) != static_cast<std::int64_t>(size)) {
+      return CopyResult::source_failed;
+    }
+    return StdioFile::write(std::span(buffer).first(size)) ? CopyResult::copied
+                                                           : CopyResult::target_failed;
+  }
+  if (!copy_buffer_) {
+    copy_buffer_ = std::make_unique_for_overwrite<std::byte[]>(kCopyBlock + 1);
+  }
+  const std::span<std::byte> buffer(copy_buffer_.get(), kCopyBlock + 1);
+  for (std::uint64_t left = size; left > 0;) {
+    // The last read asks for a byte more than is left, to find the end as well.
+    const std::size_t wanted = left > kCopyBlock ? kCopyBlock : static_cast<std::size_t>(left);
+    const std::size_t asked = left > kCopyBlock ? kCopyBlock : wanted + 1;
+    if (read_some(fd, buffer.first(asked)) != static_cast<std::int64_t>(wanted)) {
+      return CopyResult::source_failed;
+    }
+    if (!write(buffer.first(wanted))) {
+      return CopyResult::target_failed;
+    }
+    left -= wanted;
+  }
+  return CopyResult::copied;
 }
 
 }  // namespace vexal::posix
