@@ -126,9 +126,10 @@ PosixStdioFile::~PosixStdioFile() {
 void PosixStdioFile::expect_size(std::uint64_t size) {
   std::FILE* const file = stream();
   if (file != nullptr && size > 0 && size <= static_cast<std::uint64_t>(INT64_MAX)) {
-    // Where the file system cannot, the writes allocate the space as they go.
+    // The size stays what is written; where the file system cannot allocate ahead, the
+    // writes allocate the space as they go.
     [[maybe_unused]] const int ignored =
-        ::fallocate(::fileno(file), 0, 0, static_cast<off_t>(size));
+        ::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
   }
 }
 
