@@ -263,8 +263,8 @@ Status write_file(FileSystem& fs, File& file, const Layout& layout) {
 }
 
 // A file of a source folder that bears the output's name may be the output itself, which
-// is emptied when the output is created: such files are read first, as they were.
-// ok or source_not_opened.
+// creating the output empties (a mod built into its own folder again): such files are
+// taken whole before, mapped where the platform can. ok or source_not_opened.
 Status keep_own_output(FileSystem& fs, const std::string& output, Layout& layout) {
   for (Piece& piece : layout.chunks) {
     if (piece.loose == nullptr ||
@@ -288,11 +288,14 @@ Status save_archive(ArchiveList& list, FileSystem& fs, int slot) {
   if (record == nullptr) {
     return Status::programmer_error;
   }
-  std::stable_sort(record->entries.begin(), record->entries.end(),
-                   [](const Entry& a, const Entry& b) {
-                     return compare_names(entry_name(a), entry_name(b)) < 0;
-                   });
-  record->entry_index.clear();  // positions changed
+  const auto by_name = [](const Entry& a, const Entry& b) {
+    return compare_names(entry_name(a), entry_name(b)) < 0;
+  };
+  // Links of whole sources arrive in order, and sorting costs more than looking.
+  if (!std::is_sorted(record->entries.begin(), record->entries.end(), by_name)) {
+    std::stable_sort(record->entries.begin(), record->entries.end(), by_name);
+    record->entry_index.clear();  // positions changed
+  }
   Layout layout;
   try {
     const Status status = record->two_level ? lay_out_two_level(list, record->entries, layout)

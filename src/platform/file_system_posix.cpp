@@ -65,7 +65,7 @@ class ListedFiles {
         std::string_view(os_path).substr(0, slash) != folder_) {
       return nullptr;
     }
-    const auto found = files_.find(os_path.substr(slash + 1));
+    const auto found = files_.find(std::string_view(os_path).substr(slash + 1));
     return found == files_.end() ? nullptr : &found->second;
   }
   // After any change made through the file system.
@@ -75,8 +75,16 @@ class ListedFiles {
   }
 
  private:
+  // Looks names up without making a string of each.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+      return std::hash<std::string_view>{}(name);
+    }
+  };
+
   std::string folder_;
-  std::unordered_map<std::string, File> files_;
+  std::unordered_map<std::string, File, NameHash, std::equal_to<>> files_;
 };
 
 class PosixFileSystem : public FileSystem {
