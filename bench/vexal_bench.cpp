@@ -188,6 +188,21 @@ std::function<Timed()> tool_run(const Options& options, const fs::path& work) {
   };
 }
 
+// The tool building BASICS.FS in work against cat of the inputs (relative to work) into
+// one file.
+Comparison compare_with_cat(const Options& options, const fs::path& work,
+                            std::vector<std::string> inputs) {
+  inputs.insert(inputs.begin(), "cat");
+  return compare(
+      options.runs, tool_run(options, work),
+      [&] { return run_program(inputs, work, work / "cat.out"); },
+      [&] {
+        fs::remove(work / "cat.out");
+        fs::remove(work / "mod" / "out" / "BASICS.FS");
+      },
+      work / "mod" / "out" / "BASICS.FS");
+}
+
 // The time ratio and, beside it, the tool's peak memory (maximum resident set).
 void print_ratio(const char* label, const Comparison& c, const char* reference, double target) {
   const double ratio = c.tool / c.reference;
@@ -225,17 +240,10 @@ void bench_build(const Options& options, const fs::path& root) {
   const std::uint64_t sources =
       4 + 21 * entries.size() + total_size(entries) + total_size(mod_files);
 
-  std::vector<std::string> cat{"cat", "game/data/GAME.FS"};
+  std::vector<std::string> inputs{"game/data/GAME.FS"};
   for (const NamedSize& file : mod_files)
-    cat.push_back("mod/files/" + file.name);
-  const Comparison c = compare(
-      options.runs, tool_run(options, work),
-      [&] { return run_program(cat, work, work / "cat.out"); },
-      [&] {
-        fs::remove(work / "cat.out");
-        fs::remove(work / "mod" / "out" / "BASICS.FS");
-      },
-      work / "mod" / "out" / "BASICS.FS");
+    inputs.push_back("mod/files/" + file.name);
+  const Comparison c = compare_with_cat(options, work, inputs);
   print_ratio("build", c, "cat", 1.3);
   const double extra = (static_cast<double>(c.peak_rss) - static_cast<double>(sources)) / kMiB;
   std::printf("  %-14s peak %.0f MiB, sources %.0f MiB: %+.0f MiB (target <= +64 MiB) %s\n",
@@ -281,17 +289,10 @@ void bench_large_files(const Options& options, const fs::path& root) {
   write_files(work / "mod" / "large", files, BytePool(64 * kMiB));
   write_text(work / "mod" / "bench.def",
              "class PATH { MAKE = out; }\nclass BASICS.FS { add(large); }\n");
-  std::vector<std::string> cat{"cat"};
+  std::vector<std::string> inputs;
   for (const NamedSize& file : files)
-    cat.push_back("mod/large/" + file.name);
-  const Comparison c = compare(
-      options.runs, tool_run(options, work),
-      [&] { return run_program(cat, work, work / "cat.out"); },
-      [&] {
-        fs::remove(work / "cat.out");
-        fs::remove(work / "mod" / "out" / "BASICS.FS");
-      },
-      work / "mod" / "out" / "BASICS.FS");
+    inputs.push_back("mod/large/" + file.name);
+  const Comparison c = compare_with_cat(options, work, inputs);
   print_ratio("large", c, "cat", 1.0);
   const double peak = static_cast<double>(c.peak_rss) / kMiB;
   std::printf("  %-14s peak %.0f MiB building from a 1 GiB folder (target <= 64 MiB) %s\n",
