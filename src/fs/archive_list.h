@@ -1,7 +1,9 @@
 // The in-memory archives of one run: every source (a game archive file or a folder
 // of loose files) and every output archive, held as records of one archive list.
-// Sources own their bytes; outputs hold links (archive slot and entry index) to
-// entries of sources, whose bytes are fetched only when the output is saved.
+// Sources hold their bytes (archive files, mapped where the platform can) or know where
+// they lie (folders, whose files stay on disk); outputs hold links (archive slot and
+// entry index) to entries of sources, whose bytes are fetched only when the output is
+// saved.
 // Records are addressed by archive slot, since appending a record may move the list.
 #pragma once
 
@@ -30,6 +32,15 @@ struct Entry {
   std::uint64_t size = 0;            // a group: 2 + 9 * item count
   std::int32_t source_archive = -1;  // outputs only: archive slot of the linked source
   std::int32_t source_entry = -1;    // outputs only: index of the linked entry there
+  // Folder sources only: the index of the entry's file in loose_files (a group: of its
+  // first item's; the others follow in table order).
+  std::uint32_t loose_file = 0;
+};
+
+// A file of a source folder, whose bytes are copied from disk when an output is saved.
+struct LooseFile {
+  std::string name;        // below the folder, as listed: "b.dat", "TANK\a01"
+  std::uint64_t size = 0;  // from the listing; the file must still have it when copied
 };
 
 // The name of an entry up to its terminator.
@@ -54,8 +65,14 @@ struct ArchiveRecord {
   std::span<const std::byte> file_data;
   std::vector<Entry> entries;  // size() is the entry count; grows in blocks of 1024
   EntryIndex entry_index;      // names of entries for linking; see fs/entry_index.h
+  // A folder source: the folder, ending in "\", and its files. Offsets of its entries
+  // and items count as if the files lay back to back after the item tables, which are
+  // all that data holds.
+  std::string folder;
+  std::vector<LooseFile> loose_files;
 
-  // The bytes that entry offsets refer to; every reader of source bytes goes through here.
+  // The bytes in memory that entry offsets refer to; every reader of them goes through
+  // here. A folder source's files are read only by the writer, through loose_files.
   std::span<const std::byte> bytes() const {
     return file_bytes ? file_data : std::span<const std::byte>(data);
   }

@@ -1,6 +1,7 @@
 #include "fs/folder_loader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <span>
 
 #include "base/byte_reader.h"
@@ -67,22 +68,25 @@ class FolderReporter {
   std::string written_;
 };
 
-// Appends exactly `size` bytes of the file at path to data, whose capacity the caller
-// has reserved; the file must still hold the bytes the listing promised. ok or
-// source_not_opened.
-Status append_file(FileSystem& fs, FolderReporter& reporter, const std::string& path,
-                   std::uint64_t size, std::vector<std::byte>& data) {
-  const std::unique_ptr<File> file = fs.open_read(path);
-  if (!file) {
+// Records where a file's bytes are, to be copied when an output is saved, once the file
+// system says the file can be read and still holds the bytes the listing promised. The
+// name is relative to the record's folder. ok, out_of_memory or source_not_opened.
+Status add_loose_file(FileSystem& fs, FolderReporter& reporter, ArchiveRecord& record,
+                      std::string name, std::uint64_t size) {
+  if (record.loose_files.size() >= UINT32_MAX) {
+    return Status::out_of_memory;  // beyond what an entry can point to
+  }
+  const std::string path = record.folder + name;
+  const std::optional<std::uint64_t> found = fs.readable_file_size(path);
+  if (!found) {
     reporter.explain_failure(fs, path);
     return Status::source_not_opened;
   }
-  const std::size_t start = data.size();
-  data.resize(start + static_cast<std::size_t>(size));
-  if (file->read(std::span(data).subspan(start)) != size) {
+  if (*found < size) {
     reporter.explain(path, "holds fewer bytes than its folder listing said");
     return Status::source_not_opened;
   }
+  record.loose_files.push_back({std::move(name), size});
   return Status::ok;
 }
 
@@ -95,38 +99,33 @@ Status load_flat(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, in
     }
     return f.is_directory || f.name.size() > kMaxFlatName;
   });
-  std::uint64_t total = 0;
   for (const DirEntry& file : files) {
     if (file.size > kMaxFileOffset) {
       // The flat layout cannot record its size.
       reporter.explain(prefix + file.name, "larger than the 4 GiB an entry may hold");
       return Status::source_not_opened;
     }
-    total += file.size;
   }
   ArchiveRecord& record = *list.get(slot);
-  if (total > record.data.max_size()) {
-    return Status::out_of_memory;
-  }
-  // One reservation for every file, so the buffer is not moved once per block.
+  record.folder = prefix;
   if (const Status status = list.reserve_entries(record, files.size()); status != Status::ok) {
     return status;
   }
-  if (const Status status = list.reserve_data(record, static_cast<std::size_t>(total));
-      status != Status::ok) {
-    return status;
-  }
+  record.loose_files.reserve(files.size());
+  std::uint64_t offset = 0;
   for (const DirEntry& file : files) {
     Entry entry;
     set_entry_name(entry, upper_case(file.name));
-    entry.offset = record.data.size();
+    entry.offset = offset;
     entry.size = file.size;
-    // Opened under the listed name, which finds it whatever the letter case rules.
-    if (const Status status = append_file(fs, reporter, prefix + file.name, file.size, record.data);
+    entry.loose_file = static_cast<std::uint32_t>(record.loose_files.size());
+    // Read under the listed name, which finds it whatever the letter case rules.
+    if (const Status status = add_loose_file(fs, reporter, record, file.name, file.size);
         status != Status::ok) {
       return status;
     }
     record.entries.push_back(entry);
+    offset += file.size;
   }
   std::stable_sort(record.entries.begin(), record.entries.end(),
                    [](const Entry& a, const Entry& b) {
@@ -185,8 +184,9 @@ Status append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFo
 Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
                       const std::string& prefix, std::span<const DirEntry> folders) {
   ArchiveRecord& record = *list.get(slot);
+  record.folder = prefix;
   std::vector<GroupFolder> groups;
-  std::uint64_t item_bytes = 0;
+  std::size_t item_count = 0;
   for (const DirEntry& folder : folders) {
     if (is_dot_entry(folder)) {
       continue;
@@ -219,9 +219,7 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
     if (const Status status = append_item_table(list, record, group); status != Status::ok) {
       return status;
     }
-    for (const ItemFile& item : group.items) {
-      item_bytes += item.size;
-    }
+    item_count += group.items.size();
     groups.push_back(std::move(group));
   }
   std::stable_sort(groups.begin(), groups.end(), [](const GroupFolder& a, const GroupFolder& b) {
@@ -230,10 +228,8 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
   if (const Status status = list.reserve_entries(record, groups.size()); status != Status::ok) {
     return status;
   }
-  if (const Status status = list.reserve_data(record, static_cast<std::size_t>(item_bytes));
-      status != Status::ok) {
-    return status;
-  }
+  record.loose_files.reserve(item_count);
+  std::uint64_t offset = record.data.size();  // the items' bytes follow the tables
   for (const GroupFolder& group : groups) {
     // Items are looked up in the folder the group name gives, its padding removed.
     const std::string group_folder = group.name.substr(0, group.name.find_last_not_of('_') + 1);
@@ -241,20 +237,22 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
     set_entry_name(entry, group.name);
     entry.offset = group.table_offset;
     entry.size = item_table_size(group.items.size());
+    entry.loose_file = static_cast<std::uint32_t>(record.loose_files.size());
     record.entries.push_back(entry);
     for (std::size_t j = 0; j < group.items.size(); ++j) {
       const ItemFile& item = group.items[j];
-      const std::uint64_t offset = record.data.size();
-      const std::string path = prefix + group_folder + "\\" + item.listed;
-      if (const Status status = append_file(fs, reporter, path, item.size, record.data);
+      if (const Status status =
+              add_loose_file(fs, reporter, record, group_folder + "\\" + item.listed, item.size);
           status != Status::ok) {
         return status;
       }
-      // In-memory offsets are relative to data; the writer replaces them with file offsets.
+      // In-memory offsets are relative to data, the items counted after the tables; the
+      // writer replaces them with file offsets.
       if (!write_le(record.data, group.table_offset + item_table_size(j) + kItemNameSize,
                     static_cast<std::uint32_t>(offset), 4)) {
         return Status::programmer_error;
       }
+      offset += item.size;
     }
   }
   return Status::ok;

@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -40,6 +41,36 @@ class OwnedBytes : public MappedBytes {
 
 bool File::write_from(const MappedBytes& /*source*/, std::span<const std::byte> bytes) {
   return write(bytes);
+}
+
+CopyResult FileSystem::append_file(File& target, const std::string& path, std::uint64_t size) {
+  const auto source = open_read(path);
+  if (!source) {
+    return CopyResult::source_failed;
+  }
+  constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
+  // One byte more than the rest, so that the last read also finds the end.
+  std::vector<std::byte> buffer(static_cast<std::size_t>(std::min(size, kBlock) + 1));
+  for (std::uint64_t left = size;;) {
+    const std::uint64_t wanted = std::min(left, kBlock);
+    const std::size_t count = source->read(
+        std::span(buffer).first(static_cast<std::size_t>(wanted == left ? wanted + 1 : wanted)));
+    if (count != wanted) {
+      return CopyResult::source_failed;
+    }
+    if (count > 0 && !target.write(std::span(buffer).first(count))) {
+      return CopyResult::target_failed;
+    }
+    left -= count;
+    if (left == 0) {
+      return CopyResult::copied;
+    }
+  }
+}
+
+std::optional<std::uint64_t> FileSystem::readable_file_size(const std::string& path) {
+  const auto file = open_read(path);
+  return file ? file->size() : std::nullopt;
 }
 
 std::shared_ptr<const MappedBytes> FileSystem::map_read(const std::string& path) {

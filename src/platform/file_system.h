@@ -18,9 +18,12 @@ namespace vexal {
 
 class Settings;
 
-// An open file, closed when destroyed. Reads and writes are buffered by the backend.
 class MappedBytes;
 
+// How appending one file to another ended.
+enum class CopyResult { copied, source_failed, target_failed };
+
+// An open file, closed when destroyed. Reads and writes are buffered by the backend.
 class File {
  public:
   virtual ~File() = default;
@@ -31,6 +34,9 @@ class File {
   // Writes bytes that lie inside source. A backend may copy them inside the operating
   // system from the file behind source instead of through memory; the default writes them.
   virtual bool write_from(const MappedBytes& source, std::span<const std::byte> bytes);
+  // Tells the file system the size the file is about to be written to, so that it can
+  // allocate the space at once instead of block by block. Only a hint; the default ignores it.
+  virtual void expect_size(std::uint64_t /*size*/) {}
   virtual bool seek(std::uint64_t offset) = 0;
   // The size of the file in bytes, if it can be known.
   virtual std::optional<std::uint64_t> size() = 0;
@@ -75,8 +81,17 @@ class FileSystem {
   virtual bool is_directory(const std::string& path) = 0;
   // Null when the file cannot be opened.
   virtual std::unique_ptr<File> open_read(const std::string& path) = 0;
+  // The size of the file at path if it is one this process may read, as far as the file
+  // system tells without opening it; nullopt otherwise. A cheap test for many files that
+  // are read only later, when opening them may still fail. The default opens the file.
+  virtual std::optional<std::uint64_t> readable_file_size(const std::string& path);
   // Creates or truncates; null when the file cannot be created.
   virtual std::unique_ptr<File> open_write(const std::string& path) = 0;
+  // Writes the whole file at path, which must hold exactly `size` bytes, to target, a file
+  // this file system opened for writing: source_failed when the file cannot be opened or
+  // read or holds more or fewer bytes, target_failed when they cannot all be written. A
+  // backend may copy them inside the operating system; the default reads large blocks.
+  virtual CopyResult append_file(File& target, const std::string& path, std::uint64_t size);
   // Renames a file; fails when the destination exists.
   virtual bool move(const std::string& from, const std::string& to) = 0;
   virtual bool remove(const std::string& path) = 0;

@@ -14,7 +14,9 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "platform/file_system.h"
 #include "platform/files_posix.h"
@@ -47,6 +49,53 @@ class PosixFileLock : public FileLock {
 
  private:
   FileDescriptor fd_;
+};
+
+// What the last listing found about its files: loading a folder asks whether each of
+// them can be read right after listing it, which then costs no system call of its own.
+class ListedFiles {
+ public:
+  struct File {
+    mode_t mode;
+    uid_t owner;
+    std::uint64_t size;
+  };
+  // Starts over for a listing of the folder, in "/" form as it was given.
+  void start(std::string folder) {
+    forget();
+    folder_ = std::move(folder);
+  }
+  void add(std::string_view name, const struct stat& info) {
+    files_.try_emplace(std::string(name),
+                       File{info.st_mode, info.st_uid, static_cast<std::uint64_t>(info.st_size)});
+  }
+  // The file at a path in "/" form as listed, or null when it was not.
+  const File* find(const std::string& os_path) const {
+    const std::size_t slash = os_path.rfind('/');
+    if (files_.empty() || slash == std::string::npos ||
+        std::string_view(os_path).substr(0, slash) != folder_) {
+      return nullptr;
+    }
+    const auto found = files_.find(std::string_view(os_path).substr(slash + 1));
+    return found == files_.end() ? nullptr : &found->second;
+  }
+  // After any change made through the file system.
+  void forget() {
+    folder_.clear();
+    files_.clear();
+  }
+
+ private:
+  // Looks names up without making a string of each.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+      return std::hash<std::string_view>{}(name);
+    }
+  };
+
+  std::string folder_;
+  std::unordered_map<std::string, File, NameHash, std::equal_to<>> files_;
 };
 
 class PosixFileSystem : public FileSystem {
@@ -92,6 +141,45 @@ class PosixFileSystem : public FileSystem {
     return result;
   }
 
+  // One stat for each of the thousands of files of a folder: the permission bits decide
+  // where they plainly allow reading, and access() only where they seem not to (it also
+  // knows ACLs and privileges). A file that ACLs or security modules close to this process
+  // after all is found out when it is read.
+  std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
+    const auto os_path = os_form(path);
+    if (!os_path) {
+      fail(ENAMETOOLONG);
+      return std::nullopt;
+    }
+    const OpenFolder::Place place = folder_.place_of(*os_path);
+    std::optional<std::string> resolved;
+    const ListedFiles::File* listed = listed_.find(*os_path);
+    ListedFiles::File file{};
+    if (listed != nullptr) {
+      file = *listed;
+    } else {
+      // The path as spelt is tried first, as in open_read.
+      struct stat info {};
+      bool found = ::fstatat(place.folder, place.name, &info, 0) == 0;
+      if (!found && errno == ENOENT) {
+        resolved = resolve_existing(*os_path);
+        found = resolved && stat_path(*resolved, info);
+      }
+      if (!found || !S_ISREG(info.st_mode)) {
+        fail(found ? EISDIR : ENOENT);
+        return std::nullopt;
+      }
+      file = {info.st_mode, info.st_uid, static_cast<std::uint64_t>(info.st_size)};
+    }
+    if (!bits_allow_reading(file) &&
+        (resolved ? ::access(resolved->c_str(), R_OK)
+                  : ::faccessat(place.folder, place.name, R_OK, 0)) != 0) {
+      fail(errno);
+      return std::nullopt;
+    }
+    return file.size;
+  }
+
   std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {
@@ -131,6 +219,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> open_write(const std::string& path) override {
+    listed_.forget();
     const auto target = resolve_for_writing(path);
     struct stat info {};
     const bool exists = target && stat_path(*target, info);
@@ -153,11 +242,30 @@ class PosixFileSystem : public FileSystem {
     if (file == nullptr) {
       return fail_open(errno);
     }
-    std::setvbuf(file, nullptr, _IOFBF, kWriteBufferSize);
-    return std::make_unique<PosixStdioFile>(file);
+    return std::make_unique<PosixStdioFile>(file, kWriteBufferSize);
+  }
+
+  CopyResult append_file(File& target, const std::string& path, std::uint64_t size) override {
+    auto* const out = dynamic_cast<PosixStdioFile*>(&target);
+    const auto os_path = os_form(path);
+    if (out == nullptr || !os_path) {
+      return FileSystem::append_file(target, path, size);
+    }
+    // Opened as open_read does, without its checks: a folder fails at the first read.
+    const OpenFolder::Place place = folder_.place_of(*os_path);
+    int opened = ::openat(place.folder, place.name, O_RDONLY | O_CLOEXEC);
+    if (opened < 0 && errno == ENOENT) {
+      if (const auto resolved = resolve_existing(*os_path)) {
+        opened = ::open(resolved->c_str(), O_RDONLY | O_CLOEXEC);
+      }
+    }
+    const FileDescriptor source(opened);
+    return source.get() < 0 ? CopyResult::source_failed : out->append_from(source.get(), size);
   }
 
   bool move(const std::string& from, const std::string& to) override {
+    folder_.forget();  // it may be the folder moved
+    listed_.forget();
     const auto source = resolve_existing_path(from);
     const auto to_os = os_form(to);
     if (!source || !to_os) {
@@ -178,6 +286,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool remove(const std::string& path) override {
+    listed_.forget();
     struct stat info {};
     const auto resolved = resolve_existing_path(path);
     if (!resolved || !stat_path(*resolved, info)) {
@@ -190,6 +299,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool make_directory(const std::string& path) override {
+    listed_.forget();
     const auto os_path = os_form(path);
     if (!os_path) {
       return fail(ENAMETOOLONG);
@@ -213,6 +323,7 @@ class PosixFileSystem : public FileSystem {
     const std::size_t slash = os_pattern->rfind('/');
     const std::string wildcard =
         slash == std::string::npos ? *os_pattern : os_pattern->substr(slash + 1);
+    listed_.start(folder_of(*os_pattern));
     const auto folder = resolve_existing(folder_of(*os_pattern));
     if (!folder) {
       return result;
@@ -233,6 +344,7 @@ class PosixFileSystem : public FileSystem {
       if (S_ISREG(info.st_mode)) {
         result.push_back(
             DirEntry{std::string(name), static_cast<std::uint64_t>(info.st_size), false});
+        listed_.add(name, info);
       } else if (S_ISDIR(info.st_mode) && mode == ListMode::directories_included) {
         result.push_back(DirEntry{std::string(name), 0, true});
       }
@@ -273,6 +385,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool replace_file(const std::string& path, std::string_view contents) override {
+    listed_.forget();
     const auto target = resolve_for_writing(path);
     if (!target) {
       return false;
@@ -315,6 +428,13 @@ class PosixFileSystem : public FileSystem {
     return nullptr;
   }
 
+  // The owner's bits for the owner; for anyone else only what both group and others may,
+  // since this process may belong to the file's group.
+  bool bits_allow_reading(const ListedFiles::File& file) const {
+    return file.owner == user_ ? (file.mode & S_IRUSR) != 0
+                               : (file.mode & (S_IRGRP | S_IROTH)) == (S_IRGRP | S_IROTH);
+  }
+
   bool is_mapped(const struct stat& info) const {
     return std::any_of(mapped_.begin(), mapped_.end(), [&](const auto& weak) {
       const auto mapped = weak.lock();
@@ -324,6 +444,9 @@ class PosixFileSystem : public FileSystem {
 
   std::vector<std::weak_ptr<const MappedFile>> mapped_;
   std::string reason_;
+  const uid_t user_ = ::geteuid();
+  OpenFolder folder_;
+  ListedFiles listed_;
 };
 
 }  // namespace

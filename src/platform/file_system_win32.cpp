@@ -123,6 +123,25 @@ class Win32FileSystem : public FileSystem {
     return file == nullptr ? fail_open(GetLastError()) : std::make_unique<StdioFile>(file);
   }
 
+  // The attributes are all Windows tells without opening the file; a file another program
+  // holds open without sharing is found out only when it is read.
+  std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!usable(path)) {
+      fail(ERROR_FILENAME_EXCED_RANGE);
+      return std::nullopt;
+    }
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0) {
+      fail(GetLastError());
+      return std::nullopt;
+    }
+    if (!names_file(data.dwFileAttributes)) {
+      fail(ERROR_ACCESS_DENIED);
+      return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+
   std::unique_ptr<File> open_write(const std::string& path) override {
     // Checked here too: under Wine, root could write a read-only file.
     if (!usable(path) || is_read_only(attributes_of(path))) {

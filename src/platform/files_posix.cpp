@@ -1,13 +1,17 @@
 #include "platform/files_posix.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 
 namespace vexal::posix {
 namespace {
 
 constexpr std::size_t kDirectWriteSize = std::size_t{16} << 10;
+constexpr std::size_t kCopyBlock = std::size_t{512} << 10;
 
 // Copies bytes of a mapped file to fd inside the kernel, as far as it will; returns how
 // many were copied (fewer where the file systems do not support it).
@@ -33,6 +37,17 @@ std::size_t copy_in_kernel(const MappedFile& source, std::span<const std::byte> 
   return copied;
 }
 
+// Reads into the buffer, resuming after signals; returns how many bytes were read, or -1
+// on an error. A read from a regular file stops short only at its end.
+std::int64_t read_some(int fd, std::span<std::byte> buffer) {
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+    if (count >= 0 || errno != EINTR) {
+      return count;
+    }
+  }
+}
+
 }  // namespace
 
 bool write_all(int fd, std::string_view bytes) {
@@ -47,6 +62,25 @@ bool write_all(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+OpenFolder::Place OpenFolder::place_of(const std::string& os_path) {
+  const std::size_t slash = os_path.rfind('/');
+  if (slash == std::string::npos || slash + 1 == os_path.size()) {
+    return {AT_FDCWD, os_path.c_str()};
+  }
+  const std::string_view folder(os_path.data(), slash == 0 ? 1 : slash);
+  if (fd_.get() < 0 || path_ != folder) {
+    path_ = folder;
+    fd_.replace(::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
+  return fd_.get() < 0 ? Place{AT_FDCWD, os_path.c_str()}
+                       : Place{fd_.get(), os_path.c_str() + slash + 1};
+}
+
+void OpenFolder::forget() {
+  fd_.reset();
+  path_.clear();
 }
 
 MappedFile::~MappedFile() {
@@ -75,6 +109,61 @@ bool PosixStdioFile::write_from(const MappedBytes& source, std::span<const std::
     return false;
   }
   return write(bytes.subspan(copy_in_kernel(*mapped, bytes, ::fileno(file))));
+}
+
+PosixStdioFile::PosixStdioFile(std::FILE* file, std::size_t buffer_size) : StdioFile(file) {
+  // The stream's own allocation would take the file system's block size instead.
+  if (buffer_size > 0 && file != nullptr) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size);
+    std::setvbuf(file, buffer_.get(), _IOFBF, buffer_size);
+  }
+}
+
+PosixStdioFile::~PosixStdioFile() {
+  close();
+}
+
+void PosixStdioFile::expect_size(std::uint64_t size) {
+  std::FILE* const file = stream();
+  if (file != nullptr && size > 0 && size <= static_cast<std::uint64_t>(INT64_MAX)) {
+    // The size stays what is written; where the file system cannot allocate ahead, the
+    // writes allocate the space as they go.
+    [[maybe_unused]] const int ignored =
+        ::fallocate(::fileno(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
+  }
+}
+
+CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
+  std::FILE* const file = stream();
+  if (file == nullptr) {
+    return CopyResult::target_failed;
+  }
+  if (size < kDirectWriteSize) {
+    std::array<std::byte, kDirectWriteSize + 1> buffer;
+    // One byte more than the file should hold: a regular file gives at once what it has.
+    if (read_some(fd, std::span(buffer).first(size + 1)) != static_cast<std::int64_t>(size)) {
+      return CopyResult::source_failed;
+    }
+    return StdioFile::write(std::span(buffer).first(size)) ? CopyResult::copied
+                                                           : CopyResult::target_failed;
+  }
+  if (!copy_buffer_) {
+    copy_buffer_ = std::make_unique_for_overwrite<std::byte[]>(kCopyBlock + 1);
+  }
+  const std::span<std::byte> buffer(copy_buffer_.get(), kCopyBlock + 1);
+  for (std::uint64_t left = size; left > 0;) {
+    // The last read asks for a byte more than is left, to find the end as well.
+    const std::size_t wanted = left > kCopyBlock ? kCopyBlock : static_cast<std::size_t>(left);
+    const std::size_t asked = left > kCopyBlock ? kCopyBlock : wanted + 1;
+    if (read_some(fd, buffer.first(asked)) != static_cast<std::int64_t>(wanted)) {
+      return CopyResult::source_failed;
+    }
+    if (!write(buffer.first(wanted))) {
+      return CopyResult::target_failed;
+    }
+    left -= wanted;
+  }
+  return CopyResult::copied;
 }
 
 }  // namespace vexal::posix

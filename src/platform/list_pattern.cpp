@@ -30,6 +30,10 @@ bool matches_list_pattern(std::string_view pattern, std::string_view name) {
   if (name.empty()) {
     return false;
   }
+  // The pattern of every folder listing, asked once for each of thousands of names.
+  if (pattern.find_first_not_of('*') == std::string_view::npos) {
+    return true;
+  }
   const std::size_t length = pattern.size();
   // The first position from i on that is not a "*".
   std::vector<std::size_t> after_stars(length + 1, length);

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "fs/archive_writer.h"
 #include "fs/folder_loader.h"
@@ -40,14 +44,18 @@ class FolderLoadTest : public ::testing::Test {
     explanation = reporter.explanations;
     return status;
   }
-  // The loaded record written back as an archive file, to compare whole layouts.
-  std::string resaved() {
+  // Saves every entry of the loaded record into an archive file at path.
+  Status save_copy(const std::string& path = "C:\\out.bin") {
     int out = -1;
     EXPECT_EQ(list.append(out), Status::ok);
-    list.get(out)->name = "C:\\out.bin";
+    list.get(out)->name = path;
     list.get(out)->two_level = list.get(0)->two_level;
     EXPECT_EQ(list.link_archive(out, 0), Status::ok);
-    EXPECT_EQ(save_archive(list, fs, reporter, out), Status::ok);
+    return save_archive(list, fs, reporter, out);
+  }
+  // The loaded record written back as an archive file, to compare whole layouts.
+  std::string resaved() {
+    EXPECT_EQ(save_copy(), Status::ok);
     return fs.contents("C:\\out.bin").value_or("");
   }
   const ArchiveRecord& record() { return *list.get(0); }
@@ -147,10 +155,10 @@ TEST_F(FolderLoadTest, PathsResolveAgainstTheModFolderUnlessAbsolute) {
   add("sub\\dir\\A", "rel");
   fs.add_file("D:\\abs\\dir\\A", "abs");
   ASSERT_EQ(load("sub/dir/"), Status::ok);
-  EXPECT_EQ(test::data_text(record()), "rel");
   EXPECT_EQ(record().name, "sub/dir/");
+  EXPECT_EQ(resaved(), build_flat({{"A", "rel"}}));
   ASSERT_EQ(load("D:\\abs\\dir"), Status::ok);
-  EXPECT_EQ(test::data_text(record()), "abs");
+  EXPECT_EQ(resaved(), build_flat({{"A", "abs"}}));
 }
 
 TEST_F(FolderLoadTest, ArchiveExtensionsLoadArchiveFiles) {
@@ -236,6 +244,33 @@ TEST_F(FolderLoadTest, EverySkippedFileAndFolderIsWarnedAbout) {
                                   "letters or digits"}));
 }
 
+// The files stay on disk until the save, which copies them as they were when listed.
+TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"grown", [&] { add("flat\\B", "bbb"); }},
+      {"shrunk", [&] { add("flat\\B", "b"); }},
+      {"removed", [&] { fs.remove(kModFolder + "flat\\B"); }},
+      {"unreadable",
+       [&] {
+         fs.fail_if = [](std::string_view op, const std::string& path) {
+           return op == "open_read" && path.ends_with("B");
+         };
+       }},
+      {"item removed", [&] { fs.remove(kModFolder + "troop\\g\\I02"); }},
+  };
+  for (const auto& [name, change] : changes) {
+    fs.clear_faults();
+    add("flat\\A", "a");
+    add("flat\\B", "bb");
+    add("troop\\g\\I01", "1");
+    add("troop\\g\\I02", "2");
+    ASSERT_EQ(load(std::string_view(name).starts_with("item") ? "troop" : "flat"), Status::ok);
+    change();
+    EXPECT_EQ(save_copy(), Status::source_not_opened) << name;
+    EXPECT_FALSE(fs.exists("C:\\out.bin")) << name;
+  }
+}
+
 TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
   int slot = -1;
   ASSERT_EQ(list.append(slot), Status::ok);
@@ -274,6 +309,32 @@ TEST(FolderLoadOnDisk, LoadsFlatAndTwoLevelFoldersUnderTheirListedNames) {
   EXPECT_EQ(root.read_file("OUT.FS"), build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}}));
   EXPECT_EQ(root.read_file("OUT.FSU"),
             build_two_level({{"AB", {{"Z00", "z"}}}, {"TANK", {{"A01", "1"}}}}));
+}
+
+// On disk: a large file goes through the copy in several blocks, and an output saved over
+// a file of its source folder (a mod built into its own folder twice) keeps that file's
+// bytes.
+TEST(FolderLoadOnDisk, CopiesLargeFilesAndKeepsAFileTheOutputReplaces) {
+  const test::TempDir root;
+  std::string large(1'100'000, '\0');
+  for (std::size_t i = 0; i < large.size(); ++i) {
+    large[i] = static_cast<char>('a' + i % 23);
+  }
+  root.write_file("mod/large.bin", large);
+  root.write_file("mod/OUT.FS", "old");
+  const std::unique_ptr<FileSystem> native = make_native_file_system();
+  ArchiveList list;
+  int source = -1;
+  int out = -1;
+  ASSERT_EQ(list.append(source), Status::ok);
+  SilentReporter reporter;
+  ASSERT_EQ(load_source(list, *native, reporter, source, "mod", root.str() + "/"), Status::ok);
+  ASSERT_EQ(list.append(out), Status::ok);
+  list.get(out)->name = root.str() + "\\mod\\OUT.FS";  // composed as the tool composes it
+  ASSERT_EQ(list.link_archive(out, source), Status::ok);
+  ASSERT_EQ(save_archive(list, *native, reporter, out), Status::ok);
+  EXPECT_TRUE(root.read_file("mod/OUT.FS") ==
+              build_flat({{"LARGE.BIN", large}, {"OUT.FS", "old"}}));
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
@@ -240,6 +244,58 @@ TEST_F(PosixFileSystemTest, WritingOverAMappedFileKeepsTheMappedBytes) {
   // Compared as flags: a failure would otherwise print 100 KB of text.
   EXPECT_TRUE(dir_.read_file("Data/Game.fs") == contents.substr(50'000));
   EXPECT_TRUE(text_of(mapped->bytes()) == contents);
+}
+
+TEST_F(PosixFileSystemTest, AppendsWholeFilesThatStillHoldTheirSize) {
+  const std::string large = pattern_bytes(1'200'000);  // more than two blocks of the copy
+  dir_.write_file("Mod/Small.dat", "small");
+  dir_.write_file("Mod/Large.dat", large);
+  auto out = fs_->open_write(windows_path("Out.fs"));
+  ASSERT_NE(out, nullptr);
+  const std::string head = "head";
+  EXPECT_TRUE(out->write(std::as_bytes(std::span(head))));
+  EXPECT_EQ(fs_->append_file(*out, windows_path("MOD\\small.DAT"), 5), CopyResult::copied);
+  EXPECT_EQ(fs_->append_file(*out, windows_path("Mod\\Large.dat"), large.size()),
+            CopyResult::copied);
+  EXPECT_EQ(fs_->append_file(*out, windows_path("Mod\\Small.dat"), 5), CopyResult::copied);
+  EXPECT_TRUE(out->close());
+  EXPECT_TRUE(dir_.read_file("Out.fs") == head + "small" + large + "small");
+
+  const std::vector<std::pair<std::string, std::uint64_t>> refused = {
+      {"Mod\\Small.dat", 4},
+      {"Mod\\Small.dat", 6},
+      {"Mod\\Large.dat", large.size() - 1},
+      {"Mod\\Large.dat", large.size() + 1},
+      {"Mod", 0},
+      {"Mod\\None", 0}};
+  auto scratch = fs_->open_write(windows_path("Scratch.fs"));
+  ASSERT_NE(scratch, nullptr);
+  for (const auto& [path, size] : refused) {
+    EXPECT_EQ(fs_->append_file(*scratch, windows_path(path), size), CopyResult::source_failed)
+        << path << " " << size;
+  }
+}
+
+TEST_F(PosixFileSystemTest, TellsTheSizeOfFilesItMayRead) {
+  dir_.write_file("Mod/File.dat", "12345");
+  dir_.write_file("Mod/Sub/x", "");
+  // Asked before and right after a listing of the folder, which answers from what it found.
+  for (const bool listed : {false, true}) {
+    if (listed) {
+      fs_->list(windows_path("Mod\\*"), ListMode::directories_included);
+    }
+    EXPECT_EQ(fs_->readable_file_size(windows_path("Mod\\File.dat")), 5u) << listed;
+    EXPECT_EQ(fs_->readable_file_size(windows_path("MOD\\file.DAT")), 5u) << listed;
+    EXPECT_EQ(fs_->readable_file_size(windows_path("Mod\\Sub")), std::nullopt) << listed;
+    EXPECT_EQ(fs_->readable_file_size(windows_path("Mod\\None")), std::nullopt) << listed;
+  }
+  // Written after the listing: the file as it is now.
+  EXPECT_TRUE(fs_->replace_file(windows_path("Mod\\File.dat"), "1"));
+  EXPECT_EQ(fs_->readable_file_size(windows_path("Mod\\File.dat")), 1u);
+  // Without read permission only root may read it.
+  ::chmod(dir_.join("Mod/File.dat").c_str(), 0);
+  EXPECT_EQ(fs_->readable_file_size(windows_path("Mod\\File.dat")),
+            ::geteuid() == 0 ? std::optional<std::uint64_t>(1) : std::nullopt);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "support/fake_file_system.h"
 #include "support/temp_dir.h"
 
@@ -51,6 +54,46 @@ TEST(NativeFileLockTest, ExclusiveUntilReleased) {
   const LockAttempt folder = fs->lock_exclusive(dir.str() + "\\folder", false);
   EXPECT_EQ(folder.lock, nullptr);
   EXPECT_FALSE(folder.busy);
+}
+
+// The default copy reads in blocks of 1 MiB and checks the file's end with the last read.
+TEST(FileSystemDefaultsTest, AppendFileTakesExactlyTheExpectedBytes) {
+  const std::string big(std::size_t{1} << 20, 'b');
+  struct Row {
+    const char* name;
+    std::optional<std::string> contents;  // nullopt: no such file
+    std::uint64_t expected;
+    CopyResult result;
+  };
+  const std::vector<Row> rows = {
+      {"exact", "abc", 3, CopyResult::copied},
+      {"empty", "", 0, CopyResult::copied},
+      {"block and more", big + "xyz", big.size() + 3, CopyResult::copied},
+      {"exactly a block", big, big.size(), CopyResult::copied},
+      {"shorter", "ab", 3, CopyResult::source_failed},
+      {"longer", "abcd", 3, CopyResult::source_failed},
+      {"a block longer", big + "x", big.size(), CopyResult::source_failed},
+      {"missing", std::nullopt, 0, CopyResult::source_failed},
+  };
+  for (const Row& row : rows) {
+    test::FakeFileSystem fs;
+    if (row.contents) {
+      fs.add_file("C:\\in\\File", *row.contents);
+    }
+    auto out = fs.open_write("C:\\out");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(fs.append_file(*out, "C:\\IN\\FILE", row.expected), row.result) << row.name;
+    EXPECT_TRUE(out->close());
+    if (row.result == CopyResult::copied) {
+      EXPECT_TRUE(read_whole_file(fs, "C:\\out") == row.contents) << row.name;
+    }
+  }
+  test::FakeFileSystem fs;
+  fs.add_file("C:\\in\\File", "abc");
+  auto read_only = fs.open_read("C:\\in\\File");
+  EXPECT_EQ(fs.append_file(*read_only, "C:\\in\\File", 3), CopyResult::target_failed);
+  EXPECT_EQ(fs.readable_file_size("C:\\IN\\file"), 3u);
+  EXPECT_EQ(fs.readable_file_size("C:\\in"), std::nullopt);
 }
 
 }  // namespace
