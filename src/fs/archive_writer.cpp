@@ -384,11 +384,12 @@ Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int s
   if (!file->close() && written == Status::ok) {
     written = Status::archive_not_created;
   }
-  if (written != Status::ok) {
-    fs.remove(record->name);
-    if (written == Status::archive_not_created) {
-      refuse("could not be written completely (is the disk full?), so it was removed");
-    }
+  if (written == Status::ok) {
+    return Status::ok;
+  }
+  fs.remove(record->name);
+  if (written == Status::archive_not_created) {
+    return refuse("could not be written completely (is the disk full?), so it was removed");
   }
   return written;
 }
