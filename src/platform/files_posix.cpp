@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 
 namespace vexal::posix {
 namespace {
 
 constexpr std::size_t kDirectWriteSize = std::size_t{16} << 10;
-constexpr std::size_t kCopyBlock = std::size_t{512} << 10;
+constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
+constexpr std::size_t kPageSize = 4096;
 
 // Copies bytes of a mapped file to fd inside the kernel, as far as it will; returns how
 // many were copied (fewer where the file systems do not support it).
@@ -147,10 +149,24 @@ CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
     return StdioFile::write(std::span(buffer).first(size)) ? CopyResult::copied
                                                            : CopyResult::target_failed;
   }
-  if (!copy_buffer_) {
-    copy_buffer_ = std::make_unique_for_overwrite<std::byte[]>(kCopyBlock + 1);
+  // The block starts at the output's offset within a page, so that the kernel copies it
+  // into the output between equal offsets within pages. Where the output lies a few
+  // hundred bytes further into its page than the block (the archive's directory puts the
+  // files at such offsets), the processor takes each load for one that depends on a store
+  // made just before to an address 4 KiB apart: large files took half as long again, and
+  // up to three times as long.
+  const int out = ::fileno(file);
+  const off_t position = std::fflush(file) == 0 ? ::lseek(out, 0, SEEK_CUR) : -1;
+  if (position < 0) {
+    return CopyResult::target_failed;
   }
-  const std::span<std::byte> buffer(copy_buffer_.get(), kCopyBlock + 1);
+  if (!copy_buffer_) {
+    copy_buffer_ = std::make_unique_for_overwrite<std::byte[]>(kPageSize + kCopyBlock + 1);
+  }
+  const auto skip = (static_cast<std::uintptr_t>(position) -
+                     reinterpret_cast<std::uintptr_t>(copy_buffer_.get())) %
+                    kPageSize;
+  const std::span<std::byte> buffer(copy_buffer_.get() + skip, kCopyBlock + 1);
   for (std::uint64_t left = size; left > 0;) {
     // The last read asks for a byte more than is left, to find the end as well.
     const std::size_t wanted = left > kCopyBlock ? kCopyBlock : static_cast<std::size_t>(left);
@@ -158,7 +174,7 @@ CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
     if (read_some(fd, buffer.first(asked)) != static_cast<std::int64_t>(wanted)) {
       return CopyResult::source_failed;
     }
-    if (!write(buffer.first(wanted))) {
+    if (!write_all(out, std::string_view(reinterpret_cast<const char*>(buffer.data()), wanted))) {
       return CopyResult::target_failed;
     }
     left -= wanted;

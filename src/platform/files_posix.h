@@ -109,8 +109,8 @@ class PosixStdioFile : public StdioFile {
   bool write_from(const MappedBytes& source, std::span<const std::byte> bytes) override;
   // Copies an open file, which must hold exactly `size` bytes, as the files of source
   // folders are copied: small ones through the stream's buffer, large ones through a
-  // block that stays in the processor's cache. The kernel's own copy is slower here, since
-  // an archive's data lie at offsets that do not keep the files' pages aligned.
+  // block placed at the output's offset within a page. The kernel's own copy is slower
+  // here, since an archive's data lie at offsets that do not keep the files' pages aligned.
   CopyResult append_from(int fd, std::uint64_t size);
   // Saves the file system from reserving and mapping the blocks of each write as it comes,
   // a fifth of the time of copying large files.

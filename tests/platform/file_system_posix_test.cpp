@@ -247,7 +247,7 @@ TEST_F(PosixFileSystemTest, WritingOverAMappedFileKeepsTheMappedBytes) {
 }
 
 TEST_F(PosixFileSystemTest, AppendsWholeFilesThatStillHoldTheirSize) {
-  const std::string large = pattern_bytes(1'200'000);  // more than two blocks of the copy
+  const std::string large = pattern_bytes(2'200'000);  // more than two blocks of the copy
   dir_.write_file("Mod/Small.dat", "small");
   dir_.write_file("Mod/Large.dat", large);
   auto out = fs_->open_write(windows_path("Out.fs"));
