@@ -7,6 +7,7 @@
 // folders holding exactly the game's own archives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "driver/run.h"
+#include "platform/ascii.h"
 #include "quiet_console.h"
 #include "support/archive_builder.h"
 #include "support/fake_file_system.h"
@@ -90,24 +92,19 @@ std::string lost_archives(const FakeFileSystem& fs) {
 
 // The files of the game's folders that are not the game's own archives; empty when none.
 std::string foreign_game_files(const FakeFileSystem& fs) {
-  std::map<std::string, std::string> expected;
-  for (const GameArchive& archive : kGameArchives) {
-    expected[fs.canonical(std::string(archive.folder) + archive.name)] = game_bytes(archive);
-  }
   std::string foreign;
+  std::size_t own = 0;
   for (const auto& [path, bytes] : fs.files()) {
     const bool in_game = path.starts_with("C:\\GAME\\") || path.starts_with("E:\\CD\\");
-    const auto own = expected.find(path);
-    if (in_game && (own == expected.end() || own->second != bytes)) {
-      foreign += " " + path;
-    }
+    const bool is_own = std::any_of(
+        std::begin(kGameArchives), std::end(kGameArchives), [&](const GameArchive& archive) {
+          return equal_ignoring_case(path, std::string(archive.folder) + archive.name) &&
+                 bytes == game_bytes(archive);
+        });
+    own += is_own ? 1 : 0;
+    foreign += in_game && !is_own ? " " + path : "";
   }
-  for (const auto& [path, bytes] : expected) {
-    if (!fs.contents(path)) {
-      foreign += " missing " + path;
-    }
-  }
-  return foreign;
+  return own == std::size(kGameArchives) ? foreign : foreign + " (an archive is missing)";
 }
 
 enum class Fault { none, fail, crash };
@@ -147,10 +144,10 @@ std::vector<Step> random_sequence(Dice& dice) {
 
 // Runs one step; true when the process died in it.
 bool run_step(FakeFileSystem& fs, const Step& step) {
-  if (step.fault == Fault::fail) {
-    fs.fail_operation(step.at);
-  } else if (step.fault == Fault::crash) {
-    fs.crash_after(step.at);
+  if (step.fault != Fault::none) {
+    fs.hook =
+        at_mutations({step.at}, step.fault == Fault::fail ? FakeFileSystem::Verdict::fail
+                                                          : FakeFileSystem::Verdict::crash_after);
   }
   bool crashed = false;
   try {
@@ -158,7 +155,7 @@ bool run_step(FakeFileSystem& fs, const Step& step) {
   } catch (const FakeCrash&) {
     crashed = true;
   }
-  fs.clear_faults();
+  fs.restart();
   return crashed;
 }
 

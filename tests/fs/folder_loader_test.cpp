@@ -183,7 +183,10 @@ TEST_F(FolderLoadTest, ArchiveExtensionsLoadArchiveFiles) {
 TEST_F(FolderLoadTest, UnreadableFilesFailTheLoadAndFreeTheList) {
   add("flat\\A", "a");
   add("troop\\g\\I01", "i");
-  fs.fail_if = [](std::string_view op, const std::string&) { return op == "open_read"; };
+  fs.hook = [](const test::FakeFileSystem::Op& op) {
+    return op.name == "open_read" ? test::FakeFileSystem::Verdict::fail
+                                  : test::FakeFileSystem::Verdict::pass;
+  };
   for (const char* path : {"flat", "troop"}) {
     EXPECT_EQ(load(path), Status::source_not_opened) << path;
     EXPECT_EQ(output, std::string("Loading folder \"") + path + "\" ... failed\n");
@@ -194,25 +197,24 @@ TEST_F(FolderLoadTest, UnreadableFilesFailTheLoadAndFreeTheList) {
 TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
   add("flat\\A", "a");
   add("troop\\g\\I01", "i");
-  test::HookedFileSystem hooked(fs);
-  hooked.edit_listing = [](std::vector<DirEntry>& listing) {
-    for (DirEntry& entry : listing) {
-      entry.size += entry.is_directory ? 0 : 1;
+  fs.hook = [&](const test::FakeFileSystem::Op& op) {  // each file loses a byte once listed
+    if (op.name == "open_read") {
+      fs.add_file(op.path, fs.contents(op.path).value_or("?").substr(1));
     }
+    return test::FakeFileSystem::Verdict::pass;
   };
-  EXPECT_EQ(load("flat", &hooked), Status::source_not_opened);
+  EXPECT_EQ(load("flat"), Status::source_not_opened);
   EXPECT_EQ(reporter.explanations,
             "C:\\mods\\demo\\flat\\A: holds fewer bytes than its folder listing said\n");
   EXPECT_EQ(list.size(), 0u);
-  EXPECT_EQ(load("troop", &hooked), Status::source_not_opened);
+  EXPECT_EQ(load("troop"), Status::source_not_opened);
   EXPECT_EQ(list.size(), 0u);
 
-  hooked.edit_listing = [](std::vector<DirEntry>& listing) {
-    for (DirEntry& entry : listing) {
-      entry.size = std::uint64_t{1} << 32;
-    }
-  };
-  EXPECT_EQ(load("flat", &hooked), Status::source_not_opened);
+  const test::TempDir root;  // a sparse file, beyond what a flat entry can record
+  root.write_file("big/A", "");
+  std::filesystem::resize_file(root.path() / "big" / "A", std::uint64_t{1} << 32);
+  const auto native = make_native_file_system();
+  EXPECT_EQ(load(root.join("big"), native.get()), Status::source_not_opened);
   EXPECT_EQ(list.size(), 0u);
 }
 
@@ -252,14 +254,16 @@ TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
       {"removed", [&] { fs.remove(kModFolder + "flat\\B"); }},
       {"unreadable",
        [&] {
-         fs.fail_if = [](std::string_view op, const std::string& path) {
-           return op == "open_read" && path.ends_with("B");
+         fs.hook = [](const test::FakeFileSystem::Op& op) {
+           return op.name == "open_read" && op.path.ends_with("B")
+                      ? test::FakeFileSystem::Verdict::fail
+                      : test::FakeFileSystem::Verdict::pass;
          };
        }},
       {"item removed", [&] { fs.remove(kModFolder + "troop\\g\\I02"); }},
   };
   for (const auto& [name, change] : changes) {
-    fs.clear_faults();
+    fs.restart();
     add("flat\\A", "a");
     add("flat\\B", "bb");
     add("troop\\g\\I01", "1");

@@ -1,3 +1,4 @@
+// The fault hook of the fake, on which the crash and soak tests rely.
 #include "support/fake_file_system.h"
 
 #include <gtest/gtest.h>
@@ -5,55 +6,38 @@
 namespace vexal::test {
 namespace {
 
-bool write(FileSystem& fs, const std::string& path, std::string_view text) {
-  auto file = fs.open_write(path);
-  return file && file->write(std::as_bytes(std::span(text))) && file->close();
-}
+using Verdict = FakeFileSystem::Verdict;
 
-TEST(FakeFileSystemTest, AnInjectedFailureHasNoEffect) {
+TEST(FakeFileSystemTest, HookFailsCallsWithoutEffectOrEndsTheProcessAfterThem) {
   FakeFileSystem fs;
   fs.add_file("C:\\a", "1");
-  fs.fail_operation(2);
+  std::vector<std::string> seen;
+  fs.hook = [&](const FakeFileSystem::Op& op) {
+    seen.push_back(std::to_string(op.number) + " " + std::string(op.name) +
+                   (op.mutates ? "! " : " ") + op.path + op.to);
+    return op.number == 2       ? Verdict::fail
+           : op.name == "close" ? Verdict::crash_after
+                                : Verdict::pass;
+  };
   EXPECT_TRUE(fs.make_directory("C:\\d"));
   EXPECT_FALSE(fs.move("C:\\a", "C:\\d\\a"));
   EXPECT_TRUE(fs.move("C:\\a", "C:\\d\\a"));
-  EXPECT_EQ(fs.mutation_count(), 3u);
-  EXPECT_EQ(fs.journal()[1], "2 move C:\\a -> C:\\d\\a [injected failure]");
-  fs.fail_if = [](std::string_view op, const std::string& path) {
-    return op == "open_read" && path == "C:\\d\\a";
-  };
-  EXPECT_EQ(fs.open_read("C:\\d\\a"), nullptr);
-  EXPECT_NE(fs.open_read("C:\\D\\A"), nullptr);
-}
-
-TEST(FakeFileSystemTest, AFileWrittenAppearsWhenClosedAsOneOperation) {
-  FakeFileSystem fs;
-  auto file = fs.open_write("C:\\out.fs");
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(file->write(std::as_bytes(std::span(std::string_view("data")))));
-  EXPECT_FALSE(fs.exists("C:\\out.fs"));
-  EXPECT_EQ(fs.mutation_count(), 0u);
-  fs.fail_operation(1);
-  EXPECT_FALSE(file->close());
-  EXPECT_FALSE(fs.exists("C:\\out.fs"));
-  EXPECT_TRUE(write(fs, "C:\\out.fs", "data"));
-  EXPECT_EQ(fs.contents("C:\\out.fs"), "data");
-}
-
-TEST(FakeFileSystemTest, ACrashStopsEveryLaterCall) {
-  FakeFileSystem fs;
-  fs.add_file("C:\\a", "1");
-  fs.crash_after(2);
-  EXPECT_TRUE(fs.make_directory("C:\\d"));
   auto pending = fs.open_write("C:\\pending");
-  EXPECT_TRUE(fs.move("C:\\a", "C:\\d\\a"));
-  EXPECT_TRUE(fs.crashed());
+  auto file = fs.open_write("C:\\d\\b");
+  EXPECT_TRUE(file->write(std::as_bytes(std::span(std::string_view("data")))));
+  EXPECT_FALSE(fs.exists("C:\\d\\b"));
+  EXPECT_TRUE(file->close());
   EXPECT_THROW(fs.is_file("C:\\d\\a"), FakeCrash);
-  EXPECT_THROW(pending->close(), FakeCrash);
+  EXPECT_THROW(pending->write({}), FakeCrash);
   pending.reset();  // dying with the process leaves no file behind
-  EXPECT_EQ(fs.files(), (std::map<std::string, std::string>{{"C:\\d\\a", "1"}}));
-  fs.clear_faults();
-  EXPECT_TRUE(fs.is_file("C:\\d\\a"));
+  EXPECT_EQ(fs.files(),
+            (std::map<std::string, std::string>{{"C:\\d\\a", "1"}, {"C:\\d\\b", "data"}}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 make_directory! C:\\d", "2 move! C:\\aC:\\d\\a",
+                                            "3 move! C:\\aC:\\d\\a", "4 open_write C:\\pending",
+                                            "5 open_write C:\\d\\b", "6 write C:\\d\\b",
+                                            "7 close! C:\\d\\b"}));
+  fs.restart();
+  EXPECT_TRUE(fs.is_file("C:\\D\\A"));
 }
 
 }  // namespace
