@@ -11,7 +11,8 @@
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
 //   quiet                   the last run printed nothing (after the banner)
-//   sees [TEXT], err TEXT   its standard output (the text or block) or error contains
+//   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
+//                           "!sees", "!err", "!has" that it does not
 //   sample                  the bundled sample game, CD and mod, the archives packed
 //   unix-only               the rest of the test does not run against the Windows build
 // A block is the lines after a command that start with "|", each one up to its end
@@ -106,8 +107,10 @@ std::string unescaped(const std::string& text) {
   return bytes;
 }
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
+void expect_contains(const std::string& text, const std::string& part, bool negated) {
+  EXPECT_EQ(text.find(part) != std::string::npos, !negated)
+      << (negated ? "unwanted: " : "wanted: ") << part << "\nin:\n"
+      << text;
 }
 
 class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> {
@@ -176,7 +179,9 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   void step(const std::string& line, const std::string& block, bool has_block) {
-    const auto [command, rest] = split_first(line);
+    const auto [word, rest] = split_first(line);
+    const bool negated = word.starts_with('!');
+    const std::string command = word.substr(negated ? 1 : 0);
     const auto [path, spec] = split_first(rest);
     const std::string text = has_block ? block : rest;
     if (command == "config") {
@@ -186,7 +191,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "expect") {
       EXPECT_EQ(read_file(path), content(spec, block));
     } else if (command == "has") {
-      EXPECT_PRED2(contains, without_carriage_returns(read_file(path)), has_block ? block : spec);
+      expect_contains(without_carriage_returns(read_file(path)), has_block ? block : spec, negated);
     } else if (command == "missing") {
       EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {
@@ -206,9 +211,9 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "quiet") {
       EXPECT_EQ(last_.output, "");
     } else if (command == "sees") {
-      EXPECT_PRED2(contains, last_.output, text);
+      expect_contains(last_.output, text, negated);
     } else if (command == "err") {
-      EXPECT_PRED2(contains, last_.errors, text);
+      expect_contains(last_.errors, text, negated);
     } else if (command == "sample") {
       for (const char* folder : {"game", "cd", "mod"}) {
         std::filesystem::copy(std::filesystem::path(VEXAL_SOURCE_DIR) / "examples" / folder,
