@@ -2,10 +2,8 @@
 
 #include <optional>
 
-#include "fs/archive_reader.h"
-#include "fs_test_support.h"
+#include "engine_fixture.h"
 #include "support/archive_builder.h"
-#include "support/status_print.h"
 
 namespace vexal {
 namespace {
@@ -13,26 +11,7 @@ namespace {
 using test::le16;
 using test::le32;
 
-class ArchiveFileTest : public ::testing::Test {
- protected:
-  // Loads bytes (or, without them, the file at path) into a new record named name; the
-  // layout follows the name.
-  Status load_bytes(const std::string& name, std::optional<std::string> bytes,
-                    FileSystem* through = nullptr, const std::string& path = "C:\\a") {
-    if (bytes) {
-      fs.add_file(path, std::move(*bytes));
-    }
-    list.clear();
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    list.get(slot)->name = name;
-    return read_archive_file(list, through ? *through : fs, reporter, slot, path);
-  }
-
-  test::FakeFileSystem fs;
-  ArchiveList list;
-  test::RecordingReporter reporter;
-};
+class ArchiveFileTest : public test::EngineTest {};
 
 const std::string kFlat = test::build_flat({{"A.PCX", "aaaa"}, {"B.DAT", ""}, {"C.TXT", "ccc"}});
 // Groups at 8 and 17, item tables at 26 (AB) and 46 (TANK), data at 57.

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "fs/archive_reader.h"
-#include "fs/archive_writer.h"
-#include "fs_test_support.h"
+#include "engine_fixture.h"
 #include "support/archive_builder.h"
-#include "support/status_print.h"
 
 namespace vexal {
 namespace {
@@ -13,34 +10,7 @@ using test::build_flat;
 using test::build_two_level;
 using test::le32;
 
-class ArchiveSaveTest : public ::testing::Test {
- protected:
-  ArchiveSaveTest() { fs.add_directory("C:\\out"); }
-
-  int add_archive(const std::string& name, std::string bytes) {
-    const std::string path = "C:\\src\\" + name;
-    fs.add_file(path, std::move(bytes));
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    list.get(slot)->name = name;
-    EXPECT_EQ(read_archive_file(list, fs, reporter, slot, path), Status::ok);
-    return slot;
-  }
-  int add_output(const std::string& file_name, bool two_level) {
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    list.get(slot)->name = "C:\\out\\" + file_name;
-    list.get(slot)->two_level = two_level;
-    return slot;
-  }
-  std::optional<std::string> saved(const std::string& file_name) {
-    return fs.contents("C:\\out\\" + file_name);
-  }
-
-  test::FakeFileSystem fs;
-  ArchiveList list;
-  test::RecordingReporter reporter;
-};
+class ArchiveSaveTest : public test::EngineTest {};
 
 // A group of the most items a table can count, after an item of the most bytes.
 std::string largest_two_level() {
@@ -51,65 +21,55 @@ std::string largest_two_level() {
   return build_two_level({{"BIG", {{"B01", std::string(65535, 'b')}}}, {"MANY", many}});
 }
 
-// Each archive is read, linked whole into an output of the layout its name gives, and
-// saved: entries and groups come out sorted without regard to case, items in table order.
-TEST_F(ArchiveSaveTest, ArchivesComeOutSortedAndOtherwiseAsRead) {
+// Each row reads archives and links them whole, in replace mode, into an output of the
+// given layout, which is saved: entries and groups come out sorted without regard to
+// case, items in table order. The layout of a source follows its name.
+TEST_F(ArchiveSaveTest, SavesLinkedArchivesSortedAndOtherwiseAsRead) {
   struct Row {
-    const char* name;
+    std::vector<std::pair<const char*, std::string>> sources;
     bool two_level;
-    std::string bytes;
-    std::string sorted;  // empty: the bytes
+    std::string sorted = {};  // empty: the bytes of the only source
   };
+  const std::string a = build_flat({{"A", "a"}});
   const Row rows[] = {
-      {"A.FS", false,
-       build_flat({{std::string("A.PCX\0old\0\0\0\0", 13), "aaaa"},
-                   {"B.DAT", ""},
-                   {"LONGESTNAME1", "ccc"}}),
-       ""},
-      {"T.FsU", true,
-       build_two_level(
-           {{"ABC", {{"X01", "x"}, {"A02", "yy"}}}, {"AB", {{"Z99", std::string(65535, 'z')}}}}),
-       ""},
-      {"M.fsu", true, largest_two_level(), ""},
-      {"E.FS", false, le32(0), ""},
-      {"E.FSU", true, le32(8) + le32(0), ""},
-      {"x", false, build_flat({{"A", "a"}}), ""},
-      {"x.fsu.bak", false, build_flat({{"A", "a"}}), ""},
-      {"dir.fsu\\x", false, build_flat({{"A", "a"}}), ""},
-      {"F.FS", false, build_flat({{"b.dat", "2"}, {"C", "3"}, {"A.PCX", "1"}}),
+      {{{"A.FS", build_flat({{std::string("A.PCX\0old\0\0\0\0", 13), "aaaa"},
+                             {"B.DAT", ""},
+                             {"LONGESTNAME1", "ccc"}})}},
+       false},
+      {{{"T.FsU", build_two_level({{"ABC", {{"X01", "x"}, {"A02", "yy"}}},
+                                   {"AB", {{"Z99", std::string(65535, 'z')}}}})}},
+       true},
+      {{{"M.fsu", largest_two_level()}}, true},
+      {{{"E.FS", le32(0)}}, false},
+      {{{"E.FSU", le32(8) + le32(0)}}, true},
+      {{{"x", a}}, false},
+      {{{"x.fsu.bak", a}}, false},
+      {{{"dir.fsu\\x", a}}, false},
+      {{{"F.FS", build_flat({{"b.dat", "2"}, {"C", "3"}, {"A.PCX", "1"}})}},
+       false,
        build_flat({{"A.PCX", "1"}, {"b.dat", "2"}, {"C", "3"}})},
-      {"G.FSU", true,
-       build_two_level({{"AB", {{"B01", "b"}}}, {"ABC", {{"C01", "c"}, {"A01", "a"}}}}),
+      {{{"G.FSU",
+         build_two_level({{"AB", {{"B01", "b"}}}, {"ABC", {{"C01", "c"}, {"A01", "a"}}}})}},
+       true,
        build_two_level({{"ABC", {{"C01", "c"}, {"A01", "a"}}}, {"AB", {{"B01", "b"}}}})},
+      // The re-pointed group holds exactly the mod's items.
+      {{{"GAME.FSU",
+         build_two_level({{"TANK", {{"A01", "old"}, {"A02", "x"}}}, {"JEEP", {{"J01", "j"}}}})},
+        {"MOD.FSU", build_two_level({{"tank", {{"B01", "new"}}}})}},
+       true,
+       build_two_level({{"JEEP", {{"J01", "j"}}}, {"tank", {{"B01", "new"}}}})},
   };
   for (const Row& r : rows) {
     list.clear();
-    const int source = add_archive(r.name, r.bytes);
     const int out = add_output("OUT", r.two_level);
-    ASSERT_EQ(list.link_archive(out, source), Status::ok) << r.name;
-    ASSERT_EQ(save_archive(list, fs, reporter, out), Status::ok) << r.name;
-    EXPECT_TRUE(saved("OUT") == (r.sorted.empty() ? r.bytes : r.sorted)) << r.name;
+    list.get(out)->replace = 1;
+    for (const auto& [name, bytes] : r.sources) {
+      ASSERT_EQ(list.link_archive(out, add_archive(name, bytes)), Status::ok) << name;
+    }
+    ASSERT_EQ(save_archive(list, fs, reporter, out), Status::ok) << r.sources[0].first;
+    EXPECT_TRUE(saved("OUT") == (r.sorted.empty() ? r.sources[0].second : r.sorted))
+        << r.sources[0].first;
   }
-}
-
-TEST_F(ArchiveSaveTest, LinksFetchBytesFromTheirSources) {
-  const int game = add_archive(
-      "GAME.FSU",
-      build_two_level({{"TANK", {{"A01", "old"}, {"A02", "x"}}}, {"JEEP", {{"J01", "j"}}}}));
-  const int mod = add_archive("MOD.FSU", build_two_level({{"tank", {{"B01", "new"}}}}));
-  const int out = add_output("T.FSU", true);
-  const int twin = add_output("TWIN.FSU", true);
-  list.get(out)->replace = 1;
-  ASSERT_EQ(list.link_archive(out, game), Status::ok);
-  ASSERT_EQ(list.link_archive(out, mod), Status::ok);
-  ASSERT_EQ(list.link_entry(twin, mod, 0), Status::ok);
-
-  ASSERT_EQ(save_archive(list, fs, reporter, out), Status::ok);
-  ASSERT_EQ(save_archive(list, fs, reporter, twin), Status::ok);
-  // The re-pointed group holds exactly the mod's items.
-  EXPECT_EQ(saved("T.FSU"),
-            build_two_level({{"JEEP", {{"J01", "j"}}}, {"tank", {{"B01", "new"}}}}));
-  EXPECT_EQ(saved("TWIN.FSU"), build_two_level({{"tank", {{"B01", "new"}}}}));
 }
 
 // Outputs of links made by hand, refused before their file exists. A flat output would

@@ -5,13 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "fs/archive_writer.h"
+#include "engine_fixture.h"
 #include "fs/folder_loader.h"
-#include "fs/source_loader.h"
-#include "fs_test_support.h"
 #include "platform/path_rules.h"
 #include "support/archive_builder.h"
-#include "support/status_print.h"
 #include "support/temp_dir.h"
 
 namespace vexal {
@@ -19,41 +16,10 @@ namespace {
 
 using test::build_flat;
 using test::build_two_level;
+using test::kModFolder;
 using test::le32;
 
-const std::string kModFolder = "C:\\mods\\demo\\";
-
-class FolderLoadTest : public ::testing::Test {
- protected:
-  void add(const std::string& relative, std::string bytes) {
-    fs.add_file(kModFolder + relative, std::move(bytes));
-  }
-  // Loads path as a definition names it; the progress line goes to `output`.
-  Status load(const std::string& path, FileSystem* through = nullptr) {
-    list.clear();
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    reporter = {};
-    const Status status =
-        load_source(list, through ? *through : fs, reporter, slot, path, kModFolder);
-    output = reporter.text;
-    return status;
-  }
-  // Saves every entry of the loaded record into an archive file at path.
-  Status save_copy(const std::string& path = "C:\\out.bin") {
-    int out = -1;
-    EXPECT_EQ(list.append(out), Status::ok);
-    list.get(out)->name = path;
-    list.get(out)->two_level = list.get(0)->two_level;
-    EXPECT_EQ(list.link_archive(out, 0), Status::ok);
-    return save_archive(list, fs, reporter, out);
-  }
-
-  test::FakeFileSystem fs;
-  ArchiveList list;
-  test::RecordingReporter reporter;
-  std::string output;
-};
+class FolderLoadTest : public test::EngineTest {};
 
 // Each row loads a path as a definition names it and saves what it loaded as an archive
 // of the same layout; what the loader warns about and explains is told.

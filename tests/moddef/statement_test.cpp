@@ -10,11 +10,10 @@
 namespace vexal {
 namespace {
 
-using test::entry_names;
 using test::ModFixture;
 
 constexpr int kBasics = 4;
-constexpr int kWords = 8;
+constexpr int kWords = 8;  // a block without an output
 
 TEST(WildcardMatch, MatchesWholeNamesAgainstWholeMasks) {
   struct Case {
@@ -42,7 +41,9 @@ class StatementTest : public ModFixture {};
 
 // Each row runs one statement in a block of the class, with only VEXAL defined and the
 // BASICS.FS output in replace mode 5; `after` is NAME=value of a variable or replace=N
-// of that output (by default the mode unchanged).
+// of that output (by default the mode unchanged). A "}" without ";" joins the value,
+// only the first word is the name, WORDS.FS has no output, and in add(a)(b) the second
+// list makes "a" the name.
 TEST_F(StatementTest, RunsOrRejectsEachStatement) {
   add_output(kBasics);
   struct Row {
@@ -54,9 +55,9 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
   const Row rows[] = {
       {"MAKE = out", kPathClass, 0, "MAKE=out"},
       {"MAKE=out", kPathClass, 0, "MAKE=out"},
-      {"MAKE = out }", kPathClass, 0, "MAKE=out }"},  // a "}" without ";" joins the value
+      {"MAKE = out }", kPathClass, 0, "MAKE=out }"},
       {"DIR =  My Mods\\gfx\\ \t", kPathClass, 0, "DIR=My Mods\\gfx\\"},
-      {"first second = v", kPathClass, 0, "first=v"},  // only the first word is the name
+      {"first second = v", kPathClass, 0, "first=v"},
       {"G = %VEXAL%\\x", kPathClass, 0, "G=C:\\GAME\\x"},
       {"S = %VEXAL%", kSrcClass, 0, "S=C:\\GAME"},
       {"replace = 1", kBasics, 0, "replace=1"},
@@ -74,7 +75,7 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
       {"Replace = 1", kBasics, 314},
       {"MAKE = out", kBasics, 314},
       {"a%b = 1", kPathClass, 314},
-      {"replace = 1", kWords, 400},  // no output record for the block
+      {"replace = 1", kWords, 400},
       {"add", kBasics, 305},
       {"add(", kBasics, 305},
       {"add(a", kBasics, 305},
@@ -95,7 +96,7 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
       {"add(x)", kPathClass, 310},
       {"add(x)", kSrcClass, 310},
       {"Add(x)", kBasics, 311},
-      {"add(a)(b)", kBasics, 311},  // the second list makes "a" the name
+      {"add(a)(b)", kBasics, 311},
       {"copy(a)", kBasics, 311},
       {"add(ALL, a, b, c)", kBasics, 312},
       {"add(1,2,3,4,5,6,7,8,9)", kBasics, 312},
@@ -128,6 +129,7 @@ class AddCommandTest : public ModFixture {
     fs.add_file("C:\\mod\\one\\B.TXT", "b1");
     fs.add_file("C:\\mod\\two\\a.bin", "a2");
     fs.add_file("C:\\mod\\two\\C.BIN", "c2");
+    fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "x"}}));
     ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok);
     add_output(kBasics);
   }
@@ -163,13 +165,15 @@ struct OutcomeLog : AddObserver {
   std::string text;
 };
 
-// The block's own mode (0) comes back after each add that names one.
+// The block's own mode (0) comes back after each add that names one; a bare catalogue
+// name loads the file of that name, not the output record.
 TEST_F(AddCommandTest, EachAddLinksWhatItTakesAndTellsTheObserver) {
   OutcomeLog log;
   context.observer = &log;
   fs.add_directory("C:\\mod\\empty");
-  for (const char* statement : {"add(one, A*)", "add(two, c*)", "add(NEW, two, *)",
-                                "add(ALL, two, A*)", "add(one)", "add(ALL, empty)"}) {
+  for (const char* statement :
+       {"add(one, A*)", "add(two, c*)", "add(NEW, two, *)", "add(ALL, two, A*)", "add(one)",
+        "add(ALL, empty)", "add(basics.fs)"}) {
     ASSERT_EQ(run(statement), Status::ok) << statement;
   }
   EXPECT_EQ(log.text,
@@ -178,22 +182,12 @@ TEST_F(AddCommandTest, EachAddLinksWhatItTakesAndTellsTheObserver) {
             "add(NEW, two, *) took 2, added C.BIN, re-pointed\n"
             "add(ALL, two, A*) took 1, added, re-pointed A.BIN\n"
             "add(one) took 2, added B.TXT, re-pointed\n"
-            "add(ALL, empty) took 0, added, re-pointed\n");
-  EXPECT_EQ(origins(), "A.BIN:two C.BIN:two B.TXT:one ");
+            "add(ALL, empty) took 0, added, re-pointed\n"
+            "add(basics.fs) took 1, added X.BIN, re-pointed\n");
+  EXPECT_EQ(origins(), "A.BIN:two C.BIN:two B.TXT:one X.BIN:basics.fs ");
   EXPECT_EQ(reporter.warnings,
             "BASICS.FS: add(two, c*): the mask \"c*\" matches no entry of \"two\"\n"
             "BASICS.FS: add(ALL, empty): the source \"empty\" holds no entries\n");
-}
-
-TEST_F(AddCommandTest, ABareCatalogueNameLoadsTheFileNotTheOutputRecord) {
-  fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "xx"}, {"Y.BIN", "y"}}));
-  add_output(kWords);
-  ASSERT_EQ(run("add(basics.fs)", kWords), Status::ok);
-  EXPECT_EQ(entry_names(output(kWords)), (std::vector<std::string>{"X.BIN", "Y.BIN"}));
-  const int source = output(kWords).entries[0].source_archive;
-  EXPECT_NE(source, slots[slot_of_class(kBasics)]);
-  EXPECT_EQ(find_source_slot(context, "BASICS.FS"), source);
-  EXPECT_TRUE(output(kBasics).entries.empty());
 }
 
 }  // namespace
