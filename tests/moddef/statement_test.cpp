@@ -122,43 +122,17 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
   EXPECT_EQ(archives.size(), 1u) << "no source was loaded";
 }
 
-class AddCommandTest : public ModFixture {
- protected:
-  void SetUp() override {
-    fs.add_file("C:\\mod\\one\\A.BIN", "a1");
-    fs.add_file("C:\\mod\\one\\B.TXT", "b1");
-    fs.add_file("C:\\mod\\two\\a.bin", "a2");
-    fs.add_file("C:\\mod\\two\\C.BIN", "c2");
-    fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "x"}}));
-    ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok);
-    add_output(kBasics);
-  }
-
-  Status run(const std::string& statement, int class_code = kBasics) {
-    return run_statement(context, statement, class_code);
-  }
-
-  // Each entry of the output and the source it links to: "A.BIN:one".
-  std::string origins() {
-    std::string text;
-    for (const Entry& entry : output(kBasics).entries) {
-      text += std::string(entry_name(entry)) + ":" + archives.get(entry.source_archive)->name + " ";
-    }
-    return text;
-  }
-};
-
-// Records what each add told the observer, one line per command.
+// What each add told the observer, one line per command: the entries taken, "empty"
+// for an output that had none, then +added and ~re-pointed names.
 struct OutcomeLog : AddObserver {
   void added(const AddOutcome& outcome) override {
-    text += std::string(outcome.command) + " took " + std::to_string(outcome.taken) +
-            (outcome.output_was_empty ? " into an empty output" : "") + ", added";
+    text += std::string(outcome.command) + ": " + std::to_string(outcome.taken) +
+            (outcome.output_was_empty ? " empty" : "");
     for (const std::string& name : outcome.added) {
-      text += " " + name;
+      text += " +" + name;
     }
-    text += ", re-pointed";
     for (const std::string& name : outcome.repointed) {
-      text += " " + name;
+      text += " ~" + name;
     }
     text += "\n";
   }
@@ -167,24 +141,37 @@ struct OutcomeLog : AddObserver {
 
 // The block's own mode (0) comes back after each add that names one; a bare catalogue
 // name loads the file of that name, not the output record.
-TEST_F(AddCommandTest, EachAddLinksWhatItTakesAndTellsTheObserver) {
+TEST_F(StatementTest, EachAddLinksWhatItTakesAndTellsTheObserver) {
+  for (const auto& [path, bytes] : {std::pair{"one\\A.BIN", "a1"},
+                                    {"one\\B.TXT", "b1"},
+                                    {"two\\a.bin", "a2"},
+                                    {"two\\C.BIN", "c2"}}) {
+    fs.add_file(std::string("C:\\mod\\") + path, bytes);
+  }
+  fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "x"}}));
+  fs.add_directory("C:\\mod\\empty");
+  add_output(kBasics);
   OutcomeLog log;
   context.observer = &log;
-  fs.add_directory("C:\\mod\\empty");
   for (const char* statement :
        {"add(one, A*)", "add(two, c*)", "add(NEW, two, *)", "add(ALL, two, A*)", "add(one)",
         "add(ALL, empty)", "add(basics.fs)"}) {
-    ASSERT_EQ(run(statement), Status::ok) << statement;
+    ASSERT_EQ(run_statement(context, statement, kBasics), Status::ok) << statement;
   }
   EXPECT_EQ(log.text,
-            "add(one, A*) took 1 into an empty output, added A.BIN, re-pointed\n"
-            "add(two, c*) took 0, added, re-pointed\n"  // folder entries are upper case
-            "add(NEW, two, *) took 2, added C.BIN, re-pointed\n"
-            "add(ALL, two, A*) took 1, added, re-pointed A.BIN\n"
-            "add(one) took 2, added B.TXT, re-pointed\n"
-            "add(ALL, empty) took 0, added, re-pointed\n"
-            "add(basics.fs) took 1, added X.BIN, re-pointed\n");
-  EXPECT_EQ(origins(), "A.BIN:two C.BIN:two B.TXT:one X.BIN:basics.fs ");
+            "add(one, A*): 1 empty +A.BIN\n"
+            "add(two, c*): 0\n"  // folder entries are upper case
+            "add(NEW, two, *): 2 +C.BIN\n"
+            "add(ALL, two, A*): 1 ~A.BIN\n"
+            "add(one): 2 +B.TXT\n"
+            "add(ALL, empty): 0\n"
+            "add(basics.fs): 1 +X.BIN\n");
+  std::string origins;  // of each entry of the output
+  for (const Entry& entry : output(kBasics).entries) {
+    origins +=
+        std::string(entry_name(entry)) + ":" + archives.get(entry.source_archive)->name + " ";
+  }
+  EXPECT_EQ(origins, "A.BIN:two C.BIN:two B.TXT:one X.BIN:basics.fs ");
   EXPECT_EQ(reporter.warnings,
             "BASICS.FS: add(two, c*): the mask \"c*\" matches no entry of \"two\"\n"
             "BASICS.FS: add(ALL, empty): the source \"empty\" holds no entries\n");
