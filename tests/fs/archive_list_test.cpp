@@ -12,17 +12,16 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// In padded group names '_' sorts after letters and digits; bytes compare unsigned.
 TEST(Names, CompareWithoutAsciiCaseShorterFirstAndCutAtFifteenBytes) {
   struct Row {
     const char* a;
     const char* b;
     int sign;
   };
-  const Row rows[] = {
-      {"words.fs", "WORDS.FS", 0}, {"AB", "ABC", -1}, {"", "A", -1},
-      {"ABC__", "AB___", -1},  // padded group names: '_' sorts after letters and digits
-      {"A9___", "A____", -1},      {"\xE9", "Z", 1},  {"\xE9", "\xC9", 1},  // bytes are unsigned
-  };
+  const Row rows[] = {{"words.fs", "WORDS.FS", 0}, {"AB", "ABC", -1},      {"", "A", -1},
+                      {"ABC__", "AB___", -1},      {"A9___", "A____", -1}, {"\xE9", "Z", 1},
+                      {"\xE9", "\xC9", 1}};
   const auto sign = [](int value) { return (value > 0) - (value < 0); };
   for (const Row& r : rows) {
     EXPECT_EQ(sign(compare_names(r.a, r.b)), r.sign) << r.a << " " << r.b;

@@ -103,16 +103,5 @@ TEST_F(ArchiveFileTest, EveryTruncationIsRejectedCleanly) {
   }
 }
 
-TEST_F(ArchiveFileTest, MissingFileFreesTheListButMissingArgumentsLeaveItAlone) {
-  EXPECT_EQ(load_bytes("x.fs", std::nullopt, nullptr, "C:\\none.fs"), Status::archive_not_opened);
-  EXPECT_EQ(reporter.explanations, "C:\\none.fs: refused by the fake file system\n");
-  EXPECT_EQ(list.size(), 0u);
-  int slot = -1;
-  ASSERT_EQ(list.append(slot), Status::ok);
-  EXPECT_EQ(read_archive_file(list, fs, reporter, 1, "C:\\a"), Status::programmer_error);
-  EXPECT_EQ(read_archive_file(list, fs, reporter, slot, ""), Status::programmer_error);
-  EXPECT_EQ(list.size(), 1u);
-}
-
 }  // namespace
 }  // namespace vexal

@@ -180,6 +180,8 @@ TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
 TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
   int slot = -1;
   ASSERT_EQ(list.append(slot), Status::ok);
+  EXPECT_EQ(read_archive_file(list, fs, reporter, 1, "C:\\a"), Status::programmer_error);
+  EXPECT_EQ(read_archive_file(list, fs, reporter, slot, ""), Status::programmer_error);
   EXPECT_EQ(load_source(list, fs, reporter, 1, "x", kModFolder), Status::programmer_error);
   EXPECT_EQ(load_source(list, fs, reporter, slot, "", kModFolder), Status::programmer_error);
   EXPECT_EQ(load_folder(list, fs, reporter, slot, ""), Status::programmer_error);
