@@ -9,9 +9,7 @@
 namespace vexal {
 namespace {
 
-using test::ModFixture;
-
-class DefinitionTest : public ModFixture {
+class DefinitionTest : public test::ModFixture {
  protected:
   void SetUp() override { ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok); }
 
@@ -24,67 +22,32 @@ class DefinitionTest : public ModFixture {
   }
 };
 
-TEST_F(DefinitionTest, LoadingDropsCarriageReturnsAndStopsAtCtrlZ) {
-  fs.add_file("C:\\mod\\a.def", std::string("a\r\nb\rc\x1A"
-                                            "after"));
-  std::string text;
-  ASSERT_EQ(load_definition(fs, reporter, "C:\\mod\\a.def", text), Status::ok);
-  EXPECT_EQ(text, "a\nbc\n");
-  EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\missing.def", text),
-            Status::definition_not_opened);
-  EXPECT_EQ(reporter.explanations, "C:\\mod\\missing.def: refused by the fake file system\n");
-  free_definition(text);
-  EXPECT_TRUE(text.empty());
-}
-
-TEST_F(DefinitionTest, AByteOrderMarkAtTheStartIsDropped) {
-  const ScanResult got = scan_file(
-      "\xEF\xBB\xBF"
-      "class PATH { MAKE = out; }\n");
-  EXPECT_EQ(got.status, Status::ok);
-  EXPECT_EQ(value_of("MAKE"), "out");
-  vars.clear();
-  EXPECT_EQ(scan_file("class PATH { MAKE = x; }\n\xEF\xBB\xBF").status, Status::invalid_statement);
-}
-
-TEST_F(DefinitionTest, FailuresAreExplainedByTheNameOrTheLineAtFault) {
-  const struct {
-    const char* text;
-    const char* explanation;
-  } cases[] = {
-      {"class PATH {\n  A = 1 )  \n}", "line 2: A = 1 )"},
-      {"\nclass words.fs {}",
-       "line 2: unknown class \"words.fs\"; the classes are PATH, SRC and "
-       "the archive names, such as BASICS.FS, in capitals"},
-      {"class PATH {\nB = %A%\n}", "variable \"A\" is not defined"},
-      {"class PATH {\nA = 1\nA = 2\n}", "variable \"A\" is already defined"},
-      {"class PATH {\nA = 50%\n}", "no closing \"%\" in \"50%\""},
-      {"class PATH { A = 1; }\nclass SRC { B = %A%; C = %B%; }",
-       "variable \"B\" is not visible here: PATH variables see only VEXAL and VEXALCD, SRC "
-       "variables see those and the PATH variables"},
-  };
-  for (const auto& c : cases) {
-    vars.clear();
-    reporter.explanations.clear();
-    EXPECT_NE(scan_file(c.text).status, Status::ok) << c.text;
-    EXPECT_EQ(reporter.explanations, c.explanation + std::string("\n")) << c.text;
-  }
-}
-
-TEST_F(DefinitionTest, ScannerErrorsCarryTheLineWhereTheyArose) {
-  struct Case {
-    const char* text;
-    int result;
+// Each row scans a file in a fresh run: the status and line where the scan ended, and,
+// when given, what the run was told (warnings, then explanations).
+TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
+  const std::string skipped = " block is skipped, since allowcdmod in config.ini is 0 or less\n";
+  struct Row {
+    std::string text;
+    int code;
     int line;
+    std::string told = "-";  // "-": not checked
+    bool allow_cd = false;
   };
-  const Case cases[] = {
-      {"", 0, 2},  // the line feed after the text is counted too
+  const Row rows[] = {
+      {"", 0, 2, ""},  // the line feed after the text is counted too
       {"// only a comment\n   \n", 0, 4},
-      {"}", 300, 1},
+      {"\xEF\xBB\xBF"
+       "class PATH {}",
+       0, 2},
+      {"class PATH {}\n\xEF\xBB\xBF", 300, 2},
+      {"}", 300, 1, "line 1: }\n"},
       {"\n\n{", 300, 3},
       {"klass PATH {}", 300, 1},
       {"class{", 302, 1},
       {"class\nWords.FS {}", 302, 2},
+      {"\nclass words.fs {}", 302, 2,
+       "line 2: unknown class \"words.fs\"; the classes are PATH, SRC and the archive names, such "
+       "as BASICS.FS, in capitals\n"},
       {"class PATH }", 303, 1},
       {"class PATH {\n{", 303, 2},
       {"class PATHS {}", 304, 1},
@@ -93,57 +56,56 @@ TEST_F(DefinitionTest, ScannerErrorsCarryTheLineWhereTheyArose) {
       {"classPATH{MAKE=out}", 0, 2},  // keywords need no word boundary
       {"class PATH {\n", 0, 3},       // an unclosed block ends cleanly
       {"class PATH ; // note\n {\n}", 0, 4},
-      {"class PATH {\nA = 1\nB = %A%\n}", 102, 3},
-      {"class PATH {\n\n\nx = 50% // comment\n}", 101, 4},
-      {"class PATH {\r\n\r\n\r\nbad\r\n}", 305, 4},
+      {"class PATH {\n  A = 1 )  \n}", 308, 2, "line 2: A = 1 )\n"},
+      {"class PATH {\r\n\r\n\r\nbad\r\n}", 305, 4, "line 4: bad\n"},
       {"class PATH {\nbad\x1A\n\n\nmore", 305, 2},
       {"class PATH {\nA = 1 }\nclass PATH { B = 2 } bad", 300, 3},
       {"class PATH { a / b }", 305, 1},  // a single "/" ends "a"
       {"class SRC {\n\nadd(x)\n}", 310, 3},
+      {"class PATH {\nB = %A%\n}", 102, 2, "variable \"A\" is not defined\n"},
+      {"class PATH {\nA = 1\nA = 2\n}", 100, 3, "variable \"A\" is already defined\n"},
+      {"class PATH {\nA = 50%\n}", 101, 2, "no closing \"%\" in \"50%\"\n"},
+      {"class PATH { A = 1; }\nclass SRC { B = %A%; C = %B%; }", 102, 2,
+       "variable \"B\" is not visible here: PATH variables see only VEXAL and VEXALCD, SRC "
+       "variables see those and the PATH variables\n"},
+      // Blocks of the game's CD are skipped unless allowed, their braces still checked.
+      {"class VIDEO.FS { add(anything, at, all, !); }\nclass VIDEO.FS { nonsense; }", 0, 3,
+       "line 1: the VIDEO.FS" + skipped + "line 2: the VIDEO.FS" + skipped},
+      {"class HELP.FS {\n{", 303, 2},
+      {"class HELP.FS {\nnonsense; }", 305, 2, "-", true},
   };
-  for (const Case& c : cases) {
+  for (const Row& r : rows) {
     vars.clear();
     archives.clear();
     reset_slot_table(slots);
-    const ScanResult got = scan_file(c.text);
-    EXPECT_EQ(code_of(got.status), c.result) << c.text;
-    EXPECT_EQ(got.line, c.line) << c.text;
+    reporter = {};
+    const ScanResult got = scan_file(r.text, r.allow_cd);
+    EXPECT_EQ(code_of(got.status), r.code) << r.text;
+    EXPECT_EQ(got.line, r.line) << r.text;
+    if (r.told != "-") {
+      EXPECT_EQ(reporter.warnings + reporter.explanations, r.told) << r.text;
+    }
   }
 }
 
 TEST_F(DefinitionTest, StatementsEndAtTerminatorsButNotAtTheClosingBrace) {
-  const ScanResult got = scan_file(
-      "class PATH { MAKE = out }\n"
-      "class SRC { A = a;B = b ; } class PATH {C=c//comment\n"
-      "D = d/E = e}");
-  ASSERT_EQ(got.status, Status::ok);
-  EXPECT_EQ(value_of("MAKE"), "out }");
-  EXPECT_EQ(value_of("A"), "a");
-  EXPECT_EQ(value_of("B"), "b");
-  EXPECT_EQ(value_of("C"), "c");
-  EXPECT_EQ(value_of("D"), "d");
-  EXPECT_EQ(value_of("E"), "e}");
+  ASSERT_EQ(scan_file("class PATH { MAKE = out }\n"
+                      "class SRC { A = a;B = b ; } class PATH {C=c//comment\n"
+                      "D = d/E = e}")
+                .status,
+            Status::ok);
+  for (const auto& [name, value] :
+       {std::pair{"MAKE", "out }"}, {"A", "a"}, {"B", "b"}, {"C", "c"}, {"D", "d"}, {"E", "e}"}}) {
+    EXPECT_EQ(value_of(name), value) << name;
+  }
 }
 
-TEST_F(DefinitionTest, CdArchiveBlocksAreSkippedWhenNotAllowed) {
-  const std::string text =
-      "class VIDEO.FS { add(anything, at, all, !); }\n"
-      "class VIDEO.FS { nonsense; }\n"
-      "class PATH { MAKE = out }";
-  ScanResult got = scan_file(text, false);
-  EXPECT_EQ(got.status, Status::ok);
-  EXPECT_EQ(reporter.warnings,
-            "line 1: the VIDEO.FS block is skipped, since allowcdmod in config.ini is 0 or less\n"
-            "line 2: the VIDEO.FS block is skipped, since allowcdmod in config.ini is 0 or less\n");
-  EXPECT_EQ(archives.size(), 0u);
-  EXPECT_EQ(slots[slot_of_class(14)], -1);
-  EXPECT_EQ(value_of("MAKE"), "out }");
-
-  // Braces are still checked inside a skipped block.
-  vars.clear();
-  got = scan_file("class HELP.FS {\n{", false);
-  EXPECT_EQ(got.status, Status::misplaced_brace);
-  EXPECT_EQ(got.line, 2);
+TEST_F(DefinitionTest, AMissingFileIsExplained) {
+  std::string text = "old";
+  EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\missing.def", text),
+            Status::definition_not_opened);
+  EXPECT_EQ(reporter.explanations, "C:\\mod\\missing.def: refused by the fake file system\n");
+  EXPECT_TRUE(text.empty());
 }
 
 }  // namespace
