@@ -62,16 +62,6 @@ TEST(Install, MissingGameArchiveStopsTheWalkAfterEarlierSwaps) {
   EXPECT_EQ(world.file(std::string(kCdData) + "NARRATE.FS"), "game NARRATE.FS");
 }
 
-TEST(Install, FailedSecondMovePutsTheGameArchiveBack) {
-  ModWorld world({"WORDS.FS"});
-  world.fs.remove(std::string(kOutput) + "WORDS.FS");
-  const InstallRun run = run_install(world.fs, world.mod);
-  EXPECT_EQ(run.status, Status::move_failed);
-  EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
-  EXPECT_FALSE(world.fs.exists(std::string(kBackup) + "WORDS.FS"));
-  EXPECT_EQ(world.status("WORDS_FS"), "<missing>");
-}
-
 TEST(Install, BrokenRecordsStopTheWalk) {
   ModWorld no_separator({"WORDS.FS"});
   no_separator.mod.list.get(0)->name = "WORDS.FS";
