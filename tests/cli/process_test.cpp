@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "support/archive_builder.h"
-#include "support/cli_fixture.h"
+#include "support/cli_runner.h"
 
 namespace vexal::test {
 namespace {
@@ -21,13 +21,18 @@ std::string garbage(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
-std::string repeated(const std::string& text, int times) {
-  std::string result;
-  for (int i = 0; i < times; ++i) {
-    result += text;
+// A relative path of folders, longer than the tool's platform takes, then the name.
+std::string too_long(const std::string& name) {
+  std::string path;
+  for (int i = 0; i < (windows_paths() ? 2 : 21); ++i) {
+    path += std::string(200, 'd') + "\\";
   }
-  return result;
+  return path + name;
 }
+
+const std::string kBuildBasics =
+    "class PATH { MAKE = out; }\n"
+    "class BASICS.FS { add(%VEXAL%\\data\\BASICS.FS) }\n";
 
 class ProcessTest : public CliTest {
  protected:
@@ -44,20 +49,7 @@ class ProcessTest : public CliTest {
     return run(option.empty() ? std::vector<std::string>{"mod\\mod.def"}
                               : std::vector<std::string>{"mod\\mod.def", option});
   }
-
-  std::string loading_basics() const {
-    return "Loading archive \"" + tool_path(at("game")) + "\\data\\BASICS.FS\" ... done\n";
-  }
-
-  // A relative path of folders, longer than the tool's platform takes, then the name.
-  static std::string too_long(const std::string& name) {
-    return repeated(std::string(200, 'd') + "\\", windows_paths() ? 2 : 21) + name;
-  }
 };
-
-const std::string kBuildBasics =
-    "class PATH { MAKE = out; }\n"
-    "class BASICS.FS { add(%VEXAL%\\data\\BASICS.FS) }\n";
 
 TEST_F(ProcessTest, ARunWaitsWhileAnotherHoldsTheLockFile) {
   if (windows_paths()) {
@@ -111,23 +103,17 @@ TEST_F(ProcessTest, WithoutAWorkingFolderEveryStepNeedingConfigEndsWith200) {
 TEST_F(ProcessTest, HostileDefinitionsEndInAReport) {
   std::string noise = garbage(64 * 1024, 7);
   noise[0] = '\xFF';
-  const std::string deep(100000, '{');
   const std::pair<std::string, std::string> cases[] = {
       {noise, "Error (line 1) - invalid statement!\n"},
       {"class BASICS.FS" + noise, "Error (line 1) - misplaced command!\n"},
-      {"class PATH " + deep, "Error (line 1) - misplaced { or } symbol!\n"},
-      {std::string(100000, '}'), "Error (line 1) - invalid statement!\n"},
-      {"class BASICS.FS {\nadd" + std::string(100000, '('),
-       "Error (line 2) - misplaced ( symbol!\n"},
       {"class PATH {\nX = " + std::string(100000, '%'), "Error (line 2) - undefined variable!\n"},
-      {repeated("class BASICS.FS {}\n", 10000), "Error (line 2) - class already defined!\n"},
       // Nothing after a zero byte is read: the statement it cuts runs as far as it goes.
       {kBuildBasics.substr(0, kBuildBasics.size() - 3) + '\0' + "}\nclass BASICS.FS {}\n" + noise,
-       loading_basics() + "Saving archive \"BASICS.FS\" ... done\nAll done.\n\n"},
+       "Loading archive \"" + tool_path(at("game")) +
+           "\\data\\BASICS.FS\" ... done\nSaving archive \"BASICS.FS\" ... done\nAll done.\n\n"},
   };
   for (const auto& [definition, output] : cases) {
-    const RunResult result = build(definition);
-    EXPECT_EQ(after_banner(result.output), output) << definition.substr(0, 40);
+    EXPECT_EQ(after_banner(build(definition).output), output) << definition.substr(0, 40);
   }
   std::string sources = "class PATH { MAKE = out; }\n";
   for (int i = 0; i < 10000; ++i) {
@@ -155,7 +141,9 @@ TEST_F(ProcessTest, ConfigWithByteOrderMarkAndWindowsLineEnds) {
     write_file("config.ini", config);
     const RunResult result = build(kBuildBasics, "-mod");
     EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_TRUE(after_banner(result.output).starts_with(loading_basics())) << result.output;
+    EXPECT_TRUE(
+        after_banner(result.output).starts_with("Loading archive \"" + tool_path(at("game"))))
+        << result.output;
     const std::string written = read_file("config.ini");
     if (config != doubled) {
       EXPECT_TRUE(written.starts_with(config + "[STATUS]\r\nmod_data=")) << written;
@@ -167,62 +155,38 @@ TEST_F(ProcessTest, ConfigWithByteOrderMarkAndWindowsLineEnds) {
   }
 }
 
+// Folder sources too long for the platform are the loader's own check, tested with it.
 TEST_F(ProcessTest, PathsLongerThanThePlatformTakesFailLikeMissingFiles) {
-  const std::string folder = too_long("gfx");
   const std::string archive = too_long("BASICS.FS");
-  // The source folder's own listing fits the limit, the paths of its group's items do not.
-  const std::size_t limit = windows_paths() ? 260 : 4096;
-  std::string group = repeated(std::string(100, 'd') + "\\", 100);
-  group.resize(limit - 4 - tool_path(at("mod")).size() - 2);
-  group.back() = 'd';
-  std::string on_disk = group;
-  std::replace(on_disk.begin(), on_disk.end(), '\\', '/');
-  std::filesystem::create_directories(at("mod/" + on_disk + "/ab"));
-  const std::string no_definition = "Error - can't open *.DEF file!\n";
-  const std::string saved =
-      "Saving archive \"BASICS.FS\" ... failed\nError - can't create archive file!\n";
   const struct {
     std::vector<std::string> args;
     std::string definition;
     int code;
     std::string output;
   } cases[] = {
-      {{too_long("mod.def")}, "", 316, no_definition},
-      {{too_long("mod.def"), "-mod"}, "", 316, no_definition},
-      {{},
-       "class BASICS.FS {\nadd(" + folder + ")\n}\n",
-       402,
-       "Loading folder \"" + folder + "\" ... failed\nError (line 2) - can't open source file!\n"},
-      {{},
+      {{too_long("mod.def")}, "", 316, "Error - can't open *.DEF file!\n"},
+      {{"mod\\mod.def"},
        "class BASICS.FS {\nadd(" + archive + ")\n}\n",
        403,
        "Loading archive \"" + archive +
            "\" ... failed\nError (line 2) - can't open archive file!\n"},
-      {{},
-       "class TROOP.FSU {\nadd(" + group + ")\n}\n",
-       402,
-       "Loading folder \"" + group + "\" ... failed\nError (line 2) - can't open source file!\n"},
-      {{},
+      {{"mod\\mod.def"},
        "class PATH { MAKE = " + too_long("out") + "; }\nclass BASICS.FS { add(gfx) }\n",
        401,
-       "Loading folder \"gfx\" ... done\n" + saved},
+       "Loading folder \"gfx\" ... done\nSaving archive \"BASICS.FS\" ... failed\n"
+       "Error - can't create archive file!\n"},
   };
   for (const auto& c : cases) {
     write_file("mod/mod.def", c.definition);
-    const RunResult result =
-        run(c.args.empty() ? std::vector<std::string>{"mod\\mod.def"} : c.args);
+    const RunResult result = run(c.args);
     EXPECT_EQ(result.status, exit_status_of(c.code)) << c.definition;
     EXPECT_EQ(after_banner(result.output), c.output);
   }
 
-  const std::string game = tool_path(at("game")) + "\\" + too_long("game");
-  const std::string config =
-      "[PATH]\nvexal=" + game + "\nvexalcd=" + tool_path(at("cd")) + "\nallowcdmod=1\n";
+  // A mod built from its own files cannot be swapped into a game folder that long.
+  const std::string config = "[PATH]\nvexal=" + tool_path(at("game")) + "\\" + too_long("game") +
+                             "\nvexalcd=" + tool_path(at("cd")) + "\nallowcdmod=1\n";
   write_file("config.ini", config);
-  EXPECT_EQ(after_banner(build(kBuildBasics).output),
-            "Loading archive \"" + game +
-                "\\data\\BASICS.FS\" ... failed\nError (line 2) - can't open archive file!\n");
-  // Built from the mod alone, the archive cannot be swapped into the game's folder.
   RunResult result = build("class PATH { MAKE = out; }\nclass BASICS.FS { add(gfx) }\n", "-mod");
   EXPECT_EQ(result.status, exit_status_of(500));
   EXPECT_TRUE(

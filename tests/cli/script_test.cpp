@@ -29,7 +29,7 @@
 #include <sstream>
 
 #include "support/archive_builder.h"
-#include "support/cli_fixture.h"
+#include "support/cli_runner.h"
 
 namespace vexal::test {
 namespace {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "install/install_fixture.h"
-#include "quiet_console.h"
 #include "support/fake_file_system.h"
 #include "support/status_print.h"
 
@@ -46,47 +45,15 @@ TEST(OutputFolderTest, CreatesEveryLevelBelowTheModFolderWithOneTrailingSeparato
   }
 }
 
-TEST(OutputFolderTest, MakeOnlyVisibleFromPathBlocks) {
-  FakeFileSystem fs;
-  VariableStore vars;
-  std::string output;
-  ASSERT_EQ(vars.define("MAKE", "out", kSrcClass, kPathClass), Status::ok);
-  test::RecordingReporter reporter;
-  EXPECT_EQ(make_output_folder(fs, reporter, vars, "C:\\m\\demo.def", output),
-            Status::programmer_error);
-  EXPECT_EQ(reporter.explanations, "MAKE, the output folder, is not defined in a PATH block\n");
-  EXPECT_FALSE(fs.exists("C:\\m\\out"));
-}
-
-struct Settings {
-  Status code;
-  bool allow_cd;
-  VariableStore vars;
-};
-
-Settings read_paths(const std::string& vexal, const std::string& vexalcd) {
-  test::InstallWorld world("[PATH]\nvexal=" + vexal + "\nvexalcd=" + vexalcd + "\nallowcdmod=0\n");
-  Settings settings{Status::ok, true, {}};
-  SilentReporter reporter;
-  settings.code = read_settings(world.fs, reporter, settings.vars, settings.allow_cd);
-  return settings;
-}
-
 std::string variable(const VariableStore& vars, const std::string& name) {
   std::string value;
   return vars.lookup(name, kNoClass, value) == Status::ok ? value : "<undefined>";
 }
 
-TEST(SettingsTest, DefinesVariablesWithTheTextAsWritten) {
-  const Settings settings = read_paths("C:\\GAME\\", "%VEXAL%CD");
-  ASSERT_EQ(settings.code, Status::ok);
-  EXPECT_FALSE(settings.allow_cd);
-  EXPECT_EQ(variable(settings.vars, "VEXAL"), "C:\\GAME\\");
-  EXPECT_EQ(variable(settings.vars, "VEXALCD"), "C:\\GAME\\CD");
-}
-
-TEST(SettingsTest, MissingValuesAndVariableStoreFailuresDefineNothing) {
+// VEXAL and VEXALCD are defined with the text as written, or, on a failure, neither.
+TEST(SettingsTest, DefinesBothGameFoldersOrNothing) {
   const std::tuple<std::string, std::string, Status> cases[] = {
+      {"C:\\GAME\\", "%VEXAL%CD", Status::ok},
       {"", "E:\\CD", Status::config_values_missing},
       {"C:\\GA%ME", "E:\\CD", Status::invalid_variable_expression},
       {"C:\\GAME", "E:\\%CD", Status::invalid_variable_expression},
@@ -95,9 +62,18 @@ TEST(SettingsTest, MissingValuesAndVariableStoreFailuresDefineNothing) {
   };
   for (const auto& [vexal, vexalcd, code] : cases) {
     SCOPED_TRACE(vexal + " " + vexalcd);
-    const Settings settings = read_paths(vexal, vexalcd);
-    EXPECT_EQ(settings.code, code);
-    EXPECT_EQ(settings.vars.count(), 0u);
+    test::InstallWorld world("[PATH]\nvexal=" + vexal + "\nvexalcd=" + vexalcd +
+                             "\nallowcdmod=0\n");
+    VariableStore vars;
+    bool allow_cd = true;
+    SilentReporter reporter;
+    EXPECT_EQ(read_settings(world.fs, reporter, vars, allow_cd), code);
+    if (code == Status::ok) {
+      EXPECT_EQ(variable(vars, "VEXAL"), "C:\\GAME\\");
+      EXPECT_EQ(variable(vars, "VEXALCD"), "C:\\GAME\\CD");
+    } else {
+      EXPECT_EQ(vars.count(), 0u);
+    }
   }
 }
 
@@ -112,11 +88,11 @@ TEST(RunTest, WithoutAWorkingFolderNoConfigIsRead) {
   const auto before = world.fs.files();
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"-cleanup"}, {"C:\\m\\mod.def", "-mod"}}) {
-    int code = 0;
-    {
-      const test::QuietConsole quiet;
-      code = run_tool(args, world.fs);
-    }
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const int code = run_tool(args, world.fs);
+    ::testing::internal::GetCapturedStdout();
+    ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, 200) << args.size();
   }
   EXPECT_EQ(world.fs.files(), before);

@@ -75,13 +75,7 @@ StartedRun::StartedRun(const std::filesystem::path& folder, const std::vector<st
     throw std::runtime_error("pipe failed");
   }
   if (windows_paths()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vexal-status-XXXXXX").string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-      throw std::runtime_error("mkstemp failed");
-    }
-    close(fd);
-    status_file_ = pattern;
+    status_file_ = status_folder_.join("status");
   }
   const std::vector<std::string> command = command_line(program, args);
   pid_ = fork();
@@ -101,9 +95,6 @@ StartedRun::StartedRun(const std::filesystem::path& folder, const std::vector<st
 
 StartedRun::~StartedRun() {
   finish();
-  if (!status_file_.empty()) {
-    std::remove(status_file_.c_str());
-  }
 }
 
 bool StartedRun::wait_for_error_text(const std::string& text) {
@@ -184,6 +175,13 @@ std::string without_carriage_returns(std::string text) {
   }
   text.resize(kept);
   return text;
+}
+
+std::string after_banner(const std::string& output) {
+  const std::string banner =
+      "Vexal MOD builder by Martin Kral, martin.kral@example.org, V1.2, 2013-06-02.\n";
+  EXPECT_TRUE(output.starts_with(banner)) << output;
+  return output.starts_with(banner) ? output.substr(banner.size()) : output;
 }
 
 }  // namespace vexal::test

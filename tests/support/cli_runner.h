@@ -1,5 +1,5 @@
-// Runs the real vexal_mod_builder (or vexal_fs) binary in a folder and captures what it
-// prints. The environment can point the same tests at another build of the tools:
+// Runs the real vexal_mod_builder (or vexal_fs) binary in a temporary working folder and
+// captures what it prints. The environment can point the same tests at another build:
 //   VEXAL_TEST_BINARY     vexal_mod_builder to run (default: the binary of this build)
 //   VEXAL_TEST_FS_BINARY  vexal_fs to run (default: the binary of this build)
 //   VEXAL_TEST_WRAPPER    a program to start it with (for example wine)
@@ -11,9 +11,13 @@
 // VEXAL_TEST_STATUS_FILE (in the Windows form).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace vexal::test {
 
@@ -43,7 +47,8 @@ class StartedRun {
   RunResult finish();
 
  private:
-  std::string status_file_;
+  TempDir status_folder_;
+  std::string status_file_;  // empty unless the tool is the Windows build
   int pid_ = -1;
   int output_fd_ = -1;
   int error_fd_ = -1;
@@ -62,5 +67,32 @@ std::string tool_path(const std::filesystem::path& path);
 
 // The text with every "\r\n" read as "\n".
 std::string without_carriage_returns(std::string text);
+
+// What a run printed after its banner line, which must be the tool's banner.
+std::string after_banner(const std::string& output);
+
+class CliTest : public ::testing::Test {
+ protected:
+  const std::filesystem::path& root() const { return dir_.path(); }
+  std::filesystem::path at(const std::string& relative) const { return root() / relative; }
+  void write_file(const std::string& relative, const std::string& bytes) const {
+    dir_.write_file(relative, bytes);
+  }
+  // Empty when the file cannot be read.
+  std::string read_file(const std::string& relative) const { return dir_.read_file(relative); }
+
+  // config.ini with the PATH section for a game in game/ and a CD in cd/, then extra lines.
+  void write_config(const std::string& extra = "", const std::string& allowcdmod = "1") const {
+    write_file("config.ini", "[PATH]\nvexal=" + tool_path(at("game")) + "\nvexalcd=" +
+                                 tool_path(at("cd")) + "\nallowcdmod=" + allowcdmod + "\n" + extra);
+  }
+
+  RunResult run(const std::vector<std::string>& args, Program program = Program::builder) const {
+    return StartedRun(root(), args, program).finish();
+  }
+
+ private:
+  TempDir dir_;
+};
 
 }  // namespace vexal::test
