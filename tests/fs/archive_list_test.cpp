@@ -4,8 +4,7 @@
 
 #include <random>
 
-#include "fs_test_support.h"
-#include "support/status_print.h"
+#include "engine_fixture.h"
 
 namespace vexal {
 namespace {
@@ -79,12 +78,10 @@ TEST(EntryIndex, FindsWhatAFrontToBackSearchFinds) {
   }
 }
 
-class ArchiveListTest : public ::testing::Test {
+class ArchiveListTest : public test::EngineTest {
  protected:
-  int add_source(std::string name, const Names& entries = {}) {
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    list.get(slot)->name = std::move(name);
+  int add_source(const std::string& name, const Names& entries = {}) {
+    const int slot = append(name);
     for (const std::string& text : entries) {
       Entry entry;
       set_entry_name(entry, text);
@@ -101,8 +98,6 @@ class ArchiveListTest : public ::testing::Test {
     }
     return text;
   }
-
-  ArchiveList list;
 };
 
 TEST_F(ArchiveListTest, FindsRecordsByNameWithoutCaseInSlotOrder) {
