@@ -139,8 +139,6 @@ TEST_F(ArchiveListTest, LinkingKeepsOrRepointsTheFirstEntryOfAName) {
       {{}, {"A", "a", "B"}, 1, "012", "a=1.1 B=1.2"},
       {{"A", "B"}, {"C", "b", "D"}, 0, "*", "A=0.0 B=0.1 C=1.0 D=1.2"},
       {{"A", "B"}, {"C", "b", "D"}, 1, "*", "A=0.0 b=1.1 C=1.0 D=1.2"},
-      {{"A.PCX", "B.PCX"}, {"a.pcx", "C.PCX"}, 0, "0", "A.PCX=0.0 B.PCX=0.1"},
-      {{"A.PCX", "B.PCX"}, {"a.pcx", "C.PCX"}, 1, "01", "a.pcx=1.0 B.PCX=0.1 C.PCX=1.1"},
       // A folder on a case-sensitive disk can hold a.pcx and A.PCX: both reach the output.
       {{"A.PCX", "B", "A.PCX"}, {"a.Pcx", "b", "N"}, 1, "02", "a.Pcx=1.0 B=0.1 A.PCX=0.2 N=1.2"},
   };

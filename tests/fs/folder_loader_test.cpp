@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -207,19 +208,19 @@ TEST(FolderLoadOnDisk, SavesFoldersAsListedAndOverTheirOwnFiles) {
   const std::unique_ptr<FileSystem> native = make_native_file_system();
   ArchiveList list;
   SilentReporter reporter;
-  const auto save = [&](const char* folder, const std::string& name, bool two_level) {
+  // Output names composed as the tool composes them.
+  for (const auto& [folder, output, two_level] :
+       {std::tuple{"mod", "\\mod\\OUT.FS", false}, {"troop", "\\OUT.FSU", true}}) {
     int source = -1;
     int out = -1;
     ASSERT_EQ(list.append(source), Status::ok);
     ASSERT_EQ(load_source(list, *native, reporter, source, folder, root.str() + "/"), Status::ok);
     ASSERT_EQ(list.append(out), Status::ok);
-    list.get(out)->name = root.str() + name;  // composed as the tool composes it
+    list.get(out)->name = root.str() + output;
     list.get(out)->two_level = two_level;
     ASSERT_EQ(list.link_archive(out, source), Status::ok);
     ASSERT_EQ(save_archive(list, *native, reporter, out), Status::ok);
-  };
-  save("mod", "\\mod\\OUT.FS", false);
-  save("troop", "\\OUT.FSU", true);
+  }
   EXPECT_TRUE(
       root.read_file("mod/OUT.FS") ==
       build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}, {"LARGE.BIN", large}, {"OUT.FS", "old"}}));
