@@ -39,7 +39,6 @@ TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
        0, 2},
       {"class PATH {}\n\xEF\xBB\xBF", 300, 2},
       {"}", 300, 1, "line 1: }\n"},
-      {"\n\n{", 300, 3},
       {"klass PATH {}", 300, 1},
       {"class{", 302, 1},
       {"class\nWords.FS {}", 302, 2},
