@@ -180,8 +180,7 @@ TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
 }
 
 TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
-  int slot = -1;
-  ASSERT_EQ(list.append(slot), Status::ok);
+  const int slot = append("");
   EXPECT_EQ(read_archive_file(list, fs, reporter, 1, "C:\\a"), Status::programmer_error);
   EXPECT_EQ(read_archive_file(list, fs, reporter, slot, ""), Status::programmer_error);
   EXPECT_EQ(load_source(list, fs, reporter, 1, "x", kModFolder), Status::programmer_error);
@@ -193,7 +192,7 @@ TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
 // On disk, where file names keep their letter case: the group folder Ab is found as AB,
 // a large file goes through the copy in several blocks, and an output saved over a file
 // of its source folder (a mod built into its own folder twice) keeps that file's bytes.
-TEST(FolderLoadOnDisk, SavesFoldersAsListedAndOverTheirOwnFiles) {
+TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
   const test::TempDir root;
   std::string large(1'100'000, '\0');
   for (std::size_t i = 0; i < large.size(); ++i) {
@@ -206,18 +205,12 @@ TEST(FolderLoadOnDisk, SavesFoldersAsListedAndOverTheirOwnFiles) {
   root.write_file("troop/tank/a01", "1");
   root.write_file("troop/Ab/z00", "z");
   const std::unique_ptr<FileSystem> native = make_native_file_system();
-  ArchiveList list;
-  SilentReporter reporter;
   // Output names composed as the tool composes them.
   for (const auto& [folder, output, two_level] :
        {std::tuple{"mod", "\\mod\\OUT.FS", false}, {"troop", "\\OUT.FSU", true}}) {
-    int source = -1;
-    int out = -1;
-    ASSERT_EQ(list.append(source), Status::ok);
+    const int source = append("");
     ASSERT_EQ(load_source(list, *native, reporter, source, folder, root.str() + "/"), Status::ok);
-    ASSERT_EQ(list.append(out), Status::ok);
-    list.get(out)->name = root.str() + output;
-    list.get(out)->two_level = two_level;
+    const int out = append(root.str() + output, two_level);
     ASSERT_EQ(list.link_archive(out, source), Status::ok);
     ASSERT_EQ(save_archive(list, *native, reporter, out), Status::ok);
   }
