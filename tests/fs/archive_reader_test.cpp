@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "engine_fixture.h"
 #include "support/archive_builder.h"
 
@@ -80,29 +78,26 @@ TEST_F(ArchiveFileTest, RejectsDamagedFilesNamingTheRecordAtFault) {
     file.replace(r.at, r.bytes.size(), r.bytes);
     const std::string name = r.two_level ? "x.fsu" : "x.fs";
     reporter.explanations.clear();
-    EXPECT_EQ(load_bytes(name, file), Status::archive_not_opened) << r.explanation;
+    EXPECT_EQ(read(name, file), Status::archive_not_opened) << r.explanation;
     EXPECT_EQ(reporter.explanations, name + ": " + r.explanation + "\n");
     EXPECT_EQ(list.size(), 0u) << r.explanation;
   }
 }
 
-TEST_F(ArchiveFileTest, RejectsShortRead) {
-  fs.hook = [](const test::FakeFileSystem::Op& op) {  // the file yields less than its size
-    return op.name == "read" ? test::FakeFileSystem::Verdict::fail
-                             : test::FakeFileSystem::Verdict::pass;
-  };
-  EXPECT_EQ(load_bytes("x.fs", kFlat), Status::archive_not_opened);
-  EXPECT_EQ(list.size(), 0u);
-}
-
-TEST_F(ArchiveFileTest, EveryTruncationIsRejectedCleanly) {
+TEST_F(ArchiveFileTest, EveryTruncationOrShortReadIsRejectedCleanly) {
   for (const auto& [name, file] : {std::pair{"x.fs", kFlat}, std::pair{"x.fsu", kTwoLevel}}) {
     for (std::size_t length = 0; length < file.size(); ++length) {
-      EXPECT_EQ(load_bytes(name, file.substr(0, length)), Status::archive_not_opened)
+      EXPECT_EQ(read(name, file.substr(0, length)), Status::archive_not_opened)
           << name << " cut at " << length;
       EXPECT_EQ(list.size(), 0u);
     }
   }
+  fs.hook = [](const test::FakeFileSystem::Op& op) {  // the file yields less than its size
+    return op.name == "read" ? test::FakeFileSystem::Verdict::fail
+                             : test::FakeFileSystem::Verdict::pass;
+  };
+  EXPECT_EQ(read("x.fs", kFlat), Status::archive_not_opened);
+  EXPECT_EQ(list.size(), 0u);
 }
 
 }  // namespace

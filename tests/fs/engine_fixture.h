@@ -7,10 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "fs/archive_list.h"
 #include "fs/archive_reader.h"
 #include "fs/archive_writer.h"
 #include "fs/source_loader.h"
-#include "fs_test_support.h"
+#include "support/fake_file_system.h"
 #include "support/status_print.h"
 
 namespace vexal::test {
@@ -21,25 +22,19 @@ class EngineTest : public ::testing::Test {
  protected:
   EngineTest() { fs.add_directory("C:\\out"); }
 
-  // Appends a record named name and reads the archive file at path into it, after
-  // writing bytes there when given; the layout follows the name.
-  Status read(const std::string& name, std::optional<std::string> bytes, const std::string& path,
-              FileSystem* through = nullptr) {
-    if (bytes) {
-      fs.add_file(path, std::move(*bytes));
-    }
+  int append(const std::string& name, bool two_level = false) {
     int slot = -1;
     EXPECT_EQ(list.append(slot), Status::ok);
     list.get(slot)->name = name;
-    return read_archive_file(list, through ? *through : fs, reporter, slot, path);
+    list.get(slot)->two_level = two_level;
+    return slot;
   }
-  // Reads into the only record of the list.
-  Status load_bytes(const std::string& name, std::optional<std::string> bytes,
-                    FileSystem* through = nullptr, const std::string& path = "C:\\a") {
-    list.clear();
-    return read(name, std::move(bytes), path, through);
+  // Writes the bytes at path and reads them into a new record; the layout follows the name.
+  Status read(const std::string& name, std::string bytes, const std::string& path = "C:\\a") {
+    fs.add_file(path, std::move(bytes));
+    return read_archive_file(list, fs, reporter, append(name), path);
   }
-  // Appends a source read from bytes at C:\src\name; its slot.
+  // A source read from C:\src\name; its slot.
   int add_archive(const std::string& name, std::string bytes) {
     EXPECT_EQ(read(name, std::move(bytes), "C:\\src\\" + name), Status::ok);
     return static_cast<int>(list.size()) - 1;
@@ -48,36 +43,23 @@ class EngineTest : public ::testing::Test {
   void add(const std::string& relative, std::string bytes) {
     fs.add_file(kModFolder + relative, std::move(bytes));
   }
-  // Loads path as a definition names it into the only record of the list; the progress
-  // line goes to `output`.
+  // Loads path, as a definition names it, into the only record of a fresh list; what the
+  // load reports starts afresh.
   Status load(const std::string& path, FileSystem* through = nullptr) {
     list.clear();
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
     reporter = {};
-    const Status status =
-        load_source(list, through ? *through : fs, reporter, slot, path, kModFolder);
-    output = reporter.text;
-    return status;
+    return load_source(list, through ? *through : fs, reporter, append(""), path, kModFolder);
   }
 
-  // Appends an output saved as C:\out\file_name.
   int add_output(const std::string& file_name, bool two_level) {
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    list.get(slot)->name = "C:\\out\\" + file_name;
-    list.get(slot)->two_level = two_level;
-    return slot;
+    return append("C:\\out\\" + file_name, two_level);
   }
   std::optional<std::string> saved(const std::string& file_name) {
     return fs.contents("C:\\out\\" + file_name);
   }
-  // Saves every entry of the first record into an archive file at path.
-  Status save_copy(const std::string& path = "C:\\out.bin") {
-    int out = -1;
-    EXPECT_EQ(list.append(out), Status::ok);
-    list.get(out)->name = path;
-    list.get(out)->two_level = list.get(0)->two_level;
+  // Saves every entry of the first record into C:\out\COPY.
+  Status save_copy() {
+    const int out = add_output("COPY", list.get(0)->two_level);
     EXPECT_EQ(list.link_archive(out, 0), Status::ok);
     return save_archive(list, fs, reporter, out);
   }
@@ -85,7 +67,6 @@ class EngineTest : public ::testing::Test {
   FakeFileSystem fs;
   ArchiveList list;
   RecordingReporter reporter;
-  std::string output;
 };
 
 }  // namespace vexal::test

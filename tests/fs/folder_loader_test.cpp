@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -44,7 +45,6 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
   fs.add_file("D:\\abs\\dir\\A", "abs");
   const std::string fsu = build_two_level({{"G", {{"I01", "i"}}}});
   add("data\\x.Fsu", fsu);
-  add("data\\y.fs", build_flat({{"E", "e"}}));
   fs.add_directory(kModFolder + "folder.fs");
   add("data.fsx\\E", "folder");
   fs.add_directory(kModFolder + "empty");
@@ -90,7 +90,6 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
       {"sub/dir/", Status::ok, false, build_flat({{"A", "rel"}}), ""},
       {"D:\\abs\\dir", Status::ok, false, build_flat({{"A", "abs"}}), ""},
       {"data\\x.Fsu", Status::ok, true, fsu, ""},
-      {"data\\y.fs", Status::ok, true, build_flat({{"E", "e"}}), ""},
       {"data.fsx", Status::ok, false, build_flat({{"E", "folder"}}), ""},
       {"folder.fs", Status::archive_not_opened, true, "", kModFolder + "folder.fs" + refused},
       {"wrong", Status::source_not_opened, false, "", kModFolder + "wrong\\AB\\x01" + refused},
@@ -102,49 +101,48 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.path.substr(0, 40));
     ASSERT_EQ(load(r.path), r.status);
-    EXPECT_EQ(output, std::string("Loading ") + (r.archive ? "archive" : "folder") + " \"" +
-                          r.path + "\" ... " + (r.status == Status::ok ? "done\n" : "failed\n"));
+    EXPECT_EQ(reporter.text, std::string("Loading ") + (r.archive ? "archive" : "folder") + " \"" +
+                                 r.path + "\" ... " +
+                                 (r.status == Status::ok ? "done\n" : "failed\n"));
     EXPECT_EQ(reporter.warnings + reporter.explanations, r.told);
     if (r.status == Status::ok) {
       ASSERT_EQ(save_copy(), Status::ok);
-      EXPECT_TRUE(fs.contents("C:\\out.bin") == r.saved);
+      EXPECT_TRUE(saved("COPY") == r.saved);
     } else {
       EXPECT_EQ(list.size(), 0u);
     }
   }
 }
 
-TEST_F(FolderLoadTest, UnreadableFilesFailTheLoadAndFreeTheList) {
+// A file that cannot be opened, or that holds fewer bytes than listed once opened,
+// fails the load and frees the list; so does a file larger than a flat entry records.
+TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesFailTheLoad) {
   add("flat\\A", "a");
-  add("troop\\g\\I01", "i");
-  fs.hook = [](const test::FakeFileSystem::Op& op) {
-    return op.name == "open_read" ? test::FakeFileSystem::Verdict::fail
-                                  : test::FakeFileSystem::Verdict::pass;
-  };
-  for (const char* path : {"flat", "troop"}) {
-    EXPECT_EQ(load(path), Status::source_not_opened) << path;
-    EXPECT_EQ(output, std::string("Loading folder \"") + path + "\" ... failed\n");
-    EXPECT_EQ(list.size(), 0u);
-  }
-}
-
-TEST_F(FolderLoadTest, FilesShorterThanListedOrTooLargeFailTheLoad) {
-  add("flat\\A", "a");
-  add("troop\\g\\I01", "i");
-  fs.hook = [&](const test::FakeFileSystem::Op& op) {  // each file loses a byte once listed
-    if (op.name == "open_read") {
+  add("troop\\G\\I01", "i");
+  for (const bool shrink : {false, true}) {
+    fs.hook = [&](const test::FakeFileSystem::Op& op) {
+      if (op.name != "open_read") {
+        return test::FakeFileSystem::Verdict::pass;
+      }
+      if (!shrink) {
+        return test::FakeFileSystem::Verdict::fail;
+      }
       fs.add_file(op.path, fs.contents(op.path).value_or("?").substr(1));
+      return test::FakeFileSystem::Verdict::pass;
+    };
+    for (const auto& [folder, file] : {std::pair{"flat", "\\A"}, {"troop", "\\G\\I01"}}) {
+      SCOPED_TRACE(folder);
+      EXPECT_EQ(load(folder), Status::source_not_opened);
+      EXPECT_EQ(reporter.text, std::string("Loading folder \"") + folder + "\" ... failed\n");
+      EXPECT_EQ(reporter.explanations,
+                kModFolder + folder + file +
+                    (shrink ? ": holds fewer bytes than its folder listing said\n"
+                            : ": refused by the fake file system\n"));
+      EXPECT_EQ(list.size(), 0u);
     }
-    return test::FakeFileSystem::Verdict::pass;
-  };
-  EXPECT_EQ(load("flat"), Status::source_not_opened);
-  EXPECT_EQ(reporter.explanations,
-            "C:\\mods\\demo\\flat\\A: holds fewer bytes than its folder listing said\n");
-  EXPECT_EQ(list.size(), 0u);
-  EXPECT_EQ(load("troop"), Status::source_not_opened);
-  EXPECT_EQ(list.size(), 0u);
+  }
 
-  const test::TempDir root;  // a sparse file, beyond what a flat entry can record
+  const test::TempDir root;  // a sparse file
   root.write_file("big/A", "");
   std::filesystem::resize_file(root.path() / "big" / "A", std::uint64_t{1} << 32);
   const auto native = make_native_file_system();
@@ -177,13 +175,12 @@ TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
     ASSERT_EQ(load(std::string_view(name).starts_with("item") ? "troop" : "flat"), Status::ok);
     change();
     EXPECT_EQ(save_copy(), Status::source_not_opened) << name;
-    EXPECT_FALSE(fs.exists("C:\\out.bin")) << name;
+    EXPECT_FALSE(saved("COPY")) << name;
   }
 }
 
 TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
-  int slot = -1;
-  ASSERT_EQ(list.append(slot), Status::ok);
+  const int slot = append("");
   EXPECT_EQ(read_archive_file(list, fs, reporter, 1, "C:\\a"), Status::programmer_error);
   EXPECT_EQ(read_archive_file(list, fs, reporter, slot, ""), Status::programmer_error);
   EXPECT_EQ(load_source(list, fs, reporter, 1, "x", kModFolder), Status::programmer_error);
@@ -195,7 +192,7 @@ TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
 // On disk, where file names keep their letter case: the group folder Ab is found as AB,
 // a large file goes through the copy in several blocks, and an output saved over a file
 // of its source folder (a mod built into its own folder twice) keeps that file's bytes.
-TEST(FolderLoadOnDisk, SavesFoldersAsListedAndOverTheirOwnFiles) {
+TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
   const test::TempDir root;
   std::string large(1'100'000, '\0');
   for (std::size_t i = 0; i < large.size(); ++i) {
@@ -208,21 +205,15 @@ TEST(FolderLoadOnDisk, SavesFoldersAsListedAndOverTheirOwnFiles) {
   root.write_file("troop/tank/a01", "1");
   root.write_file("troop/Ab/z00", "z");
   const std::unique_ptr<FileSystem> native = make_native_file_system();
-  ArchiveList list;
-  SilentReporter reporter;
-  const auto save = [&](const char* folder, const std::string& name, bool two_level) {
-    int source = -1;
-    int out = -1;
-    ASSERT_EQ(list.append(source), Status::ok);
+  // Output names composed as the tool composes them.
+  for (const auto& [folder, output, two_level] :
+       {std::tuple{"mod", "\\mod\\OUT.FS", false}, {"troop", "\\OUT.FSU", true}}) {
+    const int source = append("");
     ASSERT_EQ(load_source(list, *native, reporter, source, folder, root.str() + "/"), Status::ok);
-    ASSERT_EQ(list.append(out), Status::ok);
-    list.get(out)->name = root.str() + name;  // composed as the tool composes it
-    list.get(out)->two_level = two_level;
+    const int out = append(root.str() + output, two_level);
     ASSERT_EQ(list.link_archive(out, source), Status::ok);
     ASSERT_EQ(save_archive(list, *native, reporter, out), Status::ok);
-  };
-  save("mod", "\\mod\\OUT.FS", false);
-  save("troop", "\\OUT.FSU", true);
+  }
   EXPECT_TRUE(
       root.read_file("mod/OUT.FS") ==
       build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}, {"LARGE.BIN", large}, {"OUT.FS", "old"}}));

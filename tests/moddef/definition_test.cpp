@@ -11,8 +11,6 @@ namespace {
 
 class DefinitionTest : public test::ModFixture {
  protected:
-  void SetUp() override { ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok); }
-
   // Loads the bytes as a definition file and scans them.
   ScanResult scan_file(const std::string& bytes, bool allow_cd = false) {
     fs.add_file("C:\\mod\\demo.def", bytes);
@@ -41,7 +39,6 @@ TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
        0, 2},
       {"class PATH {}\n\xEF\xBB\xBF", 300, 2},
       {"}", 300, 1, "line 1: }\n"},
-      {"\n\n{", 300, 3},
       {"klass PATH {}", 300, 1},
       {"class{", 302, 1},
       {"class\nWords.FS {}", 302, 2},
@@ -61,7 +58,6 @@ TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
       {"class PATH {\nbad\x1A\n\n\nmore", 305, 2},
       {"class PATH {\nA = 1 }\nclass PATH { B = 2 } bad", 300, 3},
       {"class PATH { a / b }", 305, 1},  // a single "/" ends "a"
-      {"class SRC {\n\nadd(x)\n}", 310, 3},
       {"class PATH {\nB = %A%\n}", 102, 2, "variable \"A\" is not defined\n"},
       {"class PATH {\nA = 1\nA = 2\n}", 100, 3, "variable \"A\" is already defined\n"},
       {"class PATH {\nA = 50%\n}", 101, 2, "no closing \"%\" in \"50%\"\n"},

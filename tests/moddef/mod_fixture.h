@@ -7,10 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "fs/archive_list.h"
 #include "fs/catalogue.h"
-#include "fs/fs_test_support.h"
 #include "moddef/mod_context.h"
 #include "moddef/variables.h"
+#include "support/fake_file_system.h"
 #include "support/status_print.h"
 
 namespace vexal::test {

@@ -41,9 +41,8 @@ class StatementTest : public ModFixture {};
 
 // Each row runs one statement in a block of the class, with only VEXAL defined and the
 // BASICS.FS output in replace mode 5; `after` is NAME=value of a variable or replace=N
-// of that output (by default the mode unchanged). A "}" without ";" joins the value,
-// only the first word is the name, WORDS.FS has no output, and in add(a)(b) the second
-// list makes "a" the name.
+// of that output (by default the mode unchanged). Only the first word is the name,
+// WORDS.FS has no output, and in add(a)(b) the second list makes "a" the name.
 TEST_F(StatementTest, RunsOrRejectsEachStatement) {
   add_output(kBasics);
   struct Row {
@@ -55,14 +54,12 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
   const Row rows[] = {
       {"MAKE = out", kPathClass, 0, "MAKE=out"},
       {"MAKE=out", kPathClass, 0, "MAKE=out"},
-      {"MAKE = out }", kPathClass, 0, "MAKE=out }"},
       {"DIR =  My Mods\\gfx\\ \t", kPathClass, 0, "DIR=My Mods\\gfx\\"},
       {"first second = v", kPathClass, 0, "first=v"},
       {"G = %VEXAL%\\x", kPathClass, 0, "G=C:\\GAME\\x"},
       {"S = %VEXAL%", kSrcClass, 0, "S=C:\\GAME"},
       {"replace = 1", kBasics, 0, "replace=1"},
       {"replace = 0", kBasics, 0, "replace=0"},
-      {"replace = 7", kBasics, 0, "replace=1"},
       {"replace = -3", kBasics, 0, "replace=0"},
       {"replace = 1x", kBasics, 0, "replace=1"},
       {"replace = +2", kBasics, 0, "replace=1"},
@@ -77,11 +74,9 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
       {"a%b = 1", kPathClass, 314},
       {"replace = 1", kWords, 400},
       {"add", kBasics, 305},
-      {"add(", kBasics, 305},
       {"add(a", kBasics, 305},
       {"=x", kPathClass, 305},
       {"x =", kPathClass, 305},
-      {"x =   ", kPathClass, 305},
       {"x = a = b", kPathClass, 306},
       {"add(a=b)", kBasics, 306},
       {"add(a) = b", kBasics, 306},
@@ -89,8 +84,6 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
       {"add((a))", kBasics, 307},
       {"x = a(b)", kPathClass, 307},
       {"add(a))", kBasics, 308},
-      {"x = a)", kPathClass, 308},
-      {")", kBasics, 308},
       {"x = a,b", kPathClass, 309},
       {"add(a),", kBasics, 309},
       {"add(x)", kPathClass, 310},
@@ -100,8 +93,6 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
       {"copy(a)", kBasics, 311},
       {"add(ALL, a, b, c)", kBasics, 312},
       {"add(1,2,3,4,5,6,7,8,9)", kBasics, 312},
-      {"add(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17)", kBasics, 312},
-      {"add(1,2,3,4)", kBasics, 312},
       {"add(NEW)", kBasics, 313},
       {"add( all )", kBasics, 313},
       {"add(a, b, c)", kBasics, 313},
@@ -166,12 +157,6 @@ TEST_F(StatementTest, EachAddLinksWhatItTakesAndTellsTheObserver) {
             "add(one): 2 +B.TXT\n"
             "add(ALL, empty): 0\n"
             "add(basics.fs): 1 +X.BIN\n");
-  std::string origins;  // of each entry of the output
-  for (const Entry& entry : output(kBasics).entries) {
-    origins +=
-        std::string(entry_name(entry)) + ":" + archives.get(entry.source_archive)->name + " ";
-  }
-  EXPECT_EQ(origins, "A.BIN:two C.BIN:two B.TXT:one X.BIN:basics.fs ");
   EXPECT_EQ(reporter.warnings,
             "BASICS.FS: add(two, c*): the mask \"c*\" matches no entry of \"two\"\n"
             "BASICS.FS: add(ALL, empty): the source \"empty\" holds no entries\n");
