@@ -10,37 +10,20 @@
 namespace vexal::test {
 namespace {
 
-bool is_separator(char c) {
-  return c == '\\' || c == '/';
-}
-
-// The drive ("C:") and the names of the absolute path, "." and ".." applied.
+// The drive ("C:") and the names of the path, a path without a drive taken against the
+// current directory.
 std::vector<std::string> split(const std::string& path, const std::string& current_directory) {
-  std::string full = path;
-  if (path.find(':') == std::string::npos) {
-    full = !path.empty() && is_separator(path.front())
-               ? current_directory.substr(0, current_directory.find(':') + 1) + path
-               : current_directory + "\\" + path;
-  }
-  const std::size_t drive_end = full.find(':') + 1;
-  std::vector<std::string> parts{upper_case(full.substr(0, drive_end))};
+  const std::string full =
+      path.find(':') == std::string::npos ? current_directory + "\\" + path : path;
+  std::vector<std::string> parts;
   std::string part;
-  const auto flush = [&] {
-    if (part == "..") {
-      parts.resize(std::max<std::size_t>(1, parts.size() - 1));
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    part.clear();
-  };
-  for (const char c : full.substr(drive_end)) {
-    if (is_separator(c)) {
-      flush();
-    } else {
+  for (const char c : full + "\\") {
+    if (c != '\\' && c != '/') {
       part += c;
+    } else if (!part.empty()) {
+      parts.push_back(std::exchange(part, {}));
     }
   }
-  flush();
   return parts;
 }
 
@@ -49,10 +32,7 @@ std::string parent_key(const std::string& key) {
   return pos == std::string::npos ? std::string{} : key.substr(0, pos);
 }
 
-std::string last_name(std::string path) {
-  while (!path.empty() && is_separator(path.back())) {
-    path.pop_back();
-  }
+std::string last_name(const std::string& path) {
   return path.substr(path.find_last_of("\\/") + 1);
 }
 
@@ -263,9 +243,7 @@ LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*
 
 std::vector<DirEntry> FakeFileSystem::list(const std::string& pattern, ListMode mode) {
   std::vector<DirEntry> result;
-  const auto split_at = pattern.find_last_of("\\/");
-  const std::string folder = split_at == std::string::npos ? "." : pattern.substr(0, split_at);
-  const std::string folder_key = key_of(folder.empty() ? "\\" : folder);
+  const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
   if (!allow("list", pattern) || !is_directory_key(folder_key)) {
     return result;
   }
@@ -288,7 +266,7 @@ std::string FakeFileSystem::current_directory() {
 
 void FakeFileSystem::put(const std::string& path, bool directory, std::string data) {
   const std::vector<std::string> parts = split(path, current_directory_);
-  std::string key = parts[0];
+  std::string key = upper_case(parts[0]);
   for (std::size_t i = 1; i < parts.size(); ++i) {
     key += "\\" + upper_case(parts[i]);
     Node& node = nodes_[key];
