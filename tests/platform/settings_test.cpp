@@ -1,10 +1,8 @@
 #include "platform/settings.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "support/fake_file_system.h"
-#include "support/temp_dir.h"
 
 namespace vexal {
 namespace {
@@ -81,25 +79,24 @@ TEST(SettingsIntegerTest, ConvertsWholeIntegersOnly) {
   }
 }
 
-// On Windows the profile functions of the system write the file instead.
-#if !defined(_WIN32)
-TEST(SettingsOnDiskTest, KeepsCrlfByteOrderMarkAndPermissions) {
-  test::TempDir dir;
-  dir.write_file("config.ini", "\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=1\r\n");
-  ::chmod(dir.join("config.ini").c_str(), 0600);
-  auto fs = make_native_file_system();
-  auto settings = open_settings(*fs, dir.join("CONFIG.INI"));
-  ASSERT_NE(settings, nullptr);
-  EXPECT_EQ(settings->read_string("path", "vexal", ""), "C:\\GAME");
-  EXPECT_TRUE(settings->write_integer("STATUS", "A_FS", 0));
-  EXPECT_TRUE(settings->write_integer("STATUS", "B_FS", 1));
-  EXPECT_EQ(dir.read_file("config.ini"),
-            "\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=0\r\nB_FS=1\r\n");
-  struct stat info {};
-  ::stat(dir.join("config.ini").c_str(), &info);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+// A Windows editor adds a byte order mark, and a text-mode copy of a Windows file ends
+// its lines in "\r\r\n": values keep no "\r", and a write keeps the mark and "\r\n".
+TEST_F(SettingsTest, KeepsTheByteOrderMarkAndWindowsLineEnds) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=1\r\n",
+       "\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=0\r\nB_FS=1\r\n"},
+      {"[PATH]\r\r\nvexal=C:\\GAME\r\r\n[STATUS]\r\r\nA_FS=1\r\r\n",
+       "[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=0\r\nB_FS=1\r\n"},
+  };
+  for (const auto& [before, after] : rows) {
+    auto settings = open(before);
+    EXPECT_EQ(settings->read_string("path", "vexal", ""), "C:\\GAME");
+    EXPECT_EQ(settings->read_integer("status", "a_fs", 0), 1);
+    EXPECT_TRUE(settings->write_integer("STATUS", "A_FS", 0));
+    EXPECT_TRUE(settings->write_integer("STATUS", "B_FS", 1));
+    EXPECT_EQ(text(), after);
+  }
 }
-#endif
 
 }  // namespace
 }  // namespace vexal
