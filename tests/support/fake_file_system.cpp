@@ -1,7 +1,6 @@
 #include "support/fake_file_system.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "platform/ascii.h"
@@ -11,37 +10,20 @@
 namespace vexal::test {
 namespace {
 
-bool is_separator(char c) {
-  return c == '\\' || c == '/';
-}
-
-// The drive ("C:") and the names of the absolute path, "." and ".." applied.
+// The drive ("C:") and the names of the path, a path without a drive taken against the
+// current directory.
 std::vector<std::string> split(const std::string& path, const std::string& current_directory) {
-  std::string full = path;
-  if (path.find(':') == std::string::npos) {
-    full = !path.empty() && is_separator(path.front())
-               ? current_directory.substr(0, current_directory.find(':') + 1) + path
-               : current_directory + "\\" + path;
-  }
-  const std::size_t drive_end = full.find(':') + 1;
-  std::vector<std::string> parts{upper_case(full.substr(0, drive_end))};
+  const std::string full =
+      path.find(':') == std::string::npos ? current_directory + "\\" + path : path;
+  std::vector<std::string> parts;
   std::string part;
-  const auto flush = [&] {
-    if (part == "..") {
-      parts.resize(std::max<std::size_t>(1, parts.size() - 1));
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    part.clear();
-  };
-  for (const char c : full.substr(drive_end)) {
-    if (is_separator(c)) {
-      flush();
-    } else {
+  for (const char c : full + "\\") {
+    if (c != '\\' && c != '/') {
       part += c;
+    } else if (!part.empty()) {
+      parts.push_back(std::exchange(part, {}));
     }
   }
-  flush();
   return parts;
 }
 
@@ -50,10 +32,7 @@ std::string parent_key(const std::string& key) {
   return pos == std::string::npos ? std::string{} : key.substr(0, pos);
 }
 
-std::string last_name(std::string path) {
-  while (!path.empty() && is_separator(path.back())) {
-    path.pop_back();
-  }
+std::string last_name(const std::string& path) {
   return path.substr(path.find_last_of("\\/") + 1);
 }
 
@@ -74,10 +53,8 @@ class FakeFileSystem::FakeFile : public File {
     if (!owner_.allow("read", path_)) {
       return 0;
     }
-    const std::size_t count = std::min(buffer.size(), data_.size() - std::min(pos_, data_.size()));
-    if (count > 0) {
-      std::memcpy(buffer.data(), data_.data() + pos_, count);
-    }
+    const std::size_t count = data_.copy(reinterpret_cast<char*>(buffer.data()), buffer.size(),
+                                         std::min(pos_, data_.size()));
     pos_ += count;
     return count;
   }
@@ -85,10 +62,8 @@ class FakeFileSystem::FakeFile : public File {
     if (!owner_.allow("write", path_) || !writing_ || closed_) {
       return false;
     }
-    data_.resize(std::max(data_.size(), pos_ + bytes.size()));
-    if (!bytes.empty()) {
-      std::memcpy(data_.data() + pos_, bytes.data(), bytes.size());
-    }
+    data_.resize(std::max(data_.size(), pos_));
+    data_.replace(pos_, bytes.size(), reinterpret_cast<const char*>(bytes.data()), bytes.size());
     pos_ += bytes.size();
     return true;
   }
@@ -117,16 +92,11 @@ class FakeFileSystem::FakeFile : public File {
   bool closed_ = false;
 };
 
-class FakeFileSystem::HeldLock : public FileLock {
- public:
-  HeldLock(FakeFileSystem& owner, std::string key) : owner_(owner), key_(std::move(key)) {}
-  ~HeldLock() override { owner_.locked_.erase(key_); }
-  HeldLock(const HeldLock&) = delete;
-  HeldLock& operator=(const HeldLock&) = delete;
-
- private:
-  FakeFileSystem& owner_;
-  std::string key_;
+struct FakeFileSystem::HeldLock : FileLock {
+  HeldLock(std::set<std::string>& locked, std::string key) : locked(locked), key(std::move(key)) {}
+  ~HeldLock() override { locked.erase(key); }
+  std::set<std::string>& locked;
+  const std::string key;
 };
 
 FakeFileSystem::FakeFileSystem(std::string current_directory)
@@ -139,7 +109,7 @@ bool FakeFileSystem::allow(std::string_view name, const std::string& path, bool 
   if (crashed_) {
     throw FakeCrash{};
   }
-  const Verdict verdict = hook ? hook(Op{name, path, to, mutates, ++calls_}) : Verdict::pass;
+  const Verdict verdict = hook ? hook(Op{name, path, to, mutates}) : Verdict::pass;
   crashed_ = verdict == Verdict::crash_after;
   return verdict != Verdict::fail && path.size() < max_path_bytes && to.size() < max_path_bytes;
 }
@@ -163,6 +133,11 @@ std::string FakeFileSystem::key_of(const std::string& path) const {
 const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key) const {
   const auto it = nodes_.find(key);
   return it == nodes_.end() ? nullptr : &it->second;
+}
+
+const FakeFileSystem::Node* FakeFileSystem::find_file(const std::string& key) const {
+  const Node* node = find(key);
+  return node && !node->is_directory ? node : nullptr;
 }
 
 bool FakeFileSystem::is_directory_key(const std::string& key) const {
@@ -189,11 +164,7 @@ bool FakeFileSystem::commit(const std::string& path, std::string data) {
 }
 
 bool FakeFileSystem::is_file(const std::string& path) {
-  if (!allow("is_file", path)) {
-    return false;
-  }
-  const Node* node = find(key_of(path));
-  return node && !node->is_directory;
+  return allow("is_file", path) && find_file(key_of(path));
 }
 
 bool FakeFileSystem::is_directory(const std::string& path) {
@@ -204,9 +175,8 @@ std::unique_ptr<File> FakeFileSystem::open_read(const std::string& path) {
   if (!allow("open_read", path)) {
     return nullptr;
   }
-  const Node* node = find(key_of(path));
-  return node && !node->is_directory ? std::make_unique<FakeFile>(*this, path, node->data, false)
-                                     : nullptr;
+  const Node* node = find_file(key_of(path));
+  return node ? std::make_unique<FakeFile>(*this, path, node->data, false) : nullptr;
 }
 
 std::unique_ptr<File> FakeFileSystem::open_write(const std::string& path) {
@@ -216,45 +186,28 @@ std::unique_ptr<File> FakeFileSystem::open_write(const std::string& path) {
 }
 
 bool FakeFileSystem::move(const std::string& from, const std::string& to) {
+  if (!allow("move", from, true, to)) {
+    return false;
+  }
   const std::string from_key = key_of(from);
   const std::string to_key = key_of(to);
-  if (!allow("move", from, true, to) || !find(from_key) || !is_directory_key(parent_key(to_key)) ||
-      to_key.starts_with(from_key + "\\")) {
+  if (!find_file(from_key) || !is_directory_key(parent_key(to_key)) ||
+      (to_key != from_key && find(to_key))) {
     return false;
   }
-  if (to_key == from_key) {  // a new spelling of the same name
-    nodes_[to_key].name = last_name(to);
-    return true;
-  }
-  if (find(to_key)) {
-    return false;
-  }
-  // The node and, for a folder, everything below it take the new key.
-  std::vector<std::pair<std::string, Node>> moved;
-  for (auto it = nodes_.begin(); it != nodes_.end();) {
-    if (it->first == from_key || it->first.starts_with(from_key + "\\")) {
-      moved.emplace_back(to_key + it->first.substr(from_key.size()), std::move(it->second));
-      it = nodes_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  for (auto& [key, node] : moved) {
-    nodes_.emplace(key, std::move(node));
-  }
-  nodes_[to_key].name = last_name(to);
+  auto moved = nodes_.extract(from_key);
+  moved.key() = to_key;
+  moved.mapped().name = last_name(to);
+  nodes_.insert(std::move(moved));
   return true;
 }
 
 bool FakeFileSystem::remove(const std::string& path) {
-  if (!allow("remove", path, true)) {
+  const std::string key = key_of(path);
+  if (!allow("remove", path, true) || !find_file(key)) {
     return false;
   }
-  const auto it = nodes_.find(key_of(path));
-  if (it == nodes_.end() || it->second.is_directory) {
-    return false;
-  }
-  nodes_.erase(it);
+  nodes_.erase(key);
   return true;
 }
 
@@ -280,21 +233,17 @@ LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*
   if (locked_.count(key) != 0) {
     return {nullptr, true};
   }
-  if (!find(key) && !commit(path, {})) {
-    return {};
-  }
-  if (find(key)->is_directory) {
+  const Node* node = find(key);
+  if (node ? node->is_directory : !commit(path, {})) {
     return {};
   }
   locked_.insert(key);
-  return {std::make_unique<HeldLock>(*this, key), false};
+  return {std::make_unique<HeldLock>(locked_, key), false};
 }
 
 std::vector<DirEntry> FakeFileSystem::list(const std::string& pattern, ListMode mode) {
   std::vector<DirEntry> result;
-  const auto split_at = pattern.find_last_of("\\/");
-  const std::string folder = split_at == std::string::npos ? "." : pattern.substr(0, split_at);
-  const std::string folder_key = key_of(folder.empty() ? "\\" : folder);
+  const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
   if (!allow("list", pattern) || !is_directory_key(folder_key)) {
     return result;
   }
@@ -302,7 +251,7 @@ std::vector<DirEntry> FakeFileSystem::list(const std::string& pattern, ListMode 
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.starts_with(prefix);
        ++it) {
     const Node& node = it->second;
-    if (it->first.find('\\', prefix.size()) == std::string::npos && node.name.front() != '.' &&
+    if (it->first.find('\\', prefix.size()) == std::string::npos &&
         (!node.is_directory || mode == ListMode::directories_included) &&
         matches_list_pattern(last_name(pattern), node.name)) {
       result.push_back(DirEntry{node.name, node.data.size(), node.is_directory});
@@ -316,10 +265,10 @@ std::string FakeFileSystem::current_directory() {
 }
 
 void FakeFileSystem::put(const std::string& path, bool directory, std::string data) {
-  std::string key;
   const std::vector<std::string> parts = split(path, current_directory_);
+  std::string key = upper_case(parts[0]);
   for (std::size_t i = 1; i < parts.size(); ++i) {
-    key += (i == 1 ? parts[0] : "") + "\\" + upper_case(parts[i]);
+    key += "\\" + upper_case(parts[i]);
     Node& node = nodes_[key];
     const bool last = i + 1 == parts.size();
     if (node.name.empty() || last) {
@@ -345,8 +294,8 @@ void FakeFileSystem::set_read_only(const std::string& path) {
 }
 
 std::optional<std::string> FakeFileSystem::contents(const std::string& path) const {
-  const Node* node = find(key_of(path));
-  return node && !node->is_directory ? std::optional(node->data) : std::nullopt;
+  const Node* node = find_file(key_of(path));
+  return node ? std::optional(node->data) : std::nullopt;
 }
 
 bool FakeFileSystem::exists(const std::string& path) const {

@@ -1,11 +1,11 @@
 // An in-memory file system with the rules of the Windows file system the tool was made
 // for: "\" and "/" both separate, names match without regard to ASCII case but keep the
 // spelling they were created with, relative paths are taken against the fake's current
-// directory, and any drive root ("C:") exists. Names beginning with "." are hidden.
+// directory, and any drive root ("C:") exists.
 //
 // A file written through open_write appears (or gets its new content) when it is closed,
-// as one operation. lock_exclusive keeps its lock in memory; it cannot wait, so a lock
-// that is held already is refused as busy.
+// as one operation. Only files move, as the tool never moves a folder. lock_exclusive
+// cannot wait, so a lock that is held already is refused as busy.
 //
 // Faults: every call of the FileSystem and of its files first asks the hook, which may
 // let it pass, make it fail without effect (a failed read reads nothing), or let it
@@ -38,7 +38,6 @@ class FakeFileSystem : public FileSystem {
     const std::string& path;
     const std::string& to;  // the destination of a move, otherwise empty
     bool mutates;           // move, remove, make_directory, replace_file, close of a written file
-    std::uint64_t number;   // 1 for the first call the fake saw
   };
   using Hook = std::function<Verdict(const Op&)>;
 
@@ -80,7 +79,7 @@ class FakeFileSystem : public FileSystem {
     std::string data;
   };
   class FakeFile;
-  class HeldLock;
+  struct HeldLock;
 
   // False when the call is to fail; throws FakeCrash once the process has ended.
   bool allow(std::string_view name, const std::string& path, bool mutates = false,
@@ -88,6 +87,7 @@ class FakeFileSystem : public FileSystem {
   // Upper-cased, "\"-separated absolute key ("C:\WORK\A.TXT"); empty for an unusable path.
   std::string key_of(const std::string& path) const;
   const Node* find(const std::string& key) const;
+  const Node* find_file(const std::string& key) const;
   bool is_directory_key(const std::string& key) const;
   bool can_write_file(const std::string& key) const;
   void put(const std::string& path, bool directory, std::string data);
@@ -96,7 +96,6 @@ class FakeFileSystem : public FileSystem {
   std::string current_directory_;
   std::map<std::string, Node> nodes_;
   std::set<std::string> locked_;
-  std::uint64_t calls_ = 0;
   bool crashed_ = false;
 };
 

@@ -4,37 +4,32 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace {
 
-// The command line without the launcher's own name, quoted or not.
+// The command line without the launcher's own name, which ends at its closing quote when
+// it is quoted and at the first blank otherwise.
 std::string rest_of_command_line() {
-  std::string line = GetCommandLineA();
-  std::size_t pos = 0;
-  if (!line.empty() && line.front() == '"') {
-    pos = line.find('"', 1);
-    pos = pos == std::string::npos ? line.size() : pos + 1;
-  } else {
-    pos = line.find_first_of(" \t");
-    pos = pos == std::string::npos ? line.size() : pos;
-  }
-  pos = line.find_first_not_of(" \t", pos);
-  return pos == std::string::npos ? std::string() : line.substr(pos);
+  const std::string line = GetCommandLineA();
+  const std::size_t name_end =
+      line.starts_with('"') ? line.find('"', 1) : line.find_first_of(" \t");
+  const std::size_t start =
+      name_end == std::string::npos ? name_end : line.find_first_not_of(" \t", name_end + 1);
+  return start == std::string::npos ? std::string() : line.substr(start);
 }
 
 bool write_status(DWORD code) {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableA("VEXAL_TEST_STATUS_FILE", path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
+  const char* path = std::getenv("VEXAL_TEST_STATUS_FILE");
+  if (path == nullptr) {
     return true;  // nobody asked for it
   }
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) {
-    return false;
-  }
-  const bool written = std::fprintf(file, "%lu\n", static_cast<unsigned long>(code)) > 0;
-  return std::fclose(file) == 0 && written;
+  std::ofstream out(path, std::ios::binary);
+  out << code << "\n";
+  out.close();
+  return !out.fail();
 }
 
 }  // namespace
