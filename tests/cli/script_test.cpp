@@ -10,6 +10,7 @@
 //                           platform reports it, and the block is what it printed after
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
+//   lost ARGS [=> CODE]     "run" in a working folder removed once the run is in it
 //   quiet                   the last run printed nothing (after the banner)
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
 //                           "!sees", "!err", "!has" that it does not
@@ -17,12 +18,13 @@
 //   unix-only               the rest of the test does not run against the Windows build
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
-// of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive, "\xNN"
-// for a byte), or nothing for the block. Lines starting with "#" are comments.
-// "let NAME" before the first test names a block without its last line feed; "{NAME}"
-// stands for it, and {root}, {game}, {cd} for folders as the tool writes them. After
-// "let unix NAME" the text is empty against the Windows build, and a block line that
-// holds nothing else is left out.
+// of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
+// nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
+// with "#" are comments. "let NAME" before the first test names a block without its
+// last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
+// writes them, and {long} for relative folders longer together than the tool's
+// platform takes. After "let unix NAME" the text is empty against the Windows build,
+// and a block line that holds nothing else is left out.
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -90,6 +92,15 @@ std::vector<Script> load_scripts() {
   return scripts;
 }
 
+// Folders, longer together than the tool's platform takes, for a relative path.
+std::string long_folders() {
+  std::string path;
+  for (int i = 0; i < (windows_paths() ? 2 : 21); ++i) {
+    path += std::string(200, 'd') + "\\";
+  }
+  return path;
+}
+
 // The first word and the rest after the spaces that follow it.
 std::pair<std::string, std::string> split_first(const std::string& text) {
   const std::size_t end = std::min(text.find(' '), text.size());
@@ -120,7 +131,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                                                            GetParam().names.end());
     names.insert(names.end(), {{"root", tool_path(root())},
                                {"game", tool_path(at("game"))},
-                               {"cd", tool_path(at("cd"))}});
+                               {"cd", tool_path(at("cd"))},
+                               {"long", long_folders()}});
     for (auto& [name, value] : names) {
       const std::string key = "{" + name + "}";
       for (std::size_t at = text.find(key); at != std::string::npos;
@@ -134,7 +146,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   std::string content(const std::string& spec, const std::string& block) const {
     const auto [kind, rest] = split_first(spec);
     if (kind.empty() || kind == "=") {
-      return kind.empty() ? block : rest;
+      return kind.empty() ? block : unescaped(rest);
     }
     if (kind.starts_with('@')) {
       return read_file(kind.substr(1));
@@ -158,14 +170,17 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   void run_command(const std::string& args, const std::string& block, bool has_block,
-                   Program program) {
+                   Program program, bool lost = false) {
     const std::size_t arrow = args.find("=>");
     std::istringstream words(args.substr(0, arrow));
     std::vector<std::string> list;
     for (std::string word; words >> word;) {
       list.push_back(word);
     }
-    last_ = run(list, program);
+    if (lost) {
+      std::filesystem::create_directory(at("lost"));
+    }
+    last_ = StartedRun(lost ? at("lost") : root(), list, program, lost).finish();
     if (program == Program::builder) {
       last_.output = after_banner(last_.output);
     }
@@ -206,8 +221,9 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                                        std::filesystem::perms::group_write |
                                        std::filesystem::perms::others_write,
                                    std::filesystem::perm_options::remove);
-    } else if (command == "run" || command == "fs") {
-      run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder);
+    } else if (command == "run" || command == "fs" || command == "lost") {
+      run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
+                  command == "lost");
     } else if (command == "quiet") {
       EXPECT_EQ(last_.output, "");
     } else if (command == "sees") {

@@ -97,15 +97,27 @@ StartedRun::~StartedRun() {
   finish();
 }
 
+bool StartedRun::read_more(int wait_ms) {
+  std::array<pollfd, 2> fds{{{output_fd_, POLLIN, 0}, {error_fd_, POLLIN, 0}}};
+  if ((output_fd_ < 0 && error_fd_ < 0) || poll(fds.data(), fds.size(), wait_ms) == 0) {
+    return false;
+  }
+  if (fds[0].revents != 0) {
+    read_some(output_fd_, result_.output);
+  }
+  if (fds[1].revents != 0) {
+    read_some(error_fd_, result_.errors);
+  }
+  return true;
+}
+
 bool StartedRun::wait_for_error_text(const std::string& text) {
+  // A minute without a word stands for a run that will never say it, so that the test
+  // fails instead of hanging.
   while (result_.errors.find(text) == std::string::npos) {
-    // A minute without a word stands for a run that will never say it, so that the
-    // test fails instead of hanging.
-    pollfd ready{error_fd_, POLLIN, 0};
-    if (error_fd_ < 0 || poll(&ready, 1, 60'000) == 0) {
+    if (!read_more(60'000)) {
       return false;
     }
-    read_some(error_fd_, result_.errors);
   }
   return true;
 }
@@ -115,17 +127,7 @@ RunResult StartedRun::finish() {
     return result_;
   }
   finished_ = true;
-  // Both pipes are read as the run writes them, so that neither fills up and stops it.
-  while (output_fd_ >= 0 || error_fd_ >= 0) {
-    std::array<pollfd, 2> fds{{{output_fd_, POLLIN, 0}, {error_fd_, POLLIN, 0}}};
-    if (poll(fds.data(), fds.size(), -1) > 0) {
-      if (fds[0].revents != 0) {
-        read_some(output_fd_, result_.output);
-      }
-      if (fds[1].revents != 0) {
-        read_some(error_fd_, result_.errors);
-      }
-    }
+  while (read_more(-1)) {
   }
   int wait_status = 0;
   waitpid(pid_, &wait_status, 0);

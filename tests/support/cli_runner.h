@@ -47,6 +47,11 @@ class StartedRun {
   RunResult finish();
 
  private:
+  // Reads what either output holds, waiting up to the time for it (-1: no limit), so
+  // that neither pipe fills up and stops the run; false once both have ended or nothing
+  // came in time.
+  bool read_more(int wait_ms);
+
   TempDir status_folder_;
   std::string status_file_;  // empty unless the tool is the Windows build
   int pid_ = -1;
