@@ -40,23 +40,15 @@ class StartedRun {
   StartedRun(const StartedRun&) = delete;
   StartedRun& operator=(const StartedRun&) = delete;
 
-  // Reads standard error until it holds the text; false when the run ended without it
-  // or has written nothing for a minute.
-  bool wait_for_error_text(const std::string& text);
-  // Reads both outputs to their ends and waits for the run to end.
+  // Waits until the run's standard error holds the text; false when it does not within
+  // a minute.
+  bool wait_for_error_text(const std::string& text) const;
+  // Waits for the run to end.
   RunResult finish();
 
  private:
-  // Reads what either output holds, waiting up to the time for it (-1: no limit), so
-  // that neither pipe fills up and stops the run; false once both have ended or nothing
-  // came in time.
-  bool read_more(int wait_ms);
-
-  TempDir status_folder_;
-  std::string status_file_;  // empty unless the tool is the Windows build
+  TempDir files_;  // what the run writes to its standard output and error, its exit code
   int pid_ = -1;
-  int output_fd_ = -1;
-  int error_fd_ = -1;
   RunResult result_;
   bool finished_ = false;
 };
