@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "support/archive_builder.h"
@@ -52,13 +53,12 @@ void PrintTo(const Script& script, std::ostream* out) {
 }
 
 std::vector<Script> load_scripts() {
-  std::vector<std::filesystem::path> files;
+  std::set<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(VEXAL_SOURCE_DIR "/tests/cli")) {
     if (entry.path().extension() == ".txt") {
-      files.push_back(entry.path());
+      files.insert(entry.path());
     }
   }
-  std::sort(files.begin(), files.end());
   std::vector<Script> scripts;
   for (const std::filesystem::path& file : files) {
     std::ifstream in(file);
@@ -216,11 +216,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "cut") {
       std::filesystem::resize_file(at(path), std::stoul(spec));
     } else if (command == "readonly") {
-      std::filesystem::permissions(at(path),
-                                   std::filesystem::perms::owner_write |
-                                       std::filesystem::perms::group_write |
-                                       std::filesystem::perms::others_write,
-                                   std::filesystem::perm_options::remove);
+      std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
     } else if (command == "run" || command == "fs" || command == "lost") {
       run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
                   command == "lost");
