@@ -5,6 +5,9 @@
 //   expect PATH CONTENT     the file holds exactly these bytes
 //   has PATH [TEXT]         the file (its "\r\n" read as "\n") contains the text or block
 //   missing PATH            nothing exists there
+//   append PATH COUNT TEXT  adds COUNT copies of the text to the file, "{i}" in each
+//                           the number of the copy
+//   noise PATH SIZE         adds that many bytes of every value, always the same
 //   mkdir, rm PATH; cut PATH SIZE; readonly PATH
 //   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
 //                           platform reports it, and the block is what it printed after
@@ -101,6 +104,24 @@ std::string long_folders() {
   return path;
 }
 
+void replace_all(std::string& text, const std::string& key, const std::string& value) {
+  for (std::size_t at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + value.size())) {
+    text.replace(at, key.size(), value);
+  }
+}
+
+// Reproducible bytes of every value, zero bytes included.
+std::string noise(std::size_t size) {
+  std::string bytes(size, '\0');
+  std::uint32_t seed = 7;
+  for (char& byte : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    byte = static_cast<char>(seed >> 16);
+  }
+  return bytes;
+}
+
 // The first word and the rest after the spaces that follow it.
 std::pair<std::string, std::string> split_first(const std::string& text) {
   const std::size_t end = std::min(text.find(' '), text.size());
@@ -134,11 +155,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                                {"cd", tool_path(at("cd"))},
                                {"long", long_folders()}});
     for (auto& [name, value] : names) {
-      const std::string key = "{" + name + "}";
-      for (std::size_t at = text.find(key); at != std::string::npos;
-           at = text.find(key, at + value.size())) {
-        text.replace(at, key.size(), value);
-      }
+      replace_all(text, "{" + name + "}", value);
     }
     return text;
   }
@@ -207,6 +224,17 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       EXPECT_EQ(read_file(path), content(spec, block));
     } else if (command == "has") {
       expect_contains(without_carriage_returns(read_file(path)), has_block ? block : spec, negated);
+    } else if (command == "append") {
+      const auto [count, copy] = split_first(spec);
+      std::string bytes = read_file(path);
+      for (int i = 0; i < std::stoi(count); ++i) {
+        std::string numbered = unescaped(copy);
+        replace_all(numbered, "{i}", std::to_string(i));
+        bytes += numbered;
+      }
+      write_file(path, bytes);
+    } else if (command == "noise") {
+      write_file(path, read_file(path) + noise(std::stoul(spec)));
     } else if (command == "missing") {
       EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {
