@@ -121,10 +121,6 @@ bool windows_paths() {
   return env_or("VEXAL_TEST_PATHS", "") == "windows";
 }
 
-int exit_status_of(int code) {
-  return windows_paths() ? code : code & 0xFF;
-}
-
 std::string tool_path(const std::filesystem::path& path) {
   std::string text = path.string();
   if (windows_paths()) {

@@ -56,9 +56,6 @@ class StartedRun {
 // True when the tool under test is the Windows build (VEXAL_TEST_PATHS=windows).
 bool windows_paths();
 
-// The exit status a run that ends with the code reports on the tool's platform.
-int exit_status_of(int code);
-
 // A path as the tool's platform writes it (config.ini values, arguments).
 std::string tool_path(const std::filesystem::path& path);
 
@@ -82,10 +79,6 @@ class CliTest : public ::testing::Test {
   void write_config(const std::string& extra = "", const std::string& allowcdmod = "1") const {
     write_file("config.ini", "[PATH]\nvexal=" + tool_path(at("game")) + "\nvexalcd=" +
                                  tool_path(at("cd")) + "\nallowcdmod=" + allowcdmod + "\n" + extra);
-  }
-
-  RunResult run(const std::vector<std::string>& args, Program program = Program::builder) const {
-    return StartedRun(root(), args, program).finish();
   }
 
  private:
