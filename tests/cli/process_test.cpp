@@ -32,9 +32,10 @@ TEST_F(ProcessTest, ARunWaitsWhileAnotherHoldsTheLockFile) {
 TEST_F(ProcessTest, TwoInstallationsAtOnceRunOneAfterTheOther) {
   const std::string game_basics = build_flat({{"A.DAT", "aaa"}, {"B.DAT", "bb"}});
   write_config();
-  write_file("game/data/BASICS.FS", game_basics);
-  write_file("mod/mod.def",
-             "class PATH { MAKE = out; }\nclass BASICS.FS { add(%VEXAL%\\data\\BASICS.FS) }\n");
+  dir_.write_file("game/data/BASICS.FS", game_basics);
+  dir_.write_file(
+      "mod/mod.def",
+      "class PATH { MAKE = out; }\nclass BASICS.FS { add(%VEXAL%\\data\\BASICS.FS) }\n");
   StartedRun first(root(), {"mod\\mod.def", "-mod"});
   StartedRun second(root(), {"mod\\mod.def", "-mod"});
   int restoring = 0;
@@ -43,7 +44,7 @@ TEST_F(ProcessTest, TwoInstallationsAtOnceRunOneAfterTheOther) {
     restoring += after_banner(result.output).starts_with("Restoring archive") ? 1 : 0;
   }
   EXPECT_EQ(restoring, 1);
-  EXPECT_EQ(read_file("backup/BASICS.FS"), game_basics);
+  EXPECT_EQ(dir_.read_file("backup/BASICS.FS"), game_basics);
 }
 
 }  // namespace

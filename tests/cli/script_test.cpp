@@ -166,7 +166,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       return kind.empty() ? block : unescaped(rest);
     }
     if (kind.starts_with('@')) {
-      return read_file(kind.substr(1));
+      return dir_.read_file(kind.substr(1));
     }
     EXPECT_TRUE(kind == "flat" || kind == "fsu") << kind;
     std::vector<FlatEntryBytes> entries;
@@ -220,22 +220,23 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     if (command == "config") {
       write_config(block, rest.empty() ? "1" : rest);
     } else if (command == "file" || command == "flat" || command == "fsu") {
-      write_file(path, content(command == "file" ? spec : command + " " + spec, block));
+      dir_.write_file(path, content(command == "file" ? spec : command + " " + spec, block));
     } else if (command == "expect") {
-      EXPECT_EQ(read_file(path), content(spec, block));
+      EXPECT_EQ(dir_.read_file(path), content(spec, block));
     } else if (command == "has") {
-      expect_contains(without_carriage_returns(read_file(path)), has_block ? block : spec, negated);
+      expect_contains(without_carriage_returns(dir_.read_file(path)), has_block ? block : spec,
+                      negated);
     } else if (command == "append") {
       const auto [count, copy] = split_first(spec);
-      std::string bytes = read_file(path);
+      std::string bytes = dir_.read_file(path);
       for (int i = 0; i < std::stoi(count); ++i) {
         std::string numbered = unescaped(copy);
         replace_all(numbered, "{i}", std::to_string(i));
         bytes += numbered;
       }
-      write_file(path, bytes);
+      dir_.write_file(path, bytes);
     } else if (command == "noise") {
-      write_file(path, read_file(path) + noise(std::stoul(spec)));
+      dir_.write_file(path, dir_.read_file(path) + noise(std::stoul(spec)));
     } else if (command == "missing") {
       EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {

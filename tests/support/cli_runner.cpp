@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace vexal::test {
 namespace {
@@ -104,10 +105,9 @@ bool StartedRun::wait_for_error_text(const std::string& text) const {
 }
 
 RunResult StartedRun::finish() {
-  if (!finished_) {
-    finished_ = true;
+  if (pid_ > 0) {
     int wait_status = 0;
-    waitpid(pid_, &wait_status, 0);
+    waitpid(std::exchange(pid_, -1), &wait_status, 0);
     result_ = {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1, files_.read_file("output"),
                files_.read_file("errors")};
     if (windows_paths()) {

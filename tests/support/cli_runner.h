@@ -48,9 +48,8 @@ class StartedRun {
 
  private:
   TempDir files_;  // what the run writes to its standard output and error, its exit code
-  int pid_ = -1;
+  int pid_ = -1;   // -1 once the run has ended
   RunResult result_;
-  bool finished_ = false;
 };
 
 // True when the tool under test is the Windows build (VEXAL_TEST_PATHS=windows).
@@ -65,23 +64,19 @@ std::string without_carriage_returns(std::string text);
 // What a run printed after its banner line, which must be the tool's banner.
 std::string after_banner(const std::string& output);
 
+// A test in a working folder of its own, which it reads and writes through dir_.
 class CliTest : public ::testing::Test {
  protected:
   const std::filesystem::path& root() const { return dir_.path(); }
   std::filesystem::path at(const std::string& relative) const { return root() / relative; }
-  void write_file(const std::string& relative, const std::string& bytes) const {
-    dir_.write_file(relative, bytes);
-  }
-  // Empty when the file cannot be read.
-  std::string read_file(const std::string& relative) const { return dir_.read_file(relative); }
 
   // config.ini with the PATH section for a game in game/ and a CD in cd/, then extra lines.
   void write_config(const std::string& extra = "", const std::string& allowcdmod = "1") const {
-    write_file("config.ini", "[PATH]\nvexal=" + tool_path(at("game")) + "\nvexalcd=" +
-                                 tool_path(at("cd")) + "\nallowcdmod=" + allowcdmod + "\n" + extra);
+    dir_.write_file("config.ini", "[PATH]\nvexal=" + tool_path(at("game")) +
+                                      "\nvexalcd=" + tool_path(at("cd")) +
+                                      "\nallowcdmod=" + allowcdmod + "\n" + extra);
   }
 
- private:
   TempDir dir_;
 };
 
