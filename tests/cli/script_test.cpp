@@ -29,6 +29,7 @@
 // platform takes. After "let unix NAME" the text is empty against the Windows build,
 // and a block line that holds nothing else is left out.
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <set>
