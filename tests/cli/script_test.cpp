@@ -5,11 +5,15 @@
 //   expect PATH CONTENT     the file holds exactly these bytes
 //   has PATH [TEXT]         the file (its "\r\n" read as "\n") contains the text or block
 //   missing PATH            nothing exists there
+//   append PATH COUNT TEXT  adds COUNT copies of the text to the file, "{i}" in each
+//                           the number of the copy
+//   noise PATH SIZE         adds that many bytes of every value, always the same
 //   mkdir, rm PATH; cut PATH SIZE; readonly PATH
 //   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
 //                           platform reports it, and the block is what it printed after
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
+//   lost ARGS [=> CODE]     "run" in a working folder removed once the run is in it
 //   quiet                   the last run printed nothing (after the banner)
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
 //                           "!sees", "!err", "!has" that it does not
@@ -17,15 +21,18 @@
 //   unix-only               the rest of the test does not run against the Windows build
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
-// of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive, "\xNN"
-// for a byte), or nothing for the block. Lines starting with "#" are comments.
-// "let NAME" before the first test names a block without its last line feed; "{NAME}"
-// stands for it, and {root}, {game}, {cd} for folders as the tool writes them. After
-// "let unix NAME" the text is empty against the Windows build, and a block line that
-// holds nothing else is left out.
+// of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
+// nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
+// with "#" are comments. "let NAME" before the first test names a block without its
+// last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
+// writes them, and {long} for relative folders longer together than the tool's
+// platform takes. After "let unix NAME" the text is empty against the Windows build,
+// and a block line that holds nothing else is left out.
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "support/archive_builder.h"
@@ -50,13 +57,12 @@ void PrintTo(const Script& script, std::ostream* out) {
 }
 
 std::vector<Script> load_scripts() {
-  std::vector<std::filesystem::path> files;
+  std::set<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(VEXAL_SOURCE_DIR "/tests/cli")) {
     if (entry.path().extension() == ".txt") {
-      files.push_back(entry.path());
+      files.insert(entry.path());
     }
   }
-  std::sort(files.begin(), files.end());
   std::vector<Script> scripts;
   for (const std::filesystem::path& file : files) {
     std::ifstream in(file);
@@ -90,6 +96,33 @@ std::vector<Script> load_scripts() {
   return scripts;
 }
 
+// Folders, longer together than the tool's platform takes, for a relative path.
+std::string long_folders() {
+  std::string path;
+  for (int i = 0; i < (windows_paths() ? 2 : 21); ++i) {
+    path += std::string(200, 'd') + "\\";
+  }
+  return path;
+}
+
+void replace_all(std::string& text, const std::string& key, const std::string& value) {
+  for (std::size_t at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + value.size())) {
+    text.replace(at, key.size(), value);
+  }
+}
+
+// Reproducible bytes of every value, zero bytes included.
+std::string noise(std::size_t size) {
+  std::string bytes(size, '\0');
+  std::uint32_t seed = 7;
+  for (char& byte : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    byte = static_cast<char>(seed >> 16);
+  }
+  return bytes;
+}
+
 // The first word and the rest after the spaces that follow it.
 std::pair<std::string, std::string> split_first(const std::string& text) {
   const std::size_t end = std::min(text.find(' '), text.size());
@@ -120,13 +153,10 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                                                            GetParam().names.end());
     names.insert(names.end(), {{"root", tool_path(root())},
                                {"game", tool_path(at("game"))},
-                               {"cd", tool_path(at("cd"))}});
+                               {"cd", tool_path(at("cd"))},
+                               {"long", long_folders()}});
     for (auto& [name, value] : names) {
-      const std::string key = "{" + name + "}";
-      for (std::size_t at = text.find(key); at != std::string::npos;
-           at = text.find(key, at + value.size())) {
-        text.replace(at, key.size(), value);
-      }
+      replace_all(text, "{" + name + "}", value);
     }
     return text;
   }
@@ -134,10 +164,10 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   std::string content(const std::string& spec, const std::string& block) const {
     const auto [kind, rest] = split_first(spec);
     if (kind.empty() || kind == "=") {
-      return kind.empty() ? block : rest;
+      return kind.empty() ? block : unescaped(rest);
     }
     if (kind.starts_with('@')) {
-      return read_file(kind.substr(1));
+      return dir_.read_file(kind.substr(1));
     }
     EXPECT_TRUE(kind == "flat" || kind == "fsu") << kind;
     std::vector<FlatEntryBytes> entries;
@@ -158,20 +188,24 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   void run_command(const std::string& args, const std::string& block, bool has_block,
-                   Program program) {
+                   Program program, bool lost = false) {
     const std::size_t arrow = args.find("=>");
     std::istringstream words(args.substr(0, arrow));
     std::vector<std::string> list;
     for (std::string word; words >> word;) {
       list.push_back(word);
     }
-    last_ = run(list, program);
+    if (lost) {
+      std::filesystem::create_directory(at("lost"));
+    }
+    last_ = StartedRun(lost ? at("lost") : root(), list, program, lost).finish();
     if (program == Program::builder) {
       last_.output = after_banner(last_.output);
     }
     if (arrow != std::string::npos) {
-      EXPECT_EQ(last_.status, exit_status_of(std::stoi(args.substr(arrow + 2))))
-          << last_.output << last_.errors;
+      // Linux hands a parent only the low 8 bits of an exit code.
+      const int code = std::stoi(args.substr(arrow + 2));
+      EXPECT_EQ(last_.status, windows_paths() ? code : code & 0xFF) << last_.output << last_.errors;
     }
     if (has_block) {
       EXPECT_EQ(last_.output, block);
@@ -187,11 +221,23 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     if (command == "config") {
       write_config(block, rest.empty() ? "1" : rest);
     } else if (command == "file" || command == "flat" || command == "fsu") {
-      write_file(path, content(command == "file" ? spec : command + " " + spec, block));
+      dir_.write_file(path, content(command == "file" ? spec : command + " " + spec, block));
     } else if (command == "expect") {
-      EXPECT_EQ(read_file(path), content(spec, block));
+      EXPECT_EQ(dir_.read_file(path), content(spec, block));
     } else if (command == "has") {
-      expect_contains(without_carriage_returns(read_file(path)), has_block ? block : spec, negated);
+      expect_contains(without_carriage_returns(dir_.read_file(path)), has_block ? block : spec,
+                      negated);
+    } else if (command == "append") {
+      const auto [count, copy] = split_first(spec);
+      std::string bytes = dir_.read_file(path);
+      for (int i = 0; i < std::stoi(count); ++i) {
+        std::string numbered = unescaped(copy);
+        replace_all(numbered, "{i}", std::to_string(i));
+        bytes += numbered;
+      }
+      dir_.write_file(path, bytes);
+    } else if (command == "noise") {
+      dir_.write_file(path, dir_.read_file(path) + noise(std::stoul(spec)));
     } else if (command == "missing") {
       EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {
@@ -201,13 +247,10 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "cut") {
       std::filesystem::resize_file(at(path), std::stoul(spec));
     } else if (command == "readonly") {
-      std::filesystem::permissions(at(path),
-                                   std::filesystem::perms::owner_write |
-                                       std::filesystem::perms::group_write |
-                                       std::filesystem::perms::others_write,
-                                   std::filesystem::perm_options::remove);
-    } else if (command == "run" || command == "fs") {
-      run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder);
+      std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
+    } else if (command == "run" || command == "fs" || command == "lost") {
+      run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
+                  command == "lost");
     } else if (command == "quiet") {
       EXPECT_EQ(last_.output, "");
     } else if (command == "sees") {
@@ -220,8 +263,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                               at(folder), std::filesystem::copy_options::recursive);
       }
       write_config();
-      ASSERT_EQ(run({"game\\source\\make.def"}).status, 0);
-      ASSERT_EQ(run({"cd\\source\\make.def"}).status, 0);
+      ASSERT_EQ(StartedRun(root(), {"game\\source\\make.def"}).finish().status, 0);
+      ASSERT_EQ(StartedRun(root(), {"cd\\source\\make.def"}).finish().status, 0);
     } else if (command == "unix-only") {
       if (windows_paths()) {
         GTEST_SKIP();

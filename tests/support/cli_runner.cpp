@@ -1,16 +1,18 @@
 #include "support/cli_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 namespace vexal::test {
 namespace {
@@ -33,15 +35,17 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
   return command;
 }
 
+// In the child: standard output and error go to the files "output" and "errors" of the
+// run's own folder, where the Windows build's wrapper also writes "status".
 [[noreturn]] void exec_in(const std::filesystem::path& folder, std::vector<std::string> command,
-                          int output_fd, int error_fd, const std::string& status_file,
-                          bool remove_folder) {
-  if (!status_file.empty()) {
-    setenv("VEXAL_TEST_STATUS_FILE", tool_path(status_file).c_str(), 1);
-  }
-  dup2(output_fd, STDOUT_FILENO);
-  dup2(error_fd, STDERR_FILENO);
-  if (chdir(folder.c_str()) != 0 || (remove_folder && rmdir(folder.c_str()) != 0)) {
+                          const TempDir& files, bool remove_folder) {
+  setenv("VEXAL_TEST_STATUS_FILE", tool_path(files.join("status")).c_str(), 1);
+  const int output =
+      open(files.join("output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int errors =
+      open(files.join("errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (dup2(output, STDOUT_FILENO) < 0 || dup2(errors, STDERR_FILENO) < 0 ||
+      chdir(folder.c_str()) != 0 || (remove_folder && rmdir(folder.c_str()) != 0)) {
     _exit(127);
   }
   std::vector<char*> argv;
@@ -53,15 +57,20 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
   _exit(127);
 }
 
-// Appends what the descriptor holds; at its end closes it and sets it to -1.
-void read_some(int& fd, std::string& into) {
-  std::array<char, 4096> buffer{};
-  const ssize_t got = read(fd, buffer.data(), buffer.size());
-  if (got <= 0) {
-    close(fd);
-    fd = -1;
-  } else {
-    into.append(buffer.data(), static_cast<std::size_t>(got));
+// The full exit code the wrapper wrote, and lines without the "\r" before their "\n",
+// which a Windows console must write and the tests leave out.
+void read_as_windows_run(RunResult& result, const std::string& status) {
+  long long code = 0;
+  if (std::istringstream(status) >> code && (code & 0xFF) == result.status) {
+    result.status = static_cast<int>(static_cast<std::uint32_t>(code));
+  }
+  for (std::string* text : {&result.output, &result.errors}) {
+    const std::string lines = without_carriage_returns(*text);
+    EXPECT_EQ(text->size() - lines.size(),
+              static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')))
+        << "a line without \"\\r\\n\" in:\n"
+        << *text;
+    *text = lines;
   }
 }
 
@@ -69,81 +78,40 @@ void read_some(int& fd, std::string& into) {
 
 StartedRun::StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
                        Program program, bool remove_folder) {
-  std::array<int, 2> output_pipe{};
-  std::array<int, 2> error_pipe{};
-  if (pipe(output_pipe.data()) != 0 || pipe(error_pipe.data()) != 0) {
-    throw std::runtime_error("pipe failed");
-  }
-  if (windows_paths()) {
-    status_file_ = status_folder_.join("status");
-  }
   const std::vector<std::string> command = command_line(program, args);
   pid_ = fork();
   if (pid_ < 0) {
     throw std::runtime_error("fork failed");
   }
   if (pid_ == 0) {
-    close(output_pipe[0]);
-    close(error_pipe[0]);
-    exec_in(folder, command, output_pipe[1], error_pipe[1], status_file_, remove_folder);
+    exec_in(folder, command, files_, remove_folder);
   }
-  close(output_pipe[1]);
-  close(error_pipe[1]);
-  output_fd_ = output_pipe[0];
-  error_fd_ = error_pipe[0];
 }
 
 StartedRun::~StartedRun() {
   finish();
 }
 
-bool StartedRun::wait_for_error_text(const std::string& text) {
-  while (result_.errors.find(text) == std::string::npos) {
-    // A minute without a word stands for a run that will never say it, so that the
-    // test fails instead of hanging.
-    pollfd ready{error_fd_, POLLIN, 0};
-    if (error_fd_ < 0 || poll(&ready, 1, 60'000) == 0) {
-      return false;
+bool StartedRun::wait_for_error_text(const std::string& text) const {
+  // Looked for up to a minute, so that a run that never says it fails the test instead
+  // of hanging it.
+  for (int look = 0; look < 6000; ++look) {
+    if (files_.read_file("errors").find(text) != std::string::npos) {
+      return true;
     }
-    read_some(error_fd_, result_.errors);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return true;
+  return false;
 }
 
 RunResult StartedRun::finish() {
-  if (finished_) {
-    return result_;
-  }
-  finished_ = true;
-  // Both pipes are read as the run writes them, so that neither fills up and stops it.
-  while (output_fd_ >= 0 || error_fd_ >= 0) {
-    std::array<pollfd, 2> fds{{{output_fd_, POLLIN, 0}, {error_fd_, POLLIN, 0}}};
-    if (poll(fds.data(), fds.size(), -1) > 0) {
-      if (fds[0].revents != 0) {
-        read_some(output_fd_, result_.output);
-      }
-      if (fds[1].revents != 0) {
-        read_some(error_fd_, result_.errors);
-      }
-    }
-  }
-  int wait_status = 0;
-  waitpid(pid_, &wait_status, 0);
-  result_.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-  if (!status_file_.empty()) {
-    std::ifstream in(status_file_);
-    long long code = 0;
-    if (in >> code && (code & 0xFF) == result_.status) {
-      result_.status = static_cast<int>(static_cast<std::uint32_t>(code));
-    }
-    // A Windows console ends every line with "\r\n"; the tests compare lines.
-    for (std::string* text : {&result_.output, &result_.errors}) {
-      const std::string lines = without_carriage_returns(*text);
-      EXPECT_EQ(text->size() - lines.size(),
-                static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')))
-          << "a line without \"\\r\\n\" in:\n"
-          << *text;
-      *text = lines;
+  if (pid_ > 0) {
+    int wait_status = 0;
+    waitpid(std::exchange(pid_, -1), &wait_status, 0);
+    result_ = {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1, files_.read_file("output"),
+               files_.read_file("errors")};
+    if (windows_paths()) {
+      read_as_windows_run(result_, files_.read_file("status"));
     }
   }
   return result_;
@@ -151,10 +119,6 @@ RunResult StartedRun::finish() {
 
 bool windows_paths() {
   return env_or("VEXAL_TEST_PATHS", "") == "windows";
-}
-
-int exit_status_of(int code) {
-  return windows_paths() ? code : code & 0xFF;
 }
 
 std::string tool_path(const std::filesystem::path& path) {

@@ -40,27 +40,20 @@ class StartedRun {
   StartedRun(const StartedRun&) = delete;
   StartedRun& operator=(const StartedRun&) = delete;
 
-  // Reads standard error until it holds the text; false when the run ended without it
-  // or has written nothing for a minute.
-  bool wait_for_error_text(const std::string& text);
-  // Reads both outputs to their ends and waits for the run to end.
+  // Waits until the run's standard error holds the text; false when it does not within
+  // a minute.
+  bool wait_for_error_text(const std::string& text) const;
+  // Waits for the run to end.
   RunResult finish();
 
  private:
-  TempDir status_folder_;
-  std::string status_file_;  // empty unless the tool is the Windows build
-  int pid_ = -1;
-  int output_fd_ = -1;
-  int error_fd_ = -1;
+  TempDir files_;  // what the run writes to its standard output and error, its exit code
+  int pid_ = -1;   // -1 once the run has ended
   RunResult result_;
-  bool finished_ = false;
 };
 
 // True when the tool under test is the Windows build (VEXAL_TEST_PATHS=windows).
 bool windows_paths();
-
-// The exit status a run that ends with the code reports on the tool's platform.
-int exit_status_of(int code);
 
 // A path as the tool's platform writes it (config.ini values, arguments).
 std::string tool_path(const std::filesystem::path& path);
@@ -71,27 +64,19 @@ std::string without_carriage_returns(std::string text);
 // What a run printed after its banner line, which must be the tool's banner.
 std::string after_banner(const std::string& output);
 
+// A test in a working folder of its own, which it reads and writes through dir_.
 class CliTest : public ::testing::Test {
  protected:
   const std::filesystem::path& root() const { return dir_.path(); }
   std::filesystem::path at(const std::string& relative) const { return root() / relative; }
-  void write_file(const std::string& relative, const std::string& bytes) const {
-    dir_.write_file(relative, bytes);
-  }
-  // Empty when the file cannot be read.
-  std::string read_file(const std::string& relative) const { return dir_.read_file(relative); }
 
   // config.ini with the PATH section for a game in game/ and a CD in cd/, then extra lines.
   void write_config(const std::string& extra = "", const std::string& allowcdmod = "1") const {
-    write_file("config.ini", "[PATH]\nvexal=" + tool_path(at("game")) + "\nvexalcd=" +
-                                 tool_path(at("cd")) + "\nallowcdmod=" + allowcdmod + "\n" + extra);
+    dir_.write_file("config.ini", "[PATH]\nvexal=" + tool_path(at("game")) +
+                                      "\nvexalcd=" + tool_path(at("cd")) +
+                                      "\nallowcdmod=" + allowcdmod + "\n" + extra);
   }
 
-  RunResult run(const std::vector<std::string>& args, Program program = Program::builder) const {
-    return StartedRun(root(), args, program).finish();
-  }
-
- private:
   TempDir dir_;
 };
 
