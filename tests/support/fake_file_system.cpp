@@ -303,19 +303,17 @@ bool FakeFileSystem::exists(const std::string& path) const {
   return is_directory_key(key) || find(key);
 }
 
+std::string FakeFileSystem::spelled(const std::string& key) const {
+  const std::string parent = parent_key(key);
+  return parent.empty() ? key : spelled(parent) + "\\" + find(key)->name;
+}
+
 std::map<std::string, std::string> FakeFileSystem::files() const {
   std::map<std::string, std::string> result;
   for (const auto& [key, node] : nodes_) {
-    if (node.is_directory) {
-      continue;
+    if (!node.is_directory) {
+      result.emplace(spelled(key), node.data);
     }
-    std::string shown = key.substr(0, key.find('\\'));
-    for (std::size_t end = key.find('\\'); end != std::string::npos;) {
-      const std::size_t next = key.find('\\', end + 1);
-      shown += "\\" + find(key.substr(0, next))->name;
-      end = next;
-    }
-    result.emplace(shown, node.data);
   }
   return result;
 }

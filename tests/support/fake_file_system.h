@@ -87,6 +87,8 @@ class FakeFileSystem : public FileSystem {
   // Upper-cased, "\"-separated absolute key ("C:\WORK\A.TXT"); empty for an unusable path.
   std::string key_of(const std::string& path) const;
   const Node* find(const std::string& key) const;
+  // The path of a stored key with the spelling of every name ("C:\work\a.txt").
+  std::string spelled(const std::string& key) const;
   const Node* find_file(const std::string& key) const;
   bool is_directory_key(const std::string& key) const;
   bool can_write_file(const std::string& key) const;
