@@ -51,13 +51,5 @@ TEST_F(DefinitionTest, StatementsEndAtTerminatorsButNotAtTheClosingBrace) {
   }
 }
 
-TEST_F(DefinitionTest, AMissingFileIsExplained) {
-  std::string text = "old";
-  EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\missing.def", text),
-            Status::definition_not_opened);
-  EXPECT_EQ(reporter.explanations, "C:\\mod\\missing.def: refused by the fake file system\n");
-  EXPECT_TRUE(text.empty());
-}
-
 }  // namespace
 }  // namespace vexal
