@@ -65,12 +65,10 @@ struct OutcomeLog : AddObserver {
 // The block's own mode (0) comes back after each add that names one; a bare catalogue
 // name loads the file of that name, not the output record.
 TEST_F(StatementTest, EachAddLinksWhatItTakesAndTellsTheObserver) {
-  for (const auto& [path, bytes] : {std::pair{"one\\A.BIN", "a1"},
-                                    {"one\\B.TXT", "b1"},
-                                    {"two\\a.bin", "a2"},
-                                    {"two\\C.BIN", "c2"}}) {
-    fs.add_file(std::string("C:\\mod\\") + path, bytes);
-  }
+  fs.add_file("C:\\mod\\one\\A.BIN", "a1");
+  fs.add_file("C:\\mod\\one\\B.TXT", "b1");
+  fs.add_file("C:\\mod\\two\\a.bin", "a2");
+  fs.add_file("C:\\mod\\two\\C.BIN", "c2");
   fs.add_file("C:\\mod\\BASICS.FS", test::build_flat({{"X.BIN", "x"}}));
   fs.add_directory("C:\\mod\\empty");
   add_output(kBasics);
