@@ -2,30 +2,34 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
+#include <sstream>
 
 #include "engine_fixture.h"
+#include "fs/case_file.h"
 
 namespace vexal {
 namespace {
 
 using Names = std::vector<std::string>;
 
-// In padded group names '_' sorts after letters and digits; bytes compare unsigned.
+const std::string kCases = "tests/fs/cases.txt";
+
+Names words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
 TEST(Names, CompareWithoutAsciiCaseShorterFirstAndCutAtFifteenBytes) {
-  struct Row {
-    const char* a;
-    const char* b;
-    int sign;
-  };
-  const Row rows[] = {{"words.fs", "WORDS.FS", 0}, {"AB", "ABC", -1},      {"", "A", -1},
-                      {"ABC__", "AB___", -1},      {"A9___", "A____", -1}, {"\xE9", "Z", 1},
-                      {"\xE9", "\xC9", 1}};
   const auto sign = [](int value) { return (value > 0) - (value < 0); };
-  for (const Row& r : rows) {
-    EXPECT_EQ(sign(compare_names(r.a, r.b)), r.sign) << r.a << " " << r.b;
-    EXPECT_EQ(sign(compare_names(r.b, r.a)), -r.sign) << r.a << " " << r.b;
-    EXPECT_EQ(names_equal(r.a, r.b), r.sign == 0) << r.a << " " << r.b;
+  for (const test::DataCase& c : test::load_cases(kCases, "names")) {
+    SCOPED_TRACE(c.where);
+    const std::string a = c.field(0);
+    const std::string b = c.field(1);
+    EXPECT_EQ(sign(compare_names(a, b)), c.number(2));
+    EXPECT_EQ(sign(compare_names(b, a)), -c.number(2));
+    EXPECT_EQ(names_equal(a, b), c.number(2) == 0);
   }
   Entry entry;
   set_entry_name(entry, "0123456789ABCDEFGH");
@@ -123,37 +127,20 @@ TEST_F(ArchiveListTest, FindsRecordsByNameWithoutCaseInSlotOrder) {
   EXPECT_TRUE(list.find_slots("data\\words.fs").empty());
 }
 
-// The game (slot 0) is linked whole into an empty output (slot 2), which then takes the
-// mod's entries (slot 1) in its replace mode: steps "*" link the whole mod, a digit one
-// entry of it.
 TEST_F(ArchiveListTest, LinkingKeepsOrRepointsTheFirstEntryOfAName) {
-  struct Row {
-    Names game;
-    Names mod;
-    int replace;
-    const char* steps;
-    const char* links;
-  };
-  const Row rows[] = {
-      {{"Z", "a", "z"}, {}, 0, "", "Z=0.0 a=0.1 z=0.2"},  // copied as they are
-      {{}, {"A", "a", "B"}, 1, "012", "a=1.1 B=1.2"},
-      {{"A", "B"}, {"C", "b", "D"}, 0, "*", "A=0.0 B=0.1 C=1.0 D=1.2"},
-      {{"A", "B"}, {"C", "b", "D"}, 1, "*", "A=0.0 b=1.1 C=1.0 D=1.2"},
-      // A folder on a case-sensitive disk can hold a.pcx and A.PCX: both reach the output.
-      {{"A.PCX", "B", "A.PCX"}, {"a.Pcx", "b", "N"}, 1, "02", "a.Pcx=1.0 B=0.1 A.PCX=0.2 N=1.2"},
-  };
-  for (const Row& r : rows) {
+  for (const test::DataCase& c : test::load_cases(kCases, "link")) {
+    SCOPED_TRACE(c.where);
     list.clear();
-    add_source("game", r.game);
-    add_source("mod", r.mod);
+    add_source("game", words(c.field(0)));
+    add_source("mod", words(c.field(1)));
     const int out = add_source("OUT");
     ASSERT_EQ(list.link_archive(out, 0), Status::ok);
-    list.get(out)->replace = r.replace;
-    for (const char step : std::string_view(r.steps)) {
+    list.get(out)->replace = c.number(2);
+    for (const char step : c.field(3)) {
       ASSERT_EQ(step == '*' ? list.link_archive(out, 1) : list.link_entry(out, 1, step - '0'),
                 Status::ok);
     }
-    EXPECT_EQ(links(out), r.links) << r.steps;
+    EXPECT_EQ(links(out), c.field(4));
   }
 }
 

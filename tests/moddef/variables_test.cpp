@@ -5,63 +5,36 @@
 #include <string>
 #include <tuple>
 
+#include "fs/case_file.h"
 #include "support/status_print.h"
 
 namespace vexal {
 namespace {
 
-// Each row defines a variable or expands a text in a store of five variables, of the
-// levels (0, 2, 3) and scopes that settings, PATH and SRC blocks give them. A failure
-// empties the store.
+// Each case defines a variable or expands a text in a store of five variables.
 TEST(VariableStore, DefinesAndExpandsWhatTheScopeSees) {
-  struct Row {
-    const char* define;  // null: expand the text
-    const char* text;
-    int level;
-    int scope;
-    int code;
-    const char* out = "";  // the expansion, or the value defined
-  };
-  const Row rows[] = {
-      {nullptr, "%VEXAL%data\\", 0, 0, 0, "C:\\GAMEdata\\"},  // no separator is inserted
-      {nullptr, "%A%%B%", 0, 0, 0, "aabb"},
-      {nullptr, "x%A%y%B%z", 0, 0, 0, "xaaybbz"},
-      {nullptr, "plain text", 0, 0, 0, "plain text"},
-      {nullptr, "", 0, 0, 0, ""},
-      {nullptr, "%MAKE%", 0, 2, 0, "out"},
-      {nullptr, "%ORIG%BASICS.FS", 0, 3, 0, "C:\\GAME\\data\\BASICS.FS"},  // stored expanded
-      {nullptr, "50%", 0, 0, 101},
-      {nullptr, "%A%%B", 0, 0, 101},
-      {nullptr, "100%%", 0, 0, 102},      // %% names the empty variable
-      {nullptr, "% VEXAL %", 0, 0, 102},  // blanks belong to the name
-      {nullptr, "%MAKE%", 0, 0, 102},     // level 2 is not visible at scope 0
-      {nullptr, "%ORIG%", 0, 2, 102},
-      {nullptr, "%vexal%", 0, 15, 102},  // names are case-sensitive
-      {"NEW", "%MAKE%%VEXAL%", 3, 2, 0, "outC:\\GAME"},
-      {"VEXAL", "x", 2, 0, 100},     // predefined names cannot be redefined
-      {"MAKE", "x", 3, 2, 100},      // nor a PATH name in a SRC block
-      {"NEW", "%MAKE%", 2, 0, 102},  // PATH values see predefined variables only
-      {"NEW", "%ORIG%", 3, 2, 102},  // SRC values do not see SRC variables
-      {"NEW", "50%", 2, 0, 101},
-      {"", "x", 2, 0, 2},
-  };
-  for (const Row& r : rows) {
-    VariableStore store;
-    for (const auto& [name, value, level, scope] :
-         {std::tuple{"VEXAL", "C:\\GAME", 0, 0}, std::tuple{"A", "aa", 0, 0},
-          std::tuple{"B", "bb", 0, 0}, std::tuple{"MAKE", "out", 2, 0},
-          std::tuple{"ORIG", "%VEXAL%\\data\\", 3, 2}}) {
-      ASSERT_EQ(store.define(name, value, level, scope), Status::ok);
+  for (const char* kind : {"expand", "define"}) {
+    for (const test::DataCase& c : test::load_cases("tests/moddef/cases.txt", kind)) {
+      SCOPED_TRACE(c.where);
+      VariableStore store;
+      for (const auto& [name, value, level, scope] :
+           {std::tuple{"VEXAL", "C:\\GAME", 0, 0}, std::tuple{"A", "aa", 0, 0},
+            std::tuple{"B", "bb", 0, 0}, std::tuple{"MAKE", "out", 2, 0},
+            std::tuple{"ORIG", "%VEXAL%\\data\\", 3, 2}}) {
+        ASSERT_EQ(store.define(name, value, level, scope), Status::ok);
+      }
+      const bool define = kind == std::string("define");
+      const int code = c.number(define ? 4 : 2);
+      std::string out = "stale";
+      const Status status = define ? store.define(c.field(0), c.field(1), c.number(2), c.number(3))
+                                   : store.expand(c.field(0), out, c.number(1));
+      EXPECT_EQ(code_of(status), code);
+      if (define && status == Status::ok) {
+        EXPECT_EQ(store.lookup(c.field(0), c.number(2), out), Status::ok);
+      }
+      EXPECT_EQ(out, code != 0 ? (define ? "stale" : "") : c.field(define ? 5 : 3));
+      EXPECT_EQ(store.count(), code != 0 ? 0u : define ? 6u : 5u);
     }
-    std::string out = "stale";
-    const Status status = r.define ? store.define(r.define, r.text, r.level, r.scope)
-                                   : store.expand(r.text, out, r.scope);
-    EXPECT_EQ(code_of(status), r.code) << r.text;
-    if (r.define && status == Status::ok) {
-      EXPECT_EQ(store.lookup(r.define, r.level, out), Status::ok);
-    }
-    EXPECT_EQ(out, r.code != 0 ? (r.define ? "stale" : "") : r.out) << r.text;
-    EXPECT_EQ(store.count(), r.code != 0 ? 0u : r.define ? 6u : 5u) << r.text;
   }
 }
 
