@@ -22,12 +22,12 @@
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
 // of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
-// nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
-// with "#" are comments. "let NAME" before the first test names a block without its
-// last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
-// writes them, and {long} for relative folders longer together than the tool's
-// platform takes. After "let unix NAME" the text is empty against the Windows build,
-// and a block line that holds nothing else is left out.
+// nothing for the block; in a TEXT, NAME or BYTES "\xNN", "\n", "\r", "\t" are bytes. Lines
+// starting with "#" are comments. "let NAME" before the first test names a block without its last
+// line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool writes them, and
+// {long} for relative folders longer together than the tool's platform takes. After "let unix NAME"
+// the text is empty against the Windows build, and a block line that holds nothing else is left
+// out.
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
@@ -36,6 +36,7 @@
 #include <sstream>
 
 #include "support/archive_builder.h"
+#include "support/case_file.h"
 #include "support/cli_runner.h"
 
 namespace vexal::test {
@@ -128,16 +129,6 @@ std::pair<std::string, std::string> split_first(const std::string& text) {
   const std::size_t end = std::min(text.find(' '), text.size());
   const std::size_t rest = std::min(text.find_first_not_of(' ', end), text.size());
   return {text.substr(0, end), text.substr(rest)};
-}
-
-std::string unescaped(const std::string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool escape = text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size();
-    bytes += escape ? static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)) : text[i];
-    i += escape ? 3 : 0;
-  }
-  return bytes;
 }
 
 void expect_contains(const std::string& text, const std::string& part, bool negated) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "install/install_fixture.h"
+#include "support/case_file.h"
 #include "support/fake_file_system.h"
 #include "support/status_print.h"
 
@@ -37,21 +38,15 @@ std::string variable(const VariableStore& vars, const std::string& name) {
 
 // VEXAL and VEXALCD are defined with the text as written, or, on a failure, neither.
 TEST(SettingsTest, DefinesBothGameFoldersOrNothing) {
-  const std::tuple<std::string, std::string, Status> cases[] = {
-      {"C:\\GAME\\", "%VEXAL%CD", Status::ok},
-      {"C:\\GA%ME", "E:\\CD", Status::invalid_variable_expression},
-      {"C:\\GAME", "E:\\%CD", Status::invalid_variable_expression},
-      {"C:\\GAME", "%NOPE%", Status::undefined_variable},
-  };
-  for (const auto& [vexal, vexalcd, code] : cases) {
-    SCOPED_TRACE(vexal + " " + vexalcd);
-    test::InstallWorld world("[PATH]\nvexal=" + vexal + "\nvexalcd=" + vexalcd +
+  for (const test::DataCase& c : test::load_cases("tests/install/cases.txt", "folders")) {
+    SCOPED_TRACE(c.where);
+    test::InstallWorld world("[PATH]\nvexal=" + c.field(0) + "\nvexalcd=" + c.field(1) +
                              "\nallowcdmod=0\n");
     VariableStore vars;
     bool allow_cd = true;
     SilentReporter reporter;
-    EXPECT_EQ(read_settings(world.fs, reporter, vars, allow_cd), code);
-    if (code == Status::ok) {
+    EXPECT_EQ(code_of(read_settings(world.fs, reporter, vars, allow_cd)), c.number(2));
+    if (c.number(2) == 0) {
       EXPECT_EQ(variable(vars, "VEXAL"), "C:\\GAME\\");
       EXPECT_EQ(variable(vars, "VEXALCD"), "C:\\GAME\\CD");
     } else {

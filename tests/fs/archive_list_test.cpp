@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "engine_fixture.h"
-#include "fs/case_file.h"
+#include "support/case_file.h"
 
 namespace vexal {
 namespace {

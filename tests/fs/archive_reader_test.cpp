@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
-#include "fs/case_file.h"
+#include "support/case_file.h"
 #include "support/archive_builder.h"
 
 namespace vexal {

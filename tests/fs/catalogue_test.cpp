@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fs/case_file.h"
+#include "support/case_file.h"
 
 namespace vexal {
 namespace {

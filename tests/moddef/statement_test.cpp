@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fs/case_file.h"
+#include "support/case_file.h"
 #include "moddef/mod_fixture.h"
 #include "support/archive_builder.h"
 

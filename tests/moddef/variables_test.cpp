@@ -5,7 +5,7 @@
 #include <string>
 #include <tuple>
 
-#include "fs/case_file.h"
+#include "support/case_file.h"
 #include "support/status_print.h"
 
 namespace vexal {

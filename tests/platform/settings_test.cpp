@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_file.h"
 #include "support/fake_file_system.h"
 
 namespace vexal {
@@ -60,20 +61,9 @@ TEST_F(SettingsTest, RefusedWritesLeaveEverythingAsItWas) {
 }
 
 TEST(SettingsIntegerTest, ConvertsWholeIntegersOnly) {
-  const std::pair<const char*, int> accepted[] = {
-      {"1", 1},
-      {"-1", -1},
-      {"+12", 12},
-      {"0x10", 16},
-      {"0XfF", 255},
-      {"2147483647", 2147483647},
-      {"-2147483648", -2147483647 - 1},
-  };
-  for (const auto& [text, value] : accepted) {
-    EXPECT_EQ(parse_settings_integer(text, 7), value) << text;
-  }
-  for (const char* text : {"0x", "0x-1", "yes", "", "12abc", "2147483648", "0x80000000"}) {
-    EXPECT_EQ(parse_settings_integer(text, 7), 7) << text;
+  for (const test::DataCase& c : test::load_cases("tests/platform/cases.txt", "integer")) {
+    SCOPED_TRACE(c.where);
+    EXPECT_EQ(parse_settings_integer(c.field(0), 7), c.field(1) == "-" ? 7 : c.number(1));
   }
 }
 
