@@ -74,6 +74,8 @@ TEST_F(ArchiveSaveTest, SavesLinkedArchivesSortedAndOtherwiseAsRead) {
 TEST_F(ArchiveSaveTest, RefusesUnwritableOutputsBeforeCreatingTheFile) {
   const int groups = add_archive("G.FSU", build_two_level({{"AB", {{"X01", "xy"}}}}));
   const int flat = add_archive("F.FS", build_flat({{"A", std::string(1 << 20, 'a')}}));
+  const int big =
+      add_archive("B.FSU", build_two_level({{"BIG", {{"B01", std::string(65535, 'b')}}}}));
   struct Row {
     const char* output;
     bool two_level;
@@ -88,10 +90,12 @@ TEST_F(ArchiveSaveTest, RefusesUnwritableOutputsBeforeCreatingTheFile) {
        "M.FS: the entry \"AB___\" comes from \"G.FSU\", a two-level"},
       {"M.FSU", true, flat, 0, 1, Status::archive_not_created,
        "M.FSU: the entry \"A\" comes from \"F.FS\", a flat source"},
-      // Offsets of 4097 copies of 1 MiB would pass 4 GiB - 1.
+      // Offsets of 4097 copies of 1 MiB, or of 65538 items of 64 KiB, would pass 4 GiB - 1.
       {"H.FS", false, flat, 0, 4097, Status::archive_not_created,
        "C:\\out\\H.FS: the archive would pass 4 GiB, beyond the offsets its layout can record\n"},
-      {"B.FS", false, 7, 0, 1, Status::programmer_error, ""},
+      {"H.FSU", true, big, 0, 65538, Status::archive_not_created,
+       "C:\\out\\H.FSU: the archive would pass 4 GiB, beyond the offsets its layout can record\n"},
+      {"B.FS", false, 99, 0, 1, Status::programmer_error, ""},
       {"B.FSU", true, groups, 1, 1, Status::programmer_error, ""},
   };
   for (const Row& r : rows) {

@@ -51,6 +51,7 @@ TEST_F(PosixFileSystemTest, FailedCallsTellTheSystemsReason) {
       {[&] { return fs_->move(path("a"), path("b")); }, EEXIST},
       {[&] { return fs_->make_directory(path("A")); }, EEXIST},
       {[&] { return fs_->remove(path("missing")); }, ENOENT},
+      {[&] { return fs_->make_directory(path(std::string(4096, 'x'))); }, ENAMETOOLONG},
   };
   for (const auto& row : cases) {
     EXPECT_FALSE(row.call());
