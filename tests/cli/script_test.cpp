@@ -22,12 +22,12 @@
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
 // of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
-// nothing for the block; in a TEXT, NAME or BYTES "\xNN", "\n", "\r", "\t" are bytes. Lines
-// starting with "#" are comments. "let NAME" before the first test names a block without its last
-// line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool writes them, and
-// {long} for relative folders longer together than the tool's platform takes. After "let unix NAME"
-// the text is empty against the Windows build, and a block line that holds nothing else is left
-// out.
+// nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
+// with "#" are comments. "let NAME" before the first test names a block without its
+// last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
+// writes them, and {long} for relative folders longer together than the tool's
+// platform takes. After "let unix NAME" the text is empty against the Windows build,
+// and a block line that holds nothing else is left out.
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
@@ -155,7 +155,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   std::string content(const std::string& spec, const std::string& block) const {
     const auto [kind, rest] = split_first(spec);
     if (kind.empty() || kind == "=") {
-      return kind.empty() ? block : unescaped(rest);
+      return kind.empty() ? block : unescaped(rest, false);
     }
     if (kind.starts_with('@')) {
       return dir_.read_file(kind.substr(1));
@@ -166,8 +166,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     std::istringstream words(rest);
     for (std::string word; words >> word;) {
       const std::size_t equals = word.find('=');
-      const std::string name = unescaped(word.substr(0, equals));
-      const std::string bytes = unescaped(word.substr(equals + 1));
+      const std::string name = unescaped(word.substr(0, equals), false);
+      const std::string bytes = unescaped(word.substr(equals + 1), false);
       const std::size_t slash = name.find('/');
       entries.push_back({name, bytes});
       if (groups.empty() || groups.back().name != name.substr(0, slash)) {
@@ -222,7 +222,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       const auto [count, copy] = split_first(spec);
       std::string bytes = dir_.read_file(path);
       for (int i = 0; i < std::stoi(count); ++i) {
-        std::string numbered = unescaped(copy);
+        std::string numbered = unescaped(copy, false);
         replace_all(numbered, "{i}", std::to_string(i));
         bytes += numbered;
       }

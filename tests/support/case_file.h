@@ -26,7 +26,8 @@ struct DataCase {
   int number(std::size_t i) const { return std::stoi(field(i)); }
 };
 
-inline std::string unescaped(std::string_view text) {
+// With letter_escapes false only "\xNN" is read, for texts that hold Windows paths.
+inline std::string unescaped(std::string_view text, bool letter_escapes = true) {
   std::string bytes;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::string_view rest = text.substr(i);
@@ -36,7 +37,7 @@ inline std::string unescaped(std::string_view text) {
         std::isxdigit(rest[3] & 0xFF)) {
       bytes += static_cast<char>(std::stoi(std::string(rest.substr(2, 2)), nullptr, 16));
       i += 3;
-    } else if (escape && letter != std::string_view::npos) {
+    } else if (escape && letter_escapes && letter != std::string_view::npos) {
       bytes += "\n\r\t"[letter];
       ++i;
     } else {
