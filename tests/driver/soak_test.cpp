@@ -7,56 +7,52 @@
 // folders holding exactly the game's own archives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "driver/run.h"
-#include "quiet_console.h"
+#include "install/install_fixture.h"
+#include "platform/ascii.h"
 #include "support/archive_builder.h"
-#include "support/fake_file_system.h"
 
 namespace vexal::test {
 namespace {
 
-constexpr const char* kCwd = "C:\\tools\\mb";
-constexpr const char* kBackup = "C:\\tools\\mb\\backup\\";
-
 struct GameArchive {
-  const char* folder;
-  const char* name;
+  std::string path;
+  std::string name;
 };
 
-constexpr GameArchive kGameArchives[] = {{"C:\\GAME\\data\\", "BASICS.FS"},
-                                         {"C:\\GAME\\data\\", "WORDS.FS"},
-                                         {"C:\\GAME\\data\\", "TROOP.FSU"},
-                                         {"E:\\CD\\data\\", "VIDEO.FS"}};
+const GameArchive kGameArchives[] = {{std::string(kGameData) + "BASICS.FS", "BASICS.FS"},
+                                     {std::string(kGameData) + "WORDS.FS", "WORDS.FS"},
+                                     {std::string(kGameData) + "TROOP.FSU", "TROOP.FSU"},
+                                     {std::string(kCdData) + "VIDEO.FS", "VIDEO.FS"}};
 
 std::string game_bytes(const GameArchive& archive) {
-  if (std::string_view(archive.name) == "TROOP.FSU") {
+  if (archive.name == "TROOP.FSU") {
     return build_two_level({{"ARCHR", {{"001", "bow"}}}, {"PIKE", {{"001", "pike"}}}});
   }
-  return build_flat({{"A.DAT", std::string("game ") + archive.name}, {"B.DAT", "b"}});
+  return build_flat({{"A.DAT", "game " + archive.name}, {"B.DAT", "b"}});
 }
 
-enum class RunKind { install_a, install_b, plain, cleanup, failing_definition };
+struct RunKind {
+  const char* name;
+  std::vector<std::string> args;
+};
 
-const std::vector<std::string>& arguments(RunKind kind) {
-  static const std::vector<std::string> kArguments[] = {{"C:\\mods\\a\\a.def", "-mod"},
-                                                        {"-mod", "C:\\mods\\b\\b.def"},
-                                                        {},
-                                                        {"-cleanup"},
-                                                        {"C:\\mods\\bad\\bad.def", "-mod"}};
-  return kArguments[static_cast<int>(kind)];
-}
+const RunKind kInstallA{"install a", {"C:\\mods\\a\\a.def", "-mod"}};
+const RunKind kInstallB{"install b", {"-mod", "C:\\mods\\b\\b.def"}};
+const RunKind kPlain{"plain", {}};
+const RunKind kCleanup{"-cleanup", {"-cleanup"}};
+const RunKind kFailingDefinition{"failing definition", {"C:\\mods\\bad\\bad.def", "-mod"}};
 
 void set_up(FakeFileSystem& fs) {
-  fs.add_file(std::string(kCwd) + "\\config.ini",
-              "[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\nallowcdmod=1\n");
+  fs.add_file(kConfig, kPathLines);
   for (const GameArchive& archive : kGameArchives) {
-    fs.add_file(std::string(archive.folder) + archive.name, game_bytes(archive));
+    fs.add_file(archive.path, game_bytes(archive));
   }
   fs.add_file("C:\\mods\\a\\a.def",
               "class PATH { MAKE = out; }\n"
@@ -80,9 +76,8 @@ std::string lost_archives(const FakeFileSystem& fs) {
   std::string lost;
   for (const GameArchive& archive : kGameArchives) {
     const std::string bytes = game_bytes(archive);
-    if (fs.contents(std::string(archive.folder) + archive.name) != bytes &&
-        fs.contents(kBackup + std::string(archive.name)) != bytes) {
-      lost += std::string(" ") + archive.name;
+    if (fs.contents(archive.path) != bytes && fs.contents(kBackup + archive.name) != bytes) {
+      lost += " " + archive.name;
     }
   }
   return lost;
@@ -90,56 +85,42 @@ std::string lost_archives(const FakeFileSystem& fs) {
 
 // The files of the game's folders that are not the game's own archives; empty when none.
 std::string foreign_game_files(const FakeFileSystem& fs) {
-  std::map<std::string, std::string> expected;
-  for (const GameArchive& archive : kGameArchives) {
-    expected[fs.canonical(std::string(archive.folder) + archive.name)] = game_bytes(archive);
-  }
   std::string foreign;
+  std::size_t own = 0;
   for (const auto& [path, bytes] : fs.files()) {
     const bool in_game = path.starts_with("C:\\GAME\\") || path.starts_with("E:\\CD\\");
-    const auto own = expected.find(path);
-    if (in_game && (own == expected.end() || own->second != bytes)) {
-      foreign += " " + path;
-    }
+    const bool is_own = std::any_of(
+        std::begin(kGameArchives), std::end(kGameArchives), [&](const GameArchive& archive) {
+          return equal_ignoring_case(path, archive.path) && bytes == game_bytes(archive);
+        });
+    own += is_own ? 1 : 0;
+    foreign += in_game && !is_own ? " " + path : "";
   }
-  for (const auto& [path, bytes] : expected) {
-    if (!fs.contents(path)) {
-      foreign += " missing " + path;
-    }
-  }
-  return foreign;
+  return own == std::size(kGameArchives) ? foreign : foreign + " (an archive is missing)";
 }
 
 enum class Fault { none, fail, crash };
 
 struct Step {
-  RunKind kind;
+  const RunKind* kind;
   Fault fault = Fault::none;
   std::uint64_t at = 0;  // the mutating call that fails, or after which the process dies
 };
 
-// Small random numbers that are the same on every platform.
-class Dice {
- public:
-  explicit Dice(std::uint32_t seed) : engine_(seed) {}
-  std::uint32_t below(std::uint32_t n) { return engine_() % n; }
-
- private:
-  std::mt19937 engine_;
-};
-
-std::vector<Step> random_sequence(Dice& dice) {
-  std::vector<Step> steps(2 + dice.below(9));
+// The same sequences on every platform: mt19937 is defined to the bit.
+std::vector<Step> random_sequence(std::mt19937& engine) {
+  const auto below = [&](std::uint32_t n) { return static_cast<std::uint32_t>(engine() % n); };
+  std::vector<Step> steps(2 + below(9));
   for (Step& step : steps) {
-    const std::uint32_t pick = dice.below(20);
-    step.kind = pick < 7    ? RunKind::install_a
-                : pick < 13 ? RunKind::install_b
-                : pick < 17 ? RunKind::plain
-                : pick < 18 ? RunKind::cleanup
-                            : RunKind::failing_definition;
-    if (dice.below(3) == 0) {
-      step.fault = dice.below(2) == 0 ? Fault::fail : Fault::crash;
-      step.at = 1 + dice.below(30);
+    const std::uint32_t pick = below(20);
+    step.kind = pick < 7    ? &kInstallA
+                : pick < 13 ? &kInstallB
+                : pick < 17 ? &kPlain
+                : pick < 18 ? &kCleanup
+                            : &kFailingDefinition;
+    if (below(3) == 0) {
+      step.fault = below(2) == 0 ? Fault::fail : Fault::crash;
+      step.at = 1 + below(30);
     }
   }
   return steps;
@@ -147,27 +128,25 @@ std::vector<Step> random_sequence(Dice& dice) {
 
 // Runs one step; true when the process died in it.
 bool run_step(FakeFileSystem& fs, const Step& step) {
-  if (step.fault == Fault::fail) {
-    fs.fail_operation(step.at);
-  } else if (step.fault == Fault::crash) {
-    fs.crash_after(step.at);
+  if (step.fault != Fault::none) {
+    fs.hook =
+        at_mutations({step.at}, step.fault == Fault::fail ? FakeFileSystem::Verdict::fail
+                                                          : FakeFileSystem::Verdict::crash_after);
   }
   bool crashed = false;
   try {
-    run_tool(arguments(step.kind), fs);
+    run_tool(step.kind->args, fs);
   } catch (const FakeCrash&) {
     crashed = true;
   }
-  fs.clear_faults();
+  fs.restart();
   return crashed;
 }
 
 std::string describe(const std::vector<Step>& steps, std::size_t upto) {
-  static const char* const kNames[] = {"install a", "install b", "plain", "-cleanup",
-                                       "failing definition"};
   std::string text;
   for (std::size_t i = 0; i <= upto && i < steps.size(); ++i) {
-    text += "\n  " + std::string(kNames[static_cast<int>(steps[i].kind)]);
+    text += "\n  " + std::string(steps[i].kind->name);
     if (steps[i].fault != Fault::none) {
       text += (steps[i].fault == Fault::fail ? ", failing call " : ", dying after call ") +
               std::to_string(steps[i].at);
@@ -180,7 +159,7 @@ std::string describe(const std::vector<Step>& steps, std::size_t upto) {
 std::string run_sequence(std::vector<Step> steps, std::size_t& runs) {
   FakeFileSystem fs{kCwd};
   set_up(fs);
-  steps.push_back({RunKind::plain});
+  steps.push_back({&kPlain});
   std::size_t last_fault = 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     last_fault = steps[i].fault != Fault::none ? i + 1 : last_fault;
@@ -191,12 +170,11 @@ std::string run_sequence(std::vector<Step> steps, std::size_t& runs) {
   for (std::size_t i = 0; i < steps.size(); ++i) {
     ++runs;
     crashed = run_step(fs, steps[i]) || crashed;
-    cleaned = cleaned || steps[i].kind == RunKind::cleanup;
+    cleaned = cleaned || steps[i].kind == &kCleanup;
     if (const std::string lost = lost_archives(fs); !lost.empty()) {
       return "lost:" + lost + describe(steps, i);
     }
-    if (!crashed && !cleaned && !checked_plain_run && i >= last_fault &&
-        steps[i].kind == RunKind::plain) {
+    if (!crashed && !cleaned && !checked_plain_run && i >= last_fault && steps[i].kind == &kPlain) {
       checked_plain_run = true;
       if (const std::string foreign = foreign_game_files(fs); !foreign.empty()) {
         return "not the game's own after a plain run:" + foreign + describe(steps, i);
@@ -215,16 +193,18 @@ constexpr int kSequences = 3000;
 #endif
 
 TEST(Soak, NoSequenceOfRunsLosesAGameArchive) {
-  Dice dice(20240611);
+  std::mt19937 engine(20240611);
   std::size_t runs = 0;
   std::string broken;
   int sequence = 0;
-  {
-    const QuietConsole quiet;
-    for (; sequence < kSequences && broken.empty(); ++sequence) {
-      broken = run_sequence(random_sequence(dice), runs);
-    }
+  // What the runs print goes to a file, not to the test log.
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  for (; sequence < kSequences && broken.empty(); ++sequence) {
+    broken = run_sequence(random_sequence(engine), runs);
   }
+  ::testing::internal::GetCapturedStdout();
+  ::testing::internal::GetCapturedStderr();
   std::printf("%d sequences, %zu runs\n", sequence, runs);
   EXPECT_EQ(broken, "") << "sequence " << sequence;
 }

@@ -2,210 +2,168 @@
 
 #include <gtest/gtest.h>
 
-#include "fs_test_support.h"
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include "engine_fixture.h"
+#include "support/case_file.h"
 
 namespace vexal {
 namespace {
 
-using test::entry_names;
+using Names = std::vector<std::string>;
 
-TEST(CompareNames, IgnoresAsciiCaseAndPutsPrefixFirst) {
-  EXPECT_EQ(compare_names("words.fs", "WORDS.FS"), 0);
-  EXPECT_TRUE(names_equal("a.Pcx", "A.PCX"));
-  EXPECT_LT(compare_names("AB", "ABC"), 0);
-  EXPECT_GT(compare_names("abc", "AB"), 0);
-  EXPECT_LT(compare_names("", "A"), 0);
-  // Padded group names: '_' sorts after letters and digits.
-  EXPECT_LT(compare_names("ABC__", "AB___"), 0);
-  EXPECT_LT(compare_names("A9___", "A____"), 0);
-  // Bytes compare unsigned; only ASCII letters change case.
-  EXPECT_GT(compare_names("\xE9", "Z"), 0);
-  EXPECT_NE(compare_names("\xE9", "\xC9"), 0);
+const std::string kCases = "tests/fs/cases.txt";
+
+Names words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
-TEST(EntryName, StopsAtTerminatorAndCutsAtFifteenBytes) {
+TEST(Names, CompareWithoutAsciiCaseShorterFirstAndCutAtFifteenBytes) {
+  const auto sign = [](int value) { return (value > 0) - (value < 0); };
+  for (const test::DataCase& c : test::load_cases(kCases, "names")) {
+    SCOPED_TRACE(c.where);
+    const std::string a = c.field(0);
+    const std::string b = c.field(1);
+    EXPECT_EQ(sign(compare_names(a, b)), c.number(2));
+    EXPECT_EQ(sign(compare_names(b, a)), -c.number(2));
+    EXPECT_EQ(names_equal(a, b), c.number(2) == 0);
+  }
   Entry entry;
-  set_entry_name(entry, "A.PCX");
-  EXPECT_EQ(entry_name(entry), "A.PCX");
   set_entry_name(entry, "0123456789ABCDEFGH");
   EXPECT_EQ(entry_name(entry), "0123456789ABCDE");
-  EXPECT_EQ(entry.name[15], '\0');
-  entry.name = {'A', 'B', '\0', 'x', 'y'};
+  entry.name = {'A', 'B', '\0', 'x'};
   EXPECT_EQ(entry_name(entry), "AB");
 }
 
-class ArchiveListTest : public ::testing::Test {
+// The index answers as a front-to-back search of the table does, through appends,
+// shrinking, and reordering and renaming (after which the index is cleared). Names are
+// drawn from bytes whose bit 5 is the letter case only for letters.
+TEST(EntryIndex, FindsWhatAFrontToBackSearchFinds) {
+  std::mt19937 random(15);
+  const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  std::vector<Entry> entries;
+  EntryIndex index;
+  const auto some_name = [&] {  // new, or of the table with bit 5 of some bytes flipped
+    std::string name(1 + pick(pick(2) == 0 ? 2 : 15), ' ');
+    for (char& c : name) {
+      c = "aZqM@[`{09_\xE1\xC1"[pick(13)];
+    }
+    if (!entries.empty() && pick(2) == 0) {
+      name = entry_name(entries[pick(entries.size())]);
+      for (char& c : name) {
+        c = static_cast<char>(c ^ (pick(3) == 0 ? 0x20 : 0));
+      }
+    }
+    Entry entry;
+    set_entry_name(entry, name);
+    return entry;
+  };
+  for (int step = 0; step < 4000; ++step) {
+    if (const std::size_t action = pick(200); action == 0) {
+      entries.resize(pick(entries.size() + 1));
+    } else if (action < 10 && !entries.empty()) {
+      std::swap(entries[pick(entries.size())], entries[pick(entries.size())]);
+      entries[pick(entries.size())].name = some_name().name;
+      index.clear();
+    } else {
+      entries.push_back(some_name());
+    }
+    const Entry wanted = some_name();
+    std::size_t first = 0;
+    while (first < entries.size() && !names_equal(entry_name(entries[first]), entry_name(wanted))) {
+      ++first;
+    }
+    ASSERT_EQ(index.find_first(entries, EntryIndex::key_of(wanted)),
+              first < entries.size() ? first : EntryIndex::npos)
+        << "step " << step << ", name " << entry_name(wanted);
+  }
+}
+
+class ArchiveListTest : public test::EngineTest {
  protected:
-  // A source record with the given entry names.
-  int add_source(std::string name, const std::vector<std::string>& entries) {
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    ArchiveRecord& record = *list.get(slot);
-    record.name = std::move(name);
-    for (const std::string& entry_text : entries) {
+  int add_source(const std::string& name, const Names& entries = {}) {
+    const int slot = append(name);
+    for (const std::string& text : entries) {
       Entry entry;
-      set_entry_name(entry, entry_text);
-      record.entries.push_back(entry);
+      set_entry_name(entry, text);
+      list.get(slot)->entries.push_back(entry);
     }
     return slot;
   }
-  const ArchiveRecord& at(int slot) { return *list.get(slot); }
-
-  ArchiveList list;
+  // The entries of an output as name=slot.entry of what they link to.
+  std::string links(int slot) {
+    std::string text;
+    for (const Entry& e : list.get(slot)->entries) {
+      text += (text.empty() ? "" : " ") + std::string(entry_name(e)) + "=" +
+              std::to_string(e.source_archive) + "." + std::to_string(e.source_entry);
+    }
+    return text;
+  }
 };
 
-TEST_F(ArchiveListTest, FindsRecordsBySlotAndByNameWithoutCase) {
-  const int first = add_source("data\\WORDS.FS", {});
-  const int second = add_source("Data\\words.fs", {});
-  EXPECT_EQ(first, 0);
-  EXPECT_EQ(second, 1);
+TEST_F(ArchiveListTest, FindsRecordsByNameWithoutCaseInSlotOrder) {
+  add_source("data\\WORDS.FS");
+  int unnamed = -1;
+  ASSERT_EQ(list.append(unnamed), Status::ok);
+  add_source("Data\\words.fs");
   EXPECT_EQ(list.find_slot("DATA\\Words.FS"), 0);
   EXPECT_EQ(list.find("data\\words.FS"), list.get(0));
   EXPECT_EQ(list.find_slot("data\\WORDS"), -1);
   EXPECT_EQ(list.find("other"), nullptr);
   EXPECT_EQ(list.get(-1), nullptr);
-  EXPECT_EQ(list.get(2), nullptr);
-}
-
-TEST_F(ArchiveListTest, ImpossibleReservationFreesTheList) {
-  const int slot = add_source("a", {});
-  EXPECT_EQ(list.reserve_data(*list.get(slot), SIZE_MAX - 5), Status::out_of_memory);
-  EXPECT_EQ(list.size(), 0u);
-}
-
-TEST_F(ArchiveListTest, LinkEntryKeepsOrRepointsAnExistingName) {
-  const int game = add_source("game", {"A.PCX", "B.PCX"});
-  const int mod = add_source("mod", {"a.pcx", "C.PCX"});
-  const int out = add_source("OUT", {});
-  ASSERT_EQ(list.link_archive(out, game), Status::ok);
-
-  ASSERT_EQ(list.link_entry(out, mod, 0), Status::ok);  // replace 0: kept
-  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"A.PCX", "B.PCX"}));
-  EXPECT_EQ(at(out).entries[0].source_archive, game);
-
-  list.get(out)->replace = 1;
-  ASSERT_EQ(list.link_entry(out, mod, 0),
-            Status::ok);  // re-pointed in place, name as the mod spells it
-  ASSERT_EQ(list.link_entry(out, mod, 1), Status::ok);  // new: appended
-  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"a.pcx", "B.PCX", "C.PCX"}));
-  EXPECT_EQ(at(out).entries[0].source_archive, mod);
-  EXPECT_EQ(at(out).entries[0].source_entry, 0);
-  EXPECT_EQ(at(out).entries[2].source_archive, mod);
-  EXPECT_EQ(at(out).entries[2].source_entry, 1);
-}
-
-TEST_F(ArchiveListTest, LinkArchiveIntoEmptyOutputCopiesOrderAndNames) {
-  const int source = add_source("src", {"Z", "a", "z"});  // even duplicates are copied as they are
-  const int out = add_source("OUT", {});
-  ASSERT_EQ(list.link_archive(out, source), Status::ok);
-  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"Z", "a", "z"}));
-  for (int j = 0; j < 3; ++j) {
-    EXPECT_EQ(at(out).entries[static_cast<std::size_t>(j)].source_archive, source);
-    EXPECT_EQ(at(out).entries[static_cast<std::size_t>(j)].source_entry, j);
-  }
-}
-
-TEST_F(ArchiveListTest, LinkArchiveIntoNonEmptyOutputFollowsReplace) {
-  const int game = add_source("game", {"A", "B"});
-  const int mod = add_source("mod", {"C", "b", "D"});
-  for (const int replace : {0, 1}) {
-    int out = -1;
-    ASSERT_EQ(list.append(out), Status::ok);
-    list.get(out)->replace = replace;
-    ASSERT_EQ(list.link_archive(out, game), Status::ok);
-    ASSERT_EQ(list.link_archive(out, mod), Status::ok);
-    EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"A", replace ? "b" : "B", "C", "D"}));
-    EXPECT_EQ(at(out).entries[1].source_archive, replace ? mod : game);
-  }
-}
-
-TEST_F(ArchiveListTest, LinkFindsTheFirstOfRepeatedNamesAndFollowsTableChanges) {
-  // A folder on a case-sensitive disk can hold a.pcx and A.PCX: both reach the output.
-  const int folder = add_source("folder", {"A.PCX", "B", "A.PCX"});
-  const int mod = add_source("mod", {"a.Pcx", "b", "NEW"});
-  const int out = add_source("OUT", {});
-  ASSERT_EQ(list.link_archive(out, folder), Status::ok);
-  list.get(out)->replace = 1;
-  ASSERT_EQ(list.link_entry(out, mod, 0), Status::ok);
-  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"a.Pcx", "B", "A.PCX"}));
-  EXPECT_EQ(at(out).entries[0].source_archive, mod);
-  EXPECT_EQ(at(out).entries[2].source_archive, folder);
-
-  // Entries changed behind the engine's back are still found where they are now.
-  ArchiveRecord& output = *list.get(out);
-  std::swap(output.entries[0], output.entries[1]);
-  output.entry_index.clear();
-  ASSERT_EQ(list.link_entry(out, mod, 1), Status::ok);
-  EXPECT_EQ(at(out).entries[0].source_archive, mod);
-  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"b", "a.Pcx", "A.PCX"}));
-  output.entries.resize(1);
-  ASSERT_EQ(list.link_entry(out, mod, 0), Status::ok);  // the table shrank: a.Pcx is new again
-  ASSERT_EQ(list.link_entry(out, mod, 2), Status::ok);
-  EXPECT_EQ(entry_names(at(out)), (std::vector<std::string>{"b", "a.Pcx", "NEW"}));
-}
-
-TEST_F(ArchiveListTest, LinkingManyNamesMatchesAFrontToBackSearch) {
-  std::vector<std::string> game_names;
-  std::vector<std::string> mod_names;
-  for (int i = 0; i < 3000; ++i) {
-    game_names.push_back("E" + std::to_string(i) + ".DAT");
-    if (i % 3 == 0) {
-      mod_names.push_back("e" + std::to_string(i) + ".dat");
-    } else if (i % 3 == 1) {
-      mod_names.push_back("N" + std::to_string(i));  // not in the game
-    }
-  }
-  const int game = add_source("game", game_names);
-  const int mod = add_source("mod", mod_names);
-  const int out = add_source("OUT", {});
-  ASSERT_EQ(list.link_archive(out, game), Status::ok);
-  list.get(out)->replace = 1;
-  ASSERT_EQ(list.link_archive(out, mod), Status::ok);
-  ASSERT_EQ(at(out).entries.size(), 3000u + 1000u);
-  for (std::size_t i = 0; i < 3000; ++i) {
-    const Entry& entry = at(out).entries[i];
-    EXPECT_EQ(entry.source_archive, i % 3 == 0 ? mod : game) << i;
-    EXPECT_EQ(entry.source_entry, static_cast<std::int32_t>(i % 3 == 0 ? 2 * (i / 3) : i)) << i;
-  }
-  EXPECT_EQ(entry_name(at(out).entries[3000]), "N1");
-}
-
-TEST_F(ArchiveListTest, FindsAllSlotsOfANameInSlotOrder) {
-  add_source("Data\\A.FS", {});
-  int unnamed = -1;
-  ASSERT_EQ(list.append(unnamed), Status::ok);
-  add_source("other", {});
-  EXPECT_EQ(list.find_slots("DATA\\a.fs"), (std::vector<int>{0}));
+  EXPECT_EQ(list.get(3), nullptr);
+  EXPECT_EQ(list.find_slots("DATA\\Words.FS"), (std::vector<int>{0, 2}));
   // A record named after a lookup saw it empty is found under its name.
-  list.get(unnamed)->name = "data\\a.FS";
-  add_source("DATA\\A.FS", {});
-  EXPECT_EQ(list.find_slots("data\\a.fs"), (std::vector<int>{0, 1, 3}));
-  EXPECT_TRUE(list.find_slots("data\\a").empty());
+  list.get(unnamed)->name = "data\\words.FS";
+  add_source("DATA\\WORDS.FS");
+  EXPECT_EQ(list.find_slots("data\\words.fs"), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_TRUE(list.find_slots("data\\words").empty());
   list.clear();
-  add_source("x", {});
+  add_source("x");
   EXPECT_EQ(list.find_slots("X"), (std::vector<int>{0}));
-  EXPECT_TRUE(list.find_slots("data\\a.fs").empty());
+  EXPECT_TRUE(list.find_slots("data\\words.fs").empty());
 }
 
-TEST_F(ArchiveListTest, BadLinkArgumentsReturnTwoAndFreeTheList) {
-  struct Case {
+TEST_F(ArchiveListTest, LinkingKeepsOrRepointsTheFirstEntryOfAName) {
+  for (const test::DataCase& c : test::load_cases(kCases, "link")) {
+    SCOPED_TRACE(c.where);
+    list.clear();
+    add_source("game", words(c.field(0)));
+    add_source("mod", words(c.field(1)));
+    const int out = add_source("OUT");
+    ASSERT_EQ(list.link_archive(out, 0), Status::ok);
+    list.get(out)->replace = c.number(2);
+    for (const char step : c.field(3)) {
+      ASSERT_EQ(step == '*' ? list.link_archive(out, 1) : list.link_entry(out, 1, step - '0'),
+                Status::ok);
+    }
+    EXPECT_EQ(links(out), c.field(4));
+  }
+}
+
+TEST_F(ArchiveListTest, BadArgumentsAndImpossibleReservationsFreeTheList) {
+  struct Row {
     int target;
     std::int64_t source;
-    std::int64_t entry;
+    std::int64_t entry;  // -2: link the whole source
   };
-  for (const Case c : {Case{1, 0, 2}, Case{1, 0, -1}, Case{1, -1, 0}, Case{1, 2, 0}, Case{2, 0, 0},
-                       Case{-1, 0, 0}, Case{1, std::int64_t{1} << 40, 0}}) {
+  constexpr std::int64_t kFar = std::int64_t{1} << 40;
+  const Row rows[] = {{1, 0, 2},  {1, 0, -1},   {1, -1, 0},  {1, 2, 0},  {2, 0, 0},
+                      {-1, 0, 0}, {1, kFar, 0}, {1, -1, -2}, {1, 2, -2}, {2, 0, -2}};
+  for (const Row r : rows) {
     add_source("src", {"A", "B"});
-    add_source("OUT", {});
-    EXPECT_EQ(list.link_entry(c.target, c.source, c.entry), Status::programmer_error);
+    add_source("OUT");
+    EXPECT_EQ(r.entry == -2 ? list.link_archive(r.target, r.source)
+                            : list.link_entry(r.target, r.source, r.entry),
+              Status::programmer_error);
     EXPECT_EQ(list.size(), 0u);
   }
-  for (const std::int64_t source : {std::int64_t{-1}, std::int64_t{2}}) {
-    add_source("src", {"A"});
-    add_source("OUT", {});
-    EXPECT_EQ(list.link_archive(1, source), Status::programmer_error);
-    EXPECT_EQ(list.size(), 0u);
-  }
+  add_source("a");
+  EXPECT_EQ(list.reserve_data(*list.get(0), SIZE_MAX - 5), Status::out_of_memory);
+  EXPECT_EQ(list.size(), 0u);
 }
 
 }  // namespace

@@ -2,34 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_file.h"
+
 namespace vexal {
 namespace {
 
 TEST(Catalogue, MatchesNamesAsPrefixes) {
-  struct Case {
-    const char* text;
-    LetterCase letter_case;
-    int class_code;
-    std::size_t length;
-    bool cd;
-  };
-  const Case cases[] = {
-      {"BASICS.FS", LetterCase::exact, 4, 9, false},
-      {"WORDS.FSX", LetterCase::exact, 8, 8, false},
-      {"TROOP.FSU {", LetterCase::exact, 12, 9, false},
-      {"NARRATE.FS", LetterCase::exact, 15, 10, true},
-      {"Words.FS", LetterCase::exact, 0, 0, false},
-      {"WORDS.F", LetterCase::exact, 0, 0, false},
-      {"", LetterCase::exact, 0, 0, false},
-      {"basics.fs", LetterCase::ignored, 4, 9, false},
-      {"Video.FSX", LetterCase::ignored, 14, 8, true},
-      {"words.f", LetterCase::ignored, 0, 0, false},
-  };
-  for (const Case& c : cases) {
-    const CatalogueMatch found = match_catalogue(c.text, c.letter_case);
-    EXPECT_EQ(found.class_code, c.class_code) << c.text;
-    EXPECT_EQ(found.length, c.length) << c.text;
-    EXPECT_EQ(found.cd_archive, c.cd) << c.text;
+  for (const test::DataCase& c : test::load_cases("tests/fs/cases.txt", "catalogue")) {
+    SCOPED_TRACE(c.where);
+    const CatalogueMatch found = match_catalogue(
+        c.field(0), c.field(1) == "exact" ? LetterCase::exact : LetterCase::ignored);
+    EXPECT_EQ(found.class_code, c.number(2));
+    EXPECT_EQ(found.length, static_cast<std::size_t>(c.number(3)));
+    EXPECT_EQ(found.cd_archive, c.field(4) == "yes");
   }
 }
 

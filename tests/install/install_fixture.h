@@ -2,6 +2,8 @@
 // tests of the installation state.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -40,21 +42,30 @@ struct InstallWorld {
   std::string file(const std::string& path) { return fs.contents(path).value_or("<none>"); }
 };
 
-// An archive list holding one built output per name, placed in the slot table the way
-// the class scanner and the save loop leave it.
-struct BuiltMod {
+// A game with every archive of the catalogue in its folder ("game NAME"), and a mod built
+// of the given ones ("mod NAME" in the output folder), in the archive list and slot table
+// the way the class scanner and the save loop leave them.
+struct ModWorld : InstallWorld {
   ArchiveList list;
   SlotTable slots{};
 
-  BuiltMod() { reset_slot_table(slots); }
-  void add(const std::string& catalogue_name, const std::string& folder = kOutput) {
-    const CatalogueMatch match = match_catalogue(catalogue_name);
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    ArchiveRecord& record = *list.get(slot);
-    record.name = folder + catalogue_name;
-    record.cd_archive = match.cd_archive;
-    slots[slot_of_class(match.class_code)] = slot;
+  explicit ModWorld(std::initializer_list<const char*> built,
+                    const std::string& config = kPathLines)
+      : InstallWorld(config) {
+    reset_slot_table(slots);
+    for (const CatalogueEntry& entry : kCatalogue) {
+      const std::string folder = entry.cd_archive ? kCdData : kGameData;
+      fs.add_file(folder + std::string(entry.name), "game " + std::string(entry.name));
+    }
+    for (const char* name : built) {
+      fs.add_file(kOutput + std::string(name), std::string("mod ") + name);
+      const CatalogueMatch match = match_catalogue(name);
+      int slot = -1;
+      EXPECT_EQ(list.append(slot), Status::ok);
+      list.get(slot)->name = kOutput + std::string(name);
+      list.get(slot)->cd_archive = match.cd_archive;
+      slots[slot_of_class(match.class_code)] = slot;
+    }
   }
 };
 

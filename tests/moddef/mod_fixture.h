@@ -6,7 +6,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "fs/archive_list.h"
 #include "fs/catalogue.h"
@@ -31,14 +30,6 @@ class ModFixture : public ::testing::Test {
   }
 
   ArchiveRecord& output(int class_code) { return *archives.get(slots[slot_of_class(class_code)]); }
-
-  std::vector<std::string> entry_names(const ArchiveRecord& record) const {
-    std::vector<std::string> names;
-    for (const Entry& entry : record.entries) {
-      names.emplace_back(entry_name(entry));
-    }
-    return names;
-  }
 
   std::string value_of(std::string_view name, int scope = kLastArchiveClass) const {
     std::string value;

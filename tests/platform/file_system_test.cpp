@@ -1,99 +1,334 @@
+// What every FileSystem must do, run on the native backend of the platform and on the
+// fake that the other tests use in its place, so that the fake cannot drift from it.
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
+#include "platform/path_rules.h"
 #include "support/fake_file_system.h"
 #include "support/temp_dir.h"
 
 namespace vexal {
 namespace {
 
+namespace stdfs = std::filesystem;
+
+class NativeBackend {
+ public:
+  ~NativeBackend() {  // read-only files could not be removed on Windows
+    for (const auto& entry : stdfs::recursive_directory_iterator(dir_.path())) {
+      stdfs::permissions(entry.path(), stdfs::perms::owner_write, stdfs::perm_options::add);
+    }
+  }
+  FileSystem& fs() { return *fs_; }
+  std::string root() const { return dir_.str(); }
+  void write(std::string_view relative, std::string_view bytes) {
+    dir_.write_file(relative, bytes);
+  }
+  void make_read_only(std::string_view relative) {
+    stdfs::permissions(
+        dir_.path() / relative,
+        stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
+        stdfs::perm_options::remove);
+  }
+
+ private:
+  test::TempDir dir_;
+  std::unique_ptr<FileSystem> fs_ = make_native_file_system();
+};
+
+class FakeBackend {
+ public:
+  FileSystem& fs() { return fake_; }
+  std::string root() const { return "C:\\root"; }
+  void write(std::string_view relative, std::string_view bytes) {
+    fake_.add_file(root() + "\\" + std::string(relative), std::string(bytes));
+  }
+  void make_read_only(std::string_view relative) {
+    fake_.set_read_only(root() + "\\" + std::string(relative));
+  }
+
+ private:
+  test::FakeFileSystem fake_{root()};
+};
+
 std::string text_of(std::span<const std::byte> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Backends without mappings (the fake, Windows) read the file and write copies.
-TEST(FileSystemDefaultsTest, MapReadReadsTheFileAndWriteFromWritesTheBytes) {
-  test::FakeFileSystem fs;
-  fs.add_file("C:\\data\\Game.fs", "0123456789");
-  fs.add_file("C:\\data\\Empty.fs", "");
-  const auto mapped = fs.map_read("C:\\DATA\\GAME.FS");
-  ASSERT_NE(mapped, nullptr);
-  EXPECT_EQ(text_of(mapped->bytes()), "0123456789");
-  const auto empty = fs.map_read("C:\\data\\Empty.fs");
-  ASSERT_NE(empty, nullptr);
-  EXPECT_TRUE(empty->bytes().empty());
-  EXPECT_EQ(fs.map_read("C:\\data\\Missing.fs"), nullptr);
-  EXPECT_EQ(fs.map_read("C:\\data"), nullptr);
-
-  auto out = fs.open_write("C:\\data\\Out.fs");
-  ASSERT_NE(out, nullptr);
-  EXPECT_TRUE(out->write_from(*mapped, mapped->bytes().subspan(3, 4)));
-  EXPECT_TRUE(out->close());
-  EXPECT_EQ(read_whole_file(fs, "C:\\data\\Out.fs"), "3456");
+std::string pattern_bytes(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+  }
+  return bytes;
 }
 
-// The backend of the platform: a second lock on the same file, as another run would
-// take it, is refused while the first is held.
-TEST(NativeFileLockTest, ExclusiveUntilReleased) {
-  const test::TempDir dir;
-  dir.write_file("folder/x", "");
-  const std::unique_ptr<FileSystem> fs = make_native_file_system();
-  const std::string path = dir.str() + "\\run.lock";
-  LockAttempt first = fs->lock_exclusive(path, false);
+template <typename Backend>
+class FileSystemContract : public ::testing::Test {
+ protected:
+  // The path below the test's folder in the "\" form the system composes.
+  std::string path(std::string_view relative) const {
+    std::string text = backend_.root() + "\\" + std::string(relative);
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+  }
+  std::string read(std::string_view relative) {
+    return read_whole_file(fs, path(relative)).value_or("<none>");
+  }
+  std::vector<std::string> listed(std::string_view pattern, ListMode mode = ListMode::files_only) {
+    std::vector<std::string> names;
+    for (const DirEntry& entry : fs.list(path(pattern), mode)) {
+      names.push_back(entry.name + (entry.is_directory ? "\\" : ""));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  Backend backend_;
+  FileSystem& fs = backend_.fs();
+};
+
+using Backends = ::testing::Types<NativeBackend, FakeBackend>;
+TYPED_TEST_SUITE(FileSystemContract, Backends);
+
+using Names = std::vector<std::string>;
+
+TYPED_TEST(FileSystemContract, FindsNamesInAnyCaseAndCreatesNewOnesAsSpelled) {
+  this->backend_.write("Game/Data/Words.fs", "abc");
+  FileSystem& fs = this->fs;
+  EXPECT_TRUE(fs.is_file(this->path("GAME\\DATA\\WORDS.FS")));
+  EXPECT_TRUE(fs.is_directory(this->path("game\\data")));
+  EXPECT_FALSE(fs.is_file(this->path("game\\data")));
+  EXPECT_FALSE(fs.is_directory(this->path("game\\data\\words.fs")));
+  EXPECT_EQ(fs.open_read(this->path("game")), nullptr);
+  EXPECT_EQ(this->read("game\\DATA\\words.FS"), "abc");
+
+  EXPECT_TRUE(fs.make_directory(this->path("GAME\\Backup")));
+  EXPECT_FALSE(fs.make_directory(this->path("game\\BACKUP")));
+  EXPECT_FALSE(fs.make_directory(this->path("none\\x")));
+  EXPECT_TRUE(fs.move(this->path("GAME\\DATA\\WORDS.FS"), this->path("game\\backup\\W.fs")));
+  EXPECT_EQ(this->listed("Game\\Backup\\*"), Names{"W.fs"});
+  EXPECT_EQ(this->read("GAME\\BACKUP\\w.FS"), "abc");
+  EXPECT_TRUE(fs.remove(this->path("GAME\\BACKUP\\w.FS")));
+  EXPECT_FALSE(fs.remove(this->path("GAME\\BACKUP\\w.FS")));
+  EXPECT_FALSE(fs.remove(this->path("Game\\Backup")));
+  EXPECT_TRUE(fs.is_directory(this->path("Game\\Backup")));
+
+  auto created = fs.open_write(this->path("GAME\\NewFile.TXT"));
+  EXPECT_TRUE(created && created->close());
+  EXPECT_TRUE(fs.replace_file(this->path("game\\Other.ini"), "x"));
+  EXPECT_EQ(this->listed("game\\*", ListMode::directories_included),
+            (Names{"Backup\\", "Data\\", "NewFile.TXT", "Other.ini"}));
+}
+
+TYPED_TEST(FileSystemContract, MovesNeverReplaceButMayChangeTheCase) {
+  this->backend_.write("a", "1");
+  this->backend_.write("b", "2");
+  FileSystem& fs = this->fs;
+  EXPECT_FALSE(fs.move(this->path("a"), this->path("B")));
+  EXPECT_EQ(this->read("b") + this->read("a"), "21");
+  EXPECT_FALSE(fs.move(this->path("nothing"), this->path("c")));
+  EXPECT_FALSE(fs.move(this->path("a"), this->path("none\\a")));
+  EXPECT_TRUE(fs.move(this->path("a"), this->path("A")));
+#ifndef _WIN32  // Wine, which runs the Windows build of this suite, keeps the old spelling
+  EXPECT_EQ(this->listed("*"), (Names{"A", "b"}));
+#endif
+  EXPECT_EQ(this->read("A"), "1");
+}
+
+TYPED_TEST(FileSystemContract, WritesReadsAndSeeks) {
+  this->backend_.write("Out.bin", "an older and longer content");
+  auto out = this->fs.open_write(this->path("OUT.BIN"));
+  ASSERT_NE(out, nullptr);
+  const std::string_view text = "0123\n56789";
+  EXPECT_TRUE(out->write(std::as_bytes(std::span(text))));
+  EXPECT_EQ(out->size(), 10u);  // binary: no "\r" added
+  EXPECT_TRUE(out->close());
+  auto in = this->fs.open_read(this->path("out.bin"));
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(in->size(), 10u);
+  ASSERT_TRUE(in->seek(7));
+  std::array<std::byte, 8> buffer{};
+  EXPECT_EQ(in->read(buffer), 3u);
+  EXPECT_EQ(text_of(std::span(buffer).first(3)), "789");
+  EXPECT_EQ(in->read(buffer), 0u);
+  EXPECT_EQ(this->read("Out.bin"), text);
+  EXPECT_EQ(this->fs.open_write(this->path("missing\\x")), nullptr);
+  EXPECT_EQ(this->fs.open_read(this->path("missing")), nullptr);
+}
+
+TYPED_TEST(FileSystemContract, ListsMatchingNamesWithTheirSizes) {
+  for (const char* file : {"m/A.PCX", "m/tank/a01", "m/tank/a012", "m/tank/B2"}) {
+    this->backend_.write(file, "1");
+  }
+  this->backend_.write("m/b.dat", "12");
+  const struct {
+    const char* pattern;
+    ListMode mode;
+    Names names;
+  } rows[] = {
+      {"M\\*.*", ListMode::files_only, {"A.PCX", "b.dat"}},
+      {"m\\*", ListMode::directories_included, {"A.PCX", "b.dat", "tank\\"}},
+      {"m\\TANK\\???", ListMode::files_only, {"B2", "a01"}},
+      {"m\\*.pcx", ListMode::files_only, {"A.PCX"}},
+      {"none\\*", ListMode::directories_included, {}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(this->listed(row.pattern, row.mode), row.names) << row.pattern;
+  }
+  const auto entries = this->fs.list(this->path("m\\B.DAT"), ListMode::files_only);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].size, 2u);
+}
+
+TYPED_TEST(FileSystemContract, ReplacesFilesWholeAndRefusesReadOnlyOnes) {
+  this->backend_.write("config.ini", "old");
+  FileSystem& fs = this->fs;
+  EXPECT_TRUE(fs.replace_file(this->path("CONFIG.INI"), "new"));
+  EXPECT_TRUE(fs.replace_file(this->path("fresh.ini"), "fresh"));
+  EXPECT_FALSE(fs.replace_file(this->path("none\\x.ini"), "x"));
+  EXPECT_EQ(this->read("config.ini") + this->read("FRESH.INI"), "newfresh");
+  EXPECT_EQ(this->listed("*"), (Names{"config.ini", "fresh.ini"}));  // nothing left over
+
+  this->backend_.make_read_only("config.ini");
+  EXPECT_FALSE(fs.replace_file(this->path("config.ini"), "newer"));
+  EXPECT_EQ(fs.open_write(this->path("config.ini")), nullptr);
+  EXPECT_EQ(this->read("config.ini"), "new");
+  EXPECT_EQ(this->listed("*"), (Names{"config.ini", "fresh.ini"}));
+}
+
+// A mapped source may be the output itself, and its bytes may go out in any order
+// between small writes.
+TYPED_TEST(FileSystemContract, MapsWholeFilesAndWritesTheirBytesAnywhere) {
+  const std::string contents = pattern_bytes(200'000);
+  this->backend_.write("Data/Game.fs", contents);
+  this->backend_.write("Data/Empty.fs", "");
+  FileSystem& fs = this->fs;
+  const auto mapped = fs.map_read(this->path("DATA\\game.FS"));
+  ASSERT_NE(mapped, nullptr);
+  const std::span<const std::byte> bytes = mapped->bytes();
+  EXPECT_TRUE(text_of(bytes) == contents);
+  const auto empty = fs.map_read(this->path("Data\\EMPTY.fs"));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_TRUE(empty->bytes().empty());
+  EXPECT_EQ(fs.map_read(this->path("Data\\Missing.fs")), nullptr);
+  EXPECT_EQ(fs.map_read(this->path("Data")), nullptr);
+
+  auto out = fs.open_write(this->path("Out.fs"));
+  ASSERT_NE(out, nullptr);
+  const std::string head = "head";
+  EXPECT_TRUE(out->write(std::as_bytes(std::span(head))));
+  EXPECT_TRUE(out->write_from(*mapped, bytes.subspan(1'000, 40'000)));
+  EXPECT_TRUE(out->write_from(*mapped, bytes.subspan(5, 10)));
+  EXPECT_TRUE(out->write_from(*mapped, bytes.subspan(100'000)));
+  EXPECT_TRUE(out->close());
+  // Compared as flags: a failure would otherwise print 100 KB of text.
+  EXPECT_TRUE(this->read("Out.fs") == head + contents.substr(1'000, 40'000) +
+                                          contents.substr(5, 10) + contents.substr(100'000));
+
+  auto over = fs.open_write(this->path("data\\GAME.fs"));
+  ASSERT_NE(over, nullptr);
+  EXPECT_TRUE(over->write_from(*mapped, bytes.subspan(50'000)));
+  EXPECT_TRUE(over->close());
+  EXPECT_TRUE(this->read("Data\\Game.fs") == contents.substr(50'000));
+  EXPECT_TRUE(text_of(mapped->bytes()) == contents);
+}
+
+// Copies go in blocks of 1 MiB and find the file's end with the last read.
+TYPED_TEST(FileSystemContract, AppendsWholeFilesThatHoldExactlyTheirSize) {
+  const std::string block(std::size_t{1} << 20, 'b');
+  const std::string large = pattern_bytes(2'200'000);
+  const struct {
+    std::optional<std::string> contents;  // nullopt: a folder
+    std::uint64_t size;
+    CopyResult result;
+  } rows[] = {
+      {"abc", 3, CopyResult::copied},
+      {"", 0, CopyResult::copied},
+      {block, block.size(), CopyResult::copied},
+      {large, large.size(), CopyResult::copied},
+      {"ab", 3, CopyResult::source_failed},
+      {"abcd", 3, CopyResult::source_failed},
+      {block + "x", block.size(), CopyResult::source_failed},
+      {large, large.size() - 1, CopyResult::source_failed},
+      {large, large.size() + 1, CopyResult::source_failed},
+      {std::nullopt, 0, CopyResult::source_failed},
+  };
+  const std::string head = "head";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.contents.value_or("?").size()) + " " +
+                 std::to_string(row.size));
+    if (row.contents) {
+      this->backend_.write("Mod/File.dat", *row.contents);
+    }
+    auto out = this->fs.open_write(this->path("Out.fs"));
+    ASSERT_NE(out, nullptr);
+    EXPECT_TRUE(out->write(std::as_bytes(std::span(head))));
+    const std::string source = row.contents ? "MOD\\file.DAT" : "Mod";
+    EXPECT_EQ(this->fs.append_file(*out, this->path(source), row.size), row.result);
+    EXPECT_TRUE(out->close());
+    if (row.result == CopyResult::copied) {
+      EXPECT_TRUE(this->read("Out.fs") == head + *row.contents);
+    }
+  }
+  EXPECT_EQ(
+      this->fs.append_file(*this->fs.open_write(this->path("Out.fs")), this->path("Mod\\None"), 0),
+      CopyResult::source_failed);
+  auto reading = this->fs.open_read(this->path("Out.fs"));
+  EXPECT_EQ(this->fs.append_file(*reading, this->path("Mod\\File.dat"), large.size()),
+            CopyResult::target_failed);
+}
+
+TYPED_TEST(FileSystemContract, TellsTheSizeOfFilesItMayRead) {
+  this->backend_.write("Mod/File.dat", "12345");
+  this->backend_.write("Mod/Sub/x", "");
+  FileSystem& fs = this->fs;
+  // Asked before and right after a listing of the folder, which may answer from what it found.
+  for (const bool after_listing : {false, true}) {
+    if (after_listing) {
+      fs.list(this->path("Mod\\*"), ListMode::directories_included);
+    }
+    EXPECT_EQ(fs.readable_file_size(this->path("MOD\\file.DAT")), 5u);
+    EXPECT_EQ(fs.readable_file_size(this->path("Mod\\Sub")), std::nullopt);
+    EXPECT_EQ(fs.readable_file_size(this->path("Mod\\None")), std::nullopt);
+  }
+  EXPECT_TRUE(fs.replace_file(this->path("Mod\\File.dat"), "1"));
+  EXPECT_EQ(fs.readable_file_size(this->path("Mod\\File.dat")), 1u);
+}
+
+// A second lock on the same file, as another run would take it, is refused while the
+// first is held.
+TYPED_TEST(FileSystemContract, LocksExclusivelyUntilReleased) {
+  this->backend_.write("folder/x", "");
+  FileSystem& fs = this->fs;
+  const std::string path = this->path("run.lock");
+  LockAttempt first = fs.lock_exclusive(path, false);
   ASSERT_NE(first.lock, nullptr);
-  const LockAttempt second = fs->lock_exclusive(path, false);
+  EXPECT_TRUE(fs.is_file(path));
+  const LockAttempt second = fs.lock_exclusive(path, false);
   EXPECT_EQ(second.lock, nullptr);
   EXPECT_TRUE(second.busy);
   first.lock.reset();
-  EXPECT_NE(fs->lock_exclusive(path, true).lock, nullptr);
-
-  const LockAttempt folder = fs->lock_exclusive(dir.str() + "\\folder", false);
+  EXPECT_NE(fs.lock_exclusive(path, true).lock, nullptr);
+  const LockAttempt folder = fs.lock_exclusive(this->path("folder"), false);
   EXPECT_EQ(folder.lock, nullptr);
   EXPECT_FALSE(folder.busy);
 }
 
-// The default copy reads in blocks of 1 MiB and checks the file's end with the last read.
-TEST(FileSystemDefaultsTest, AppendFileTakesExactlyTheExpectedBytes) {
-  const std::string big(std::size_t{1} << 20, 'b');
-  struct Row {
-    const char* name;
-    std::optional<std::string> contents;  // nullopt: no such file
-    std::uint64_t expected;
-    CopyResult result;
-  };
-  const std::vector<Row> rows = {
-      {"exact", "abc", 3, CopyResult::copied},
-      {"empty", "", 0, CopyResult::copied},
-      {"block and more", big + "xyz", big.size() + 3, CopyResult::copied},
-      {"exactly a block", big, big.size(), CopyResult::copied},
-      {"shorter", "ab", 3, CopyResult::source_failed},
-      {"longer", "abcd", 3, CopyResult::source_failed},
-      {"a block longer", big + "x", big.size(), CopyResult::source_failed},
-      {"missing", std::nullopt, 0, CopyResult::source_failed},
-  };
-  for (const Row& row : rows) {
-    test::FakeFileSystem fs;
-    if (row.contents) {
-      fs.add_file("C:\\in\\File", *row.contents);
-    }
-    auto out = fs.open_write("C:\\out");
-    ASSERT_NE(out, nullptr);
-    EXPECT_EQ(fs.append_file(*out, "C:\\IN\\FILE", row.expected), row.result) << row.name;
-    EXPECT_TRUE(out->close());
-    if (row.result == CopyResult::copied) {
-      EXPECT_TRUE(read_whole_file(fs, "C:\\out") == row.contents) << row.name;
-    }
-  }
-  test::FakeFileSystem fs;
-  fs.add_file("C:\\in\\File", "abc");
-  auto read_only = fs.open_read("C:\\in\\File");
-  EXPECT_EQ(fs.append_file(*read_only, "C:\\in\\File", 3), CopyResult::target_failed);
-  EXPECT_EQ(fs.readable_file_size("C:\\IN\\file"), 3u);
-  EXPECT_EQ(fs.readable_file_size("C:\\in"), std::nullopt);
+TYPED_TEST(FileSystemContract, RefusesPathsOfTheSystemsLimit) {
+  const std::string long_path = this->path(std::string(max_path_bytes, 'x'));
+  FileSystem& fs = this->fs;
+  EXPECT_FALSE(fs.is_file(long_path));
+  EXPECT_EQ(fs.open_write(long_path), nullptr);
+  EXPECT_FALSE(fs.make_directory(long_path));
+  EXPECT_FALSE(fs.replace_file(long_path, "x"));
+  EXPECT_TRUE(fs.list(long_path + "\\*", ListMode::directories_included).empty());
 }
 
 }  // namespace

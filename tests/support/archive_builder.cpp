@@ -2,7 +2,7 @@
 
 namespace vexal::test {
 
-std::string le32(std::uint32_t value) {
+std::string le32(std::uint64_t value) {
   std::string bytes;
   for (int i = 0; i < 4; ++i) {
     bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
@@ -10,36 +10,18 @@ std::string le32(std::uint32_t value) {
   return bytes;
 }
 
-std::string le16(std::uint16_t value) {
-  return {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
-}
-
-void put_le32(std::string& file, std::size_t at, std::uint32_t value) {
-  file.replace(at, 4, le32(value));
-}
-
-void put_le16(std::string& file, std::size_t at, std::uint16_t value) {
-  file.replace(at, 2, le16(value));
-}
-
-std::uint32_t get_le32(const std::string& file, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) {
-    value = (value << 8) | static_cast<unsigned char>(file[at + static_cast<std::size_t>(i)]);
-  }
-  return value;
+std::string le16(std::uint64_t value) {
+  return le32(value).substr(0, 2);
 }
 
 std::string build_flat(const std::vector<FlatEntryBytes>& entries) {
-  std::string directory = le32(static_cast<std::uint32_t>(entries.size()));
+  std::string directory = le32(entries.size());
   std::string data;
   const std::size_t data_start = 4 + 21 * entries.size();
   for (const FlatEntryBytes& entry : entries) {
     std::string name = entry.name.substr(0, 13);
     name.resize(13, '\0');
-    directory += name;
-    directory += le32(static_cast<std::uint32_t>(data_start + data.size()));
-    directory += le32(static_cast<std::uint32_t>(entry.bytes.size()));
+    directory += name + le32(data_start + data.size()) + le32(entry.bytes.size());
     data += entry.bytes;
   }
   return directory + data;
@@ -53,19 +35,16 @@ std::string build_two_level(const std::vector<GroupBytes>& groups) {
   const std::size_t tables_start = 8 + 9 * groups.size();
   const std::size_t data_start = tables_start + tables_size;
 
-  std::string directory = le32(static_cast<std::uint32_t>(data_start)) +
-                          le32(static_cast<std::uint32_t>(groups.size()));
+  std::string directory = le32(data_start) + le32(groups.size());
   std::string tables;
   std::string data;
   for (const GroupBytes& group : groups) {
     std::string name = group.name.substr(0, 5);
     name.resize(5, '_');
-    directory += name + le32(static_cast<std::uint32_t>(tables_start + tables.size()));
-    tables += le16(static_cast<std::uint16_t>(group.items.size()));
+    directory += name + le32(tables_start + tables.size());
+    tables += le16(group.items.size());
     for (const ItemBytes& item : group.items) {
-      tables += item.name.substr(0, 3);
-      tables += le32(static_cast<std::uint32_t>(data_start + data.size()));
-      tables += le16(static_cast<std::uint16_t>(item.bytes.size()));
+      tables += item.name.substr(0, 3) + le32(data_start + data.size()) + le16(item.bytes.size());
       data += item.bytes;
     }
   }

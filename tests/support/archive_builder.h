@@ -31,11 +31,8 @@ std::string build_flat(const std::vector<FlatEntryBytes>& entries);
 // the item data group by group.
 std::string build_two_level(const std::vector<GroupBytes>& groups);
 
-// Little-endian fields, for building and for damaging files.
-std::string le32(std::uint32_t value);
-std::string le16(std::uint16_t value);
-void put_le32(std::string& file, std::size_t at, std::uint32_t value);
-void put_le16(std::string& file, std::size_t at, std::uint16_t value);
-std::uint32_t get_le32(const std::string& file, std::size_t at);
+// The low 32 or 16 bits of a value as a little-endian field.
+std::string le32(std::uint64_t value);
+std::string le16(std::uint64_t value);
 
 }  // namespace vexal::test

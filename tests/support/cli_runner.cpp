@@ -1,15 +1,18 @@
 #include "support/cli_runner.h"
 
-#include <poll.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <optional>
+#include <sstream>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 namespace vexal::test {
 namespace {
@@ -27,31 +30,22 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
   const std::string binary = program == Program::fs_tool
                                  ? env_or("VEXAL_TEST_FS_BINARY", VEXAL_FS_BINARY)
                                  : env_or("VEXAL_TEST_BINARY", VEXAL_BINARY);
-  command.push_back(windows_paths() ? tool_path(binary) : binary);
+  command.push_back(tool_path(binary));
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }
 
-// Windows' text-mode console output ends lines with "\r\n"; the tests compare lines.
-std::string without_carriage_returns(const std::string& text) {
-  std::string result;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
-      result += text[i];
-    }
-  }
-  return result;
-}
-
+// In the child: standard output and error go to the files "output" and "errors" of the
+// run's own folder, where the Windows build's wrapper also writes "status".
 [[noreturn]] void exec_in(const std::filesystem::path& folder, std::vector<std::string> command,
-                          int output_fd, int error_fd, const std::string* status_path,
-                          bool remove_folder) {
-  if (status_path != nullptr) {
-    setenv("VEXAL_TEST_STATUS_FILE", status_path->c_str(), 1);
-  }
-  dup2(output_fd, STDOUT_FILENO);
-  dup2(error_fd, STDERR_FILENO);
-  if (chdir(folder.c_str()) != 0 || (remove_folder && rmdir(folder.c_str()) != 0)) {
+                          const TempDir& files, bool remove_folder) {
+  setenv("VEXAL_TEST_STATUS_FILE", tool_path(files.join("status")).c_str(), 1);
+  const int output =
+      open(files.join("output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int errors =
+      open(files.join("errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (dup2(output, STDOUT_FILENO) < 0 || dup2(errors, STDERR_FILENO) < 0 ||
+      chdir(folder.c_str()) != 0 || (remove_folder && rmdir(folder.c_str()) != 0)) {
     _exit(127);
   }
   std::vector<char*> argv;
@@ -63,182 +57,95 @@ std::string without_carriage_returns(const std::string& text) {
   _exit(127);
 }
 
-// Reads both pipes to their ends, whichever the child writes first, so that neither
-// fills up and stops it. A descriptor that reaches its end is closed and set to -1.
-void read_both(int& output_fd, int& error_fd, std::string& output, std::string& errors) {
-  std::array<pollfd, 2> fds{{{output_fd, POLLIN, 0}, {error_fd, POLLIN, 0}}};
-  std::array<std::string*, 2> into{&output, &errors};
-  std::array<char, 4096> buffer{};
-  int open_fds = (output_fd >= 0 ? 1 : 0) + (error_fd >= 0 ? 1 : 0);
-  while (open_fds > 0) {
-    if (poll(fds.data(), fds.size(), -1) < 0) {
-      continue;
-    }
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) {
-        continue;
-      }
-      const ssize_t got = read(fds[i].fd, buffer.data(), buffer.size());
-      if (got > 0) {
-        into[i]->append(buffer.data(), static_cast<std::size_t>(got));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_fds;
-      }
-    }
+// The full exit code the wrapper wrote, and lines without the "\r" before their "\n",
+// which a Windows console must write and the tests leave out.
+void read_as_windows_run(RunResult& result, const std::string& status) {
+  long long code = 0;
+  if (std::istringstream(status) >> code && (code & 0xFF) == result.status) {
+    result.status = static_cast<int>(static_cast<std::uint32_t>(code));
   }
-  output_fd = -1;
-  error_fd = -1;
+  for (std::string* text : {&result.output, &result.errors}) {
+    const std::string lines = without_carriage_returns(*text);
+    EXPECT_EQ(text->size() - lines.size(),
+              static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')))
+        << "a line without \"\\r\\n\" in:\n"
+        << *text;
+    *text = lines;
+  }
 }
 
 }  // namespace
 
-// A file for the wrapper to report the full exit code in, removed when done with.
-class StartedRun::StatusFile {
- public:
-  StatusFile() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vexal-status-XXXXXX").string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-      throw std::runtime_error("mkstemp failed");
-    }
-    close(fd);
-    path_ = pattern;
-  }
-  ~StatusFile() {
-    std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
-  }
-  StatusFile(const StatusFile&) = delete;
-  StatusFile& operator=(const StatusFile&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  // The code the wrapper wrote, if it wrote one.
-  std::optional<int> code() const {
-    std::ifstream in(path_);
-    long long value = 0;
-    if (!(in >> value)) {
-      return std::nullopt;
-    }
-    return static_cast<int>(static_cast<std::uint32_t>(value));
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
 StartedRun::StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                       bool remove_folder, Program program) {
-  std::array<int, 2> pipe_fds{};
-  std::array<int, 2> error_fds{};
-  if (pipe(pipe_fds.data()) != 0 || pipe(error_fds.data()) != 0) {
-    throw std::runtime_error("pipe failed");
-  }
+                       Program program, bool remove_folder) {
   const std::vector<std::string> command = command_line(program, args);
-  std::string status_path;
-  if (windows_paths()) {
-    status_file_ = std::make_unique<StatusFile>();
-    status_path = tool_path(status_file_->path());
-  }
   pid_ = fork();
   if (pid_ < 0) {
     throw std::runtime_error("fork failed");
   }
   if (pid_ == 0) {
-    close(pipe_fds[0]);
-    close(error_fds[0]);
-    exec_in(folder, command, pipe_fds[1], error_fds[1], status_file_ ? &status_path : nullptr,
-            remove_folder);
+    exec_in(folder, command, files_, remove_folder);
   }
-  close(pipe_fds[1]);
-  close(error_fds[1]);
-  output_fd_ = pipe_fds[0];
-  error_fd_ = error_fds[0];
 }
 
 StartedRun::~StartedRun() {
-  if (!finished_) {
-    finish();
-  }
+  finish();
 }
 
-bool StartedRun::wait_for_error_text(const std::string& text) {
-  std::array<char, 4096> buffer{};
-  while (result_.errors.find(text) == std::string::npos) {
-    // A minute without a word stands for a run that will never say it, so that the
-    // test fails instead of hanging.
-    pollfd ready{error_fd_, POLLIN, 0};
-    if (error_fd_ < 0 || poll(&ready, 1, 60'000) == 0) {
-      return false;
+bool StartedRun::wait_for_error_text(const std::string& text) const {
+  // Looked for up to a minute, so that a run that never says it fails the test instead
+  // of hanging it.
+  for (int look = 0; look < 6000; ++look) {
+    if (files_.read_file("errors").find(text) != std::string::npos) {
+      return true;
     }
-    const ssize_t got = read(error_fd_, buffer.data(), buffer.size());
-    if (got <= 0) {
-      close(error_fd_);
-      error_fd_ = -1;
-    } else {
-      result_.errors.append(buffer.data(), static_cast<std::size_t>(got));
-    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return true;
+  return false;
 }
 
 RunResult StartedRun::finish() {
-  if (finished_) {
-    return result_;
-  }
-  finished_ = true;
-  read_both(output_fd_, error_fd_, result_.output, result_.errors);
-  if (windows_paths()) {
-    result_.output = without_carriage_returns(result_.output);
-    result_.errors = without_carriage_returns(result_.errors);
-  }
-  int wait_status = 0;
-  waitpid(pid_, &wait_status, 0);
-  result_.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-  if (const auto full = status_file_ ? status_file_->code() : std::nullopt;
-      full && (*full & 0xFF) == result_.status) {
-    result_.status = *full;
+  if (pid_ > 0) {
+    int wait_status = 0;
+    waitpid(std::exchange(pid_, -1), &wait_status, 0);
+    result_ = {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1, files_.read_file("output"),
+               files_.read_file("errors")};
+    if (windows_paths()) {
+      read_as_windows_run(result_, files_.read_file("status"));
+    }
   }
   return result_;
-}
-
-RunResult run_tool_in(const std::filesystem::path& folder, const std::vector<std::string>& args) {
-  return StartedRun(folder, args).finish();
-}
-
-RunResult run_fs_tool_in(const std::filesystem::path& folder,
-                         const std::vector<std::string>& args) {
-  return StartedRun(folder, args, false, Program::fs_tool).finish();
 }
 
 bool windows_paths() {
   return env_or("VEXAL_TEST_PATHS", "") == "windows";
 }
 
-int exit_status_of(int code) {
-  return windows_paths() ? code : code & 0xFF;
-}
-
-std::string message_box_output(const std::string& console_text) {
-  return windows_paths() ? std::string() : console_text;
-}
-
 std::string tool_path(const std::filesystem::path& path) {
   std::string text = path.string();
   if (windows_paths()) {
-    for (char& c : text) {
-      if (c == '/') {
-        c = '\\';
-      }
-    }
+    std::replace(text.begin(), text.end(), '/', '\\');
     text = "Z:" + text;
   }
   return text;
 }
 
-std::string composed(const std::filesystem::path& folder, const std::string& rest) {
-  return tool_path(folder) + "\\" + rest;
+std::string without_carriage_returns(std::string text) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+      text[kept++] = text[i];
+    }
+  }
+  text.resize(kept);
+  return text;
+}
+
+std::string after_banner(const std::string& output) {
+  const std::string banner =
+      "Vexal MOD builder by Martin Kral, martin.kral@example.org, V1.2, 2013-06-02.\n";
+  EXPECT_TRUE(output.starts_with(banner)) << output;
+  return output.starts_with(banner) ? output.substr(banner.size()) : output;
 }
 
 }  // namespace vexal::test

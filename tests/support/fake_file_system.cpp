@@ -1,154 +1,86 @@
 #include "support/fake_file_system.h"
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
+#include "platform/ascii.h"
 #include "platform/list_pattern.h"
+#include "platform/path_rules.h"
 
 namespace vexal::test {
 namespace {
 
-std::string upper(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return result;
-}
-
-bool is_separator(char c) {
-  return c == '\\' || c == '/';
-}
-
-// The drive ("C:") and the remaining components of an absolute path, "." and ".." applied.
-struct SplitPath {
-  std::string drive;
+// The drive ("C:") and the names of the path, a path without a drive taken against the
+// current directory.
+std::vector<std::string> split(const std::string& path, const std::string& current_directory) {
+  const std::string full =
+      path.find(':') == std::string::npos ? current_directory + "\\" + path : path;
   std::vector<std::string> parts;
-};
-
-SplitPath split_absolute(const std::string& path, const std::string& current_directory) {
-  std::string full;
-  const auto colon = path.find(':');
-  if (colon != std::string::npos) {
-    full = path;
-  } else if (!path.empty() && is_separator(path.front())) {
-    full = current_directory.substr(0, current_directory.find(':') + 1) + path;
-  } else {
-    full = current_directory + "\\" + path;
-  }
-  SplitPath result;
-  const auto drive_end = full.find(':') + 1;
-  result.drive = upper(full.substr(0, drive_end));
   std::string part;
-  auto flush = [&] {
-    if (part == "..") {
-      if (!result.parts.empty()) {
-        result.parts.pop_back();
-      }
-    } else if (!part.empty() && part != ".") {
-      result.parts.push_back(part);
-    }
-    part.clear();
-  };
-  for (std::size_t i = drive_end; i < full.size(); ++i) {
-    if (is_separator(full[i])) {
-      flush();
-    } else {
-      part += full[i];
+  for (const char c : full + "\\") {
+    if (c != '\\' && c != '/') {
+      part += c;
+    } else if (!part.empty()) {
+      parts.push_back(std::exchange(part, {}));
     }
   }
-  flush();
-  return result;
+  return parts;
 }
 
-// Memory of a file opened for reading: a snapshot of its bytes at the time of opening.
-class ReadFile : public File {
- public:
-  ReadFile(const FakeFileSystem& owner, std::string data) : owner_(owner), data_(std::move(data)) {}
-  std::size_t read(std::span<std::byte> buffer) override {
-    check();
-    const std::size_t count = std::min(buffer.size(), data_.size() - std::min(pos_, data_.size()));
-    if (count > 0) {
-      std::memcpy(buffer.data(), data_.data() + pos_, count);
-    }
-    pos_ += count;
-    return count;
-  }
-  bool write(std::span<const std::byte>) override {
-    check();
-    return false;
-  }
-  bool seek(std::uint64_t offset) override {
-    check();
-    pos_ = static_cast<std::size_t>(offset);
-    return true;
-  }
-  std::optional<std::uint64_t> size() override {
-    check();
-    return data_.size();
-  }
-  bool close() override {
-    check();
-    return true;
-  }
+std::string parent_key(const std::string& key) {
+  const auto pos = key.rfind('\\');
+  return pos == std::string::npos ? std::string{} : key.substr(0, pos);
+}
 
- private:
-  void check() const {
-    if (owner_.crashed()) {
-      throw FakeCrash{"(file read after crash)"};
-    }
-  }
-  const FakeFileSystem& owner_;
-  std::string data_;
-  std::size_t pos_ = 0;
-};
+std::string last_name(const std::string& path) {
+  return path.substr(path.find_last_of("\\/") + 1);
+}
 
 }  // namespace
 
-class FakeFileSystem::WrittenFile : public File {
+// A file opened for reading holds a snapshot of the bytes; one opened for writing
+// collects them until it is closed.
+class FakeFileSystem::FakeFile : public File {
  public:
-  WrittenFile(FakeFileSystem& owner, std::string path) : owner_(owner), path_(std::move(path)) {}
-  ~WrittenFile() override {
-    if (!closed_ && !owner_.crashed()) {
-      owner_.commit_write(path_, std::move(data_));
+  FakeFile(FakeFileSystem& owner, std::string path, std::string data, bool writing)
+      : owner_(owner), path_(std::move(path)), data_(std::move(data)), writing_(writing) {}
+  ~FakeFile() override {
+    if (writing_ && !closed_ && !owner_.crashed_) {
+      close();
     }
   }
-  std::size_t read(std::span<std::byte>) override {
-    owner_.check_alive();
-    return 0;
+  std::size_t read(std::span<std::byte> buffer) override {
+    if (!owner_.allow("read", path_)) {
+      return 0;
+    }
+    const std::size_t count = data_.copy(reinterpret_cast<char*>(buffer.data()), buffer.size(),
+                                         std::min(pos_, data_.size()));
+    pos_ += count;
+    return count;
   }
   bool write(std::span<const std::byte> bytes) override {
-    owner_.check_alive();
-    if (closed_) {
+    if (!owner_.allow("write", path_) || !writing_ || closed_) {
       return false;
     }
-    if (data_.size() < pos_ + bytes.size()) {
-      data_.resize(pos_ + bytes.size());
-    }
-    if (!bytes.empty()) {
-      std::memcpy(data_.data() + pos_, bytes.data(), bytes.size());
-    }
+    data_.resize(std::max(data_.size(), pos_));
+    data_.replace(pos_, bytes.size(), reinterpret_cast<const char*>(bytes.data()), bytes.size());
     pos_ += bytes.size();
     return true;
   }
   bool seek(std::uint64_t offset) override {
-    owner_.check_alive();
     pos_ = static_cast<std::size_t>(offset);
-    return true;
+    return owner_.allow("seek", path_);
   }
   std::optional<std::uint64_t> size() override {
-    owner_.check_alive();
-    return data_.size();
+    return owner_.allow("size", path_) ? std::optional<std::uint64_t>(data_.size()) : std::nullopt;
   }
   bool close() override {
-    owner_.check_alive();
-    if (closed_) {
-      return false;
+    const bool allowed = owner_.allow("close", path_, writing_);
+    const bool was_open = !std::exchange(closed_, true);
+    if (!allowed || !was_open || !writing_) {
+      return allowed && was_open;
     }
-    closed_ = true;
-    return owner_.commit_write(path_, std::move(data_));
+    return owner_.commit(path_, std::move(data_));
   }
 
  private:
@@ -156,19 +88,15 @@ class FakeFileSystem::WrittenFile : public File {
   std::string path_;
   std::string data_;
   std::size_t pos_ = 0;
+  bool writing_;
   bool closed_ = false;
 };
 
-class FakeFileSystem::HeldLock : public FileLock {
- public:
-  HeldLock(FakeFileSystem& owner, std::string key) : owner_(owner), key_(std::move(key)) {}
-  ~HeldLock() override { owner_.locked_.erase(key_); }
-  HeldLock(const HeldLock&) = delete;
-  HeldLock& operator=(const HeldLock&) = delete;
-
- private:
-  FakeFileSystem& owner_;
-  std::string key_;
+struct FakeFileSystem::HeldLock : FileLock {
+  HeldLock(std::set<std::string>& locked, std::string key) : locked(locked), key(std::move(key)) {}
+  ~HeldLock() override { locked.erase(key); }
+  std::set<std::string>& locked;
+  const std::string key;
 };
 
 FakeFileSystem::FakeFileSystem(std::string current_directory)
@@ -176,47 +104,30 @@ FakeFileSystem::FakeFileSystem(std::string current_directory)
   add_directory(current_directory_);
 }
 
-// --- paths ---
+bool FakeFileSystem::allow(std::string_view name, const std::string& path, bool mutates,
+                           const std::string& to) {
+  if (crashed_) {
+    throw FakeCrash{};
+  }
+  const Verdict verdict = hook ? hook(Op{name, path, to, mutates}) : Verdict::pass;
+  crashed_ = verdict == Verdict::crash_after;
+  return verdict != Verdict::fail && path.size() < max_path_bytes && to.size() < max_path_bytes;
+}
+
+void FakeFileSystem::restart() {
+  hook = nullptr;
+  crashed_ = false;
+}
 
 std::string FakeFileSystem::key_of(const std::string& path) const {
   if (path.empty()) {
     return {};
   }
-  const SplitPath split = split_absolute(path, current_directory_);
-  std::string key = split.drive;
-  for (const auto& part : split.parts) {
-    key += "\\" + upper(part);
+  std::string key;
+  for (const std::string& part : split(path, current_directory_)) {
+    key += (key.empty() ? "" : "\\") + upper_case(part);
   }
   return key;
-}
-
-std::string FakeFileSystem::parent_key(const std::string& key) {
-  const auto pos = key.rfind('\\');
-  return pos == std::string::npos ? std::string{} : key.substr(0, pos);
-}
-
-std::string FakeFileSystem::last_name(const std::string& path) {
-  std::string trimmed = path;
-  while (!trimmed.empty() && is_separator(trimmed.back())) {
-    trimmed.pop_back();
-  }
-  const auto pos = trimmed.find_last_of("\\/");
-  return pos == std::string::npos ? trimmed : trimmed.substr(pos + 1);
-}
-
-std::string FakeFileSystem::canonical(const std::string& path) const {
-  if (path.empty()) {
-    return {};
-  }
-  const SplitPath split = split_absolute(path, current_directory_);
-  std::string key = split.drive;
-  std::string shown = split.drive;
-  for (const auto& part : split.parts) {
-    key += "\\" + upper(part);
-    const Node* node = find(key);
-    shown += "\\" + (node != nullptr ? node->name : part);
-  }
-  return split.parts.empty() ? shown + "\\" : shown;
 }
 
 const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key) const {
@@ -224,313 +135,196 @@ const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key) const {
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
-bool FakeFileSystem::is_directory_key(const std::string& key) const {
-  if (key.empty()) {
-    return false;
-  }
-  if (key.find('\\') == std::string::npos) {
-    return true;  // a drive root
-  }
+const FakeFileSystem::Node* FakeFileSystem::find_file(const std::string& key) const {
   const Node* node = find(key);
-  return node != nullptr && node->is_directory;
+  return node && !node->is_directory ? node : nullptr;
+}
+
+bool FakeFileSystem::is_directory_key(const std::string& key) const {
+  const Node* node = find(key);
+  return !key.empty() && (key.find('\\') == std::string::npos || (node && node->is_directory));
 }
 
 bool FakeFileSystem::can_write_file(const std::string& key) const {
-  if (key.empty() || !is_directory_key(parent_key(key))) {
+  const Node* node = find(key);
+  return is_directory_key(parent_key(key)) && (!node || (!node->is_directory && !node->read_only));
+}
+
+bool FakeFileSystem::commit(const std::string& path, std::string data) {
+  const std::string key = key_of(path);
+  if (!can_write_file(key)) {
     return false;
   }
-  const Node* node = find(key);
-  return node == nullptr || (!node->is_directory && !node->read_only);
-}
-
-// --- faults ---
-
-void FakeFileSystem::check_alive() const {
-  if (crashed_) {
-    throw FakeCrash{journal_.empty() ? std::string{} : journal_.back()};
+  Node& node = nodes_[key];
+  if (node.name.empty()) {
+    node.name = last_name(path);
   }
+  node.data = std::move(data);
+  return true;
 }
-
-bool FakeFileSystem::hook_fails(std::string_view op, const std::string& path) const {
-  return fail_if && fail_if(op, path);
-}
-
-bool FakeFileSystem::begin_mutation() {
-  ++mutations_;
-  return failing_.count(mutations_) == 0;
-}
-
-void FakeFileSystem::end_mutation(const std::string& description, bool injected, bool succeeded) {
-  std::string line = std::to_string(mutations_) + " " + description;
-  if (injected) {
-    line += " [injected failure]";
-  } else if (!succeeded) {
-    line += " [failed]";
-  }
-  journal_.push_back(std::move(line));
-  if (crash_at_ && *crash_at_ == mutations_) {
-    crashed_ = true;
-  }
-}
-
-void FakeFileSystem::fail_operation(std::uint64_t n) {
-  failing_.insert(mutations_ + n);
-}
-
-void FakeFileSystem::crash_after(std::uint64_t n) {
-  crash_at_ = mutations_ + n;
-}
-
-void FakeFileSystem::clear_faults() {
-  failing_.clear();
-  crash_at_.reset();
-  crashed_ = false;
-  fail_if = nullptr;
-}
-
-// --- FileSystem ---
 
 bool FakeFileSystem::is_file(const std::string& path) {
-  check_alive();
-  if (hook_fails("is_file", path)) {
-    return false;
-  }
-  const Node* node = find(key_of(path));
-  return node != nullptr && !node->is_directory;
+  return allow("is_file", path) && find_file(key_of(path));
 }
 
 bool FakeFileSystem::is_directory(const std::string& path) {
-  check_alive();
-  return !hook_fails("is_directory", path) && is_directory_key(key_of(path));
+  return allow("is_directory", path) && is_directory_key(key_of(path));
 }
 
 std::unique_ptr<File> FakeFileSystem::open_read(const std::string& path) {
-  check_alive();
-  if (hook_fails("open_read", path)) {
+  if (!allow("open_read", path)) {
     return nullptr;
   }
-  const Node* node = find(key_of(path));
-  if (node == nullptr || node->is_directory) {
-    return nullptr;
-  }
-  return std::make_unique<ReadFile>(*this, node->data);
+  const Node* node = find_file(key_of(path));
+  return node ? std::make_unique<FakeFile>(*this, path, node->data, false) : nullptr;
 }
 
 std::unique_ptr<File> FakeFileSystem::open_write(const std::string& path) {
-  check_alive();
-  if (hook_fails("open_write", path) || !can_write_file(key_of(path))) {
-    return nullptr;
-  }
-  return std::make_unique<WrittenFile>(*this, canonical(path));
-}
-
-bool FakeFileSystem::commit_write(const std::string& path, std::string data) {
-  check_alive();
-  const bool allowed = begin_mutation();
-  const std::string key = key_of(path);
-  const bool ok = allowed && can_write_file(key);
-  if (ok) {
-    Node& node = nodes_[key];
-    node.name = last_name(path);
-    node.data = std::move(data);
-  }
-  end_mutation("write " + path, !allowed, ok);
-  return ok;
+  return allow("open_write", path) && can_write_file(key_of(path))
+             ? std::make_unique<FakeFile>(*this, path, std::string(), true)
+             : nullptr;
 }
 
 bool FakeFileSystem::move(const std::string& from, const std::string& to) {
-  check_alive();
-  const bool allowed = begin_mutation();
-  const std::string description = "move " + canonical(from) + " -> " + canonical(to);
-  const bool hooked = hook_fails("move", from) || hook_fails("move", to);
+  if (!allow("move", from, true, to)) {
+    return false;
+  }
   const std::string from_key = key_of(from);
   const std::string to_key = key_of(to);
-  bool ok = allowed && !hooked && find(from_key) != nullptr && find(to_key) == nullptr &&
-            is_directory_key(parent_key(to_key)) && to_key.rfind(from_key + "\\", 0) != 0;
-  if (ok) {
-    // Re-key the node and, for a folder, everything below it.
-    std::vector<std::pair<std::string, Node>> moved;
-    for (auto it = nodes_.begin(); it != nodes_.end();) {
-      if (it->first == from_key || it->first.rfind(from_key + "\\", 0) == 0) {
-        moved.emplace_back(to_key + it->first.substr(from_key.size()), std::move(it->second));
-        it = nodes_.erase(it);
-      } else {
-        ++it;
-      }
-    }
-    for (auto& [key, node] : moved) {
-      if (key == to_key) {
-        node.name = last_name(to);
-      }
-      nodes_.emplace(key, std::move(node));
-    }
+  if (!find_file(from_key) || !is_directory_key(parent_key(to_key)) ||
+      (to_key != from_key && find(to_key))) {
+    return false;
   }
-  end_mutation(description, !allowed || hooked, ok);
-  return ok;
+  auto moved = nodes_.extract(from_key);
+  moved.key() = to_key;
+  moved.mapped().name = last_name(to);
+  nodes_.insert(std::move(moved));
+  return true;
 }
 
 bool FakeFileSystem::remove(const std::string& path) {
-  check_alive();
-  const bool allowed = begin_mutation();
-  const std::string description = "remove " + canonical(path);
-  const bool hooked = hook_fails("remove", path);
-  const auto it = nodes_.find(key_of(path));
-  const bool ok = allowed && !hooked && it != nodes_.end() && !it->second.is_directory;
-  if (ok) {
-    nodes_.erase(it);
+  const std::string key = key_of(path);
+  if (!allow("remove", path, true) || !find_file(key)) {
+    return false;
   }
-  end_mutation(description, !allowed || hooked, ok);
-  return ok;
+  nodes_.erase(key);
+  return true;
 }
 
 bool FakeFileSystem::make_directory(const std::string& path) {
-  check_alive();
-  const bool allowed = begin_mutation();
-  const std::string description = "make_directory " + canonical(path);
-  const bool hooked = hook_fails("make_directory", path);
   const std::string key = key_of(path);
-  const bool ok = allowed && !hooked && key.find('\\') != std::string::npos &&
-                  find(key) == nullptr && is_directory_key(parent_key(key));
-  if (ok) {
-    nodes_[key] = Node{last_name(path), true, false, {}};
+  if (!allow("make_directory", path, true) || key.find('\\') == std::string::npos || find(key) ||
+      !is_directory_key(parent_key(key))) {
+    return false;
   }
-  end_mutation(description, !allowed || hooked, ok);
-  return ok;
+  nodes_[key] = Node{last_name(path), true, false, {}};
+  return true;
 }
 
 bool FakeFileSystem::replace_file(const std::string& path, std::string_view contents) {
-  check_alive();
-  const bool allowed = begin_mutation();
-  const std::string description = "replace_file " + canonical(path);
-  const bool hooked = hook_fails("replace_file", path);
-  const std::string key = key_of(path);
-  const bool ok = allowed && !hooked && can_write_file(key);
-  if (ok) {
-    Node& node = nodes_[key];
-    if (node.name.empty()) {
-      node.name = last_name(path);
-    }
-    node.data = std::string(contents);
-  }
-  end_mutation(description, !allowed || hooked, ok);
-  return ok;
+  return allow("replace_file", path, true) && commit(path, std::string(contents));
 }
 
 LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*/) {
-  check_alive();
   const std::string key = key_of(path);
-  if (hook_fails("lock_exclusive", path) || key.empty()) {
+  if (!allow("lock_exclusive", path)) {
     return {};
   }
   if (locked_.count(key) != 0) {
     return {nullptr, true};
   }
   const Node* node = find(key);
-  if (node == nullptr) {
-    if (!can_write_file(key)) {
-      return {};
-    }
-    nodes_[key] = Node{last_name(path), false, false, {}};
-  } else if (node->is_directory) {
+  if (node ? node->is_directory : !commit(path, {})) {
     return {};
   }
   locked_.insert(key);
-  return {std::make_unique<HeldLock>(*this, key), false};
+  return {std::make_unique<HeldLock>(locked_, key), false};
 }
 
 std::vector<DirEntry> FakeFileSystem::list(const std::string& pattern, ListMode mode) {
-  check_alive();
   std::vector<DirEntry> result;
-  if (hook_fails("list", pattern)) {
-    return result;
-  }
-  const auto split = pattern.find_last_of("\\/");
-  const std::string folder = split == std::string::npos ? std::string{} : pattern.substr(0, split);
-  const std::string wildcard = split == std::string::npos ? pattern : pattern.substr(split + 1);
-  const std::string folder_key =
-      split == std::string::npos ? key_of(".") : key_of(folder.empty() ? "\\" : folder);
-  if (!is_directory_key(folder_key)) {
+  const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
+  if (!allow("list", pattern) || !is_directory_key(folder_key)) {
     return result;
   }
   const std::string prefix = folder_key + "\\";
-  for (auto it = nodes_.lower_bound(prefix); it != nodes_.end(); ++it) {
-    if (it->first.rfind(prefix, 0) != 0) {
-      break;
-    }
+  for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.starts_with(prefix);
+       ++it) {
     const Node& node = it->second;
-    const bool direct_child = it->first.find('\\', prefix.size()) == std::string::npos;
-    if (!direct_child || node.name.front() == '.' ||
-        (node.is_directory && mode == ListMode::files_only) ||
-        !matches_list_pattern(wildcard, node.name)) {
-      continue;
+    if (it->first.find('\\', prefix.size()) == std::string::npos &&
+        (!node.is_directory || mode == ListMode::directories_included) &&
+        matches_list_pattern(last_name(pattern), node.name)) {
+      result.push_back(DirEntry{node.name, node.data.size(), node.is_directory});
     }
-    result.push_back(DirEntry{node.name, node.data.size(), node.is_directory});
   }
   return result;
 }
 
 std::string FakeFileSystem::current_directory() {
-  check_alive();
-  return hook_fails("current_directory", current_directory_) ? std::string() : current_directory_;
+  return allow("current_directory", current_directory_) ? current_directory_ : std::string();
 }
 
-// --- setting up and inspection ---
-
-void FakeFileSystem::add_node(const std::string& path, bool directory) {
-  const SplitPath split = split_absolute(path, current_directory_);
-  std::string key = split.drive;
-  for (std::size_t i = 0; i < split.parts.size(); ++i) {
-    key += '\\';
-    key += upper(split.parts[i]);
-    const bool last = i + 1 == split.parts.size();
+void FakeFileSystem::put(const std::string& path, bool directory, std::string data) {
+  const std::vector<std::string> parts = split(path, current_directory_);
+  std::string key = upper_case(parts[0]);
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    key += "\\" + upper_case(parts[i]);
     Node& node = nodes_[key];
+    const bool last = i + 1 == parts.size();
     if (node.name.empty() || last) {
-      node.name = split.parts[i];
+      node.name = parts[i];
     }
-    node.is_directory = last ? directory : true;
-    if (node.is_directory) {
-      node.data.clear();
-    }
+    node.is_directory = !last || directory;
+    node.data = node.is_directory ? std::string() : std::move(data);
   }
 }
 
 void FakeFileSystem::add_file(const std::string& path, std::string bytes) {
-  add_node(path, false);
-  nodes_[key_of(path)].data = std::move(bytes);
+  put(path, false, std::move(bytes));
 }
 
 void FakeFileSystem::add_directory(const std::string& path) {
-  add_node(path, true);
+  put(path, true, {});
 }
 
-void FakeFileSystem::set_read_only(const std::string& path, bool read_only) {
-  const auto it = nodes_.find(key_of(path));
-  if (it != nodes_.end()) {
-    it->second.read_only = read_only;
+void FakeFileSystem::set_read_only(const std::string& path) {
+  if (const auto it = nodes_.find(key_of(path)); it != nodes_.end()) {
+    it->second.read_only = true;
   }
 }
 
 std::optional<std::string> FakeFileSystem::contents(const std::string& path) const {
-  const Node* node = find(key_of(path));
-  if (node == nullptr || node->is_directory) {
-    return std::nullopt;
-  }
-  return node->data;
+  const Node* node = find_file(key_of(path));
+  return node ? std::optional(node->data) : std::nullopt;
 }
 
 bool FakeFileSystem::exists(const std::string& path) const {
   const std::string key = key_of(path);
-  return is_directory_key(key) || find(key) != nullptr;
+  return is_directory_key(key) || find(key);
+}
+
+std::string FakeFileSystem::spelled(const std::string& key) const {
+  const std::string parent = parent_key(key);
+  return parent.empty() ? key : spelled(parent) + "\\" + find(key)->name;
 }
 
 std::map<std::string, std::string> FakeFileSystem::files() const {
   std::map<std::string, std::string> result;
   for (const auto& [key, node] : nodes_) {
     if (!node.is_directory) {
-      result.emplace(canonical(key), node.data);
+      result.emplace(spelled(key), node.data);
     }
   }
   return result;
+}
+
+FakeFileSystem::Hook at_mutations(std::set<std::uint64_t> numbers,
+                                  FakeFileSystem::Verdict verdict) {
+  return [numbers = std::move(numbers), verdict,
+          count = std::uint64_t{0}](const FakeFileSystem::Op& op) mutable {
+    count += op.mutates ? 1 : 0;
+    return op.mutates && numbers.count(count) != 0 ? verdict : FakeFileSystem::Verdict::pass;
+  };
 }
 
 }  // namespace vexal::test

@@ -5,32 +5,18 @@
 #include <random>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
-
-#if !defined(_WIN32)
-#include <stdlib.h>
-#endif
 
 namespace vexal::test {
 
 TempDir::TempDir(const std::filesystem::path& base) {
-#if defined(_WIN32)
   std::random_device random;
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    auto candidate = base / ("vexal-test-" + std::to_string(random()));
+    const auto candidate = base / ("vexal-test-" + std::to_string(random()));
     std::error_code error;
     if (std::filesystem::create_directory(candidate, error)) {
       path_ = candidate;
     }
   }
-#else
-  std::string pattern = (base / "vexal-test-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) != nullptr) {
-    path_ = buffer.data();
-  }
-#endif
   if (path_.empty()) {
     throw std::runtime_error("cannot create a temporary folder under " + base.string());
   }

@@ -4,53 +4,35 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace {
 
-// The command line without the launcher's own name, quoted or not.
+// The command line without the launcher's own name, which ends at its closing quote when
+// it is quoted and at the first blank otherwise.
 std::string rest_of_command_line() {
-  std::string line = GetCommandLineA();
-  std::size_t pos = 0;
-  if (!line.empty() && line.front() == '"') {
-    pos = line.find('"', 1);
-    pos = pos == std::string::npos ? line.size() : pos + 1;
-  } else {
-    pos = line.find_first_of(" \t");
-    pos = pos == std::string::npos ? line.size() : pos;
-  }
-  pos = line.find_first_not_of(" \t", pos);
-  return pos == std::string::npos ? std::string() : line.substr(pos);
-}
-
-bool write_status(DWORD code) {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableA("VEXAL_TEST_STATUS_FILE", path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
-    return true;  // nobody asked for it
-  }
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) {
-    return false;
-  }
-  const bool written = std::fprintf(file, "%lu\n", static_cast<unsigned long>(code)) > 0;
-  return std::fclose(file) == 0 && written;
+  const std::string line = GetCommandLineA();
+  const std::size_t name_end =
+      line.starts_with('"') ? line.find('"', 1) : line.find_first_of(" \t");
+  const std::size_t start =
+      name_end == std::string::npos ? name_end : line.find_first_not_of(" \t", name_end + 1);
+  return start == std::string::npos ? std::string() : line.substr(start);
 }
 
 }  // namespace
 
 int main() {
+  const char* status_file = std::getenv("VEXAL_TEST_STATUS_FILE");
   std::string command = rest_of_command_line();
-  if (command.empty()) {
-    std::fprintf(stderr, "usage: exit_code_launcher program [arguments]\n");
-    return 127;
-  }
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+  if (status_file == nullptr || command.empty() ||
+      !CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                       &startup, &process)) {
-    std::fprintf(stderr, "exit_code_launcher: cannot start %s\n", command.c_str());
+    std::fprintf(stderr, "usage: VEXAL_TEST_STATUS_FILE=FILE exit_code_launcher PROGRAM [ARGS]\n");
     return 127;
   }
   CloseHandle(process.hThread);
@@ -58,8 +40,10 @@ int main() {
   DWORD code = 0;
   const bool known = GetExitCodeProcess(process.hProcess, &code) != 0;
   CloseHandle(process.hProcess);
-  if (!known || !write_status(code)) {
+  if (!known) {
     return 127;
   }
+  // Unwritten, the file leaves the tests the low 8 bits, which fail every larger code.
+  std::ofstream(status_file, std::ios::binary) << code << "\n";
   return static_cast<int>(code);
 }

@@ -1,0 +1,51 @@
+// Runs at the same time, which wait for each other.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "support/archive_builder.h"
+#include "support/cli_runner.h"
+
+namespace vexal::test {
+namespace {
+
+using ProcessTest = CliTest;
+
+TEST_F(ProcessTest, ARunWaitsWhileAnotherHoldsTheLockFile) {
+  if (windows_paths()) {
+    GTEST_SKIP() << "the Windows build locks through Wine, which flock does not reach";
+  }
+  write_config();
+  const int held = open(at("vexal_mod_builder.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  StartedRun waiting(root(), {});
+  EXPECT_TRUE(waiting.wait_for_error_text("waiting for it to end (lock file \"" +
+                                          tool_path(root()) + "\\vexal_mod_builder.lock\")\n"));
+  close(held);
+  const RunResult result = waiting.finish();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(after_banner(result.output), "All done.\n\n");
+}
+
+// The second installation waits for the first, so it finds the first's swaps recorded
+// and puts them back before it installs again.
+TEST_F(ProcessTest, TwoInstallationsAtOnceRunOneAfterTheOther) {
+  const std::string game_basics = build_flat({{"A.DAT", "aaa"}, {"B.DAT", "bb"}});
+  write_config();
+  dir_.write_file("game/data/BASICS.FS", game_basics);
+  dir_.write_file(
+      "mod/mod.def",
+      "class PATH { MAKE = out; }\nclass BASICS.FS { add(%VEXAL%\\data\\BASICS.FS) }\n");
+  StartedRun first(root(), {"mod\\mod.def", "-mod"});
+  StartedRun second(root(), {"mod\\mod.def", "-mod"});
+  int restoring = 0;
+  for (const RunResult& result : {first.finish(), second.finish()}) {
+    EXPECT_EQ(result.status, 0) << result.output << result.errors;
+    restoring += after_banner(result.output).starts_with("Restoring archive") ? 1 : 0;
+  }
+  EXPECT_EQ(restoring, 1);
+  EXPECT_EQ(dir_.read_file("backup/BASICS.FS"), game_basics);
+}
+
+}  // namespace
+}  // namespace vexal::test

@@ -1,0 +1,293 @@
+// Runs the command-line cases written in tests/cli/*.txt. Each "== Name" starts one
+// test, in a fresh working folder; its lines run in order:
+//   config [ALLOWCDMOD]     config.ini for a game in game/ and a CD in cd/, then the block
+//   file PATH CONTENT       writes a file (folders made as needed)
+//   expect PATH CONTENT     the file holds exactly these bytes
+//   has PATH [TEXT]         the file (its "\r\n" read as "\n") contains the text or block
+//   missing PATH            nothing exists there
+//   append PATH COUNT TEXT  adds COUNT copies of the text to the file, "{i}" in each
+//                           the number of the copy
+//   noise PATH SIZE         adds that many bytes of every value, always the same
+//   mkdir, rm PATH; cut PATH SIZE; readonly PATH
+//   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
+//                           platform reports it, and the block is what it printed after
+//                           the banner
+//   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
+//   lost ARGS [=> CODE]     "run" in a working folder removed once the run is in it
+//   quiet                   the last run printed nothing (after the banner)
+//   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
+//                           "!sees", "!err", "!has" that it does not
+//   sample                  the bundled sample game, CD and mod, the archives packed
+//   unix-only               the rest of the test does not run against the Windows build
+// A block is the lines after a command that start with "|", each one up to its end
+// after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
+// of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
+// nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
+// with "#" are comments. "let NAME" before the first test names a block without its
+// last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
+// writes them, and {long} for relative folders longer together than the tool's
+// platform takes. After "let unix NAME" the text is empty against the Windows build,
+// and a block line that holds nothing else is left out.
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "support/archive_builder.h"
+#include "support/case_file.h"
+#include "support/cli_runner.h"
+
+namespace vexal::test {
+namespace {
+
+struct Line {
+  std::string where;
+  std::string text;
+};
+
+struct Script {
+  std::string name;
+  std::map<std::string, std::string> names;
+  std::vector<Line> lines;
+};
+
+void PrintTo(const Script& script, std::ostream* out) {
+  *out << script.name;
+}
+
+std::vector<Script> load_scripts() {
+  std::set<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(VEXAL_SOURCE_DIR "/tests/cli")) {
+    if (entry.path().extension() == ".txt") {
+      files.insert(entry.path());
+    }
+  }
+  std::vector<Script> scripts;
+  for (const std::filesystem::path& file : files) {
+    std::ifstream in(file);
+    std::map<std::string, std::string> names;
+    std::string* let = nullptr;
+    std::string ignored;
+    std::string joined;
+    int number = 0;
+    for (std::string text; std::getline(in, text);) {
+      ++number;
+      if (text.empty() || text.starts_with('#')) {
+        continue;
+      }
+      if (text.starts_with("let ")) {
+        const bool unix_only = text.starts_with("let unix ");
+        let = &names[text.substr(unix_only ? 9 : 4)];
+        let = unix_only && windows_paths() ? &ignored : let;
+        joined = "";
+      } else if (text.starts_with("== ")) {
+        let = nullptr;
+        scripts.push_back({text.substr(3), names, {}});
+      } else if (let != nullptr) {
+        *let += joined + text.substr(std::min<std::size_t>(2, text.size()));
+        joined = "\n";
+      } else if (!scripts.empty()) {
+        scripts.back().lines.push_back(
+            {file.filename().string() + ":" + std::to_string(number), text});
+      }
+    }
+  }
+  return scripts;
+}
+
+// Folders, longer together than the tool's platform takes, for a relative path.
+std::string long_folders() {
+  std::string path;
+  for (int i = 0; i < (windows_paths() ? 2 : 21); ++i) {
+    path += std::string(200, 'd') + "\\";
+  }
+  return path;
+}
+
+void replace_all(std::string& text, const std::string& key, const std::string& value) {
+  for (std::size_t at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + value.size())) {
+    text.replace(at, key.size(), value);
+  }
+}
+
+// Reproducible bytes of every value, zero bytes included.
+std::string noise(std::size_t size) {
+  std::string bytes(size, '\0');
+  std::uint32_t seed = 7;
+  for (char& byte : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    byte = static_cast<char>(seed >> 16);
+  }
+  return bytes;
+}
+
+// The first word and the rest after the spaces that follow it.
+std::pair<std::string, std::string> split_first(const std::string& text) {
+  const std::size_t end = std::min(text.find(' '), text.size());
+  const std::size_t rest = std::min(text.find_first_not_of(' ', end), text.size());
+  return {text.substr(0, end), text.substr(rest)};
+}
+
+void expect_contains(const std::string& text, const std::string& part, bool negated) {
+  EXPECT_EQ(text.find(part) != std::string::npos, !negated)
+      << (negated ? "unwanted: " : "wanted: ") << part << "\nin:\n"
+      << text;
+}
+
+class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> {
+ protected:
+  std::string expand(std::string text) const {
+    std::vector<std::pair<std::string, std::string>> names(GetParam().names.begin(),
+                                                           GetParam().names.end());
+    names.insert(names.end(), {{"root", tool_path(root())},
+                               {"game", tool_path(at("game"))},
+                               {"cd", tool_path(at("cd"))},
+                               {"long", long_folders()}});
+    for (auto& [name, value] : names) {
+      replace_all(text, "{" + name + "}", value);
+    }
+    return text;
+  }
+
+  std::string content(const std::string& spec, const std::string& block) const {
+    const auto [kind, rest] = split_first(spec);
+    if (kind.empty() || kind == "=") {
+      return kind.empty() ? block : unescaped(rest, false);
+    }
+    if (kind.starts_with('@')) {
+      return dir_.read_file(kind.substr(1));
+    }
+    EXPECT_TRUE(kind == "flat" || kind == "fsu") << kind;
+    std::vector<FlatEntryBytes> entries;
+    std::vector<GroupBytes> groups;
+    std::istringstream words(rest);
+    for (std::string word; words >> word;) {
+      const std::size_t equals = word.find('=');
+      const std::string name = unescaped(word.substr(0, equals), false);
+      const std::string bytes = unescaped(word.substr(equals + 1), false);
+      const std::size_t slash = name.find('/');
+      entries.push_back({name, bytes});
+      if (groups.empty() || groups.back().name != name.substr(0, slash)) {
+        groups.push_back({name.substr(0, slash), {}});
+      }
+      groups.back().items.push_back({name.substr(slash + 1), bytes});
+    }
+    return kind == "flat" ? build_flat(entries) : build_two_level(groups);
+  }
+
+  void run_command(const std::string& args, const std::string& block, bool has_block,
+                   Program program, bool lost = false) {
+    const std::size_t arrow = args.find("=>");
+    std::istringstream words(args.substr(0, arrow));
+    std::vector<std::string> list;
+    for (std::string word; words >> word;) {
+      list.push_back(word);
+    }
+    if (lost) {
+      std::filesystem::create_directory(at("lost"));
+    }
+    last_ = StartedRun(lost ? at("lost") : root(), list, program, lost).finish();
+    if (program == Program::builder) {
+      last_.output = after_banner(last_.output);
+    }
+    if (arrow != std::string::npos) {
+      // Linux hands a parent only the low 8 bits of an exit code.
+      const int code = std::stoi(args.substr(arrow + 2));
+      EXPECT_EQ(last_.status, windows_paths() ? code : code & 0xFF) << last_.output << last_.errors;
+    }
+    if (has_block) {
+      EXPECT_EQ(last_.output, block);
+    }
+  }
+
+  void step(const std::string& line, const std::string& block, bool has_block) {
+    const auto [word, rest] = split_first(line);
+    const bool negated = word.starts_with('!');
+    const std::string command = word.substr(negated ? 1 : 0);
+    const auto [path, spec] = split_first(rest);
+    const std::string text = has_block ? block : rest;
+    if (command == "config") {
+      write_config(block, rest.empty() ? "1" : rest);
+    } else if (command == "file" || command == "flat" || command == "fsu") {
+      dir_.write_file(path, content(command == "file" ? spec : command + " " + spec, block));
+    } else if (command == "expect") {
+      EXPECT_EQ(dir_.read_file(path), content(spec, block));
+    } else if (command == "has") {
+      expect_contains(without_carriage_returns(dir_.read_file(path)), has_block ? block : spec,
+                      negated);
+    } else if (command == "append") {
+      const auto [count, copy] = split_first(spec);
+      std::string bytes = dir_.read_file(path);
+      for (int i = 0; i < std::stoi(count); ++i) {
+        std::string numbered = unescaped(copy, false);
+        replace_all(numbered, "{i}", std::to_string(i));
+        bytes += numbered;
+      }
+      dir_.write_file(path, bytes);
+    } else if (command == "noise") {
+      dir_.write_file(path, dir_.read_file(path) + noise(std::stoul(spec)));
+    } else if (command == "missing") {
+      EXPECT_FALSE(std::filesystem::exists(at(path)));
+    } else if (command == "mkdir") {
+      std::filesystem::create_directories(at(path));
+    } else if (command == "rm") {
+      std::filesystem::remove_all(at(path));
+    } else if (command == "cut") {
+      std::filesystem::resize_file(at(path), std::stoul(spec));
+    } else if (command == "readonly") {
+      std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
+    } else if (command == "run" || command == "fs" || command == "lost") {
+      run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
+                  command == "lost");
+    } else if (command == "quiet") {
+      EXPECT_EQ(last_.output, "");
+    } else if (command == "sees") {
+      expect_contains(last_.output, text, negated);
+    } else if (command == "err") {
+      expect_contains(last_.errors, text, negated);
+    } else if (command == "sample") {
+      for (const char* folder : {"game", "cd", "mod"}) {
+        std::filesystem::copy(std::filesystem::path(VEXAL_SOURCE_DIR) / "examples" / folder,
+                              at(folder), std::filesystem::copy_options::recursive);
+      }
+      write_config();
+      ASSERT_EQ(StartedRun(root(), {"game\\source\\make.def"}).finish().status, 0);
+      ASSERT_EQ(StartedRun(root(), {"cd\\source\\make.def"}).finish().status, 0);
+    } else if (command == "unix-only") {
+      if (windows_paths()) {
+        GTEST_SKIP();
+      }
+    } else {
+      FAIL() << "unknown command";
+    }
+  }
+
+  RunResult last_;
+};
+
+TEST_P(ScriptTest, Runs) {
+  const std::vector<Line>& lines = GetParam().lines;
+  for (std::size_t i = 0; i < lines.size() && !HasFatalFailure() && !IsSkipped();) {
+    const Line& line = lines[i++];
+    std::string block;
+    bool has_block = false;
+    for (; i < lines.size() && lines[i].text.starts_with('|'); ++i, has_block = true) {
+      const std::string raw = lines[i].text.substr(std::min<std::size_t>(2, lines[i].text.size()));
+      const std::string text = expand(raw);
+      if (raw.empty() || !text.empty()) {
+        block += text + "\n";
+      }
+    }
+    SCOPED_TRACE(line.where + ": " + line.text);
+    step(expand(line.text), block, has_block);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScriptTest, ::testing::ValuesIn(load_scripts()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace vexal::test
