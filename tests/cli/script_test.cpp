@@ -152,8 +152,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     return text;
   }
 
-  std::string content(const std::string& spec, const std::string& block) const {
-    const auto [kind, rest] = split_first(spec);
+  std::string content(const std::string& form, const std::string& block) const {
+    const auto [kind, rest] = split_first(form);
     if (kind.empty() || kind == "=") {
       return kind.empty() ? block : unescaped(rest, false);
     }
@@ -207,19 +207,19 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     const auto [word, rest] = split_first(line);
     const bool negated = word.starts_with('!');
     const std::string command = word.substr(negated ? 1 : 0);
-    const auto [path, spec] = split_first(rest);
+    const auto [path, form] = split_first(rest);
     const std::string text = has_block ? block : rest;
     if (command == "config") {
       write_config(block, rest.empty() ? "1" : rest);
     } else if (command == "file" || command == "flat" || command == "fsu") {
-      dir_.write_file(path, content(command == "file" ? spec : command + " " + spec, block));
+      dir_.write_file(path, content(command == "file" ? form : command + " " + form, block));
     } else if (command == "expect") {
-      EXPECT_EQ(dir_.read_file(path), content(spec, block));
+      EXPECT_EQ(dir_.read_file(path), content(form, block));
     } else if (command == "has") {
-      expect_contains(without_carriage_returns(dir_.read_file(path)), has_block ? block : spec,
+      expect_contains(without_carriage_returns(dir_.read_file(path)), has_block ? block : form,
                       negated);
     } else if (command == "append") {
-      const auto [count, copy] = split_first(spec);
+      const auto [count, copy] = split_first(form);
       std::string bytes = dir_.read_file(path);
       for (int i = 0; i < std::stoi(count); ++i) {
         std::string numbered = unescaped(copy, false);
@@ -228,7 +228,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       }
       dir_.write_file(path, bytes);
     } else if (command == "noise") {
-      dir_.write_file(path, dir_.read_file(path) + noise(std::stoul(spec)));
+      dir_.write_file(path, dir_.read_file(path) + noise(std::stoul(form)));
     } else if (command == "missing") {
       EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {
@@ -236,7 +236,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "rm") {
       std::filesystem::remove_all(at(path));
     } else if (command == "cut") {
-      std::filesystem::resize_file(at(path), std::stoul(spec));
+      std::filesystem::resize_file(at(path), std::stoul(form));
     } else if (command == "readonly") {
       std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
     } else if (command == "run" || command == "fs" || command == "lost") {

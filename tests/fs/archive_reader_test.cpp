@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
-#include "support/case_file.h"
 #include "support/archive_builder.h"
+#include "support/case_file.h"
 
 namespace vexal {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "support/case_file.h"
 #include "moddef/mod_fixture.h"
+#include "support/case_file.h"
 
 namespace vexal {
 namespace {

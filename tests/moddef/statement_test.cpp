@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "support/case_file.h"
 #include "moddef/mod_fixture.h"
 #include "support/archive_builder.h"
+#include "support/case_file.h"
 
 namespace vexal {
 namespace {
