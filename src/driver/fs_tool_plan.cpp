@@ -59,6 +59,10 @@ class PlanFileSystem final : public FileSystem {
 
   bool is_file(const std::string& path) override { return base_.is_file(read_from(path)); }
   bool is_directory(const std::string& path) override { return base_.is_directory(path); }
+  std::optional<FileInfo> stat(const std::string& path) override {
+    return base_.stat(read_from(path));
+  }
+  bool sync_file(const std::string& /*path*/) override { return true; }
   std::unique_ptr<File> open_read(const std::string& path) override {
     return base_.open_read(read_from(path));
   }

@@ -72,6 +72,20 @@ struct DirEntry {
 
 enum class ListMode { files_only, directories_included };
 
+// What the file system tells of a path without opening it: enough to know a file again
+// in a later run.
+struct FileInfo {
+  enum class Kind { file, directory, link, other };
+  Kind kind = Kind::other;
+  std::uint64_t size = 0;
+  // The last write time in the platform's own unit (nanoseconds since 1970 on POSIX,
+  // 100-nanosecond ticks since 1601 on Windows). Moves keep it, also across volumes.
+  std::int64_t modified = 0;
+  // The platform's identity of the file (device and inode, or volume serial and file
+  // index): a rename within one volume keeps it, a copy gets a new one.
+  std::string identity;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -79,6 +93,13 @@ class FileSystem {
   // True when the path names an existing file (not a folder).
   virtual bool is_file(const std::string& path) = 0;
   virtual bool is_directory(const std::string& path) = 0;
+  // The path itself, not followed when it is a symbolic link (or a Windows reparse
+  // point), which is described as a link; nullopt when nothing is there or it cannot be
+  // examined (failure_reason tells which).
+  virtual std::optional<FileInfo> stat(const std::string& path) = 0;
+  // Writes everything the file at path holds through to the disk, so that it survives a
+  // power loss; false when that failed.
+  [[nodiscard]] virtual bool sync_file(const std::string& path) = 0;
   // Null when the file cannot be opened.
   virtual std::unique_ptr<File> open_read(const std::string& path) = 0;
   // The size of the file at path if it is one this process may read, as far as the file

@@ -112,6 +112,30 @@ class PosixFileSystem : public FileSystem {
     return resolved && stat_path(*resolved, info) && S_ISDIR(info.st_mode);
   }
 
+  std::optional<FileInfo> stat(const std::string& path) override {
+    struct stat info {};
+    const auto resolved = resolve_existing_path(path);
+    if (!resolved || ::lstat(resolved->c_str(), &info) != 0) {
+      fail(resolved ? errno : ENOENT);
+      return std::nullopt;
+    }
+    FileInfo result;
+    result.kind = S_ISLNK(info.st_mode)   ? FileInfo::Kind::link
+                  : S_ISREG(info.st_mode) ? FileInfo::Kind::file
+                  : S_ISDIR(info.st_mode) ? FileInfo::Kind::directory
+                                          : FileInfo::Kind::other;
+    result.size = static_cast<std::uint64_t>(info.st_size);
+    result.modified = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+    result.identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    return result;
+  }
+
+  bool sync_file(const std::string& path) override {
+    const auto resolved = resolve_existing_path(path);
+    const FileDescriptor fd(resolved ? ::open(resolved->c_str(), O_RDONLY | O_CLOEXEC) : -1);
+    return (fd.get() >= 0 && ::fsync(fd.get()) == 0) || fail(resolved ? errno : ENOENT);
+  }
+
   std::unique_ptr<File> open_read(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {

@@ -87,6 +87,26 @@ bool write_through(const std::string& path, std::string_view contents) {
   return std::fclose(file) == 0 && written;
 }
 
+// The volume serial number and file index of the file (not of a link's target), or empty
+// when the file cannot be opened to ask.
+std::string identity_of(const std::string& path) {
+  const HANDLE handle = CreateFileA(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return {};
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!known) {
+    return {};
+  }
+  const std::uint64_t index =
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(index);
+}
+
 // Closing the handle releases the lock.
 class Win32FileLock : public FileLock {
  public:
@@ -111,6 +131,40 @@ class Win32FileSystem : public FileSystem {
 
   bool is_directory(const std::string& path) override {
     return names_directory(attributes_of(path));
+  }
+
+  std::optional<FileInfo> stat(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!usable(path) || GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0) {
+      fail(last_error(path));
+      return std::nullopt;
+    }
+    FileInfo info;
+    const DWORD attributes = data.dwFileAttributes;
+    info.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileInfo::Kind::link
+                : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileInfo::Kind::directory
+                                                                 : FileInfo::Kind::file;
+    info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    info.modified = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime);
+    info.identity = identity_of(path);
+    return info;
+  }
+
+  bool sync_file(const std::string& path) override {
+    const HANDLE handle = usable(path)
+                              ? CreateFileA(path.c_str(), GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                              : INVALID_HANDLE_VALUE;
+    if (handle == INVALID_HANDLE_VALUE) {
+      return fail(last_error(path));
+    }
+    const bool flushed = FlushFileBuffers(handle) != 0;
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    return flushed || fail(error);
   }
 
   std::unique_ptr<File> open_read(const std::string& path) override {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "platform/path_rules.h"
@@ -140,6 +141,25 @@ TYPED_TEST(FileSystemContract, MovesNeverReplaceButMayChangeTheCase) {
   EXPECT_EQ(this->listed("*"), (Names{"A", "b"}));
 #endif
   EXPECT_EQ(this->read("A"), "1");
+}
+
+TYPED_TEST(FileSystemContract, KnowsAFileAgainAfterAMoveButNotACopy) {
+  this->backend_.write("a", "123");
+  this->backend_.write("copy", "123");
+  FileSystem& fs = this->fs;
+  const std::optional<FileInfo> before = fs.stat(this->path("a"));
+  ASSERT_TRUE(before && fs.move(this->path("a"), this->path("b")));
+  const std::optional<FileInfo> after = fs.stat(this->path("B"));
+  ASSERT_TRUE(after);
+  EXPECT_EQ(std::tie(after->kind, after->size, after->modified, after->identity),
+            std::tie(before->kind, before->size, before->modified, before->identity));
+  EXPECT_EQ(before->kind, FileInfo::Kind::file);
+  EXPECT_EQ(before->size, 3u);
+  EXPECT_NE(fs.stat(this->path("copy"))->identity, before->identity);
+  EXPECT_EQ(fs.stat(this->backend_.root())->kind, FileInfo::Kind::directory);
+  EXPECT_FALSE(fs.stat(this->path("a")));
+  EXPECT_TRUE(fs.sync_file(this->path("b")));
+  EXPECT_FALSE(fs.sync_file(this->path("a")));
 }
 
 TYPED_TEST(FileSystemContract, WritesReadsAndSeeks) {

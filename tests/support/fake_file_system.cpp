@@ -158,8 +158,10 @@ bool FakeFileSystem::commit(const std::string& path, std::string data) {
   Node& node = nodes_[key];
   if (node.name.empty()) {
     node.name = last_name(path);
+    node.id = next_id_++;
   }
   node.data = std::move(data);
+  node.modified = ++clock_;
   return true;
 }
 
@@ -169,6 +171,23 @@ bool FakeFileSystem::is_file(const std::string& path) {
 
 bool FakeFileSystem::is_directory(const std::string& path) {
   return allow("is_directory", path) && is_directory_key(key_of(path));
+}
+
+std::optional<FileInfo> FakeFileSystem::stat(const std::string& path) {
+  const std::string key = key_of(path);
+  if (!allow("stat", path) || (!is_directory_key(key) && !find(key))) {
+    return std::nullopt;
+  }
+  const Node* node = find(key);
+  if (node == nullptr || node->is_directory) {
+    return FileInfo{FileInfo::Kind::directory, 0, 0, key};
+  }
+  return FileInfo{node->link ? FileInfo::Kind::link : FileInfo::Kind::file, node->data.size(),
+                  node->modified, std::to_string(node->id)};
+}
+
+bool FakeFileSystem::sync_file(const std::string& path) {
+  return allow("sync_file", path) && find_file(key_of(path)) != nullptr;
 }
 
 std::unique_ptr<File> FakeFileSystem::open_read(const std::string& path) {
@@ -217,7 +236,10 @@ bool FakeFileSystem::make_directory(const std::string& path) {
       !is_directory_key(parent_key(key))) {
     return false;
   }
-  nodes_[key] = Node{last_name(path), true, false, {}};
+  Node folder;
+  folder.name = last_name(path);
+  folder.is_directory = true;
+  nodes_[key] = std::move(folder);
   return true;
 }
 
@@ -276,6 +298,10 @@ void FakeFileSystem::put(const std::string& path, bool directory, std::string da
     }
     node.is_directory = !last || directory;
     node.data = node.is_directory ? std::string() : std::move(data);
+    if (last && !node.is_directory) {
+      node.id = next_id_++;
+      node.modified = ++clock_;
+    }
   }
 }
 
@@ -290,6 +316,12 @@ void FakeFileSystem::add_directory(const std::string& path) {
 void FakeFileSystem::set_read_only(const std::string& path) {
   if (const auto it = nodes_.find(key_of(path)); it != nodes_.end()) {
     it->second.read_only = true;
+  }
+}
+
+void FakeFileSystem::set_link(const std::string& path) {
+  if (const auto it = nodes_.find(key_of(path)); it != nodes_.end()) {
+    it->second.link = true;
   }
 }
 

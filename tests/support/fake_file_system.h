@@ -45,6 +45,8 @@ class FakeFileSystem : public FileSystem {
 
   bool is_file(const std::string& path) override;
   bool is_directory(const std::string& path) override;
+  std::optional<FileInfo> stat(const std::string& path) override;
+  bool sync_file(const std::string& path) override;
   std::unique_ptr<File> open_read(const std::string& path) override;
   std::unique_ptr<File> open_write(const std::string& path) override;
   bool move(const std::string& from, const std::string& to) override;
@@ -65,6 +67,9 @@ class FakeFileSystem : public FileSystem {
   void add_directory(const std::string& path);
   // A read-only file refuses open_write and replace_file.
   void set_read_only(const std::string& path);
+  // The file stands for a symbolic link: stat describes it as one, every other call
+  // treats it as the file it leads to.
+  void set_link(const std::string& path);
 
   std::optional<std::string> contents(const std::string& path) const;
   bool exists(const std::string& path) const;  // file or folder
@@ -76,7 +81,10 @@ class FakeFileSystem : public FileSystem {
     std::string name;  // spelling as created
     bool is_directory = false;
     bool read_only = false;
+    bool link = false;
     std::string data;
+    std::uint64_t id = 0;       // the file's identity: kept by a move, new for a new file
+    std::int64_t modified = 0;  // the fake's clock when the bytes were last written
   };
   class FakeFile;
   struct HeldLock;
@@ -99,6 +107,8 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, Node> nodes_;
   std::set<std::string> locked_;
   bool crashed_ = false;
+  std::uint64_t next_id_ = 1;
+  std::int64_t clock_ = 0;  // counts writes, as the last write time of a file
 };
 
 // A hook that gives the verdict to the mutating calls of the given numbers, counted from
