@@ -43,6 +43,12 @@ call :run game\source\make.def
 if errorlevel 1 goto failed
 call :run cd\source\make.def
 if errorlevel 1 goto failed
+rem The tool never writes into a game's data folder: a new game's archives move there.
+mkdir game\data cd\data
+move /y game\packed\*.* game\data\ >nul
+if errorlevel 1 goto failed
+move /y cd\packed\*.* cd\data\ >nul
+if errorlevel 1 goto failed
 mkdir original
 for %%a in (%archives%) do copy /y %%a original\ >nul
 call :list game\data

@@ -254,8 +254,12 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                               at(folder), std::filesystem::copy_options::recursive);
       }
       write_config();
-      ASSERT_EQ(StartedRun(root(), {"game\\source\\make.def"}).finish().status, 0);
-      ASSERT_EQ(StartedRun(root(), {"cd\\source\\make.def"}).finish().status, 0);
+      for (const char* folder : {"game", "cd"}) {
+        ASSERT_EQ(StartedRun(root(), {folder + std::string("\\source\\make.def")}).finish().status,
+                  0);
+        std::filesystem::rename(at(folder + std::string("/packed")),
+                                at(folder + std::string("/data")));
+      }
     } else if (command == "unix-only") {
       if (windows_paths()) {
         GTEST_SKIP();

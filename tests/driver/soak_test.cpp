@@ -88,7 +88,8 @@ std::string foreign_game_files(const FakeFileSystem& fs) {
   std::string foreign;
   std::size_t own = 0;
   for (const auto& [path, bytes] : fs.files()) {
-    const bool in_game = path.starts_with("C:\\GAME\\") || path.starts_with("E:\\CD\\");
+    const bool in_game = (path.starts_with("C:\\GAME\\") || path.starts_with("E:\\CD\\")) &&
+                         !path.ends_with(".lock");
     const bool is_own = std::any_of(
         std::begin(kGameArchives), std::end(kGameArchives), [&](const GameArchive& archive) {
           return equal_ignoring_case(path, archive.path) && bytes == game_bytes(archive);
