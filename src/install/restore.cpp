@@ -46,7 +46,7 @@ RestoreStatus restore_as_before(FileSystem& fs, Reporter& reporter, const Archiv
 }
 
 // How the restore of a recorded archive ended.
-enum class Outcome {
+enum class Settlement {
   settled,           // the game has its file back; the record forgets the archive
   mod_not_returned,  // settled, but the mod's archive was deleted instead of returned
   failed,            // nothing more moves until the user acts (501)
@@ -72,8 +72,7 @@ bool take_mod_out(FileSystem& fs, Reporter& reporter, const ArchiveState& archiv
                                        : move_failure(fs, archive.installed, archive.returned);
   gone = fs.remove(archive.installed);
   if (gone) {
-    reporter.warn(not_returned + "; the mod's " + archive.name +
-                  " was deleted from the game "
+    reporter.warn(not_returned + "; the mod's " + archive.name + " was deleted from the game " +
                   "instead (build the mod again to get it back)");
   } else {
     reporter.explain(describe_failure(
@@ -82,49 +81,49 @@ bool take_mod_out(FileSystem& fs, Reporter& reporter, const ArchiveState& archiv
   return false;
 }
 
-Outcome swap_back(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
+Settlement swap_back(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
   bool gone = false;
   const bool returned = take_mod_out(fs, reporter, archive, gone);
   if (!gone) {
-    return Outcome::failed;
+    return Settlement::failed;
   }
   if (fs.move(archive.saved, archive.installed)) {
-    return returned ? Outcome::settled : Outcome::mod_not_returned;
+    return returned ? Settlement::settled : Settlement::mod_not_returned;
   }
   reporter.explain(move_failure(fs, archive.saved, archive.installed));
   if (returned && !fs.move(archive.returned, archive.installed)) {
     reporter.explain("the game lacks " + archive.name + ": its own is in \"" + archive.saved +
                      "\", the mod's in \"" + archive.returned + "\"");
   }
-  return Outcome::failed;
+  return Settlement::failed;
 }
 
 // The game keeps the file it holds, which it got from a patch, a repair or by hand; the
 // game's archive that the installation saved is kept under a name of its own.
-Outcome keep_both(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
+Settlement keep_both(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
   const std::string kept = kept_name(fs, archive.saved);
   if (!fs.move(archive.saved, kept)) {
     reporter.explain(move_failure(fs, archive.saved, kept));
-    return Outcome::failed;
+    return Settlement::failed;
   }
   reporter.warn("\"" + archive.installed + "\" has changed since the mod was installed (a " +
                 "patch or a repair of the game?), so it stays in the game; the game's " +
                 archive.name + " that it replaced is kept as \"" + kept + "\"");
-  return Outcome::settled;
+  return Settlement::settled;
 }
 
 // The game's own archive is in place, and a whole copy of it was left in the backup
 // folder by a move between drives that was cut short.
-Outcome drop_copy(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
+Settlement drop_copy(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
   if (same_bytes(fs, archive.installed, archive.saved) && fs.remove(archive.saved)) {
-    return Outcome::settled;
+    return Settlement::settled;
   }
   const std::string kept = kept_name(fs, archive.saved);
   if (!fs.move(archive.saved, kept)) {
     reporter.warn(move_failure(fs, archive.saved, kept) +
                   "; it is a copy of the game's own archive, which is back in the game");
   }
-  return Outcome::settled;
+  return Settlement::settled;
 }
 
 }  // namespace
@@ -147,34 +146,34 @@ void explain_refusal(Reporter& reporter, const ArchiveState& archive) {
 
 namespace {
 
-Outcome restore_recorded(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
+Settlement restore_recorded(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
   switch (archive.decision) {
     case Decision::swap_back:
       return swap_back(fs, reporter, archive);
     case Decision::put_back:
       if (fs.move(archive.saved, archive.installed)) {
-        return Outcome::settled;
+        return Settlement::settled;
       }
       reporter.explain(move_failure(fs, archive.saved, archive.installed));
-      return Outcome::failed;
+      return Settlement::failed;
     case Decision::keep_both:
       return keep_both(fs, reporter, archive);
     case Decision::changed:
       reporter.warn("\"" + archive.installed + "\" has changed since the mod was installed (a " +
                     "patch or a repair of the game?), so it stays in the game");
-      return Outcome::settled;
+      return Settlement::settled;
     case Decision::drop_copy:
       return drop_copy(fs, reporter, archive);
     case Decision::settled:
     case Decision::as_before:
-      return Outcome::settled;
+      return Settlement::settled;
     case Decision::game_copy_lost:
     case Decision::missing:
     case Decision::unreadable:
       break;
   }
   explain_refusal(reporter, archive);
-  return Outcome::failed;
+  return Settlement::failed;
 }
 
 // One archive: its progress line, its moves, its key and its record entry. ok,
@@ -191,11 +190,11 @@ Status restore_one(FileSystem& fs, Reporter& reporter, Settings& settings, Insta
     reporter.end(status == RestoreStatus::restored);
     failed = status == RestoreStatus::game_not_back;
   } else {
-    const Outcome outcome = restore_recorded(fs, reporter, archive);
+    const Settlement outcome = restore_recorded(fs, reporter, archive);
     if (shown) {
-      reporter.end(outcome == Outcome::settled);
+      reporter.end(outcome == Settlement::settled);
     }
-    failed = outcome == Outcome::failed;
+    failed = outcome == Settlement::failed;
   }
   if (failed) {
     return Status::restore_failed;
