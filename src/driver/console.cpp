@@ -8,8 +8,8 @@ namespace vexal {
 namespace {
 
 constexpr std::string_view kBanner =
-    "Vexal MOD builder by Martin Kral, martin.kral@example.org, V" VEXAL_VERSION
-    ", " VEXAL_RELEASE_DATE ".\n";
+    "Vexal MOD builder by the vexal_mod_builder maintainers, "
+    "maintainers@vexal-mod-builder.org, V" VEXAL_VERSION ", " VEXAL_RELEASE_DATE ".\n";
 
 constexpr std::string_view kUsage =
     "usage: vexal_mod_builder.exe                 (restores archives)\n"

@@ -143,7 +143,8 @@ std::string without_carriage_returns(std::string text) {
 
 std::string after_banner(const std::string& output) {
   const std::string banner =
-      "Vexal MOD builder by Martin Kral, martin.kral@example.org, V1.2, 2013-06-02.\n";
+      "Vexal MOD builder by the vexal_mod_builder maintainers, "
+      "maintainers@vexal-mod-builder.org, V1.2, 2013-06-02.\n";
   EXPECT_TRUE(output.starts_with(banner)) << output;
   return output.starts_with(banner) ? output.substr(banner.size()) : output;
 }
