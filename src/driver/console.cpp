@@ -1,8 +1,10 @@
 #include "driver/console.h"
 
 #include <cstdio>
+#include <string>
 
 #include "driver/version.h"
+#include "platform/ascii.h"
 
 namespace vexal {
 namespace {
@@ -46,6 +48,14 @@ void print_banner() {
 
 void print_usage() {
   print_text(kUsage);
+}
+
+bool is_version_request(std::string_view argument) {
+  return equal_ignoring_case(argument, "--version") || equal_ignoring_case(argument, "-V");
+}
+
+void print_version(std::string_view program) {
+  print_text(std::string(program) + " " VEXAL_VERSION " (" VEXAL_RELEASE_DATE ")\n");
 }
 
 void print_error_at_line(int code, int line) {

@@ -15,6 +15,10 @@ namespace vexal {
 
 void print_banner();
 void print_usage();
+// True for "--version" and "-V", in any letter case.
+bool is_version_request(std::string_view argument);
+// "<program> <version> (<release date>)": the release the banner states, on one line.
+void print_version(std::string_view program);
 // Plain console text, flushed.
 void print_text(std::string_view text);
 

@@ -79,6 +79,11 @@ class ToolRun {
   }
 
   int run_sequence(const std::vector<std::string>& args) {
+    // Asked for the version, the run touches nothing: no banner, no lock, no config.ini.
+    if (args.size() == 1 && is_version_request(args[0])) {
+      print_version("vexal_mod_builder");
+      return 0;
+    }
     print_banner();
     if (args.size() == 1 && is_help_request(args[0])) {
       print_usage();
