@@ -5,6 +5,7 @@
 
 #include "driver/version.h"
 #include "platform/ascii.h"
+#include "platform/console.h"
 
 namespace vexal {
 namespace {
@@ -40,6 +41,14 @@ std::string_view opening_of(Reporter::Step step) {
 void print_text(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+}
+
+void hold_own_console_window() {
+  if (has_console_window_of_its_own()) {
+    std::fputs("Press a key to close this window.\n", stderr);
+    std::fflush(stderr);
+    wait_for_key();
+  }
 }
 
 void print_banner() {

@@ -251,7 +251,7 @@ std::string counted(std::uint64_t count, std::string_view one, std::string_view 
 
 int run_fs_tool(const std::vector<std::string>& args, FileSystem& fs) {
   ConsoleReporter console("vexal_fs");
-  Tool tool{fs, console};
+  Tool tool{fs, console, args};
   try {
     return run_subcommand(tool, args);
   } catch (const std::bad_alloc&) {

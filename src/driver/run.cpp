@@ -12,6 +12,7 @@
 #include "install/restore.h"
 #include "moddef/definition.h"
 #include "platform/ascii.h"
+#include "platform/console.h"
 #include "platform/message_box.h"
 #include "platform/path_rules.h"
 
@@ -53,6 +54,7 @@ class ToolRun {
   explicit ToolRun(FileSystem& fs) : fs_(fs) { reset_slot_table(slots_); }
 
   int run(const std::vector<std::string>& args) {
+    args_ = args;
     try {
       return run_sequence(args);
     } catch (const std::bad_alloc&) {
@@ -68,6 +70,8 @@ class ToolRun {
       reporter_.explain(
           "the working folder cannot be read (it may have been deleted or renamed); run the "
           "tool from the folder that holds config.ini");
+    } else if (status == Status::config_missing) {
+      explain_config_beside_program(fs_, reporter_, args_);
     }
     if (status == Status::config_not_written) {
       print_write_error(config_path(fs_));
@@ -215,6 +219,7 @@ class ToolRun {
   }
 
   FileSystem& fs_;
+  std::vector<std::string> args_;
   std::unique_ptr<FileLock> run_lock_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
   VariableStore vars_{reporter_};
@@ -237,6 +242,28 @@ Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bo
     return defined;
   }
   return vars.define("VEXALCD", paths.vexalcd, kNoClass, kNoClass);
+}
+
+void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
+                                   const std::vector<std::string>& args) {
+  const std::string program = program_path();
+  const std::size_t separator = last_separator(program);
+  const std::string cwd = fs.current_directory();
+  if (separator == std::string::npos || cwd.empty()) {
+    return;
+  }
+  const std::string folder = program.substr(0, separator);
+  if (equal_ignoring_case(folder, cwd) || !fs.is_file(folder + "\\config.ini")) {
+    return;
+  }
+  std::string command(file_name_part(program));
+  for (const std::string& argument : args) {
+    const bool blank = argument.find_first_of(" \t") != std::string::npos;
+    command += blank ? " \"" + argument + "\"" : " " + argument;
+  }
+  reporter.explain(
+      "config.ini is not in the working folder " + cwd + " but beside the program, in " + folder +
+      "; start the program there: " + change_folder_command(folder) + " then " + command);
 }
 
 std::string definition_path_of(FileSystem& fs, const std::string& argument) {

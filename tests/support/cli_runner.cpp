@@ -27,10 +27,7 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
   if (const std::string wrapper = env_or("VEXAL_TEST_WRAPPER", ""); !wrapper.empty()) {
     command.push_back(wrapper);
   }
-  const std::string binary = program == Program::fs_tool
-                                 ? env_or("VEXAL_TEST_FS_BINARY", VEXAL_FS_BINARY)
-                                 : env_or("VEXAL_TEST_BINARY", VEXAL_BINARY);
-  command.push_back(tool_path(binary));
+  command.push_back(tool_path(binary_of(program)));
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }
@@ -115,6 +112,11 @@ RunResult StartedRun::finish() {
     }
   }
   return result_;
+}
+
+std::filesystem::path binary_of(Program program) {
+  return program == Program::fs_tool ? env_or("VEXAL_TEST_FS_BINARY", VEXAL_FS_BINARY)
+                                     : env_or("VEXAL_TEST_BINARY", VEXAL_BINARY);
 }
 
 bool windows_paths() {
