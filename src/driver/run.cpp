@@ -73,6 +73,13 @@ class ToolRun {
     } else if (status == Status::config_missing) {
       explain_config_beside_program(fs_, reporter_, args_);
     }
+    // Windows takes "/" in a path as a plain character here: the mod folder ends at the
+    // last "", and the definition's sources are looked for in the wrong place.
+    if (definition_argument_.find('/') != std::string::npos && !is_path_separator('/')) {
+      std::string written = definition_argument_;
+      std::replace(written.begin(), written.end(), '/', '\\');
+      reporter_.explain("write the path with \"\\\" on Windows: " + written);
+    }
     if (status == Status::config_not_written) {
       print_write_error(config_path(fs_));
     } else {
@@ -127,6 +134,7 @@ class ToolRun {
     } else {
       install = false;
     }
+    definition_argument_ = definition_argument;
     return build_mod(definition_path_of(fs_, definition_argument), allow_cd, install);
   }
 
@@ -220,6 +228,7 @@ class ToolRun {
 
   FileSystem& fs_;
   std::vector<std::string> args_;
+  std::string definition_argument_;  // once the run builds
   std::unique_ptr<FileLock> run_lock_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
   VariableStore vars_{reporter_};

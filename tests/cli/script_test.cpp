@@ -20,6 +20,7 @@
 //                           "!sees", "!err", "!has" that it does not
 //   sample                  the bundled sample game, CD and mod, the archives packed
 //   unix-only               the rest of the test does not run against the Windows build
+//   windows-only            the rest of the test runs only against the Windows build
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
 // of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
@@ -257,8 +258,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       write_config();
       ASSERT_EQ(StartedRun(root(), {"game\\source\\make.def"}).finish().status, 0);
       ASSERT_EQ(StartedRun(root(), {"cd\\source\\make.def"}).finish().status, 0);
-    } else if (command == "unix-only") {
-      if (windows_paths()) {
+    } else if (command == "unix-only" || command == "windows-only") {
+      if (windows_paths() == (command == "unix-only")) {
         GTEST_SKIP();
       }
     } else {
