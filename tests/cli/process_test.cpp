@@ -60,15 +60,11 @@ TEST_F(ProcessTest, ConfigBesideTheProgramIsPointedOut) {
   const RunResult result = StartedRun(root(), {"x.def"}).finish();
   setenv("VEXAL_TEST_BINARY", binary.c_str(), 1);
   EXPECT_EQ(result.status, 200);
-  EXPECT_NE(result.errors.find("config.ini is not in the working folder " + tool_path(root()) +
-                               " but beside the program, in " + tool_path(at("tool")) +
-                               "; start the program there: cd "),
-            std::string::npos)
-      << result.errors;
-  EXPECT_NE(result.errors.find(tool_path(at("tool")) + "\" then " + copy.filename().string() +
-                               " x.def\n"),
-            std::string::npos)
-      << result.errors;
+  const std::string hint = "config.ini is not in the working folder " + tool_path(root()) +
+                           " but beside the program, in " + tool_path(at("tool")) +
+                           "; start the program there: cd ";
+  EXPECT_NE(result.errors.find(hint), std::string::npos) << result.errors;
+  EXPECT_TRUE(result.errors.ends_with("\" then " + copy.filename().string() + " x.def\n"));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // config.ini files, each read (and then written) by both, must give the same values.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 
 #include "platform/ascii.h"
@@ -15,86 +14,54 @@ namespace vexal {
 namespace {
 
 constexpr unsigned kSeed = 20130602;
-constexpr int kFiles = 250;
+constexpr int kFiles = 200;
 
+using Pool = std::vector<std::string>;
 // Names as the tool asks for them (a file spells them in any case): the profile
 // functions do not trim a name they are asked for in every call, but the tool never
 // asks for one with blanks around it.
-const std::vector<std::string> kSections = {"path", "STATUS", "S", "t"};
-const std::vector<std::string> kKeys = {"vexal", "A_FS", "k", "k x", "#k"};
-const std::vector<std::string> kValues = {"",      "C:\\GAME", "\"C:\\My Game\"",
-                                          "'x'",   "\"open",   "a ; b",
-                                          "x = y", "\"a\" b",  "\"\"",
-                                          "1",     "0x10",     " ",
-                                          "\t",    "'",        "a\"b\"",
-                                          "[x]"};
-const std::vector<std::string> kBlanks = {"", "", " ", "\t", "  ", "\v", "\f"};
-const std::vector<std::string> kLineEnds = {"\r\n", "\r\n", "\n", "\r\r\n", "\r"};
+const Pool kSections = {"path", "STATUS", "S", "t"};
+const Pool kKeys = {"vexal", "A_FS", "k", "k x", "#k"};
+const Pool kValues = {"",  "C:\\GAME", "\"C:\\My Game\"", "'x'",  "\"open", "a ; b", "x = y", "[x]",
+                      "1", "0x10",     "\"a\" b",         "\"\"", " ",      "'",     "a\"b\""};
+const Pool kBlanks = {"", "", " ", "\t", "  ", "\v", "\f"};
+const Pool kLineEnds = {"\r\n", "\r\n", "\n", "\r\r\n", "\r"};
+// Lines of a file: "_" stands for blanks, S for a section, K for a key, V for a value.
+const Pool kLines = {"_[_S_]", "_[_S_]", "_[_S_", "_[_S_] x", "_[_S_]]", "_;K=1",   "_#K=1",
+                     "_//K=1", "_K_",    "",      "_=V",      "_K_=_V_", "_K_=_V_", "_K_=_V_"};
 
 class IniFileMaker {
  public:
   explicit IniFileMaker(unsigned seed) : random_(seed) {}
 
   std::string file() {
-    std::string text = pick(std::vector<std::string>{"", "", "", "\xEF\xBB\xBF"});
-    const int lines = static_cast<int>(random_() % 14);
-    for (int i = 0; i < lines; ++i) {
-      text += line() + pick(kLineEnds);
+    std::string text = random_() % 4 == 0 ? "\xEF\xBB\xBF" : "";
+    for (int lines = static_cast<int>(random_() % 14); lines > 0; --lines) {
+      text += line() + any(kLineEnds);
     }
-    if (random_() % 4 == 0) {
-      text += line();  // the last line without its line end
+    return random_() % 4 == 0 ? text + line() : text;  // the last line without its end
+  }
+
+  std::string line() {
+    std::string text;
+    for (const char c : any(kLines)) {
+      text += c == '_'   ? any(kBlanks)
+              : c == 'S' ? name(kSections)
+              : c == 'K' ? name(kKeys)
+              : c == 'V' ? any(kValues)
+                         : std::string(1, c);
     }
     return text;
   }
 
-  // A section, key and value to write, names in any letter case.
-  std::string section() { return spelled(pick(kSections)); }
-  std::string key() { return spelled(pick(kKeys)); }
-  std::string value() { return pick(kValues); }
+  const std::string& any(const Pool& pool) { return pool[random_() % pool.size()]; }
+  std::string name(const Pool& pool) {
+    return random_() % 3 == 0 ? upper_case(any(pool)) : any(pool);
+  }
 
  private:
-  const std::string& pick(const std::vector<std::string>& pool) {
-    return pool[random_() % pool.size()];
-  }
-
-  std::string spelled(const std::string& name) {
-    return random_() % 3 == 0 ? upper_case(name) : name;
-  }
-
-  std::string line() {
-    switch (random_() % 9) {
-      case 0:
-      case 1:
-        return pick(kBlanks) + "[" + pick(kBlanks) + section() + pick(kBlanks) +
-               pick(std::vector<std::string>{"]", "]", "]", "", "] x", "]]"});
-      case 2:
-        return pick(kBlanks) + pick(std::vector<std::string>{";", "#", "//"}) + key() + "=1";
-      case 3:
-        return pick(kBlanks) + key() + pick(kBlanks);  // no "="
-      case 4:
-        return "";
-      case 5:
-        return pick(kBlanks) + "=" + value();
-      default:
-        return pick(kBlanks) + key() + pick(kBlanks) + "=" + pick(kBlanks) + value() +
-               pick(kBlanks);
-    }
-  }
-
   std::mt19937 random_;
 };
-
-// The text with line ends, tabs and bytes above ASCII as "\xNN".
-std::string shown(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-    out += (byte < 0x20 || byte >= 0x7F) ? std::string(escaped) : std::string(1, c);
-  }
-  return out;
-}
 
 // Everything a caller can learn from a settings service, in one text.
 std::string everything_read(Settings& settings) {
@@ -104,10 +71,10 @@ std::string everything_read(Settings& settings) {
     for (const std::string& name : settings.key_names(section)) {
       text += " <" + name + ">";
     }
-    text += "\n";
     for (const std::string& key : kKeys) {
-      text += "  " + key + "=<" + settings.read_string(section, key, "(default)") + ">\n";
+      text += "\n  " + key + "=<" + settings.read_string(section, key, "(default)") + ">";
     }
+    text += "\n";
   }
   return text;
 }
@@ -126,14 +93,19 @@ TEST(SettingsDifferentialTest, PortableServiceReadsAndWritesAsWindowsDoes) {
     const auto portable = open_settings(fake, path);
     ASSERT_NE(portable, nullptr);
     SCOPED_TRACE("seed " + std::to_string(kSeed) + ", file " + std::to_string(i) + ": " +
-                 shown(text));
+                 ::testing::PrintToString(text));
     EXPECT_EQ(everything_read(*portable), everything_read(*windows));
 
-    const std::string section = maker.section(), key = maker.key(), value = maker.value();
-    SCOPED_TRACE("after writing [" + section + "] " + key + "=" + value);
-    EXPECT_EQ(portable->write_string(section, key, value),
-              windows->write_string(section, key, value));
-    EXPECT_EQ(everything_read(*open_settings(fake, path)), everything_read(*windows));
+    std::string writes = "after writing";
+    for (int write = 0; write < 3; ++write) {
+      const std::string section = maker.name(kSections), key = maker.name(kKeys);
+      const std::string value = maker.any(kValues);
+      writes += " [" + section + "] " + key + "=" + value;
+      EXPECT_EQ(portable->write_string(section, key, value),
+                windows->write_string(section, key, value))
+          << writes;
+    }
+    EXPECT_EQ(everything_read(*open_settings(fake, path)), everything_read(*windows)) << writes;
   }
 }
 
