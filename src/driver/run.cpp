@@ -73,13 +73,7 @@ class ToolRun {
     } else if (status == Status::config_missing) {
       explain_config_beside_program(fs_, reporter_, args_);
     }
-    // Windows takes "/" in a path as a plain character here: the mod folder ends at the
-    // last "", and the definition's sources are looked for in the wrong place.
-    if (definition_argument_.find('/') != std::string::npos && !is_path_separator('/')) {
-      std::string written = definition_argument_;
-      std::replace(written.begin(), written.end(), '/', '\\');
-      reporter_.explain("write the path with \"\\\" on Windows: " + written);
-    }
+    explain_slash_in_definition_path();
     if (status == Status::config_not_written) {
       print_write_error(config_path(fs_));
     } else {
@@ -87,6 +81,16 @@ class ToolRun {
     }
     reporter_.print_explanations();
     return exit_code(status);
+  }
+
+  // Windows takes "/" in a path as a plain character: the mod folder ends at the last
+  // "\", and the definition's sources are looked for in the wrong place.
+  void explain_slash_in_definition_path() {
+    if (definition_argument_.find('/') != std::string::npos && !is_path_separator('/')) {
+      std::string written = definition_argument_;
+      std::replace(written.begin(), written.end(), '/', '\\');
+      reporter_.explain("write the path with \"\\\" on Windows: " + written);
+    }
   }
 
   int run_sequence(const std::vector<std::string>& args) {
