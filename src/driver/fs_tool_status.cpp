@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/fs_tool.h"
+#include "driver/run.h"
 #include "fs/catalogue.h"
 #include "install/config.h"
 #include "install/install_state.h"
@@ -110,8 +111,7 @@ void print_records(const InstallState& state, std::vector<std::string>& attentio
     if (file.damaged) {
       attention.push_back(file.problem);
     } else if (file.exists) {
-      std::printf("%-15s%s (record %s)\n", "Owner:", file.record.owner.c_str(),
-                  file.path.c_str());
+      std::printf("%-15s%s (record %s)\n", "Owner:", file.record.owner.c_str(), file.path.c_str());
       if (!owned_by(file.record, state.working_folder)) {
         attention.push_back("the mod in the game was installed from " + file.record.owner +
                             ": run vexal_mod_builder there without arguments to put the game back");
@@ -223,6 +223,7 @@ void print_table(Tool& tool, const Folders& folders, const InstallState& state,
 int show_status(Tool& tool, const Arguments& /*args*/) {
   const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
   if (!settings) {
+    explain_config_beside_program(tool.fs, tool.console, tool.command_line);
     return tool.fail(Status::config_missing);
   }
   const Folders folders = print_folders(tool, *settings);

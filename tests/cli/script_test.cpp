@@ -17,6 +17,7 @@
 //                           platform reports it, and the block is what it printed after
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
+//   bare ARGS [=> CODE]     "run" of a run that prints no banner
 //   lost ARGS [=> CODE]     "run" in a working folder removed once the run is in it
 //   quiet                   the last run printed nothing (after the banner)
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
@@ -187,7 +188,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   void run_command(const std::string& args, const std::string& block, bool has_block,
-                   Program program, bool lost = false) {
+                   Program program, bool lost = false, bool banner = true) {
     const std::size_t arrow = args.find("=>");
     std::istringstream words(args.substr(0, arrow));
     std::vector<std::string> list;
@@ -199,7 +200,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     }
     last_ = StartedRun(lost ? at("lost") : at(cwd_), list, program, lost).finish();
     unsetenv("VEXAL_TEST_HOLD");
-    if (program == Program::builder) {
+    if (program == Program::builder && banner) {
       last_.output = after_banner(last_.output);
     }
     if (arrow != std::string::npos) {
@@ -260,9 +261,9 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       setenv("VEXAL_TEST_HOLD", tool_path(at(path)).c_str(), 1);
     } else if (command == "readonly") {
       std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
-    } else if (command == "run" || command == "fs" || command == "lost") {
+    } else if (command == "run" || command == "fs" || command == "lost" || command == "bare") {
       run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
-                  command == "lost");
+                  command == "lost", command != "bare");
     } else if (command == "quiet") {
       EXPECT_EQ(last_.output, "");
     } else if (command == "sees") {
@@ -282,7 +283,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                                 at(folder + std::string("/data")));
       }
     } else if (command == "unix-only" || command == "windows-only") {
-      if (windows_paths() != (command == "windows-only")) {
+      if (windows_paths() == (command == "unix-only")) {
         GTEST_SKIP();
       }
     } else {
