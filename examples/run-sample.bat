@@ -43,11 +43,10 @@ call :run game\source\make.def
 if errorlevel 1 goto failed
 call :run cd\source\make.def
 if errorlevel 1 goto failed
-rem The tool never writes into a game's data folder: a new game's archives move there.
-mkdir game\data cd\data
-move /y game\packed\*.* game\data\ >nul
+rem The tool never writes into a game's data folder: the packed archives become it.
+ren game\packed data
 if errorlevel 1 goto failed
-move /y cd\packed\*.* cd\data\ >nul
+ren cd\packed data
 if errorlevel 1 goto failed
 mkdir original
 for %%a in (%archives%) do copy /y %%a original\ >nul

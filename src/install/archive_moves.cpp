@@ -1,6 +1,5 @@
 #include "install/archive_moves.h"
 
-#include <algorithm>
 #include <array>
 #include <ctime>
 
@@ -37,26 +36,6 @@ std::string kept_name(FileSystem& fs, const std::string& path) {
     name = base + "-" + std::to_string(copy);
   }
   return name;
-}
-
-bool same_bytes(FileSystem& fs, const std::string& a, const std::string& b) {
-  const std::unique_ptr<File> first = fs.open_read(a);
-  const std::unique_ptr<File> second = fs.open_read(b);
-  if (!first || !second || first->size() != second->size() || !first->size()) {
-    return false;
-  }
-  std::array<std::byte, std::size_t{64} * 1024> one{};
-  std::array<std::byte, std::size_t{64} * 1024> other{};
-  for (std::uint64_t left = *first->size(); left > 0;) {
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left, one.size()));
-    if (first->read(std::span(one).first(wanted)) != wanted ||
-        second->read(std::span(other).first(wanted)) != wanted ||
-        !std::equal(one.begin(), one.begin() + wanted, other.begin())) {
-      return false;
-    }
-    left -= wanted;
-  }
-  return true;
 }
 
 }  // namespace vexal

@@ -18,7 +18,4 @@ std::string move_failure(FileSystem& fs, const std::string& from, const std::str
 // installation trips over it, and no file is ever overwritten under it.
 std::string kept_name(FileSystem& fs, const std::string& path);
 
-// True when both files hold the same bytes; false when they differ or cannot be read.
-bool same_bytes(FileSystem& fs, const std::string& a, const std::string& b);
-
 }  // namespace vexal

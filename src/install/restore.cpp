@@ -112,15 +112,11 @@ Settlement keep_both(FileSystem& fs, Reporter& reporter, const ArchiveState& arc
   return Settlement::settled;
 }
 
-// The game's own archive is in place, and a whole copy of it was left in the backup
-// folder by a move between drives that was cut short.
+// The game's own archive is in place, and a copy of it (the same identity) was left in
+// the backup folder by a move between drives that was cut short.
 Settlement drop_copy(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
-  if (same_bytes(fs, archive.installed, archive.saved) && fs.remove(archive.saved)) {
-    return Settlement::settled;
-  }
-  const std::string kept = kept_name(fs, archive.saved);
-  if (!fs.move(archive.saved, kept)) {
-    reporter.warn(move_failure(fs, archive.saved, kept) +
+  if (!fs.remove(archive.saved)) {
+    reporter.warn(describe_failure(fs, "cannot remove " + archive.saved) +
                   "; it is a copy of the game's own archive, which is back in the game");
   }
   return Settlement::settled;
