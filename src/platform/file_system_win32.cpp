@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -213,8 +214,17 @@ class Win32FileSystem : public FileSystem {
   }
 
   // The attributes are all Windows tells without opening the file; a file another program
-  // holds open without sharing is found out only when it is read.
+  // holds open without sharing is found out only when it is read. The files of the folder
+  // listed last are answered from what the listing found.
   std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
+    const std::size_t separator = last_separator(path);
+    if (separator != std::string::npos &&
+        std::string_view(path).substr(0, separator) == listed_folder_) {
+      if (const auto found = listed_sizes_.find(path.substr(separator + 1));
+          found != listed_sizes_.end()) {
+        return found->second;
+      }
+    }
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!usable(path)) {
       fail(ERROR_FILENAME_EXCED_RANGE);
@@ -232,6 +242,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> open_write(const std::string& path) override {
+    forget_listing();
     // Checked here too: under Wine, root could write a read-only file.
     if (!usable(path) || is_read_only(attributes_of(path))) {
       return fail_open(usable(path) ? ERROR_ACCESS_DENIED : ERROR_FILENAME_EXCED_RANGE);
@@ -287,6 +298,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool move(const std::string& from, const std::string& to) override {
+    forget_listing();
     if (!usable(from) || !usable(to)) {
       return fail(ERROR_FILENAME_EXCED_RANGE);
     }
@@ -305,6 +317,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool remove(const std::string& path) override {
+    forget_listing();
     if (!usable(path)) {
       return fail(ERROR_FILENAME_EXCED_RANGE);
     }
@@ -317,6 +330,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool make_directory(const std::string& path) override {
+    forget_listing();
     return (usable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0) || fail(last_error(path));
   }
 
@@ -337,12 +351,20 @@ class Win32FileSystem : public FileSystem {
         separator == std::string::npos ? "*" : pattern.substr(0, separator + 1) + "*";
     WIN32_FIND_DATAA data{};
     FindHandle find(everything, data);
+    forget_listing();
     if (!find.found()) {
       return result;
+    }
+    const bool remember = separator != std::string::npos;
+    if (remember) {
+      listed_folder_ = pattern.substr(0, separator);
     }
     do {
       if (const auto entry = listed(data, wildcard, mode)) {
         result.push_back(*entry);
+        if (remember && !entry->is_directory) {
+          listed_sizes_.emplace(entry->name, entry->size);
+        }
       }
     } while (find.next(data));
     return result;
@@ -380,6 +402,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool replace_file(const std::string& path, std::string_view contents) override {
+    forget_listing();
     const DWORD attributes = attributes_of(path);
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
     if (!usable(path) ||
@@ -488,8 +511,17 @@ class Win32FileSystem : public FileSystem {
     return DirEntry{std::string(name), size, false};
   }
 
+  // After any change made through the file system.
+  void forget_listing() {
+    listed_folder_.clear();
+    listed_sizes_.clear();
+  }
+
   std::vector<std::weak_ptr<MappedFile>> mapped_;
   std::string reason_;
+  // What the last listing found: its folder as given, and the sizes of its files by name.
+  std::string listed_folder_;
+  std::unordered_map<std::string, std::uint64_t> listed_sizes_;
 };
 
 }  // namespace
