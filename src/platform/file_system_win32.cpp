@@ -459,8 +459,8 @@ class Win32FileSystem : public FileSystem {
 
   // Renames the mapped file at path to a hidden temporary name in its folder, deleted when
   // its last mapping goes (or left hidden, out of every listing, if the process dies first).
-  bool set_aside(const std::string& path,
-                 const std::vector<std::shared_ptr<MappedFile>>& mappings) {
+  [[nodiscard]] bool set_aside(const std::string& path,
+                               const std::vector<std::shared_ptr<MappedFile>>& mappings) {
     const std::optional<std::string> temp = new_temporary_file(path);
     if (!temp) {
       return fail(GetLastError());
@@ -482,8 +482,9 @@ class Win32FileSystem : public FileSystem {
   }
 
   // A move between volumes copies and deletes; the mapped original is set aside instead.
-  bool move_mapped_across_volumes(const std::string& from, const std::string& to,
-                                  const std::vector<std::shared_ptr<MappedFile>>& mappings) {
+  [[nodiscard]] bool move_mapped_across_volumes(
+      const std::string& from, const std::string& to,
+      const std::vector<std::shared_ptr<MappedFile>>& mappings) {
     if (CopyFileA(from.c_str(), to.c_str(), TRUE) == 0) {
       return fail(GetLastError());
     }

@@ -45,7 +45,7 @@ struct FileId {
 };
 
 // The identity of an open file, or nullopt when the system does not tell it.
-std::optional<FileId> id_of(HANDLE file);
+[[nodiscard]] std::optional<FileId> id_of(HANDLE file);
 
 // A file moved out of the way under a hidden temporary name, deleted when the last mapping
 // of it goes. Windows neither truncates nor deletes a mapped file, but it does rename one.
@@ -106,15 +106,16 @@ class HandleFile : public File {
   std::optional<std::uint64_t> size() override;
   bool close() override;
   // Copies the open file, which must hold exactly `size` bytes, to the end of this one.
-  CopyResult append_from(HANDLE source, std::uint64_t size);
+  [[nodiscard]] CopyResult append_from(HANDLE source, std::uint64_t size);
 
  private:
   // Writes out the gathered bytes; false (and the file failed) when that failed.
-  bool flush();
-  bool write_through(std::span<const std::byte> bytes);
+  [[nodiscard]] bool flush();
+  [[nodiscard]] bool write_through(std::span<const std::byte> bytes);
   // Copies `size` bytes of source from offset through a block of 1 MiB; with to_end, source
   // must end right after them.
-  CopyResult copy_blocks(HANDLE source, std::uint64_t offset, std::uint64_t size, bool to_end);
+  [[nodiscard]] CopyResult copy_blocks(HANDLE source, std::uint64_t offset, std::uint64_t size,
+                                       bool to_end);
   std::span<std::byte> copy_block();
 
   Handle handle_;
