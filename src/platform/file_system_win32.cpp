@@ -7,6 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/list_pattern.h"
+#include "platform/moves_win32.h"
 #include "platform/path_rules.h"
 #include "platform/settings_win32.h"
 #include "platform/stdio_file.h"
@@ -206,12 +207,18 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool move(const std::string& from, const std::string& to) override {
-    // Without MOVEFILE_REPLACE_EXISTING an existing destination makes it fail; the copy
-    // that crosses volumes deletes the source only once the copy is complete.
-    return (usable(from) && usable(to) &&
-            MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) !=
-                0) ||
-           fail(last_error(usable(from) ? to : from));
+    if (!usable(from) || !usable(to)) {
+      return fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    const win32::MoveResult result = win32::move_no_replace(from, to);
+    if (result.error == ERROR_SUCCESS) {
+      return true;
+    }
+    fail(result.error);
+    if (!result.left_behind.empty()) {
+      reason_ += "; " + result.left_behind;
+    }
+    return false;
   }
 
   bool remove(const std::string& path) override {
@@ -224,7 +231,7 @@ class Win32FileSystem : public FileSystem {
 
   std::string failure_reason() const override { return reason_; }
 
-  std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
+  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
     std::vector<DirEntry> result;
     if (!usable(pattern)) {
       return result;
@@ -240,13 +247,24 @@ class Win32FileSystem : public FileSystem {
     WIN32_FIND_DATAA data{};
     FindHandle find(everything, data);
     if (!find.found()) {
-      return result;
+      const DWORD error = GetLastError();
+      // A folder that does not exist holds nothing.
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+          error == ERROR_DIRECTORY) {
+        return result;
+      }
+      fail(error);
+      return std::nullopt;
     }
     do {
       if (const auto entry = listed(data, wildcard, mode)) {
         result.push_back(*entry);
       }
     } while (find.next(data));
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
+      fail(error);
+      return std::nullopt;
+    }
     return result;
   }
 
@@ -284,15 +302,19 @@ class Win32FileSystem : public FileSystem {
   bool replace_file(const std::string& path, std::string_view contents) override {
     const DWORD attributes = attributes_of(path);
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    if (!usable(path) ||
-        (existed && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)) {
-      return false;
+    if (!usable(path)) {
+      return fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    if (existed && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+      return fail(ERROR_ACCESS_DENIED);
     }
     const std::string folder = folder_of(path);
     std::string temp(MAX_PATH, '\0');
-    if (folder.size() + 14 > MAX_PATH ||
-        GetTempFileNameA(folder.c_str(), "vx", 0, temp.data()) == 0) {
-      return false;
+    if (folder.size() + 14 > MAX_PATH) {
+      return fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    if (GetTempFileNameA(folder.c_str(), "vx", 0, temp.data()) == 0) {
+      return fail(GetLastError());
     }
     temp.resize(temp.find('\0'));
     const bool replaced = write_through(temp, contents) &&
@@ -300,7 +322,10 @@ class Win32FileSystem : public FileSystem {
                           MoveFileExA(temp.c_str(), path.c_str(),
                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!replaced) {
-      DeleteFileA(temp.c_str());
+      fail(GetLastError());
+      if (DeleteFileA(temp.c_str()) == 0) {
+        reason_ += "; the unfinished copy " + temp + " could not be deleted";
+      }
     }
     return replaced;
   }
@@ -316,7 +341,9 @@ class Win32FileSystem : public FileSystem {
   }
   // Remembers the reason for failure_reason; false, as the failed call returns.
   bool fail(DWORD error) {
-    reason_ = system_message(error);
+    reason_ = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+                  ? held_open_reason(system_message(error))
+                  : system_message(error);
     return false;
   }
   std::nullptr_t fail_open(DWORD error) {
