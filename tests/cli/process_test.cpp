@@ -2,6 +2,7 @@
 // where no unit test can make it.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -66,6 +67,9 @@ TEST_F(ProcessTest, ReadAndListingErrorsEndTheBuildWithTheSystemsReason) {
   if (windows_paths()) {
     GTEST_SKIP() << "strace and setpriv reach only the Linux build";
   }
+  ::umask(022);  // anyone may read what the test writes, but for the folders it closes
+  stdfs::permissions(root(), stdfs::perms::others_read | stdfs::perms::others_exec,
+                     stdfs::perm_options::add);
   write_config();
   dir_.write_file("game/data/BASICS.FS", build_flat({}));
   dir_.write_file("mod/files/flat/A.TXT", "a");
@@ -77,13 +81,6 @@ TEST_F(ProcessTest, ReadAndListingErrorsEndTheBuildWithTheSystemsReason) {
                         "class PATH { MAKE = out }\nclass BASICS.FS { add(files\\" + source +
                         ") }\n");
   }
-  // Anyone may read everything, whatever the umask, but the two closed folders.
-  for (const auto& entry : stdfs::recursive_directory_iterator(root())) {
-    stdfs::permissions(entry.path(), stdfs::perms::others_read | stdfs::perms::others_exec,
-                       stdfs::perm_options::add);
-  }
-  stdfs::permissions(root(), stdfs::perms::others_read | stdfs::perms::others_exec,
-                     stdfs::perm_options::add);
   for (const char* closed : {"mod/files/flat", "mod/files/troop/KNGT"}) {
     stdfs::permissions(at(closed), stdfs::perms::owner_read | stdfs::perms::owner_write,
                        stdfs::perm_options::replace);
