@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
-#include <vector>
 
 #include "platform/files_posix.h"
 #include "platform/path_lookup_posix.h"
@@ -15,7 +15,8 @@
 namespace vexal::posix {
 namespace {
 
-constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
+// On the stack: a move must not fail for want of memory.
+constexpr std::size_t kCopyBlock = std::size_t{64} << 10;
 
 MoveResult failed(int error, std::string left_behind = {}) {
   return {error, std::move(left_behind)};
@@ -45,7 +46,7 @@ MoveResult undo_rename(const std::string& from, const std::string& to, int error
 }
 
 bool copy_contents(int from, int to) {
-  std::vector<char> buffer(kCopyBlock);
+  std::array<char, kCopyBlock> buffer;
   for (;;) {
     const ssize_t count = ::read(from, buffer.data(), buffer.size());
     if (count < 0 && errno == EINTR) {
@@ -64,10 +65,11 @@ bool copy_contents(int from, int to) {
 // written through to the disk; false with errno set.
 bool fill_copy(int source, const struct stat& info, int copy) {
   const struct timespec times[2] = {info.st_atim, info.st_mtim};
-  // Only root may give a file away; anyone else keeps at least the permissions.
+  // Only root may give a file away, and a file system without owners and permission bits
+  // (a FAT drive) refuses to be given them: the copy then has what it may.
   return (::fchown(copy, info.st_uid, info.st_gid) == 0 || errno == EPERM) &&
-         ::fchmod(copy, info.st_mode & 07777) == 0 && copy_contents(source, copy) &&
-         ::futimens(copy, times) == 0 && ::fsync(copy) == 0;
+         (::fchmod(copy, info.st_mode & 07777) == 0 || errno == EPERM) &&
+         copy_contents(source, copy) && ::futimens(copy, times) == 0 && ::fsync(copy) == 0;
 }
 
 // Deletes a file that a failed move made; names it when it stays.

@@ -1,15 +1,16 @@
 #include "platform/moves_win32.h"
 
+#include <array>
 #include <cstdio>
 #include <string_view>
-#include <vector>
 
 #include "platform/path_rules.h"
 
 namespace vexal::win32 {
 namespace {
 
-constexpr DWORD kCopyBlock = DWORD{1} << 20;
+// On the stack: a move must not fail for want of memory.
+constexpr DWORD kCopyBlock = DWORD{64} << 10;
 
 MoveResult failed(DWORD error, std::string left_behind = {}) {
   return {error, std::move(left_behind)};
@@ -55,7 +56,7 @@ HANDLE create_hidden_file(const std::string& path, std::string& temp) {
 }
 
 bool copy_blocks(HANDLE from, HANDLE to) {
-  std::vector<char> buffer(kCopyBlock);
+  std::array<char, kCopyBlock> buffer;
   for (;;) {
     DWORD got = 0;
     if (ReadFile(from, buffer.data(), kCopyBlock, &got, nullptr) == 0) {
