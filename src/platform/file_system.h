@@ -114,12 +114,13 @@ class FileSystem {
   // are read only later, when opening them may still fail. The default opens the file.
   virtual std::optional<std::uint64_t> readable_file_size(const std::string& path);
   // Creates or truncates; null when the file cannot be created.
-  virtual std::unique_ptr<File> open_write(const std::string& path) = 0;
+  [[nodiscard]] virtual std::unique_ptr<File> open_write(const std::string& path) = 0;
   // Writes the whole file at path, which must hold exactly `size` bytes, to target, a file
   // this file system opened for writing: source_failed when the file cannot be opened or
   // read or holds more or fewer bytes, target_failed when they cannot all be written. A
   // backend may copy them inside the operating system; the default reads large blocks.
-  virtual CopyResult append_file(File& target, const std::string& path, std::uint64_t size);
+  [[nodiscard]] virtual CopyResult append_file(File& target, const std::string& path,
+                                               std::uint64_t size);
   // Renames a file; fails when the destination exists. Only files move. The move is
   // durable once it returns true: the folders of both ends are written through to the
   // disk. Between volumes the file is copied under a hidden temporary name in the
@@ -149,7 +150,7 @@ class FileSystem {
   // processes; with wait, blocks until they release it. Without a lock, busy tells that
   // another process holds it (only when not waiting); otherwise the file could not be
   // created, opened or locked.
-  virtual LockAttempt lock_exclusive(const std::string& path, bool wait) = 0;
+  [[nodiscard]] virtual LockAttempt lock_exclusive(const std::string& path, bool wait) = 0;
   // The whole contents of a file, or null when it cannot be opened or read completely.
   // The default reads the file through open_read.
   virtual std::shared_ptr<const MappedBytes> map_read(const std::string& path);
