@@ -1,6 +1,6 @@
-// The two wildcard matchers against plain dynamic-programming references: the mask of
-// an "add" command (exact bytes) and the folder listing pattern (ASCII case folded,
-// with the Windows rules for trailing "?"s and ".*").
+// The mask matcher of an "add" command (exact bytes) against a plain dynamic-programming
+// reference. The folder listing pattern matcher runs on the same inputs, checked by the
+// sanitizers only.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <vector>

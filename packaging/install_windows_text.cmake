@@ -1,5 +1,6 @@
 # Installs the text files of the Windows folder with CRLF line ends: START.txt, the
-# README and documents renamed to *.txt, and the sample without its Linux script.
+# README and documents renamed to *.txt, and the sample without its Linux script, whose
+# README is the one for players of the Windows folder.
 # Runs at install time; vexal_source_dir and vexal_documents are set by the install
 # rules in CMakeLists.txt.
 set(destination "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
@@ -24,7 +25,8 @@ foreach(document IN LISTS vexal_documents)
   install_document(${document} docs/${name})
 endforeach()
 file(GLOB_RECURSE sample_files RELATIVE ${vexal_source_dir} ${vexal_source_dir}/examples/*)
-list(FILTER sample_files EXCLUDE REGEX "\\.sh$")
+list(FILTER sample_files EXCLUDE REGEX "\\.sh$|^examples/README\\.md$")
 foreach(file IN LISTS sample_files)
   install_document(${vexal_source_dir}/${file} ${file})
 endforeach()
+install_as_crlf(${CMAKE_CURRENT_LIST_DIR}/examples-README.txt examples/README.txt)

@@ -1,15 +1,18 @@
 #include "driver/console.h"
 
 #include <cstdio>
+#include <string>
 
 #include "driver/version.h"
+#include "platform/ascii.h"
+#include "platform/console.h"
 
 namespace vexal {
 namespace {
 
 constexpr std::string_view kBanner =
-    "Vexal MOD builder by Martin Kral, martin.kral@example.org, V" VEXAL_VERSION
-    ", " VEXAL_RELEASE_DATE ".\n";
+    "Vexal MOD builder by the vexal_mod_builder maintainers, "
+    "maintainers@vexal-mod-builder.org, V" VEXAL_VERSION ", " VEXAL_RELEASE_DATE ".\n";
 
 constexpr std::string_view kUsage =
     "usage: vexal_mod_builder.exe                 (restores archives)\n"
@@ -40,12 +43,28 @@ void print_text(std::string_view text) {
   std::fflush(stdout);
 }
 
+void hold_own_console_window() {
+  if (has_console_window_of_its_own()) {
+    std::fputs("Press a key to close this window.\n", stderr);
+    std::fflush(stderr);
+    wait_for_key();
+  }
+}
+
 void print_banner() {
   print_text(kBanner);
 }
 
 void print_usage() {
   print_text(kUsage);
+}
+
+bool is_version_request(std::string_view argument) {
+  return equal_ignoring_case(argument, "--version") || equal_ignoring_case(argument, "-V");
+}
+
+void print_version(std::string_view program) {
+  print_text(std::string(program) + " " VEXAL_VERSION " (" VEXAL_RELEASE_DATE ")\n");
 }
 
 void print_error_at_line(int code, int line) {

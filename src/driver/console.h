@@ -15,8 +15,16 @@ namespace vexal {
 
 void print_banner();
 void print_usage();
+// True for "--version" and "-V", in any letter case.
+bool is_version_request(std::string_view argument);
+// "<program> <version> (<release date>)": the release the banner states, on one line.
+void print_version(std::string_view program);
 // Plain console text, flushed.
 void print_text(std::string_view text);
+// Ends a run that has a console window of its own (started from Explorer) with "Press a
+// key to close this window." on standard error and waits for the key, so that the
+// window stays until its lines are read. Any other run ends at once.
+void hold_own_console_window();
 
 // "Error (line N) - <message>" for a line of 0 or more, else "Error - <message>".
 void print_error_at_line(int code, int line);

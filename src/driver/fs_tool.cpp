@@ -1,5 +1,6 @@
 #include "driver/fs_tool.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <new>
@@ -68,6 +69,7 @@ void print_usage(std::FILE* out) {
   }
   std::fprintf(out,
                " vexal_fs help SUBCOMMAND\n"
+               "       vexal_fs --version\n"
                "Exit status: 0 done, 1 differences or damage found, 2 wrong usage, 3 failed;\n"
                "plan ends as the build would.\n");
 }
@@ -81,13 +83,23 @@ const Subcommand* find_subcommand(std::string_view name) {
   return nullptr;
 }
 
-bool is_help_request(std::string_view argument) {
-  for (const std::string_view keyword : {"-h", "-help", "--help", "?", "-?", "/?"}) {
+// An option that asks for help. After a subcommand "?" is no help request but a mask.
+bool is_help_option(std::string_view argument) {
+  for (const std::string_view keyword : {"-h", "-help", "--help"}) {
     if (equal_ignoring_case(argument, keyword)) {
       return true;
     }
   }
   return false;
+}
+
+bool is_help_request(std::string_view argument) {
+  for (const std::string_view keyword : {"?", "-?", "/?"}) {
+    if (equal_ignoring_case(argument, keyword)) {
+      return true;
+    }
+  }
+  return is_help_option(argument);
 }
 
 int wrong_usage(std::string_view why) {
@@ -96,19 +108,27 @@ int wrong_usage(std::string_view why) {
   return kWrongUsage;
 }
 
+int not_a_subcommand(std::string_view name) {
+  return wrong_usage("\"" + std::string(name) + "\" is not a subcommand; the subcommands are:");
+}
+
+int print_help(const Subcommand& subcommand) {
+  std::printf("usage: vexal_fs %.*s\n\n%.*s", static_cast<int>(subcommand.synopsis.size()),
+              subcommand.synopsis.data(), static_cast<int>(subcommand.help.size()),
+              subcommand.help.data());
+  return kSucceeded;
+}
+
 int help(const std::vector<std::string>& words) {
-  if (words.empty()) {
+  if (words.empty() || (words.size() == 1 && is_help_request(words[0]))) {
     print_usage(stdout);
     return kSucceeded;
   }
-  const Subcommand* subcommand = find_subcommand(words[0]);
-  if (words.size() > 1 || subcommand == nullptr) {
+  if (words.size() > 1) {
     return wrong_usage("help takes the name of one subcommand");
   }
-  std::printf("usage: vexal_fs %.*s\n\n%.*s", static_cast<int>(subcommand->synopsis.size()),
-              subcommand->synopsis.data(), static_cast<int>(subcommand->help.size()),
-              subcommand->help.data());
-  return kSucceeded;
+  const Subcommand* subcommand = find_subcommand(words[0]);
+  return subcommand == nullptr ? not_a_subcommand(words[0]) : print_help(*subcommand);
 }
 
 int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
@@ -117,6 +137,10 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
   }
   if (args.size() == 1 && is_help_request(args[0])) {
     print_usage(stdout);
+    return kSucceeded;
+  }
+  if (args.size() == 1 && is_version_request(args[0])) {
+    print_version("vexal_fs");
     return kSucceeded;
   }
   Arguments arguments;
@@ -132,7 +156,10 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
   }
   const Subcommand* subcommand = find_subcommand(args[0]);
   if (subcommand == nullptr) {
-    return wrong_usage("unknown subcommand \"" + args[0] + "\"");
+    return not_a_subcommand(args[0]);
+  }
+  if (std::any_of(arguments.words.begin(), arguments.words.end(), is_help_option)) {
+    return print_help(*subcommand);
   }
   if (arguments.words.size() < subcommand->min_words ||
       arguments.words.size() > subcommand->max_words ||
@@ -224,7 +251,7 @@ std::string counted(std::uint64_t count, std::string_view one, std::string_view 
 
 int run_fs_tool(const std::vector<std::string>& args, FileSystem& fs) {
   ConsoleReporter console("vexal_fs");
-  Tool tool{fs, console};
+  Tool tool{fs, console, args};
   try {
     return run_subcommand(tool, args);
   } catch (const std::bad_alloc&) {

@@ -29,6 +29,7 @@ inline constexpr int kFailed = 3;
 struct Tool {
   FileSystem& fs;
   ConsoleReporter& console;
+  const std::vector<std::string>& command_line;  // the arguments after the program's name
 
   // Prints "vexal_fs: error: <what>" and the explanations given so far; kFailed.
   int fail(std::string_view what);

@@ -2,11 +2,14 @@
 #include <string>
 #include <vector>
 
+#include "driver/console.h"
 #include "driver/fs_tool.h"
 #include "platform/file_system.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const auto fs = vexal::make_native_file_system();
-  return vexal::fs_tool::run_fs_tool(args, *fs);
+  const int status = vexal::fs_tool::run_fs_tool(args, *fs);
+  vexal::hold_own_console_window();
+  return status;
 }

@@ -251,6 +251,9 @@ int plan_build(Tool& tool, const Arguments& args) {
   bool allow_cd = true;
   int line = -1;
   Status status = read_settings(tool.fs, reporter, vars, allow_cd);
+  if (status == Status::config_missing) {
+    explain_config_beside_program(tool.fs, reporter, tool.command_line);
+  }
   if (status == Status::ok) {
     status = preview_restore(tool.fs, reporter, plan_fs);
   }

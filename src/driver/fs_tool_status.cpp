@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/fs_tool.h"
+#include "driver/run.h"
 #include "fs/catalogue.h"
 #include "install/config.h"
 #include "platform/ascii.h"
@@ -109,6 +110,7 @@ ArchiveRows archive_rows(Settings& settings) {
 int show_status(Tool& tool, const Arguments& /*args*/) {
   const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
   if (!settings) {
+    explain_config_beside_program(tool.fs, tool.console, tool.command_line);
     return tool.fail(Status::config_missing);
   }
   const Folders folders = print_folders(tool, *settings);

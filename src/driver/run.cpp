@@ -12,6 +12,7 @@
 #include "install/restore.h"
 #include "moddef/definition.h"
 #include "platform/ascii.h"
+#include "platform/console.h"
 #include "platform/message_box.h"
 #include "platform/path_rules.h"
 
@@ -53,6 +54,7 @@ class ToolRun {
   explicit ToolRun(FileSystem& fs) : fs_(fs) { reset_slot_table(slots_); }
 
   int run(const std::vector<std::string>& args) {
+    args_ = args;
     try {
       return run_sequence(args);
     } catch (const std::bad_alloc&) {
@@ -68,7 +70,10 @@ class ToolRun {
       reporter_.explain(
           "the working folder cannot be read (it may have been deleted or renamed); run the "
           "tool from the folder that holds config.ini");
+    } else if (status == Status::config_missing) {
+      explain_config_beside_program(fs_, reporter_, args_);
     }
+    explain_slash_in_definition_path();
     if (status == Status::config_not_written) {
       print_write_error(config_path(fs_));
     } else {
@@ -78,7 +83,22 @@ class ToolRun {
     return exit_code(status);
   }
 
+  // Windows takes "/" in a path as a plain character: the mod folder ends at the last
+  // "\", and the definition's sources are looked for in the wrong place.
+  void explain_slash_in_definition_path() {
+    if (definition_argument_.find('/') != std::string::npos && !is_path_separator('/')) {
+      std::string written = definition_argument_;
+      std::replace(written.begin(), written.end(), '/', '\\');
+      reporter_.explain("write the path with \"\\\" on Windows: " + written);
+    }
+  }
+
   int run_sequence(const std::vector<std::string>& args) {
+    // Asked for the version, the run touches nothing: no banner, no lock, no config.ini.
+    if (args.size() == 1 && is_version_request(args[0])) {
+      print_version("vexal_mod_builder");
+      return 0;
+    }
     print_banner();
     if (args.size() == 1 && is_help_request(args[0])) {
       print_usage();
@@ -118,6 +138,7 @@ class ToolRun {
     } else {
       install = false;
     }
+    definition_argument_ = definition_argument;
     return build_mod(definition_path_of(fs_, definition_argument), allow_cd, install);
   }
 
@@ -210,6 +231,8 @@ class ToolRun {
   }
 
   FileSystem& fs_;
+  std::vector<std::string> args_;
+  std::string definition_argument_;  // once the run builds
   std::unique_ptr<FileLock> run_lock_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
   VariableStore vars_{reporter_};
@@ -232,6 +255,28 @@ Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bo
     return defined;
   }
   return vars.define("VEXALCD", paths.vexalcd, kNoClass, kNoClass);
+}
+
+void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
+                                   const std::vector<std::string>& args) {
+  const std::string program = program_path();
+  const std::size_t separator = last_separator(program);
+  const std::string cwd = fs.current_directory();
+  if (separator == std::string::npos || cwd.empty()) {
+    return;
+  }
+  const std::string folder = program.substr(0, separator);
+  if (equal_ignoring_case(folder, cwd) || !fs.is_file(folder + "\\config.ini")) {
+    return;
+  }
+  std::string command(file_name_part(program));
+  for (const std::string& argument : args) {
+    const bool blank = argument.find_first_of(" \t") != std::string::npos;
+    command += blank ? " \"" + argument + "\"" : " " + argument;
+  }
+  reporter.explain(
+      "config.ini is not in the working folder " + cwd + " but beside the program, in " + folder +
+      "; start the program there: " + change_folder_command(folder) + " then " + command);
 }
 
 std::string definition_path_of(FileSystem& fs, const std::string& argument) {

@@ -22,6 +22,12 @@ int run_tool(const std::vector<std::string>& args, FileSystem& fs);
 // of the settings or one of the variable store, explained to the reporter.
 Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bool& allow_cd);
 
+// When config.ini is missing from the working folder but stands beside the program (a
+// run started from Explorer works in another folder), explains so to the reporter, with
+// the commands that start the program there with the same arguments.
+void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
+                                   const std::vector<std::string>& args);
+
 // The definition file a command-line argument names: taken against the working folder
 // unless it is absolute.
 std::string definition_path_of(FileSystem& fs, const std::string& argument);

@@ -2,6 +2,7 @@
 // the FileSystem interface so that every platform reads and writes it alike.
 #include "platform/settings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -21,12 +22,15 @@ constexpr std::string_view default_line_end = "\r\n";
 constexpr std::string_view default_line_end = "\n";
 #endif
 
+// The blanks the profile functions trim around names and values.
+constexpr std::string_view kBlanks = " \t\v\f";
+
 std::string_view trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
+  const auto first = text.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) {
     return {};
   }
-  const auto last = text.find_last_not_of(" \t");
+  const auto last = text.find_last_not_of(kBlanks);
   return text.substr(first, last - first + 1);
 }
 
@@ -38,36 +42,36 @@ std::string_view unquote(std::string_view value) {
   return value;
 }
 
-// The name of a section header line, or nullopt for any other line.
+// The name of a section header line: the text between "[" and the last "]". A line
+// without its "]" is no header but a key without a value.
 std::optional<std::string_view> section_name(std::string_view line) {
   const std::string_view text = trim(line);
-  if (text.empty() || text.front() != '[') {
+  const auto close = text.rfind(']');
+  if (text.empty() || text.front() != '[' || close == std::string_view::npos) {
     return std::nullopt;
   }
-  const auto close = text.find(']');
-  return trim(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+  return trim(text.substr(1, close - 1));
 }
 
 struct KeyLine {
   std::string_view key;
-  std::string_view value;
+  // None for a line without "=": such a key is not listed and reads as missing, and it
+  // hides a later key of the same name in its section, as on Windows.
+  std::optional<std::string_view> value;
 };
 
-// The key and value of a "key=value" line; nullopt for comments and other lines.
+// The key and value of any line but a header, a comment (";") or a blank line; "#"
+// starts no comment.
 std::optional<KeyLine> key_line(std::string_view line) {
   const std::string_view text = trim(line);
-  if (text.empty() || text.front() == ';' || text.front() == '[') {
+  if (text.empty() || text.front() == ';' || section_name(text)) {
     return std::nullopt;
   }
   const auto equals = text.find('=');
   if (equals == std::string_view::npos) {
-    return std::nullopt;
+    return KeyLine{text, std::nullopt};
   }
-  const std::string_view key = trim(text.substr(0, equals));
-  if (key.empty()) {
-    return std::nullopt;
-  }
-  return KeyLine{key, unquote(trim(text.substr(equals + 1)))};
+  return KeyLine{trim(text.substr(0, equals)), unquote(trim(text.substr(equals + 1)))};
 }
 
 bool holds_line_break(std::string_view text) {
@@ -86,14 +90,15 @@ class IniSettings : public Settings {
     if (first_break != std::string_view::npos) {
       line_end_ = (first_break > 0 && text[first_break - 1] == '\r') ? "\r\n" : "\n";
     }
-    ends_with_break_ = text.empty() || text.back() == '\n';
+    ends_with_break_ = text.empty() || text.back() == '\n' || text.back() == '\r';
     split_lines(text);
   }
 
   std::string read_string(const std::string& section, const std::string& key,
                           const std::string& default_value) override {
     const auto found = find_key(section, key);
-    return found ? std::string(key_line(lines_[*found])->value) : default_value;
+    const auto value = found ? key_line(lines_[*found])->value : std::nullopt;
+    return value ? std::string(*value) : default_value;
   }
 
   bool write_string(const std::string& section, const std::string& key,
@@ -108,7 +113,9 @@ class IniSettings : public Settings {
     if (const auto found = find_key(section, key)) {
       // Keep the key as it is spelled in the file; only the value changes.
       const std::string& old = lines[*found];
-      lines[*found] = old.substr(0, old.find('=') + 1) + value;
+      const std::size_t equals = old.find('=');
+      lines[*found] =
+          equals == std::string::npos ? old + "=" + value : old.substr(0, equals + 1) + value;
     } else if (const auto header = find_section(section)) {
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertion_point(*header)),
                    key + "=" + value);
@@ -129,27 +136,41 @@ class IniSettings : public Settings {
     if (!header) {
       return names;
     }
+    // Windows lists the empty names of "=value" lines that follow one another (blank
+    // lines between them) once.
+    bool after_empty_name = false;
     for (std::size_t i = *header + 1; i < lines_.size() && !section_name(lines_[i]); ++i) {
-      if (const auto line = key_line(lines_[i])) {
+      if (trim(lines_[i]).empty()) {
+        continue;
+      }
+      const auto line = key_line(lines_[i]);
+      const bool listed = line && line->value;
+      if (listed && !(line->key.empty() && after_empty_name)) {
         names.emplace_back(line->key);
       }
+      after_empty_name = listed && line->key.empty();
+    }
+    // The names come one after another, each ended by a zero, and the list by a second
+    // zero: an empty name first reads as the end of the list.
+    if (!names.empty() && names.front().empty()) {
+      names.clear();
     }
     return names;
   }
 
  private:
+  // A line ends at a line feed or at a carriage return, as on Windows. The carriage
+  // returns before a line feed end the line together with it: files that went through a
+  // text-mode copy end their lines in "\r\r\n", and a write keeps them one line each.
   void split_lines(std::string_view text) {
     while (!text.empty()) {
-      auto end = text.find('\n');
-      std::string_view line = text.substr(0, end);
-      // Every carriage return before the line feed belongs to the line end: files that
-      // went through a text-mode copy end their lines in "\r\r\n", and a value must not
-      // keep a hidden "\r" (nor lose it when the file is written back).
-      while (!line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
+      const auto end = std::min(text.find_first_of("\r\n"), text.size());
+      lines_.emplace_back(text.substr(0, end));
+      auto next = std::min(text.find_first_not_of('\r', end), text.size());
+      if (next < text.size() && text[next] == '\n') {
+        ++next;
       }
-      lines_.emplace_back(line);
-      text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+      text.remove_prefix(next);
     }
   }
 

@@ -13,12 +13,14 @@
 //                           platform reports it, and the block is what it printed after
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
+//   bare ARGS [=> CODE]     "run" of a run that prints no banner
 //   lost ARGS [=> CODE]     "run" in a working folder removed once the run is in it
 //   quiet                   the last run printed nothing (after the banner)
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
 //                           "!sees", "!err", "!has" that it does not
 //   sample                  the bundled sample game, CD and mod, the archives packed
 //   unix-only               the rest of the test does not run against the Windows build
+//   windows-only            the rest of the test runs only against the Windows build
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
 // of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
@@ -179,7 +181,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   void run_command(const std::string& args, const std::string& block, bool has_block,
-                   Program program, bool lost = false) {
+                   Program program, bool lost = false, bool banner = true) {
     const std::size_t arrow = args.find("=>");
     std::istringstream words(args.substr(0, arrow));
     std::vector<std::string> list;
@@ -190,7 +192,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       std::filesystem::create_directory(at("lost"));
     }
     last_ = StartedRun(lost ? at("lost") : root(), list, program, lost).finish();
-    if (program == Program::builder) {
+    if (program == Program::builder && banner) {
       last_.output = after_banner(last_.output);
     }
     if (arrow != std::string::npos) {
@@ -239,9 +241,9 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       std::filesystem::resize_file(at(path), std::stoul(form));
     } else if (command == "readonly") {
       std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
-    } else if (command == "run" || command == "fs" || command == "lost") {
+    } else if (command == "run" || command == "fs" || command == "lost" || command == "bare") {
       run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
-                  command == "lost");
+                  command == "lost", command != "bare");
     } else if (command == "quiet") {
       EXPECT_EQ(last_.output, "");
     } else if (command == "sees") {
@@ -256,8 +258,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       write_config();
       ASSERT_EQ(StartedRun(root(), {"game\\source\\make.def"}).finish().status, 0);
       ASSERT_EQ(StartedRun(root(), {"cd\\source\\make.def"}).finish().status, 0);
-    } else if (command == "unix-only") {
-      if (windows_paths()) {
+    } else if (command == "unix-only" || command == "windows-only") {
+      if (windows_paths() == (command == "unix-only")) {
         GTEST_SKIP();
       }
     } else {

@@ -21,24 +21,6 @@ class SettingsTest : public ::testing::Test {
   test::FakeFileSystem fs_;
 };
 
-TEST_F(SettingsTest, NamesMatchWithoutCaseTheFirstMatchWinsAndValuesLoseMatchingQuotes) {
-  auto settings = open(
-      "; game paths\n[path]\n  VEXAL =  C:\\GAME  \nvexal=second\n;allowcdmod=1\n"
-      "[PATH]\nallowcdmod=1\n[S]\na=\"C:\\My Game\"\nb='x'\nc=\"open\nd=\nnotakey\n");
-  ASSERT_NE(settings, nullptr);
-  EXPECT_EQ(settings->read_string("PATH", "vexal", "-"), "C:\\GAME");
-  EXPECT_EQ(settings->read_string("PATH", "allowcdmod", "-"), "-");
-  EXPECT_EQ(settings->read_string("s", "A", ""), "C:\\My Game");
-  EXPECT_EQ(settings->read_string("S", "b", ""), "x");
-  EXPECT_EQ(settings->read_string("S", "c", ""), "\"open");
-  EXPECT_EQ(settings->read_string("S", "d", "default"), "");
-  EXPECT_TRUE(settings->key_exists("Path", "Vexal"));
-  EXPECT_FALSE(settings->key_exists("PATH", "allowcdmod"));
-  EXPECT_EQ(settings->key_names("PATH"), (std::vector<std::string>{"VEXAL", "vexal"}));
-  EXPECT_EQ(settings->key_names("S"), (std::vector<std::string>{"a", "b", "c", "d"}));
-  EXPECT_TRUE(settings->key_names("STATUS").empty());
-}
-
 TEST_F(SettingsTest, WritesChangeOnlyTheirOwnLine) {
   auto settings =
       open("[PATH]\nvexal=C:\\GAME\n\n[status]\n; swaps\nMOD_DATA = old\n\n[other]\nx=1\n");

@@ -28,10 +28,7 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
   if (const std::string wrapper = env_or("VEXAL_TEST_WRAPPER", ""); !wrapper.empty()) {
     command.push_back(wrapper);
   }
-  const std::string binary = program == Program::fs_tool
-                                 ? env_or("VEXAL_TEST_FS_BINARY", VEXAL_FS_BINARY)
-                                 : env_or("VEXAL_TEST_BINARY", VEXAL_BINARY);
-  command.push_back(tool_path(binary));
+  command.push_back(tool_path(binary_of(program)));
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }
@@ -119,6 +116,11 @@ RunResult StartedRun::finish() {
   return result_;
 }
 
+std::filesystem::path binary_of(Program program) {
+  return program == Program::fs_tool ? env_or("VEXAL_TEST_FS_BINARY", VEXAL_FS_BINARY)
+                                     : env_or("VEXAL_TEST_BINARY", VEXAL_BINARY);
+}
+
 bool windows_paths() {
   return env_or("VEXAL_TEST_PATHS", "") == "windows";
 }
@@ -145,7 +147,8 @@ std::string without_carriage_returns(std::string text) {
 
 std::string after_banner(const std::string& output) {
   const std::string banner =
-      "Vexal MOD builder by Martin Kral, martin.kral@example.org, V1.2, 2013-06-02.\n";
+      "Vexal MOD builder by the vexal_mod_builder maintainers, "
+      "maintainers@vexal-mod-builder.org, V1.2, 2013-06-02.\n";
   EXPECT_TRUE(output.starts_with(banner)) << output;
   return output.starts_with(banner) ? output.substr(banner.size()) : output;
 }

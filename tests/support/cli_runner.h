@@ -54,6 +54,9 @@ class StartedRun {
   RunResult result_;
 };
 
+// The program file under test.
+std::filesystem::path binary_of(Program program);
+
 // True when the tool under test is the Windows build (VEXAL_TEST_PATHS=windows).
 bool windows_paths();
 
