@@ -40,6 +40,7 @@ struct Options {
   int runs = 5;
   std::vector<std::string> only;  // empty: every scenario
   bool keep = false;
+  bool data_only = false;  // write the data, keep it, time nothing
   MicroOptions micro;
 };
 
@@ -182,6 +183,14 @@ fs::path make_work_folder(const fs::path& root, const std::string& name) {
   return work;
 }
 
+// With --data-only, says where a scenario's data are, which are kept, and that it ends there.
+bool data_only(const Options& options, const fs::path& work) {
+  if (options.data_only) {
+    std::printf("  data in %s\n", work.c_str());
+  }
+  return options.data_only;
+}
+
 std::function<Timed()> tool_run(const Options& options, const fs::path& work) {
   return [&options, work] {
     return run_program({options.binary.string(), "mod/bench.def"}, work, work / "tool.log");
@@ -240,6 +249,9 @@ void bench_build(const Options& options, const fs::path& root) {
   const std::uint64_t sources =
       4 + 21 * entries.size() + total_size(entries) + total_size(mod_files);
 
+  if (data_only(options, work)) {
+    return;
+  }
   std::vector<std::string> inputs{"game/data/GAME.FS"};
   for (const NamedSize& file : mod_files)
     inputs.push_back("mod/files/" + file.name);
@@ -264,6 +276,9 @@ void bench_folder(const Options& options, const fs::path& root) {
   write_files(work / "mod" / "many", files, BytePool(16 * kMiB));
   write_text(work / "mod" / "bench.def",
              "class PATH { MAKE = out; }\nclass BASICS.FS { add(many); }\n");
+  if (data_only(options, work)) {
+    return;
+  }
   const Comparison c = compare(
       options.runs, tool_run(options, work),
       [&] {
@@ -289,6 +304,9 @@ void bench_large_files(const Options& options, const fs::path& root) {
   write_files(work / "mod" / "large", files, BytePool(64 * kMiB));
   write_text(work / "mod" / "bench.def",
              "class PATH { MAKE = out; }\nclass BASICS.FS { add(large); }\n");
+  if (data_only(options, work)) {
+    return;
+  }
   std::vector<std::string> inputs;
   for (const NamedSize& file : files)
     inputs.push_back("mod/large/" + file.name);
@@ -329,6 +347,9 @@ void bench_two_level(const Options& options, const fs::path& root) {
   }
   pool.reset();
   write_text(work / "mod" / "bench.def", definition + "}\n");
+  if (data_only(options, work)) {
+    return;
+  }
   const Comparison c = compare(
       options.runs, tool_run(options, work),
       [&] {
@@ -389,12 +410,13 @@ std::vector<std::size_t> parse_sizes(const std::string& text) {
 void usage() {
   std::printf(
       "usage: vexal_bench [--dir FOLDER] [--runs N] [--only build|folder|large|twolevel|link]...\n"
-      "                   [--binary PATH] [--link-sizes A,B] [--keep]\n"
+      "                   [--binary PATH] [--link-sizes A,B] [--keep] [--data-only]\n"
       "  --dir         where the temporary data goes (default: %s; needs about 6 GiB)\n"
       "  --runs        timed runs per figure; medians are printed (default 5)\n"
       "  --only        run only the named scenarios (repeatable)\n"
       "  --link-sizes  the two output sizes of the linking scale (default 20000,200000)\n"
-      "  --keep        keep the data folder\n",
+      "  --keep        keep the data folder\n"
+      "  --data-only   write the data of the scenarios (not link) and keep it, timing nothing\n",
       fs::temp_directory_path().c_str());
 }
 
@@ -419,6 +441,8 @@ Options parse(int argc, char** argv) {
       options.micro.link_sizes = parse_sizes(value());
     } else if (arg == "--keep") {
       options.keep = true;
+    } else if (arg == "--data-only") {
+      options.data_only = options.keep = true;
     } else {
       usage();
       std::exit(arg == "--help" || arg == "-h" ? 0 : 2);
@@ -470,7 +494,7 @@ int main(int argc, char** argv) {
       bench_large_files(options, root);
     if (wanted(options, "twolevel"))
       bench_two_level(options, root);
-    if (wanted(options, "link"))
+    if (wanted(options, "link") && !options.data_only)
       bench_micro(options);
     if (!options.keep)
       fs::remove_all(root);

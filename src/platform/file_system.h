@@ -52,8 +52,8 @@ class File {
 };
 
 // The whole contents of a file as read-only bytes, valid while the object lives. The
-// native POSIX backend maps the file, so the bytes come straight from the page cache;
-// elsewhere they are read into memory owned by the object.
+// native backends map the file, so the bytes come straight from the page cache; elsewhere
+// (the test fake) they are read into memory owned by the object.
 class MappedBytes {
  public:
   virtual ~MappedBytes() = default;

@@ -1,19 +1,32 @@
 // The file system on Windows: paths go to the ANSI functions as the system composed them.
+// Source archives are mapped; files are read and written through their handles in large
+// blocks (files_win32.h).
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/file_system.h"
+#include "platform/files_win32.h"
 #include "platform/list_pattern.h"
 #include "platform/moves_win32.h"
 #include "platform/path_rules.h"
 #include "platform/settings_win32.h"
-#include "platform/stdio_file.h"
 
 namespace vexal {
 namespace {
+
+using win32::FileId;
+using win32::Handle;
+using win32::HandleFile;
+using win32::MappedFile;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // A path the ANSI functions can take whole; anything longer would be cut or refused by
 // them in ways that differ from function to function.
@@ -35,19 +48,6 @@ bool is_read_only(DWORD attributes) {
 
 bool names_directory(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The system's text for an error code, without its closing period and line end.
-std::string system_message(DWORD error) {
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, text, sizeof text, nullptr);
-  std::string message(text, length);
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : message;
 }
 
 class FindHandle {
@@ -88,24 +88,49 @@ bool write_through(const std::string& path, std::string_view contents) {
   return std::fclose(file) == 0 && written;
 }
 
-// The volume serial number and file index of the file (not of a link's target), or empty
-// when the file cannot be opened to ask.
+// The identity of the file at path (not of a link's target), or nullopt when the file
+// cannot be opened to ask.
+std::optional<FileId> id_at(const std::string& path) {
+  const Handle handle(CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+  return handle.valid() ? win32::id_of(handle.get()) : std::nullopt;
+}
+
+// The volume serial number and file index, or empty when they cannot be told.
 std::string identity_of(const std::string& path) {
-  const HANDLE handle = CreateFileA(
-      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    return {};
+  const std::optional<FileId> id = id_at(path);
+  return id ? std::to_string(id->volume) + ":" + std::to_string(id->index) : std::string{};
+}
+
+// Opens an existing file for reading, sharing it with every other use: a source stays open
+// while the build and the installation write, move and remove other files, and itself.
+// (No FILE_FLAG_SEQUENTIAL_SCAN: Wine's server makes a system call of it at every open, and
+// most files are read whole with one call.)
+Handle open_existing(const std::string& path) {
+  return Handle(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The path with its last name spelt as the file system stores it (the path as it is when
+// nothing is found).
+std::string stored_spelling(const std::string& path) {
+  WIN32_FIND_DATAA data{};
+  const FindHandle find(path, data);
+  const std::size_t separator = last_separator(path);
+  return find.found() ? path.substr(0, separator + 1) + data.cFileName : path;
+}
+
+// A new empty file with a name of its own in the folder of path, or nullopt.
+std::optional<std::string> new_temporary_file(const std::string& path) {
+  const std::string folder = folder_of(path);
+  std::string temp(MAX_PATH, '\0');
+  if (folder.size() + 14 > MAX_PATH ||
+      GetTempFileNameA(folder.c_str(), "vx", 0, temp.data()) == 0) {
+    return std::nullopt;
   }
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool known = GetFileInformationByHandle(handle, &info) != 0;
-  CloseHandle(handle);
-  if (!known) {
-    return {};
-  }
-  const std::uint64_t index =
-      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(index);
+  temp.resize(temp.find('\0'));
+  return temp;
 }
 
 // Closing the handle releases the lock.
@@ -174,13 +199,22 @@ class Win32FileSystem : public FileSystem {
       return fail_open(attributes == INVALID_FILE_ATTRIBUTES ? last_error(path)
                                                              : ERROR_ACCESS_DENIED);
     }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    return file == nullptr ? fail_open(GetLastError()) : std::make_unique<StdioFile>(file);
+    Handle file = open_existing(path);
+    return file.valid() ? std::make_unique<HandleFile>(std::move(file)) : fail_open(GetLastError());
   }
 
   // The attributes are all Windows tells without opening the file; a file another program
-  // holds open without sharing is found out only when it is read.
+  // holds open without sharing is found out only when it is read. The files of the folder
+  // listed last are answered from what the listing found.
   std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
+    const std::size_t separator = last_separator(path);
+    if (separator != std::string::npos &&
+        std::string_view(path).substr(0, separator) == listed_folder_) {
+      if (const auto found = listed_sizes_.find(path.substr(separator + 1));
+          found != listed_sizes_.end()) {
+        return found->second;
+      }
+    }
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!usable(path)) {
       fail(ERROR_FILENAME_EXCED_RANGE);
@@ -198,19 +232,75 @@ class Win32FileSystem : public FileSystem {
   }
 
   std::unique_ptr<File> open_write(const std::string& path) override {
+    forget_listing();
     // Checked here too: under Wine, root could write a read-only file.
     if (!usable(path) || is_read_only(attributes_of(path))) {
       return fail_open(usable(path) ? ERROR_ACCESS_DENIED : ERROR_FILENAME_EXCED_RANGE);
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    return file == nullptr ? fail_open(GetLastError()) : std::make_unique<StdioFile>(file);
+    // A mapped file cannot be truncated: an output written over one of its own sources
+    // gets a new file under the old one's spelling, and the mapping keeps the old one.
+    std::string target = path;
+    if (const auto mappings = mappings_of(path); !mappings.empty()) {
+      target = stored_spelling(path);
+      if (!set_aside(path, mappings)) {
+        return nullptr;
+      }
+    }
+    Handle file(CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() ? std::make_unique<HandleFile>(std::move(file)) : fail_open(GetLastError());
+  }
+
+  CopyResult append_file(File& target, const std::string& path, std::uint64_t size) override {
+    auto* const out = dynamic_cast<HandleFile*>(&target);
+    if (out == nullptr) {
+      return FileSystem::append_file(target, path, size);
+    }
+    const Handle source = usable(path) ? open_existing(path) : Handle();
+    return source.valid() ? out->append_from(source.get(), size) : CopyResult::source_failed;
+  }
+
+  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
+    Handle file = usable(path) ? open_existing(path) : Handle();
+    LARGE_INTEGER size{};
+    if (!file.valid() || GetFileSizeEx(file.get(), &size) == 0) {
+      return fail_open(last_error(path));
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > std::numeric_limits<std::size_t>::max()) {
+      return fail_open(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (size.QuadPart == 0) {  // nothing to map, and nothing to lose when it is written over
+      return std::make_shared<const MappedFile>(Handle(), FileId{}, Handle(), nullptr, 0);
+    }
+    const std::optional<FileId> id = win32::id_of(file.get());
+    Handle section(id ? CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr)
+                      : nullptr);
+    const void* view =
+        section.valid() ? MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (view == nullptr) {
+      return fail_open(GetLastError());
+    }
+    auto mapped = std::make_shared<MappedFile>(std::move(file), *id, std::move(section), view,
+                                               static_cast<std::size_t>(size.QuadPart));
+    std::erase_if(mapped_, [](const auto& weak) { return weak.expired(); });
+    mapped_.push_back(mapped);
+    return mapped;
   }
 
   bool move(const std::string& from, const std::string& to) override {
+    forget_listing();
     if (!usable(from) || !usable(to)) {
       return fail(ERROR_FILENAME_EXCED_RANGE);
     }
-    const win32::MoveResult result = win32::move_no_replace(from, to);
+    // A mapped file is renamed, but it cannot be deleted: between volumes, once its copy
+    // is in place, it is set aside instead.
+    const auto mappings = mappings_of(from);
+    const win32::MoveResult result = win32::move_no_replace(from, to, [&] {
+      if (mappings.empty()) {
+        return DeleteFileA(from.c_str()) != 0 ? ERROR_SUCCESS : GetLastError();
+      }
+      return set_aside(from, mappings) ? ERROR_SUCCESS : error_;
+    });
     if (result.error == ERROR_SUCCESS) {
       return true;
     }
@@ -222,10 +312,20 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool remove(const std::string& path) override {
-    return (usable(path) && DeleteFileA(path.c_str()) != 0) || fail(last_error(path));
+    forget_listing();
+    if (!usable(path)) {
+      return fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    // A mapped file cannot be deleted: it goes by another name until its mapping goes.
+    if (const auto mappings = mappings_of(path); !mappings.empty()) {
+      return is_read_only(attributes_of(path)) ? fail(ERROR_ACCESS_DENIED)
+                                               : set_aside(path, mappings);
+    }
+    return DeleteFileA(path.c_str()) != 0 || fail(GetLastError());
   }
 
   bool make_directory(const std::string& path) override {
+    forget_listing();
     return (usable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0) || fail(last_error(path));
   }
 
@@ -246,6 +346,7 @@ class Win32FileSystem : public FileSystem {
         separator == std::string::npos ? "*" : pattern.substr(0, separator + 1) + "*";
     WIN32_FIND_DATAA data{};
     FindHandle find(everything, data);
+    forget_listing();
     if (!find.found()) {
       const DWORD error = GetLastError();
       // A folder that does not exist holds nothing.
@@ -256,9 +357,16 @@ class Win32FileSystem : public FileSystem {
       fail(error);
       return std::nullopt;
     }
+    const bool remember = separator != std::string::npos;
+    if (remember) {
+      listed_folder_ = pattern.substr(0, separator);
+    }
     do {
       if (const auto entry = listed(data, wildcard, mode)) {
         result.push_back(*entry);
+        if (remember && !entry->is_directory) {
+          listed_sizes_.emplace(entry->name, entry->size);
+        }
       }
     } while (find.next(data));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
@@ -300,6 +408,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool replace_file(const std::string& path, std::string_view contents) override {
+    forget_listing();
     const DWORD attributes = attributes_of(path);
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
     if (!usable(path)) {
@@ -308,23 +417,18 @@ class Win32FileSystem : public FileSystem {
     if (existed && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
       return fail(ERROR_ACCESS_DENIED);
     }
-    const std::string folder = folder_of(path);
-    std::string temp(MAX_PATH, '\0');
-    if (folder.size() + 14 > MAX_PATH) {
-      return fail(ERROR_FILENAME_EXCED_RANGE);
-    }
-    if (GetTempFileNameA(folder.c_str(), "vx", 0, temp.data()) == 0) {
+    const std::optional<std::string> temp = new_temporary_file(path);
+    if (!temp) {
       return fail(GetLastError());
     }
-    temp.resize(temp.find('\0'));
-    const bool replaced = write_through(temp, contents) &&
-                          (!existed || SetFileAttributesA(temp.c_str(), attributes) != 0) &&
-                          MoveFileExA(temp.c_str(), path.c_str(),
+    const bool replaced = write_through(*temp, contents) &&
+                          (!existed || SetFileAttributesA(temp->c_str(), attributes) != 0) &&
+                          MoveFileExA(temp->c_str(), path.c_str(),
                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!replaced) {
       fail(GetLastError());
-      if (DeleteFileA(temp.c_str()) == 0) {
-        reason_ += "; the unfinished copy " + temp + " could not be deleted";
+      if (DeleteFileA(temp->c_str()) == 0) {
+        reason_ += "; the unfinished copy " + *temp + " could not be deleted";
       }
     }
     return replaced;
@@ -341,14 +445,52 @@ class Win32FileSystem : public FileSystem {
   }
   // Remembers the reason for failure_reason; false, as the failed call returns.
   bool fail(DWORD error) {
-    reason_ = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
-                  ? held_open_reason(system_message(error))
-                  : system_message(error);
+    error_ = error;
+    reason_ = win32::reason_of(error);
     return false;
   }
   std::nullptr_t fail_open(DWORD error) {
     fail(error);
     return nullptr;
+  }
+
+  // The live mappings of the file at path; none when it is not mapped or not there.
+  std::vector<std::shared_ptr<MappedFile>> mappings_of(const std::string& path) {
+    std::erase_if(mapped_, [](const auto& weak) { return weak.expired(); });
+    std::vector<std::shared_ptr<MappedFile>> found;
+    const std::optional<FileId> id = mapped_.empty() ? std::nullopt : id_at(path);
+    for (const auto& weak : mapped_) {
+      if (auto mapped = weak.lock(); mapped && id && mapped->id() == *id) {
+        found.push_back(std::move(mapped));
+      }
+    }
+    return found;
+  }
+
+  // Renames the mapped file at path to a hidden temporary name in its folder, deleted when
+  // its last mapping goes (or left hidden, out of every listing, if the process dies first).
+  [[nodiscard]] bool set_aside(const std::string& path,
+                               const std::vector<std::shared_ptr<MappedFile>>& mappings) {
+    const std::optional<std::string> temp = new_temporary_file(path);
+    if (!temp) {
+      return fail(GetLastError());
+    }
+    if (MoveFileExA(path.c_str(), temp->c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+      fail(GetLastError());
+      if (DeleteFileA(temp->c_str()) == 0) {
+        reason_ += "; the temporary file " + *temp + " could not be deleted";
+      }
+      return false;
+    }
+    if (const DWORD attributes = GetFileAttributesA(temp->c_str());
+        attributes != INVALID_FILE_ATTRIBUTES) {
+      SetFileAttributesA(temp->c_str(), attributes | FILE_ATTRIBUTE_HIDDEN);
+    }
+    const auto file = std::make_shared<win32::SetAsideFile>(*temp);
+    for (const auto& mapped : mappings) {
+      mapped->set_aside(file);
+    }
+    return true;
   }
 
   // The entry for a found name, or nullopt for names a listing leaves out.
@@ -369,7 +511,18 @@ class Win32FileSystem : public FileSystem {
     return DirEntry{std::string(name), size, false};
   }
 
+  // After any change made through the file system.
+  void forget_listing() {
+    listed_folder_.clear();
+    listed_sizes_.clear();
+  }
+
+  std::vector<std::weak_ptr<MappedFile>> mapped_;
+  DWORD error_ = ERROR_SUCCESS;  // of the last failure, told by reason_
   std::string reason_;
+  // What the last listing found: its folder as given, and the sizes of its files by name.
+  std::string listed_folder_;
+  std::unordered_map<std::string, std::uint64_t> listed_sizes_;
 };
 
 }  // namespace

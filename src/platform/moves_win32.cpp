@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/files_win32.h"
 #include "platform/path_rules.h"
 
 namespace vexal::win32 {
@@ -15,26 +16,6 @@ constexpr DWORD kCopyBlock = DWORD{64} << 10;
 MoveResult failed(DWORD error, std::string left_behind = {}) {
   return {error, std::move(left_behind)};
 }
-
-// A handle, closed when destroyed.
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() { static_cast<void>(reset()); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  // Closes now; false when closing failed.
-  [[nodiscard]] bool reset() {
-    const bool closed = !valid() || CloseHandle(handle_) != 0;
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // Creates a hidden file in the folder of path, under a name no other file has and no
 // archive can have; its name goes to temp.
@@ -95,9 +76,11 @@ std::string discard(const std::string& path, std::string_view what) {
 
 // The system's own copy between volumes writes under the destination's name as it goes;
 // this one appears there only when it is whole and written through.
-MoveResult copy_across(const std::string& from, const std::string& to, DWORD attributes) {
+MoveResult copy_across(const std::string& from, const std::string& to, DWORD attributes,
+                       const std::function<DWORD()>& remove_source) {
+  // Shared only with readers: a file another program writes is no file to copy.
   Handle source(CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!source.valid()) {
     return failed(GetLastError());
   }
@@ -113,16 +96,14 @@ MoveResult copy_across(const std::string& from, const std::string& to, DWORD att
     return failed(error, discard(temp, "the unfinished copy"));
   }
   // Open, the source could not be deleted.
-  if (!source.reset() || DeleteFileA(from.c_str()) == 0) {
-    const DWORD error = GetLastError();
-    return failed(error, discard(to, "the copy"));
-  }
-  return {};
+  const DWORD removed = source.reset() ? remove_source() : GetLastError();
+  return removed == ERROR_SUCCESS ? MoveResult{} : failed(removed, discard(to, "the copy"));
 }
 
 }  // namespace
 
-MoveResult move_no_replace(const std::string& from, const std::string& to) {
+MoveResult move_no_replace(const std::string& from, const std::string& to,
+                           const std::function<DWORD()>& remove_source) {
   const DWORD attributes = GetFileAttributesA(from.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return failed(GetLastError());
@@ -135,7 +116,8 @@ MoveResult move_no_replace(const std::string& from, const std::string& to) {
     return {};
   }
   const DWORD error = GetLastError();
-  return error == ERROR_NOT_SAME_DEVICE ? copy_across(from, to, attributes) : failed(error);
+  return error == ERROR_NOT_SAME_DEVICE ? copy_across(from, to, attributes, remove_source)
+                                        : failed(error);
 }
 
 }  // namespace vexal::win32

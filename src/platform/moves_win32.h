@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace vexal::win32 {
@@ -17,7 +18,9 @@ struct MoveResult {
 };
 
 // Moves a file unless the destination exists, durably; across volumes by a copy (see
-// file_system.h). A failed move leaves the source as it was.
-MoveResult move_no_replace(const std::string& from, const std::string& to);
+// file_system.h), after which remove_source deletes the source (ERROR_SUCCESS or why it
+// could not). A failed move leaves the source as it was.
+MoveResult move_no_replace(const std::string& from, const std::string& to,
+                           const std::function<DWORD()>& remove_source);
 
 }  // namespace vexal::win32

@@ -1,6 +1,6 @@
-// A File over a C stream, as both native backends open their files. The platform's own
-// stdio_file_*.cpp supplies the 64-bit seek and the size; a backend that writes some bytes
-// past the stream's buffer derives from it.
+// A File over a C stream, as the POSIX backend opens its files; stdio_file_posix.cpp
+// supplies the 64-bit seek and the size, and PosixStdioFile writes some bytes past the
+// stream's buffer. (The Windows backend works with the system's handles: files_win32.h.)
 #pragma once
 
 #include <cstdio>
