@@ -1,6 +1,7 @@
 // status: what config.ini records about the last installation, set against the files
 // that are really there. It reads config.ini and the folders and writes nothing.
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "driver/fs_tool.h"
@@ -115,7 +116,14 @@ int show_status(Tool& tool, const Arguments& /*args*/) {
   const Folders folders = print_folders(tool, *settings);
   ArchiveRows rows = archive_rows(*settings);
   std::vector<std::string> attention;
-  for (const DirEntry& file : tool.fs.list(folders.backup + "*", ListMode::files_only)) {
+  const std::optional<std::vector<DirEntry>> backups =
+      tool.fs.list(folders.backup + "*", ListMode::files_only);
+  if (!backups) {
+    attention.push_back(
+        describe_failure(tool.fs, "the backup folder " + folders.backup, "cannot be listed") +
+        "; it may hold the game's only copies of its archives");
+  }
+  for (const DirEntry& file : backups.value_or(std::vector<DirEntry>{})) {
     const ArchiveRow& row = rows[upper_case(file.name)];
     if (!row.swapped) {
       attention.push_back(folders.backup + file.name +

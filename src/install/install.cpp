@@ -82,7 +82,9 @@ Status swap_archive(FileSystem& fs, Reporter& reporter, const Swap& swap) {
   }
   if (!move_file(fs, swap.built, swap.installed, true)) {
     reporter.explain(move_failure(fs, swap.built, swap.installed));
-    move_file(fs, swap.saved, swap.installed, true);
+    if (!move_file(fs, swap.saved, swap.installed, true)) {
+      reporter.explain(move_failure(fs, swap.saved, swap.installed));
+    }
     return Status::move_failed;
   }
   return Status::ok;
@@ -123,7 +125,10 @@ Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
   if (!settings->write_string(kStatusSection, kModDataKey, output_folder)) {
     return key_not_written(reporter, kModDataKey);
   }
-  fs.make_directory(backup_folder);  // an existing folder is fine
+  // An existing folder is fine; without one, the first swap fails and says why.
+  if (!fs.make_directory(backup_folder) && !fs.is_directory(backup_folder)) {
+    reporter.warn(describe_failure(fs, "the backup folder " + backup_folder + " cannot be made"));
+  }
   if (!settings->write_string(kStatusSection, kBackupKey, backup_folder)) {
     return key_not_written(reporter, kBackupKey);
   }

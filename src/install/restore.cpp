@@ -56,8 +56,8 @@ RestoreStatus restore_one(FileSystem& fs, Reporter& reporter, const RestorePaths
   // Only a mod archive that really left may be put back: if it never left, the
   // returned path holds some other file, and replacing the game's folder with it could
   // destroy a game archive that an interrupted earlier restore had already put back.
-  if (mod_returned) {
-    move_file(fs, paths.returned, paths.installed, true);
+  if (mod_returned && !move_file(fs, paths.returned, paths.installed, true)) {
+    reporter.explain(move_failure(fs, paths.returned, paths.installed));
   }
   return RestoreStatus::game_not_back;
 }

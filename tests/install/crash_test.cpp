@@ -56,14 +56,17 @@ Status restore(CrashWorld& world) {
 }
 
 // What a mutating call of a healthy run does, for telling which outcome a fault there has.
-enum class Kind { move_out, move_in, write_key, other };
+// A move between drives copies first and deletes its source last: copied_out is a game
+// archive whose copy stands in the backup folder while it is still in the game's folder,
+// move_in_started the second move of an archive that has begun.
+enum class Kind { move_out, copied_out, move_in_started, move_in, write_key, other };
 struct Call {
   Kind kind = Kind::other;
   const Archive* archive = nullptr;
 };
 
 struct Expectation {
-  enum { restored, reported_501, unrecorded } outcome;
+  enum { restored, reported_501, unrecorded, duplicated } outcome;
   const Archive* archive;  // the one not restored, for 501 and unrecorded
 };
 
@@ -73,8 +76,12 @@ struct Expectation {
 // game archive is back, so a stop between the two is found by the next restore and
 // reported with 501.
 Expectation expected_after_install(const Call& call, Verdict fault) {
-  const bool unrecorded =
-      fault == Verdict::crash_after && (call.kind == Kind::move_out || call.kind == Kind::move_in);
+  const bool crash = fault == Verdict::crash_after;
+  if (crash && call.kind == Kind::copied_out) {
+    return {Expectation::duplicated, call.archive};
+  }
+  const bool unrecorded = crash && (call.kind == Kind::move_out || call.kind == Kind::move_in ||
+                                    call.kind == Kind::move_in_started);
   return {unrecorded ? Expectation::unrecorded : Expectation::restored, call.archive};
 }
 
@@ -103,6 +110,10 @@ void check_state(CrashWorld& world, std::optional<Status> next_restore,
     } else if (&a == expected.archive && expected.outcome == Expectation::reported_501) {
       EXPECT_EQ(in_game, game_bytes(a));
       EXPECT_EQ(key, "1");
+    } else if (&a == expected.archive && expected.outcome == Expectation::duplicated) {
+      EXPECT_EQ(in_game, game_bytes(a));
+      EXPECT_EQ(in_backup, game_bytes(a));
+      EXPECT_TRUE(cleared) << key;
     } else {
       EXPECT_EQ(in_game, game_bytes(a));
       EXPECT_EQ(in_backup, "<none>");
@@ -128,12 +139,16 @@ std::vector<Call> healthy_calls(const Scenario& scenario) {
   const Archive* awaiting_key = nullptr;
   dry.fs.hook = [&](const FakeFileSystem::Op& op) {
     Call call;
+    // A move between drives is done once it deletes its source.
+    const bool step_across = op.name != "remove" && !op.to.empty() &&
+                             !equal_ignoring_case(op.path.substr(0, 2), op.to.substr(0, 2));
+    const bool moving = op.name == "move" || op.name == "copy" || op.name == "remove";
     for (const Archive& a : kArchives) {
       const std::string second_from = (scenario.restoring ? kBackup : kOutput) + a.name;
-      if (op.name == "move" && equal_ignoring_case(op.path, a.folder + a.name)) {
-        call = {Kind::move_out, &a};
-      } else if (op.name == "move" && equal_ignoring_case(op.path, second_from)) {
-        call = {Kind::move_in, awaiting_key = &a};
+      if (moving && op.name != "copy" && equal_ignoring_case(op.path, a.folder + a.name)) {
+        call = {step_across ? Kind::copied_out : Kind::move_out, &a};
+      } else if (moving && equal_ignoring_case(op.path, second_from)) {
+        call = {step_across ? Kind::move_in_started : Kind::move_in, awaiting_key = &a};
       }
     }
     if (op.name == "replace_file" && awaiting_key != nullptr) {
