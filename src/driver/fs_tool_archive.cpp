@@ -116,7 +116,8 @@ bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte>
     return false;
   }
   if (!file->write(bytes) || !file->close()) {
-    tool.console.explain(path + ": could not be written completely");
+    tool.console.explain(
+        describe_failure(*file, path + ": could not be written completely", "is the disk full?"));
     return false;
   }
   return true;
@@ -174,10 +175,16 @@ int extract_entries(Tool& tool, const Arguments& args) {
     return tool.fail("nothing extracted: --force replaces existing files");
   }
   std::uint64_t total = 0;
-  make_folders(tool.fs, folder);
+  if (!make_folders(tool.fs, folder)) {
+    tool.console.explain(describe_failure(tool.fs, args.words[1]));
+    return tool.fail("extracting stopped");
+  }
   for (const OutputFile& file : *files) {
-    if (!file.folder.empty()) {
-      tool.fs.make_directory(folder + file.folder);
+    // A group's folder is made by its first item; an existing one is fine.
+    const std::string group = folder + file.folder;
+    if (!file.folder.empty() && !tool.fs.make_directory(group) && !tool.fs.is_directory(group)) {
+      tool.console.explain(describe_failure(tool.fs, group));
+      return tool.fail("extracting stopped");
     }
     if (!write_whole(tool, path_of(file), file.bytes)) {
       return tool.fail("extracting stopped");

@@ -37,7 +37,7 @@ std::string path_key(std::string_view path) {
 class CountingFile final : public File {
  public:
   explicit CountingFile(std::uint64_t& count) : count_(count) { count_ = 0; }
-  std::size_t read(std::span<std::byte> /*buffer*/) override { return 0; }
+  std::optional<std::size_t> read(std::span<std::byte> /*buffer*/) override { return 0; }
   bool write(std::span<const std::byte> bytes) override {
     count_ += bytes.size();
     return true;
@@ -77,7 +77,7 @@ class PlanFileSystem final : public FileSystem {
   bool move(const std::string& /*from*/, const std::string& /*to*/) override { return false; }
   bool remove(const std::string& /*path*/) override { return false; }
   bool make_directory(const std::string& /*path*/) override { return false; }
-  std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
+  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
     return base_.list(pattern, mode);
   }
   std::string current_directory() override { return base_.current_directory(); }

@@ -1,6 +1,7 @@
 // status: what config.ini records about the last installation, set against the files
 // that are really there. It reads config.ini and the folders and writes nothing.
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "driver/fs_tool.h"
@@ -182,7 +183,14 @@ void print_lines(const char* heading, const std::vector<std::string>& lines) {
 // versions a restore kept there.
 void scan_backup_folder(Tool& tool, const Folders& folders, const InstallState& state,
                         ArchiveRows& rows, Findings& findings) {
-  for (const DirEntry& file : tool.fs.list(folders.backup + "*", ListMode::files_only)) {
+  const std::optional<std::vector<DirEntry>> backups =
+      tool.fs.list(folders.backup + "*", ListMode::files_only);
+  if (!backups) {
+    findings.attention.push_back(
+        describe_failure(tool.fs, "the backup folder " + folders.backup, "cannot be listed") +
+        "; it may hold the game's only copies of its archives");
+  }
+  for (const DirEntry& file : backups.value_or(std::vector<DirEntry>{})) {
     if (file.name.find(".old-") != std::string::npos) {
       findings.kept.push_back(folders.backup + file.name);
     } else if (!rows[upper_case(file.name)].swapped && !saved_by_record(state, file.name)) {

@@ -232,16 +232,18 @@ class ToolRun {
       return fail(scan.status, scan.line);
     }
 
+    // The output folder is checked before any of it is made.
     std::string output_folder;
-    if (const Status status = output_folder_of(reporter_, vars_, definition_path, output_folder);
-        status != Status::ok) {
-      return fail(status);
+    Status folder = output_folder_of(reporter_, vars_, definition_path, output_folder);
+    if (folder == Status::ok) {
+      folder = check_output_folder(fs_, reporter_, output_folder);
     }
-    if (const Status status = check_output_folder(fs_, reporter_, output_folder);
-        status != Status::ok) {
-      return fail(status);
+    if (folder == Status::ok) {
+      folder = make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
     }
-    make_folders(fs_, output_folder);
+    if (folder != Status::ok) {
+      return fail(folder);
+    }
     if (const Status status = save_archives(fs_, reporter_, archives_, slots_, output_folder);
         status != Status::ok) {
       return fail(status);
@@ -339,23 +341,30 @@ Status output_folder_of(Reporter& reporter, const VariableStore& vars,
   return Status::ok;
 }
 
-void make_folders(FileSystem& fs, const std::string& folder) {
-  // Every level is tried; the drive and the folders that exist fail harmlessly.
+bool make_folders(FileSystem& fs, const std::string& folder) {
+  // Every level is tried: the drive and the folders that exist already refuse to be
+  // made, which is fine; what counts is that the last level is a folder afterwards.
+  std::string level;
+  bool made = false;
   for (std::size_t i = 0; i < folder.size(); ++i) {
     if (is_path_separator(folder[i])) {
-      fs.make_directory(folder.substr(0, i));
+      level = folder.substr(0, i);
+      made = fs.make_directory(level);
     }
   }
   if (!folder.empty() && !is_path_separator(folder.back())) {
-    fs.make_directory(folder);
+    level = folder;
+    made = fs.make_directory(level);
   }
+  return made || fs.is_directory(level);
 }
 
 Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
                           const std::string& definition_path, std::string& output_folder) {
   const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
-  if (status == Status::ok) {
-    make_folders(fs, output_folder);
+  // Saving into it fails then, and says so; a mod without archives needs no folder.
+  if (status == Status::ok && !make_folders(fs, output_folder)) {
+    reporter.warn(describe_failure(fs, "the output folder " + output_folder + " cannot be made"));
   }
   return status;
 }

@@ -335,6 +335,23 @@ Status keep_own_output(FileSystem& fs, Reporter& reporter, const std::string& ou
   return Status::ok;
 }
 
+// Removes the file of a save that failed after creating it (written tells why: a write
+// to it, or a source that changed), so that no incomplete archive can be installed.
+Status discard_partial(FileSystem& fs, const Refusal& refuse, Status written,
+                       const std::string& write_reason) {
+  const std::string path(refuse.archive);
+  const std::string cause = "could not be written completely (" +
+                            (write_reason.empty() ? "is the disk full?" : write_reason) + ")";
+  if (fs.remove(path)) {
+    return written == Status::archive_not_created ? refuse(cause + ", so it was removed") : written;
+  }
+  const std::string left = "the partial file is left at " + path + " and must be deleted (" +
+                           describe_failure(fs, "removing it failed") + ")";
+  const Status explained =
+      refuse(written == Status::archive_not_created ? cause + "; " + left : left);
+  return written == Status::archive_not_created ? explained : written;
+}
+
 }  // namespace
 
 Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot) {
@@ -387,11 +404,7 @@ Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int s
   if (written == Status::ok) {
     return Status::ok;
   }
-  fs.remove(record->name);
-  if (written == Status::archive_not_created) {
-    return refuse("could not be written completely (is the disk full?), so it was removed");
-  }
-  return written;
+  return discard_partial(fs, refuse, written, file->failure_reason());
 }
 
 }  // namespace vexal

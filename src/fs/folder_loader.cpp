@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "base/byte_reader.h"
@@ -57,11 +58,19 @@ class FolderReporter {
   void explain_failure(const FileSystem& fs, const std::string& path) {
     reporter_.explain(describe_failure(fs, shown(path)));
   }
+  // A folder that exists but cannot be listed: loading it as empty would leave its files
+  // out of the build.
+  void explain_listing(const FileSystem& fs, const std::string& folder) {
+    reporter_.explain(describe_failure(fs, folder.size() < prefix_size_ ? top() : shown(folder),
+                                       "cannot be listed"));
+  }
 
  private:
   std::string shown(const std::string& path) const {
     return written_ + path.substr(std::min(prefix_size_, path.size()));
   }
+  // The folder itself as written.
+  std::string top() const { return written_.substr(0, written_.size() - 1); }
 
   Reporter& reporter_;
   std::size_t prefix_size_;
@@ -147,10 +156,16 @@ struct GroupFolder {
   std::vector<ItemFile> items;
 };
 
-std::vector<ItemFile> list_items(FileSystem& fs, FolderReporter& reporter,
-                                 const std::string& folder) {
+// The item files of a group folder, sorted; nullopt when it cannot be listed (explained).
+std::optional<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& reporter,
+                                                const std::string& folder) {
+  const std::optional<std::vector<DirEntry>> files = fs.list(folder + "\\*", ListMode::files_only);
+  if (!files) {
+    reporter.explain_listing(fs, folder);
+    return std::nullopt;
+  }
   std::vector<ItemFile> items;
-  for (const DirEntry& file : fs.list(folder + "\\*", ListMode::files_only)) {
+  for (const DirEntry& file : *files) {
     if (const char* why = why_no_item(file)) {
       reporter.skipped(folder + "\\" + file.name, why);
     } else {
@@ -206,7 +221,11 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
       return Status::source_not_opened;
     }
     GroupFolder group;
-    group.items = list_items(fs, reporter, prefix + folder.name);
+    std::optional<std::vector<ItemFile>> items = list_items(fs, reporter, prefix + folder.name);
+    if (!items) {
+      return Status::source_not_opened;
+    }
+    group.items = std::move(*items);
     if (group.items.empty() || group.items.size() > kMaxItemCount) {
       reporter.skipped(prefix + folder.name, group.items.empty()
                                                  ? "the group folder holds no item files"
@@ -262,7 +281,13 @@ Status load_listed_folder(ArchiveList& list, FileSystem& fs, FolderReporter& rep
                           const std::string& prefix) {
   ArchiveRecord& record = *list.get(slot);
   record.two_level = false;
-  std::vector<DirEntry> listing = fs.list(prefix + "*", ListMode::directories_included);
+  std::optional<std::vector<DirEntry>> listed =
+      fs.list(prefix + "*", ListMode::directories_included);
+  if (!listed) {
+    reporter.explain_listing(fs, {});
+    return Status::source_not_opened;
+  }
+  std::vector<DirEntry>& listing = *listed;
   const auto first_folder = std::find_if(listing.begin(), listing.end(), [](const DirEntry& e) {
     return e.is_directory && !is_dot_entry(e);
   });

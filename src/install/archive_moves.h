@@ -9,7 +9,8 @@
 namespace vexal {
 
 // Moves a file; with replace an existing destination file is deleted first.
-bool move_file(FileSystem& fs, const std::string& from, const std::string& to, bool replace);
+[[nodiscard]] bool move_file(FileSystem& fs, const std::string& from, const std::string& to,
+                             bool replace);
 // Why move_file just failed, naming both paths.
 std::string move_failure(FileSystem& fs, const std::string& from, const std::string& to);
 

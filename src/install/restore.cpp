@@ -40,7 +40,8 @@ RestoreStatus restore_as_before(FileSystem& fs, Reporter& reporter, const Archiv
   // returned path holds some other file, and replacing the game's folder with it could
   // destroy a game archive that an interrupted earlier restore had already put back.
   if (mod_returned && !move_file(fs, archive.returned, archive.installed, true)) {
-    reporter.explain("the mod's " + archive.name + " is in \"" + archive.returned + "\"");
+    reporter.explain(move_failure(fs, archive.returned, archive.installed) + "; the mod's " +
+                     archive.name + " is in \"" + archive.returned + "\"");
   }
   return RestoreStatus::game_not_back;
 }

@@ -25,18 +25,22 @@ bool is_failure_of_the_text(Status status) {
          status == Status::archive_not_in_list;
 }
 
-// Reads everything the file yields, dropping carriage returns and stopping at Ctrl-Z.
-void read_text(File& file, std::string& text) {
+// Reads everything the file yields, dropping carriage returns and stopping at Ctrl-Z;
+// false when the file could not be read up to there.
+bool read_text(File& file, std::string& text) {
   std::array<std::byte, 4096> buffer{};
   while (true) {
-    const std::size_t got = file.read(buffer);
-    if (got == 0) {
-      return;
+    const std::optional<std::size_t> got = file.read(buffer);
+    if (!got) {
+      return false;
     }
-    for (std::size_t i = 0; i < got; ++i) {
+    if (*got == 0) {
+      return true;
+    }
+    for (std::size_t i = 0; i < *got; ++i) {
       const char c = static_cast<char>(buffer[i]);
       if (c == kEndOfFile) {
-        return;
+        return true;
       }
       if (c != kCarriageReturn) {
         text.push_back(c);
@@ -269,7 +273,12 @@ Status load_definition(FileSystem& fs, Reporter& reporter, const std::string& pa
     return Status::definition_not_opened;
   }
   try {
-    read_text(*file, text);
+    // Part of a definition would build part of the mod.
+    if (!read_text(*file, text)) {
+      reporter.explain(describe_failure(*file, path + ": cannot be read to its end", "read error"));
+      free_definition(text);
+      return Status::definition_not_opened;
+    }
     if (text.starts_with(kByteOrderMark)) {
       text.erase(0, kByteOrderMark.size());
     }
@@ -280,8 +289,7 @@ Status load_definition(FileSystem& fs, Reporter& reporter, const std::string& pa
     free_definition(text);
     return Status::out_of_memory;
   }
-  file->close();
-  return Status::ok;
+  return Status::ok;  // a file only read loses nothing when it is closed
 }
 
 void free_definition(std::string& text) {

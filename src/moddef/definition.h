@@ -13,8 +13,8 @@ namespace vexal {
 
 // Reads the file in text mode: carriage returns dropped, Ctrl-Z ends the text; the
 // text ends with a line feed. A UTF-8 byte order mark at the start, as Windows editors
-// save one, is dropped too. ok, out_of_memory or definition_not_opened (explained to
-// the reporter).
+// save one, is dropped too. ok, out_of_memory or definition_not_opened (the file cannot
+// be opened, or not read up to its end; explained to the reporter).
 Status load_definition(FileSystem& fs, Reporter& reporter, const std::string& path,
                        std::string& text);
 void free_definition(std::string& text);

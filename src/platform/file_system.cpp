@@ -17,13 +17,29 @@ std::string FileSystem::failure_reason() const {
   return {};
 }
 
-std::string describe_failure(const FileSystem& fs, std::string_view what,
-                             std::string_view fallback) {
-  const std::string reason = fs.failure_reason();
+std::string held_open_reason(std::string_view system_message) {
+  return std::string(system_message) +
+         "; another program, such as the game, has the file open: close it and run again";
+}
+
+namespace {
+
+std::string described(std::string_view what, const std::string& reason, std::string_view fallback) {
   std::string text(what);
   text += ": ";
   text += reason.empty() ? fallback : std::string_view(reason);
   return text;
+}
+
+}  // namespace
+
+std::string describe_failure(const FileSystem& fs, std::string_view what,
+                             std::string_view fallback) {
+  return described(what, fs.failure_reason(), fallback);
+}
+
+std::string describe_failure(const File& file, std::string_view what, std::string_view fallback) {
+  return described(what, file.failure_reason(), fallback);
 }
 
 namespace {
@@ -53,15 +69,15 @@ CopyResult FileSystem::append_file(File& target, const std::string& path, std::u
   std::vector<std::byte> buffer(static_cast<std::size_t>(std::min(size, kBlock) + 1));
   for (std::uint64_t left = size;;) {
     const std::uint64_t wanted = std::min(left, kBlock);
-    const std::size_t count = source->read(
+    const std::optional<std::size_t> count = source->read(
         std::span(buffer).first(static_cast<std::size_t>(wanted == left ? wanted + 1 : wanted)));
     if (count != wanted) {
       return CopyResult::source_failed;
     }
-    if (count > 0 && !target.write(std::span(buffer).first(count))) {
+    if (*count > 0 && !target.write(std::span(buffer).first(*count))) {
       return CopyResult::target_failed;
     }
-    left -= count;
+    left -= *count;
     if (left == 0) {
       return CopyResult::copied;
     }
@@ -86,7 +102,7 @@ std::shared_ptr<const MappedBytes> FileSystem::map_read(const std::string& path)
   bytes.reserve(static_cast<std::size_t>(*size));
   advise_large_buffer(bytes.data(), bytes.capacity());
   bytes.resize(static_cast<std::size_t>(*size));
-  // A short read cannot tell the end from an error, so the size decides.
+  // A file that changed since its size was taken is not taken either.
   if (file->read(bytes) != bytes.size()) {
     return nullptr;
   }
@@ -102,13 +118,16 @@ std::optional<std::string> read_whole_file(FileSystem& fs, const std::string& pa
   std::string text;
   std::array<std::byte, std::size_t{64} * 1024> chunk{};
   for (;;) {
-    const std::size_t count = file->read(chunk);
-    if (count == 0) {
+    const std::optional<std::size_t> count = file->read(chunk);
+    if (!count) {
+      return std::nullopt;
+    }
+    if (*count == 0) {
       break;
     }
-    text.append(reinterpret_cast<const char*>(chunk.data()), count);
+    text.append(reinterpret_cast<const char*>(chunk.data()), *count);
   }
-  // A short read cannot tell the end from an error, so the size decides.
+  // A file that changed while it was read is not taken either.
   if (!expected || text.size() != *expected) {
     return std::nullopt;
   }

@@ -304,9 +304,9 @@ class PosixFileSystem : public FileSystem {
       if (*existing != *source || *target == *source) {
         return fail(EEXIST);
       }
-      return ::rename(source->c_str(), target->c_str()) == 0 || fail(errno);
+      return moved(rename_in_place(*source, *target));
     }
-    return rename_no_replace(*source, *target) || fail(errno);
+    return moved(move_no_replace(*source, *target));
   }
 
   bool remove(const std::string& path) override {
@@ -338,7 +338,7 @@ class PosixFileSystem : public FileSystem {
     return ::mkdir(target->c_str(), 0777) == 0 || fail(errno);
   }
 
-  std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
+  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
     std::vector<DirEntry> result;
     const auto os_pattern = os_form(pattern);
     if (!os_pattern) {
@@ -350,20 +350,26 @@ class PosixFileSystem : public FileSystem {
     listed_.start(folder_of(*os_pattern));
     const auto folder = resolve_existing(folder_of(*os_pattern));
     if (!folder) {
-      return result;
+      return result;  // a folder that does not exist holds nothing
     }
     DirHandle dir(*folder);
     if (dir.get() == nullptr) {
-      return result;
+      return errno == ENOTDIR || errno == ENOENT ? std::optional(std::move(result))
+                                                 : list_failed(errno, {});
     }
-    while (const dirent* entry = ::readdir(dir.get())) {
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(dir.get());
+      if (entry == nullptr) {
+        return errno == 0 ? std::optional(std::move(result)) : list_failed(errno, {});
+      }
       const std::string_view name = entry->d_name;
       if (name.front() == '.' || !matches_list_pattern(wildcard, name)) {
         continue;
       }
       struct stat info {};
       if (::fstatat(::dirfd(dir.get()), entry->d_name, &info, 0) != 0) {
-        continue;
+        return list_failed(errno, name);
       }
       if (S_ISREG(info.st_mode)) {
         result.push_back(
@@ -373,7 +379,6 @@ class PosixFileSystem : public FileSystem {
         result.push_back(DirEntry{std::string(name), 0, true});
       }
     }
-    return result;
   }
 
   std::string failure_reason() const override { return reason_; }
@@ -412,40 +417,66 @@ class PosixFileSystem : public FileSystem {
     listed_.forget();
     const auto target = resolve_for_writing(path);
     if (!target) {
-      return false;
+      return fail(ENOENT);
     }
     struct stat info {};
     const bool existed = stat_path(*target, info);
     if (existed && (!S_ISREG(info.st_mode) || is_read_only(info))) {
-      return false;
+      return fail(S_ISREG(info.st_mode) ? EACCES : EISDIR);
     }
     const mode_t mode = existed ? (info.st_mode & 07777) : (0666 & ~current_umask());
     const std::string folder = folder_of(*target);
     std::string temp_name = join(folder, ".vexal-XXXXXX");
-    FileDescriptor temp(::mkstemp(temp_name.data()));
+    FileDescriptor temp(::mkostemp(temp_name.data(), O_CLOEXEC));
     if (temp.get() < 0) {
-      return false;
+      return fail(errno);
     }
-    if (existed) {
-      // Root may keep the owner too; others keep at least the permissions.
-      [[maybe_unused]] const int ignored = ::fchown(temp.get(), info.st_uid, info.st_gid);
-    }
-    const bool written = ::fchmod(temp.get(), mode) == 0 && write_all(temp.get(), contents) &&
-                         ::fsync(temp.get()) == 0 && temp.reset() &&
-                         ::rename(temp_name.c_str(), target->c_str()) == 0;
+    // Root may keep the owner too; anyone else keeps at least the permissions.
+    const bool written =
+        (!existed || ::fchown(temp.get(), info.st_uid, info.st_gid) == 0 || errno == EPERM) &&
+        ::fchmod(temp.get(), mode) == 0 && write_all(temp.get(), contents) &&
+        ::fsync(temp.get()) == 0 && temp.reset() &&
+        ::rename(temp_name.c_str(), target->c_str()) == 0;
     if (!written) {
-      ::unlink(temp_name.c_str());
+      fail(errno);
+      if (::unlink(temp_name.c_str()) != 0) {
+        reason_ += "; the unfinished copy " + temp_name + " could not be deleted";
+      }
       return false;
     }
-    sync_folder(folder);
-    return true;
+    // The new content stands, but until the folder is written through a power loss may
+    // bring the old one back: the caller must know that it is not safely written.
+    return sync_folder(folder) || fail(errno);
   }
 
  private:
   // Remembers the reason for failure_reason; false, as the failed call returns.
   bool fail(int error) {
-    reason_ = std::strerror(error);
+    // A busy file is one another program holds open (a running program's file, or a
+    // file of a mount in use).
+    reason_ = error == ETXTBSY || error == EBUSY ? held_open_reason(std::strerror(error))
+                                                 : std::string(std::strerror(error));
     return false;
+  }
+  // A move that failed, with what it could not take back.
+  bool moved(const MoveResult& result) {
+    if (result.error == 0) {
+      return true;
+    }
+    fail(result.error);
+    if (!result.left_behind.empty()) {
+      reason_ += "; " + result.left_behind;
+    }
+    return false;
+  }
+  // A listing that failed, for the folder or for the entry of that name.
+  std::nullopt_t list_failed(int error, std::string_view entry) {
+    listed_.forget();
+    fail(error);
+    if (!entry.empty()) {
+      reason_ = "the attributes of \"" + std::string(entry) + "\" cannot be read: " + reason_;
+    }
+    return std::nullopt;
   }
   std::nullptr_t fail_open(int error) {
     fail(error);

@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/files_win32.h"
 #include "platform/list_pattern.h"
+#include "platform/moves_win32.h"
 #include "platform/path_rules.h"
 #include "platform/settings_win32.h"
 
@@ -47,19 +48,6 @@ bool is_read_only(DWORD attributes) {
 
 bool names_directory(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The system's text for an error code, without its closing period and line end.
-std::string system_message(DWORD error) {
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, text, sizeof text, nullptr);
-  std::string message(text, length);
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : message;
 }
 
 class FindHandle {
@@ -304,18 +292,23 @@ class Win32FileSystem : public FileSystem {
     if (!usable(from) || !usable(to)) {
       return fail(ERROR_FILENAME_EXCED_RANGE);
     }
-    // Without MOVEFILE_REPLACE_EXISTING an existing destination makes it fail; the copy
-    // that crosses volumes deletes the source only once the copy is complete. A mapped
-    // file is renamed, but it cannot be deleted, so it is copied across volumes here.
+    // A mapped file is renamed, but it cannot be deleted: between volumes, once its copy
+    // is in place, it is set aside instead.
     const auto mappings = mappings_of(from);
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (mappings.empty() ? MOVEFILE_COPY_ALLOWED : 0);
-    if (MoveFileExA(from.c_str(), to.c_str(), flags) != 0) {
+    const win32::MoveResult result = win32::move_no_replace(from, to, [&] {
+      if (mappings.empty()) {
+        return DeleteFileA(from.c_str()) != 0 ? ERROR_SUCCESS : GetLastError();
+      }
+      return set_aside(from, mappings) ? ERROR_SUCCESS : error_;
+    });
+    if (result.error == ERROR_SUCCESS) {
       return true;
     }
-    const DWORD error = GetLastError();
-    return mappings.empty() || error != ERROR_NOT_SAME_DEVICE
-               ? fail(error)
-               : move_mapped_across_volumes(from, to, mappings);
+    fail(result.error);
+    if (!result.left_behind.empty()) {
+      reason_ += "; " + result.left_behind;
+    }
+    return false;
   }
 
   bool remove(const std::string& path) override {
@@ -338,7 +331,7 @@ class Win32FileSystem : public FileSystem {
 
   std::string failure_reason() const override { return reason_; }
 
-  std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override {
+  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
     std::vector<DirEntry> result;
     if (!usable(pattern)) {
       return result;
@@ -355,7 +348,14 @@ class Win32FileSystem : public FileSystem {
     FindHandle find(everything, data);
     forget_listing();
     if (!find.found()) {
-      return result;
+      const DWORD error = GetLastError();
+      // A folder that does not exist holds nothing.
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+          error == ERROR_DIRECTORY) {
+        return result;
+      }
+      fail(error);
+      return std::nullopt;
     }
     const bool remember = separator != std::string::npos;
     if (remember) {
@@ -369,6 +369,10 @@ class Win32FileSystem : public FileSystem {
         }
       }
     } while (find.next(data));
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
+      fail(error);
+      return std::nullopt;
+    }
     return result;
   }
 
@@ -407,20 +411,25 @@ class Win32FileSystem : public FileSystem {
     forget_listing();
     const DWORD attributes = attributes_of(path);
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    if (!usable(path) ||
-        (existed && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)) {
-      return false;
+    if (!usable(path)) {
+      return fail(ERROR_FILENAME_EXCED_RANGE);
+    }
+    if (existed && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+      return fail(ERROR_ACCESS_DENIED);
     }
     const std::optional<std::string> temp = new_temporary_file(path);
     if (!temp) {
-      return false;
+      return fail(GetLastError());
     }
     const bool replaced = write_through(*temp, contents) &&
                           (!existed || SetFileAttributesA(temp->c_str(), attributes) != 0) &&
                           MoveFileExA(temp->c_str(), path.c_str(),
                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!replaced) {
-      DeleteFileA(temp->c_str());
+      fail(GetLastError());
+      if (DeleteFileA(temp->c_str()) == 0) {
+        reason_ += "; the unfinished copy " + *temp + " could not be deleted";
+      }
     }
     return replaced;
   }
@@ -436,7 +445,8 @@ class Win32FileSystem : public FileSystem {
   }
   // Remembers the reason for failure_reason; false, as the failed call returns.
   bool fail(DWORD error) {
-    reason_ = system_message(error);
+    error_ = error;
+    reason_ = win32::reason_of(error);
     return false;
   }
   std::nullptr_t fail_open(DWORD error) {
@@ -466,9 +476,11 @@ class Win32FileSystem : public FileSystem {
       return fail(GetLastError());
     }
     if (MoveFileExA(path.c_str(), temp->c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
-      const DWORD error = GetLastError();
-      DeleteFileA(temp->c_str());
-      return fail(error);
+      fail(GetLastError());
+      if (DeleteFileA(temp->c_str()) == 0) {
+        reason_ += "; the temporary file " + *temp + " could not be deleted";
+      }
+      return false;
     }
     if (const DWORD attributes = GetFileAttributesA(temp->c_str());
         attributes != INVALID_FILE_ATTRIBUTES) {
@@ -479,21 +491,6 @@ class Win32FileSystem : public FileSystem {
       mapped->set_aside(file);
     }
     return true;
-  }
-
-  // A move between volumes copies and deletes; the mapped original is set aside instead.
-  [[nodiscard]] bool move_mapped_across_volumes(
-      const std::string& from, const std::string& to,
-      const std::vector<std::shared_ptr<MappedFile>>& mappings) {
-    if (CopyFileA(from.c_str(), to.c_str(), TRUE) == 0) {
-      return fail(GetLastError());
-    }
-    if (sync_file(to) && set_aside(from, mappings)) {
-      return true;
-    }
-    SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(to.c_str());
-    return false;
   }
 
   // The entry for a found name, or nullopt for names a listing leaves out.
@@ -521,6 +518,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   std::vector<std::weak_ptr<MappedFile>> mapped_;
+  DWORD error_ = ERROR_SUCCESS;  // of the last failure, told by reason_
   std::string reason_;
   // What the last listing found: its folder as given, and the sizes of its files by name.
   std::string listed_folder_;

@@ -96,9 +96,10 @@ bool PosixStdioFile::write(std::span<const std::byte> bytes) {
     return StdioFile::write(bytes);
   }
   std::FILE* const file = stream();
-  return file != nullptr && std::fflush(file) == 0 &&
-         write_all(::fileno(file),
-                   std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  return (file != nullptr && std::fflush(file) == 0 &&
+          write_all(::fileno(file),
+                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) ||
+         fail_with_errno();
 }
 
 bool PosixStdioFile::write_from(const MappedBytes& source, std::span<const std::byte> bytes) {
@@ -108,7 +109,7 @@ bool PosixStdioFile::write_from(const MappedBytes& source, std::span<const std::
     return write(bytes);
   }
   if (std::fflush(file) != 0) {
-    return false;
+    return fail_with_errno();
   }
   return write(bytes.subspan(copy_in_kernel(*mapped, bytes, ::fileno(file))));
 }
@@ -122,7 +123,8 @@ PosixStdioFile::PosixStdioFile(std::FILE* file, std::size_t buffer_size) : Stdio
 }
 
 PosixStdioFile::~PosixStdioFile() {
-  close();
+  // Only a file given up on a failure, which its owner reports, is still open here.
+  [[maybe_unused]] const bool closed = close();
 }
 
 void PosixStdioFile::expect_size(std::uint64_t size) {
@@ -146,8 +148,7 @@ CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
     if (read_some(fd, std::span(buffer).first(size + 1)) != static_cast<std::int64_t>(size)) {
       return CopyResult::source_failed;
     }
-    return StdioFile::write(std::span(buffer).first(size)) ? CopyResult::copied
-                                                           : CopyResult::target_failed;
+    return write(std::span(buffer).first(size)) ? CopyResult::copied : CopyResult::target_failed;
   }
   // The block starts at the output's offset within a page, so that the kernel copies it
   // into the output between equal offsets within pages. Where the output lies a few
@@ -158,6 +159,7 @@ CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
   const int out = ::fileno(file);
   const off_t position = std::fflush(file) == 0 ? ::lseek(out, 0, SEEK_CUR) : -1;
   if (position < 0) {
+    fail_with_errno();
     return CopyResult::target_failed;
   }
   if (!copy_buffer_) {
@@ -175,6 +177,7 @@ CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
       return CopyResult::source_failed;
     }
     if (!write_all(out, std::string_view(reinterpret_cast<const char*>(buffer.data()), wanted))) {
+      fail_with_errno();
       return CopyResult::target_failed;
     }
     left -= wanted;

@@ -1,6 +1,7 @@
 #include "platform/files_win32.h"
 
 #include <algorithm>
+#include <string>
 
 namespace vexal::win32 {
 namespace {
@@ -43,6 +44,23 @@ bool write_all(HANDLE file, std::span<const std::byte> bytes) {
 
 }  // namespace
 
+std::string reason_of(DWORD error) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  if (message.empty()) {
+    message = "error " + std::to_string(error);
+  }
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+             ? held_open_reason(message)
+             : message;
+}
+
 bool Handle::reset() {
   const bool closed = !valid() || CloseHandle(handle_) != 0;
   handle_ = nullptr;
@@ -74,16 +92,20 @@ MappedFile::~MappedFile() {
   file_.reset();
 }
 
-std::size_t HandleFile::read(std::span<std::byte> buffer) {
+std::optional<std::size_t> HandleFile::read(std::span<std::byte> buffer) {
   std::size_t total = 0;
   if (!flush()) {
-    return 0;
+    return std::nullopt;
   }
   while (total < buffer.size()) {
     DWORD count = 0;
     const DWORD asked = static_cast<DWORD>(std::min(buffer.size() - total, kLargestCall));
-    if (ReadFile(handle_.get(), buffer.data() + total, asked, &count, nullptr) == 0 || count == 0) {
-      break;
+    if (ReadFile(handle_.get(), buffer.data() + total, asked, &count, nullptr) == 0) {
+      fail();
+      return std::nullopt;
+    }
+    if (count == 0) {
+      break;  // the end of the file
     }
     total += count;
   }
@@ -168,16 +190,25 @@ CopyResult HandleFile::append_from(HANDLE source, std::uint64_t size) {
   return failed_ ? CopyResult::target_failed : CopyResult::copied;
 }
 
+bool HandleFile::fail() {
+  error_ = GetLastError();
+  failed_ = true;
+  return false;
+}
+
 bool HandleFile::flush() {
-  if (buffered_ > 0 && !failed_) {
-    failed_ = !handle_.valid() || !write_all(handle_.get(), {buffer_.get(), buffered_});
+  if (buffered_ > 0 && !failed_ && handle_.valid() &&
+      !write_all(handle_.get(), {buffer_.get(), buffered_})) {
+    fail();
   }
   buffered_ = 0;
   return !failed_ && handle_.valid();
 }
 
 bool HandleFile::write_through(std::span<const std::byte> bytes) {
-  failed_ = failed_ || !write_all(handle_.get(), bytes);
+  if (!failed_ && !write_all(handle_.get(), bytes)) {
+    fail();
+  }
   return !failed_;
 }
 

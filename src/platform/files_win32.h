@@ -44,6 +44,10 @@ struct FileId {
   bool operator==(const FileId&) const = default;
 };
 
+// The system's text for an error, without its closing period and line end; for a file
+// another program holds open, with what to do about it (held_open_reason).
+std::string reason_of(DWORD error);
+
 // The identity of an open file, or nullopt when the system does not tell it.
 [[nodiscard]] std::optional<FileId> id_of(HANDLE file);
 
@@ -93,11 +97,12 @@ class MappedFile : public MappedBytes {
 class HandleFile : public File {
  public:
   explicit HandleFile(Handle handle) : handle_(std::move(handle)) {}
-  ~HandleFile() override { close(); }
+  // Only a file given up on a failure, which its owner reports, is still open here.
+  ~HandleFile() override { static_cast<void>(close()); }
   HandleFile(const HandleFile&) = delete;
   HandleFile& operator=(const HandleFile&) = delete;
 
-  std::size_t read(std::span<std::byte> buffer) override;
+  std::optional<std::size_t> read(std::span<std::byte> buffer) override;
   bool write(std::span<const std::byte> bytes) override;
   // Large runs of a mapped file are read from its handle rather than from the mapping.
   bool write_from(const MappedBytes& source, std::span<const std::byte> bytes) override;
@@ -105,10 +110,13 @@ class HandleFile : public File {
   bool seek(std::uint64_t offset) override;
   std::optional<std::uint64_t> size() override;
   bool close() override;
+  std::string failure_reason() const override { return error_ == 0 ? "" : reason_of(error_); }
   // Copies the open file, which must hold exactly `size` bytes, to the end of this one.
   [[nodiscard]] CopyResult append_from(HANDLE source, std::uint64_t size);
 
  private:
+  // Remembers the error of the call that just failed; false, as that call returns.
+  bool fail();
   // Writes out the gathered bytes; false (and the file failed) when that failed.
   [[nodiscard]] bool flush();
   [[nodiscard]] bool write_through(std::span<const std::byte> bytes);
@@ -120,6 +128,7 @@ class HandleFile : public File {
 
   Handle handle_;
   bool failed_ = false;
+  DWORD error_ = 0;  // of the last failed read or write
   std::unique_ptr<std::byte[]> buffer_;
   std::size_t buffered_ = 0;
   std::unique_ptr<std::byte[]> copy_buffer_;

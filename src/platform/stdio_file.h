@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "platform/file_system.h"
 
@@ -16,18 +17,22 @@ class StdioFile : public File {
   StdioFile(const StdioFile&) = delete;
   StdioFile& operator=(const StdioFile&) = delete;
 
-  std::size_t read(std::span<std::byte> buffer) override;
+  std::optional<std::size_t> read(std::span<std::byte> buffer) override;
   bool write(std::span<const std::byte> bytes) override;
   bool seek(std::uint64_t offset) override;
   std::optional<std::uint64_t> size() override;
   bool close() override;
+  std::string failure_reason() const override { return reason_; }
 
  protected:
   // Null once closed.
   std::FILE* stream() const { return file_; }
+  // Remembers the reason of the error in errno; false, as the failed call returns.
+  bool fail_with_errno();
 
  private:
   std::FILE* file_;
+  std::string reason_;
 };
 
 // Per platform: moves an open stream to an offset from the start; false when the platform

@@ -116,19 +116,37 @@ TEST_F(ArchiveSaveTest, RefusesUnwritableOutputsBeforeCreatingTheFile) {
   EXPECT_EQ(save_archive(list, fs, reporter, 99), Status::programmer_error);
 }
 
+// A partial file that cannot be removed either is named, for the user to delete.
 TEST_F(ArchiveSaveTest, FailedWritesLeaveNoFileAndKeepTheList) {
   const int source = add_archive("F.FS", build_flat({{"A", "a"}, {"B", "b"}}));
   const int out = add_output("F.FS", false);
   ASSERT_EQ(list.link_archive(out, source), Status::ok);
   // Two writes: the directory, then the bytes of A and B, which follow each other in the
   // source and go out together. A failed close leaves what it could write.
+  const std::string refused = "refused by the fake file system";
+  const std::string cut = "could not be written completely (" + refused + ")";
   const struct {
     std::string_view call;
     int nth;
-  } failures[] = {{"write", 1}, {"write", 2}, {"close", 1}, {"open_write", 1}};
+    bool remove_fails;
+    std::string told;
+  } failures[] = {
+      {"write", 1, false, cut + ", so it was removed"},
+      {"write", 2, false, cut + ", so it was removed"},
+      {"close", 1, false, cut + ", so it was removed"},
+      {"open_write", 1, false, refused},
+      {"write", 2, true,
+       cut +
+           "; the partial file is left at C:\\out\\F.FS and must be deleted (removing it failed: " +
+           refused + ")"},
+  };
   for (const auto& failure : failures) {
+    SCOPED_TRACE(std::string(failure.call) + std::to_string(failure.nth));
     int seen = 0;
     fs.hook = [&](const test::FakeFileSystem::Op& op) {
+      if (op.name == "remove" && failure.remove_fails) {
+        return test::FakeFileSystem::Verdict::fail;
+      }
       if (op.name != failure.call || ++seen != failure.nth) {
         return test::FakeFileSystem::Verdict::pass;
       }
@@ -138,10 +156,10 @@ TEST_F(ArchiveSaveTest, FailedWritesLeaveNoFileAndKeepTheList) {
       return test::FakeFileSystem::Verdict::fail;
     };
     reporter.explanations.clear();
-    EXPECT_EQ(save_archive(list, fs, reporter, out), Status::archive_not_created) << failure.call;
-    EXPECT_FALSE(fs.exists("C:\\out\\F.FS")) << failure.call << failure.nth;
+    EXPECT_EQ(save_archive(list, fs, reporter, out), Status::archive_not_created);
+    EXPECT_EQ(reporter.explanations, "C:\\out\\F.FS: " + failure.told + "\n");
+    EXPECT_EQ(fs.exists("C:\\out\\F.FS"), failure.remove_fails);
   }
-  EXPECT_EQ(reporter.explanations, "C:\\out\\F.FS: refused by the fake file system\n");
   EXPECT_EQ(list.size(), 2u);
 }
 

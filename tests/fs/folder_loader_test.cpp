@@ -112,32 +112,43 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
   }
 }
 
-// A file that cannot be opened, or that holds fewer bytes than listed once opened,
-// fails the load and frees the list; so does a file larger than a flat entry records.
-TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesFailTheLoad) {
+// A file that cannot be opened, that holds fewer bytes than listed once opened, or a
+// folder that cannot be listed fails the load and frees the list; so does a file larger
+// than a flat entry records.
+TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesAndUnlistableFoldersFailTheLoad) {
   add("flat\\A", "a");
   add("troop\\G\\I01", "i");
-  for (const bool shrink : {false, true}) {
+  const std::string refused = ": refused by the fake file system\n";
+  const struct {
+    const char* folder;
+    std::string_view call;  // fails at its nth time; "shrink": every file loses a byte
+    int nth;
+    std::string told;
+  } rows[] = {
+      {"flat", "open_read", 1, "flat\\A" + refused},
+      {"troop", "open_read", 1, "troop\\G\\I01" + refused},
+      {"flat", "shrink", 1, "flat\\A: holds fewer bytes than its folder listing said\n"},
+      {"troop", "shrink", 1, "troop\\G\\I01: holds fewer bytes than its folder listing said\n"},
+      {"flat", "list", 1, "flat" + refused},
+      {"troop", "list", 2, "troop\\G" + refused},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.folder) + " " + std::string(row.call));
+    int seen = 0;
     fs.hook = [&](const test::FakeFileSystem::Op& op) {
-      if (op.name != "open_read") {
-        return test::FakeFileSystem::Verdict::pass;
+      if (row.call == "shrink" && op.name == "open_read") {
+        fs.add_file(op.path, fs.contents(op.path).value_or("?").substr(1));
       }
-      if (!shrink) {
-        return test::FakeFileSystem::Verdict::fail;
-      }
-      fs.add_file(op.path, fs.contents(op.path).value_or("?").substr(1));
-      return test::FakeFileSystem::Verdict::pass;
+      return op.name == row.call && ++seen == row.nth ? test::FakeFileSystem::Verdict::fail
+                                                      : test::FakeFileSystem::Verdict::pass;
     };
-    for (const auto& [folder, file] : {std::pair{"flat", "\\A"}, {"troop", "\\G\\I01"}}) {
-      SCOPED_TRACE(folder);
-      EXPECT_EQ(load(folder), Status::source_not_opened);
-      EXPECT_EQ(reporter.text, std::string("Loading folder \"") + folder + "\" ... failed\n");
-      EXPECT_EQ(reporter.explanations,
-                kModFolder + folder + file +
-                    (shrink ? ": holds fewer bytes than its folder listing said\n"
-                            : ": refused by the fake file system\n"));
-      EXPECT_EQ(list.size(), 0u);
-    }
+    EXPECT_EQ(load(row.folder), Status::source_not_opened);
+    EXPECT_EQ(reporter.text, std::string("Loading folder \"") + row.folder + "\" ... failed\n");
+    EXPECT_EQ(reporter.explanations, kModFolder + row.told);
+    EXPECT_EQ(list.size(), 0u);
+    fs.restart();
+    add("flat\\A", "a");
+    add("troop\\G\\I01", "i");
   }
 
   const test::TempDir root;  // a sparse file

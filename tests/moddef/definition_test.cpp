@@ -51,5 +51,22 @@ TEST_F(DefinitionTest, StatementsEndAtTerminatorsButNotAtTheClosingBrace) {
   }
 }
 
+// Part of a definition would build part of the mod: one that cannot be read to its end
+// is not loaded.
+TEST_F(DefinitionTest, ADefinitionThatCannotBeReadToItsEndIsNotLoaded) {
+  fs.add_file("C:\\mod\\demo.def", std::string(5000, '\n') + "class PATH { MAKE = out }\n");
+  int reads = 0;
+  fs.hook = [&](const test::FakeFileSystem::Op& op) {
+    return op.name == "read" && ++reads == 2 ? test::FakeFileSystem::Verdict::fail
+                                             : test::FakeFileSystem::Verdict::pass;
+  };
+  std::string text;
+  EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\demo.def", text),
+            Status::definition_not_opened);
+  EXPECT_TRUE(text.empty());
+  EXPECT_EQ(reporter.explanations,
+            "C:\\mod\\demo.def: cannot be read to its end: refused by the fake file system\n");
+}
+
 }  // namespace
 }  // namespace vexal

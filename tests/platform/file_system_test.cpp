@@ -15,11 +15,18 @@
 #include "platform/path_rules.h"
 #include "support/fake_file_system.h"
 #include "support/temp_dir.h"
+#ifndef _WIN32
+#include "support/small_volume.h"
+#endif
 
 namespace vexal {
 namespace {
 
 namespace stdfs = std::filesystem;
+using Names = std::vector<std::string>;
+
+// What the second volume of a backend can hold.
+constexpr std::uint64_t kOtherVolumeBytes = 64 * 1024;
 
 class NativeBackend {
  public:
@@ -39,10 +46,20 @@ class NativeBackend {
         stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
         stdfs::perm_options::remove);
   }
+  // A folder on another volume that holds kOtherVolumeBytes; empty where there is none.
+  std::string other_volume() {
+#ifndef _WIN32
+    volume_ = std::make_unique<test::SmallVolume>(kOtherVolumeBytes);
+    return volume_->mounted() ? volume_->dir().str() : std::string();
+#else
+    return {};
+#endif
+  }
   // Every name in the folder, hidden ones too.
-  std::vector<std::string> names(std::string_view relative) const {
-    std::vector<std::string> names;
-    for (const auto& entry : stdfs::directory_iterator(dir_.path() / relative)) {
+  Names names_in(std::string folder) const {
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    Names names;
+    for (const auto& entry : stdfs::directory_iterator(folder)) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -52,6 +69,9 @@ class NativeBackend {
  private:
   test::TempDir dir_;
   std::unique_ptr<FileSystem> fs_ = make_native_file_system();
+#ifndef _WIN32
+  std::unique_ptr<test::SmallVolume> volume_;
+#endif
 };
 
 class FakeBackend {
@@ -64,13 +84,18 @@ class FakeBackend {
   void make_read_only(std::string_view relative) {
     fake_.set_read_only(root() + "\\" + std::string(relative));
   }
-  std::vector<std::string> names(std::string_view relative) {
-    std::vector<std::string> names;
-    for (const DirEntry& entry : fake_.list(root() + "\\" + std::string(relative) + "\\*",
-                                            ListMode::directories_included)) {
-      names.push_back(entry.name);
+  std::string other_volume() {
+    fake_.set_capacity("D:", kOtherVolumeBytes);
+    fake_.add_directory("D:\\other");
+    return "D:\\other";
+  }
+  Names names_in(const std::string& folder) const {
+    Names names;
+    for (const auto& [path, bytes] : fake_.files()) {
+      if (path.starts_with(folder + "\\")) {
+        names.push_back(path.substr(folder.size() + 1));
+      }
     }
-    std::sort(names.begin(), names.end());
     return names;
   }
 
@@ -104,7 +129,9 @@ class FileSystemContract : public ::testing::Test {
   }
   std::vector<std::string> listed(std::string_view pattern, ListMode mode = ListMode::files_only) {
     std::vector<std::string> names;
-    for (const DirEntry& entry : fs.list(path(pattern), mode)) {
+    const auto entries = fs.list(path(pattern), mode);
+    EXPECT_TRUE(entries) << pattern;
+    for (const DirEntry& entry : entries.value_or(std::vector<DirEntry>{})) {
       names.push_back(entry.name + (entry.is_directory ? "\\" : ""));
     }
     std::sort(names.begin(), names.end());
@@ -117,8 +144,6 @@ class FileSystemContract : public ::testing::Test {
 
 using Backends = ::testing::Types<NativeBackend, FakeBackend>;
 TYPED_TEST_SUITE(FileSystemContract, Backends);
-
-using Names = std::vector<std::string>;
 
 TYPED_TEST(FileSystemContract, FindsNamesInAnyCaseAndCreatesNewOnesAsSpelled) {
   this->backend_.write("Game/Data/Words.fs", "abc");
@@ -148,38 +173,65 @@ TYPED_TEST(FileSystemContract, FindsNamesInAnyCaseAndCreatesNewOnesAsSpelled) {
             (Names{"Backup\\", "Data\\", "NewFile.TXT", "Other.ini"}));
 }
 
-TYPED_TEST(FileSystemContract, MovesNeverReplaceButMayChangeTheCase) {
-  this->backend_.write("a", "1");
-  this->backend_.write("b", "2");
+// A move never replaces a file. Within a volume it keeps the file itself; between volumes
+// it copies: the copy keeps the last write time, gets a new identity and takes the
+// destination's name only whole. A failed move (a taken name, a missing folder, a full
+// volume) leaves the source as it was and nothing behind.
+TYPED_TEST(FileSystemContract, MovesWholeOrNotAtAll) {
   FileSystem& fs = this->fs;
-  EXPECT_FALSE(fs.move(this->path("a"), this->path("B")));
-  EXPECT_EQ(this->read("b") + this->read("a"), "21");
+  const std::string other = this->backend_.other_volume();  // empty: rows there pass
+  this->backend_.write("taken.fs", "taken");
+  ASSERT_TRUE(other.empty() || fs.replace_file(other + "\\taken.fs", "taken"));
+  const std::string source = this->path("source.fs");
+  const struct {
+    std::string to;
+    std::size_t size;
+    bool moves;
+  } rows[] = {{this->path("Moved.fs"), 3, true}, {this->path("TAKEN.FS"), 3, false},
+              {this->path("none\\a"), 3, false}, {other + "\\Game.fs", 3000, true},
+              {other + "\\TAKEN.FS", 10, false}, {other + "\\huge.fs", kOtherVolumeBytes, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.to);
+    if (other.empty() && row.to.starts_with("\\")) {
+      continue;
+    }
+    const std::string bytes = pattern_bytes(row.size);
+    this->backend_.write("source.fs", bytes);
+    const std::optional<FileInfo> before = fs.stat(source);
+    ASSERT_TRUE(before);
+    ASSERT_EQ(fs.move(source, row.to), row.moves);
+    const std::optional<FileInfo> after = fs.stat(row.moves ? row.to : source);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(std::tie(after->kind, after->size, after->modified),
+              std::tie(before->kind, before->size, before->modified));
+    EXPECT_EQ(after->identity != before->identity, row.moves && row.to.starts_with(other + "\\"));
+    EXPECT_TRUE(read_whole_file(fs, row.moves ? row.to : source) == bytes);
+    EXPECT_EQ(fs.is_file(source), !row.moves);
+    EXPECT_TRUE(row.moves ? fs.remove(row.to) : !fs.failure_reason().empty());
+  }
+  EXPECT_EQ(this->backend_.names_in(this->backend_.root()), (Names{"source.fs", "taken.fs"}));
+  EXPECT_TRUE(other.empty() || this->backend_.names_in(other) == Names{"taken.fs"});
   EXPECT_FALSE(fs.move(this->path("nothing"), this->path("c")));
-  EXPECT_FALSE(fs.move(this->path("a"), this->path("none\\a")));
+  this->backend_.write("a", "1");
   EXPECT_TRUE(fs.move(this->path("a"), this->path("A")));
 #ifndef _WIN32  // Wine, which runs the Windows build of this suite, keeps the old spelling
-  EXPECT_EQ(this->listed("*"), (Names{"A", "b"}));
+  EXPECT_EQ(this->listed("*"), (Names{"A", "source.fs", "taken.fs"}));
 #endif
-  EXPECT_EQ(this->read("A"), "1");
+  EXPECT_EQ(this->read("A") + this->read("Taken.fs"), "1taken");
 }
 
-TYPED_TEST(FileSystemContract, KnowsAFileAgainAfterAMoveButNotACopy) {
+TYPED_TEST(FileSystemContract, TellsAboutFilesAndWritesThemThrough) {
   this->backend_.write("a", "123");
-  this->backend_.write("copy", "123");
   FileSystem& fs = this->fs;
-  const std::optional<FileInfo> before = fs.stat(this->path("a"));
-  ASSERT_TRUE(before && fs.move(this->path("a"), this->path("b")));
-  const std::optional<FileInfo> after = fs.stat(this->path("B"));
-  ASSERT_TRUE(after);
-  EXPECT_EQ(std::tie(after->kind, after->size, after->modified, after->identity),
-            std::tie(before->kind, before->size, before->modified, before->identity));
-  EXPECT_EQ(before->kind, FileInfo::Kind::file);
-  EXPECT_EQ(before->size, 3u);
-  EXPECT_NE(fs.stat(this->path("copy"))->identity, before->identity);
+  const std::optional<FileInfo> file = fs.stat(this->path("A"));
+  ASSERT_TRUE(file);
+  EXPECT_EQ(std::tuple(file->kind, file->size), std::tuple(FileInfo::Kind::file, 3u));
+  this->backend_.write("copy", "123");
+  EXPECT_NE(fs.stat(this->path("copy"))->identity, file->identity);
   EXPECT_EQ(fs.stat(this->backend_.root())->kind, FileInfo::Kind::directory);
-  EXPECT_FALSE(fs.stat(this->path("a")));
-  EXPECT_TRUE(fs.sync_file(this->path("b")));
-  EXPECT_FALSE(fs.sync_file(this->path("a")));
+  EXPECT_FALSE(fs.stat(this->path("b")));
+  EXPECT_TRUE(fs.sync_file(this->path("a")));
+  EXPECT_FALSE(fs.sync_file(this->path("b")));
 }
 
 TYPED_TEST(FileSystemContract, WritesReadsAndSeeks) {
@@ -195,9 +247,9 @@ TYPED_TEST(FileSystemContract, WritesReadsAndSeeks) {
   EXPECT_EQ(in->size(), 10u);
   ASSERT_TRUE(in->seek(7));
   std::array<std::byte, 8> buffer{};
-  EXPECT_EQ(in->read(buffer), 3u);
+  EXPECT_EQ(in->read(buffer), std::optional<std::size_t>(3));
   EXPECT_EQ(text_of(std::span(buffer).first(3)), "789");
-  EXPECT_EQ(in->read(buffer), 0u);
+  EXPECT_EQ(in->read(buffer), std::optional<std::size_t>(0));
   EXPECT_EQ(this->read("Out.bin"), text);
   EXPECT_EQ(this->fs.open_write(this->path("missing\\x")), nullptr);
   EXPECT_EQ(this->fs.open_read(this->path("missing")), nullptr);
@@ -223,8 +275,8 @@ TYPED_TEST(FileSystemContract, ListsMatchingNamesWithTheirSizes) {
     EXPECT_EQ(this->listed(row.pattern, row.mode), row.names) << row.pattern;
   }
   const auto entries = this->fs.list(this->path("m\\B.DAT"), ListMode::files_only);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].size, 2u);
+  ASSERT_TRUE(entries && entries->size() == 1);
+  EXPECT_EQ(entries->front().size, 2u);
 }
 
 TYPED_TEST(FileSystemContract, ReplacesFilesWholeAndRefusesReadOnlyOnes) {
@@ -309,7 +361,7 @@ TYPED_TEST(FileSystemContract, MappedFilesKeepTheirBytesWhateverHappensToTheirNa
   EXPECT_TRUE(this->read("Data/D.fs") == contents);
   EXPECT_FALSE(fs.is_file(this->path("Data/B.fs")));
   mapped.clear();
-  EXPECT_EQ(this->backend_.names("Data"), (Names{"A.fs", "D.fs", "Empty.fs"}));
+  EXPECT_EQ(this->backend_.names_in(this->path("Data")), (Names{"A.fs", "D.fs", "Empty.fs"}));
 }
 
 // Copies go in blocks of 1 MiB and find the file's end with the last read; what they copy
@@ -355,7 +407,7 @@ TYPED_TEST(FileSystemContract, TellsTheSizeOfFilesItMayRead) {
   // Asked before and right after a listing of the folder, which may answer from what it found.
   for (const bool after_listing : {false, true}) {
     if (after_listing) {
-      fs.list(this->path("Mod\\*"), ListMode::directories_included);
+      ASSERT_TRUE(fs.list(this->path("Mod\\*"), ListMode::directories_included));
     }
     EXPECT_EQ(fs.readable_file_size(this->path("MOD\\file.DAT")), 5u);
     EXPECT_EQ(fs.readable_file_size(this->path("Mod\\Sub")), std::nullopt);
@@ -391,7 +443,7 @@ TYPED_TEST(FileSystemContract, RefusesPathsOfTheSystemsLimit) {
   EXPECT_EQ(fs.open_write(long_path), nullptr);
   EXPECT_FALSE(fs.make_directory(long_path));
   EXPECT_FALSE(fs.replace_file(long_path, "x"));
-  EXPECT_TRUE(fs.list(long_path + "\\*", ListMode::directories_included).empty());
+  EXPECT_TRUE(fs.list(long_path + "\\*", ListMode::directories_included)->empty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "platform/file_system.h"
 #include "platform/settings.h"
@@ -36,6 +37,22 @@ TEST_F(Win32FileSystemTest, FailedCallsTellTheSystemsReason) {
   EXPECT_FALSE(missing.empty());
   EXPECT_NE(missing, exists);
   EXPECT_NE(missing.back(), '\n');
+  // A file another program holds open without sharing it, as the game holds its archives.
+  const HANDLE held = CreateFileA(path("a").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const std::function<bool()> refused[] = {
+      [&] { return fs_->open_read(path("a")) == nullptr; },
+      [&] { return !fs_->remove(path("a")); },
+      [&] { return !fs_->move(path("a"), path("c")); },
+  };
+  for (const auto& call : refused) {
+    EXPECT_TRUE(call());
+    EXPECT_TRUE(fs_->failure_reason().ends_with(
+        "; another program, such as the game, has the file open: close it and run again"))
+        << fs_->failure_reason();
+  }
+  CloseHandle(held);
 }
 
 TEST_F(Win32FileSystemTest, ListingLeavesOutHiddenAndSystemFiles) {
@@ -44,9 +61,9 @@ TEST_F(Win32FileSystemTest, ListingLeavesOutHiddenAndSystemFiles) {
   dir_.write_file("m/system.dat", "");
   SetFileAttributesA(path("m\\hidden.dat").c_str(), FILE_ATTRIBUTE_HIDDEN);
   SetFileAttributesA(path("m\\system.dat").c_str(), FILE_ATTRIBUTE_SYSTEM);
-  const std::vector<DirEntry> entries = fs_->list(path("M\\*"), ListMode::files_only);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].name, "A.PCX");
+  const auto entries = fs_->list(path("M\\*"), ListMode::files_only);
+  ASSERT_TRUE(entries && entries->size() == 1);
+  EXPECT_EQ(entries->front().name, "A.PCX");
 }
 
 TEST_F(Win32FileSystemTest, PathsFitBelowMaxPathBytes) {

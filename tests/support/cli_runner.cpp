@@ -22,8 +22,9 @@ std::string env_or(const char* name, const std::string& fallback) {
   return value != nullptr && *value != '\0' ? std::string(value) : fallback;
 }
 
-std::vector<std::string> command_line(Program program, const std::vector<std::string>& args) {
-  std::vector<std::string> command;
+std::vector<std::string> command_line(Program program, const std::vector<std::string>& args,
+                                      const std::vector<std::string>& launcher) {
+  std::vector<std::string> command = launcher;
   if (const std::string wrapper = env_or("VEXAL_TEST_WRAPPER", ""); !wrapper.empty()) {
     command.push_back(wrapper);
   }
@@ -79,8 +80,9 @@ void read_as_windows_run(RunResult& result, const std::string& status) {
 }  // namespace
 
 StartedRun::StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                       Program program, bool remove_folder) {
-  const std::vector<std::string> command = command_line(program, args);
+                       Program program, bool remove_folder,
+                       const std::vector<std::string>& launcher) {
+  const std::vector<std::string> command = command_line(program, args, launcher);
   pid_ = fork();
   if (pid_ < 0) {
     throw std::runtime_error("fork failed");

@@ -23,7 +23,7 @@
 namespace vexal::test {
 
 struct RunResult {
-  int status = -1;     // the exit status as the tool's platform reports it
+  int status = -1;     // the exit status as the tool's platform reports it; -1 when killed
   std::string output;  // standard output
   std::string errors;  // standard error
 };
@@ -34,9 +34,11 @@ enum class Program { builder, fs_tool };
 class StartedRun {
  public:
   // With remove_folder, the (empty) folder is removed once the run has entered it, so
-  // that the run has no working folder.
+  // that the run has no working folder. A launcher (a program and its arguments, such as
+  // strace) starts the tool when given.
   StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
-             Program program = Program::builder, bool remove_folder = false);
+             Program program = Program::builder, bool remove_folder = false,
+             const std::vector<std::string>& launcher = {});
   ~StartedRun();
   StartedRun(const StartedRun&) = delete;
   StartedRun& operator=(const StartedRun&) = delete;

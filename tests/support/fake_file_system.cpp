@@ -36,6 +36,12 @@ std::string last_name(const std::string& path) {
   return path.substr(path.find_last_of("\\/") + 1);
 }
 
+std::string drive_of(const std::string& key) {
+  return key.substr(0, key.find('\\'));
+}
+
+constexpr std::string_view kRefused = "refused by the fake file system";
+
 }  // namespace
 
 // A file opened for reading holds a snapshot of the bytes; one opened for writing
@@ -46,12 +52,12 @@ class FakeFileSystem::FakeFile : public File {
       : owner_(owner), path_(std::move(path)), data_(std::move(data)), writing_(writing) {}
   ~FakeFile() override {
     if (writing_ && !closed_ && !owner_.crashed_) {
-      close();
+      static_cast<void>(close());  // as a stream's destructor flushes what it holds
     }
   }
-  std::size_t read(std::span<std::byte> buffer) override {
+  std::optional<std::size_t> read(std::span<std::byte> buffer) override {
     if (!owner_.allow("read", path_)) {
-      return 0;
+      return std::nullopt;
     }
     const std::size_t count = data_.copy(reinterpret_cast<char*>(buffer.data()), buffer.size(),
                                          std::min(pos_, data_.size()));
@@ -59,7 +65,8 @@ class FakeFileSystem::FakeFile : public File {
     return count;
   }
   bool write(std::span<const std::byte> bytes) override {
-    if (!owner_.allow("write", path_) || !writing_ || closed_) {
+    if (!owner_.allow("write", path_) || !writing_ || closed_ ||
+        !owner_.has_room(owner_.key_of(path_), std::max(data_.size(), pos_ + bytes.size()))) {
       return false;
     }
     data_.resize(std::max(data_.size(), pos_));
@@ -82,6 +89,7 @@ class FakeFileSystem::FakeFile : public File {
     }
     return owner_.commit(path_, std::move(data_));
   }
+  std::string failure_reason() const override { return owner_.reason_; }
 
  private:
   FakeFileSystem& owner_;
@@ -100,7 +108,7 @@ struct FakeFileSystem::HeldLock : FileLock {
 };
 
 FakeFileSystem::FakeFileSystem(std::string current_directory)
-    : current_directory_(std::move(current_directory)) {
+    : current_directory_(std::move(current_directory)), reason_(kRefused) {
   add_directory(current_directory_);
 }
 
@@ -111,6 +119,7 @@ bool FakeFileSystem::allow(std::string_view name, const std::string& path, bool 
   }
   const Verdict verdict = hook ? hook(Op{name, path, to, mutates}) : Verdict::pass;
   crashed_ = verdict == Verdict::crash_after;
+  reason_ = kRefused;
   return verdict != Verdict::fail && path.size() < max_path_bytes && to.size() < max_path_bytes;
 }
 
@@ -150,9 +159,25 @@ bool FakeFileSystem::can_write_file(const std::string& key) const {
   return is_directory_key(parent_key(key)) && (!node || (!node->is_directory && !node->read_only));
 }
 
+bool FakeFileSystem::has_room(const std::string& key, std::uint64_t size) {
+  const auto capacity = capacity_.find(drive_of(key));
+  if (capacity == capacity_.end()) {
+    return true;
+  }
+  std::uint64_t used = 0;
+  for (const auto& [other, node] : nodes_) {
+    used += other != key && drive_of(other) == capacity->first ? node.data.size() : 0;
+  }
+  if (used + size <= capacity->second) {
+    return true;
+  }
+  reason_ = "There is not enough space on the disk";
+  return false;
+}
+
 bool FakeFileSystem::commit(const std::string& path, std::string data) {
   const std::string key = key_of(path);
-  if (!can_write_file(key)) {
+  if (!can_write_file(key) || !has_room(key, data.size())) {
     return false;
   }
   Node& node = nodes_[key];
@@ -205,20 +230,58 @@ std::unique_ptr<File> FakeFileSystem::open_write(const std::string& path) {
 }
 
 bool FakeFileSystem::move(const std::string& from, const std::string& to) {
-  if (!allow("move", from, true, to)) {
-    return false;
-  }
   const std::string from_key = key_of(from);
   const std::string to_key = key_of(to);
-  if (!find_file(from_key) || !is_directory_key(parent_key(to_key)) ||
-      (to_key != from_key && find(to_key))) {
+  if (drive_of(from_key) != drive_of(to_key)) {
+    return move_across(from, to);
+  }
+  if (!allow("move", from, true, to) || !find_file(from_key) ||
+      !is_directory_key(parent_key(to_key)) || (to_key != from_key && find(to_key))) {
     return false;
   }
+  rename_node(from_key, to_key, last_name(to));
+  return true;
+}
+
+bool FakeFileSystem::move_across(const std::string& from, const std::string& to) {
+  const std::string from_key = key_of(from);
+  const std::string to_key = key_of(to);
+  const std::size_t separator = to.find_last_of("\\/");
+  const std::string temp = (separator == std::string::npos ? "" : to.substr(0, separator + 1)) +
+                           ".vexal-" + std::to_string(next_id_);
+  const std::string temp_key = key_of(temp);
+  const Node* source = find_file(from_key);
+  if (!allow("copy", from, true, temp) || source == nullptr ||
+      !is_directory_key(parent_key(to_key)) || find(to_key) || find(temp_key) ||
+      !has_room(temp_key, source->data.size())) {
+    return false;
+  }
+  Node copy = *source;
+  copy.name = last_name(temp);
+  copy.id = next_id_++;
+  copy.link = false;
+  copy.hidden = true;
+  nodes_[temp_key] = std::move(copy);
+  if (!allow("move", from, true, to) || find(to_key)) {
+    nodes_.erase(temp_key);
+    return false;
+  }
+  rename_node(temp_key, to_key, last_name(to));
+  nodes_[to_key].hidden = false;
+  if (!allow("remove", from, true)) {
+    nodes_.erase(to_key);
+    return false;
+  }
+  nodes_.erase(from_key);
+  return true;
+}
+
+void FakeFileSystem::rename_node(const std::string& from_key, const std::string& to_key,
+                                 std::string name) {
   auto moved = nodes_.extract(from_key);
   moved.key() = to_key;
-  moved.mapped().name = last_name(to);
+  moved.mapped().name = std::move(name);
   nodes_.insert(std::move(moved));
-  return true;
 }
 
 bool FakeFileSystem::remove(const std::string& path) {
@@ -263,17 +326,22 @@ LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*
   return {std::make_unique<HeldLock>(locked_, key), false};
 }
 
-std::vector<DirEntry> FakeFileSystem::list(const std::string& pattern, ListMode mode) {
+std::optional<std::vector<DirEntry>> FakeFileSystem::list(const std::string& pattern,
+                                                          ListMode mode) {
   std::vector<DirEntry> result;
   const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
-  if (!allow("list", pattern) || !is_directory_key(folder_key)) {
+  // A path longer than the system takes names no folder, like one that does not exist.
+  if (!allow("list", pattern)) {
+    return pattern.size() < max_path_bytes ? std::nullopt : std::optional(result);
+  }
+  if (!is_directory_key(folder_key)) {
     return result;
   }
   const std::string prefix = folder_key + "\\";
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.starts_with(prefix);
        ++it) {
     const Node& node = it->second;
-    if (it->first.find('\\', prefix.size()) == std::string::npos &&
+    if (it->first.find('\\', prefix.size()) == std::string::npos && !node.hidden &&
         (!node.is_directory || mode == ListMode::directories_included) &&
         matches_list_pattern(last_name(pattern), node.name)) {
       result.push_back(DirEntry{node.name, node.data.size(), node.is_directory});
@@ -324,6 +392,10 @@ void FakeFileSystem::set_read_only(const std::string& path) {
   if (const auto it = nodes_.find(key_of(path)); it != nodes_.end()) {
     it->second.read_only = true;
   }
+}
+
+void FakeFileSystem::set_capacity(const std::string& drive, std::uint64_t bytes) {
+  capacity_[upper_case(drive)] = bytes;
 }
 
 void FakeFileSystem::set_link(const std::string& path) {

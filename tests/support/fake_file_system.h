@@ -7,6 +7,12 @@
 // as one operation. Only files move, as the tool never moves a folder. lock_exclusive
 // cannot wait, so a lock that is held already is refused as busy.
 //
+// Each drive is a volume, which set_capacity may make small. A move between drives goes
+// in the steps of the native backends, each asking the hook: "copy" makes a hidden copy
+// in the destination's folder (to: its path), with the source's last write time and a
+// new identity; "move" renames it into place (path and to: those of the move); "remove"
+// deletes the source. A step that fails takes the copy away again.
+//
 // Faults: every call of the FileSystem and of its files first asks the hook, which may
 // let it pass, make it fail without effect (a failed read reads nothing), or let it
 // complete and end the process there: every later call throws FakeCrash. The hook may
@@ -36,8 +42,8 @@ class FakeFileSystem : public FileSystem {
   struct Op {
     std::string_view name;  // the method: "open_read", "read", "write", "close", "move", ...
     const std::string& path;
-    const std::string& to;  // the destination of a move, otherwise empty
-    bool mutates;           // move, remove, make_directory, replace_file, close of a written file
+    const std::string& to;  // the destination of a move or copy, otherwise empty
+    bool mutates;  // move, copy, remove, make_directory, replace_file, close of a written file
   };
   using Hook = std::function<Verdict(const Op&)>;
 
@@ -52,10 +58,11 @@ class FakeFileSystem : public FileSystem {
   bool move(const std::string& from, const std::string& to) override;
   bool remove(const std::string& path) override;
   bool make_directory(const std::string& path) override;
-  std::vector<DirEntry> list(const std::string& pattern, ListMode mode) override;
+  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override;
   std::string current_directory() override;
   bool replace_file(const std::string& path, std::string_view contents) override;
-  std::string failure_reason() const override { return "refused by the fake file system"; }
+  // "refused by the fake file system", or that the drive is full.
+  std::string failure_reason() const override { return reason_; }
   LockAttempt lock_exclusive(const std::string& path, bool wait) override;
 
   Hook hook;  // null lets everything pass
@@ -74,10 +81,14 @@ class FakeFileSystem : public FileSystem {
   // The file stands for a symbolic link: stat describes it as one, every other call
   // treats it as the file it leads to.
   void set_link(const std::string& path);
+  // The files of the drive ("D:") may hold that many bytes together: writes, closes and
+  // copies that would pass it fail, as on a full disk.
+  void set_capacity(const std::string& drive, std::uint64_t bytes);
 
   std::optional<std::string> contents(const std::string& path) const;
   bool exists(const std::string& path) const;  // file or folder
-  // Every file and its bytes, by full path with the stored spelling ("C:\work\a.txt").
+  // Every file and its bytes, by full path with the stored spelling ("C:\work\a.txt"),
+  // hidden ones too.
   std::map<std::string, std::string> files() const;
 
  private:
@@ -86,6 +97,7 @@ class FakeFileSystem : public FileSystem {
     bool is_directory = false;
     bool read_only = false;
     bool link = false;
+    bool hidden = false;  // left out of listings
     std::string data;
     std::uint64_t id = 0;       // the file's identity: kept by a move, new for a new file
     std::int64_t modified = 0;  // the fake's clock when the bytes were last written
@@ -106,10 +118,16 @@ class FakeFileSystem : public FileSystem {
   bool can_write_file(const std::string& key) const;
   void put(const std::string& path, bool directory, std::string data);
   bool commit(const std::string& path, std::string data);
+  // True when the file at key may hold size bytes without passing its drive's capacity.
+  bool has_room(const std::string& key, std::uint64_t size);
+  bool move_across(const std::string& from, const std::string& to);
+  void rename_node(const std::string& from_key, const std::string& to_key, std::string name);
 
   std::string current_directory_;
   std::map<std::string, Node> nodes_;
   std::set<std::string> locked_;
+  std::map<std::string, std::uint64_t> capacity_;  // by upper-case drive
+  std::string reason_;
   bool crashed_ = false;
   std::uint64_t next_id_ = 1;
   std::int64_t clock_ = 0;  // counts writes, as the last write time of a file
