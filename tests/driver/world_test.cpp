@@ -76,7 +76,7 @@ void set_up(FakeFileSystem& fs) {
               "class PATH { MAKE = ..\\built; }\n"
               "class BASICS.FS { add(%VEXAL%\\data\\BASICS.FS); add(ALL, gfx); }\n"
               "class WORDS.FS { add(gfx); }\n");
-  fs.add_file("D:\\mods\\b\\gfx\\C.DAT", "mod b");
+  fs.add_file("D:\\mods\\b\\gfx\\C.DAT", std::string(4000, 'b'));
   fs.add_file("C:\\mods\\bad.def", "class PATH { MAKE = out; }\nclass WORDS.FS { add(none); }\n");
 }
 
@@ -107,8 +107,9 @@ std::string quietly(const Function& function) {
 // A step: "a+" installs a's mod from a, "a." is a plain run, "a-" -cleanup, "a?" a
 // definition that fails; "!N" dies after, "~N" fails, the N-th mutating call, or the
 // N-th call of a name ("~2move"; "~4,5move" both); "=CODE" the exit status expected.
-// Events: "patch:NAME", "repair:NAME", "drop:NAME", "lose:out-a", "lose:backup-b", and
-// "edit:TEXT" adds a line to the record in the game's data folder.
+// Events: "patch:NAME", "repair:NAME", "drop:NAME", "lose:out-a", "lose:backup-b",
+// "full:C" and "free:C" for a drive, and "edit:TEXT" adds a line to the record in the
+// game's data folder.
 class World {
  public:
   World() {
@@ -180,6 +181,13 @@ class World {
     } else if (what == "edit") {
       const std::string record = record_path_in(kGameFolders[0]);
       fs_.add_file(record, fs_.contents(record).value_or("") + name + "\n");
+    } else if (what == "full" || what == "free") {
+      // Room for a record on a full drive, but not for an archive of b's mod.
+      std::uint64_t used = 0;
+      for (const auto& [path, content] : fs_.files()) {
+        used += path.starts_with(name + ":") ? content.size() : 0;
+      }
+      fs_.set_capacity(name + ":", what == "full" ? used + 1500 : std::uint64_t{1} << 40);
     } else if (what == "drop") {
       fs_.remove_tree(game_path(name));
     } else if (what == "lose") {
@@ -347,10 +355,13 @@ std::string random_step(std::mt19937& engine) {
   const char who = below(3) == 0 ? 'b' : 'a';
   const std::uint32_t pick = below(24);
   if (pick >= 20) {
-    const char* const events[] = {"patch:", "repair:", "drop:", "lose:"};
-    const std::string event = events[pick - 20];
+    const char* const events[] = {"patch:", "repair:", "drop:", "lose:", "full:", "free:"};
+    const std::string event = events[below(std::size(events))];
     if (event == "lose:") {
       return event + (below(2) == 0 ? "out-" : "backup-") + who;
+    }
+    if (event == "full:" || event == "free:") {
+      return event + "CDE"[below(3)];
     }
     return event + kArchives[below(std::size(kArchives))].name;
   }
