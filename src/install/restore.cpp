@@ -136,8 +136,7 @@ void explain_refusal(Reporter& reporter, const ArchiveState& archive) {
     reporter.explain("the game lacks " + archive.name + ": neither \"" + archive.installed +
                      "\" nor \"" + archive.saved + "\" holds it; " + take);
   } else {
-    reporter.explain(archive.why_unreadable +
-                     "; if another program, such as the game, has it open, close it and run again");
+    reporter.explain(archive.why_unreadable);
   }
 }
 
