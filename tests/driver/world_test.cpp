@@ -219,18 +219,18 @@ class World {
     }
   }
 
-  static FakeFileSystem::Hook fault_hook(const std::string& spec) {
-    if (spec.empty()) {
+  static FakeFileSystem::Hook fault_hook(const std::string& fault) {
+    if (fault.empty()) {
       return nullptr;
     }
-    const Verdict verdict = spec[0] == '!' ? Verdict::crash_after : Verdict::fail;
-    std::istringstream numbers(spec.substr(1));
+    const Verdict verdict = fault[0] == '!' ? Verdict::crash_after : Verdict::fail;
+    std::istringstream numbers(fault.substr(1));
     std::set<std::uint64_t> at;
     for (std::uint64_t n = 0; numbers >> n; numbers.ignore(1)) {
       at.insert(n);
     }
     const std::string name =
-        spec.substr(std::min(spec.find_first_not_of("!~0123456789,"), spec.size()));
+        fault.substr(std::min(fault.find_first_not_of("!~0123456789,"), fault.size()));
     return [at, verdict, name, count = std::uint64_t{0}](const FakeFileSystem::Op& op) mutable {
       const bool counted = name.empty() ? op.mutates : op.name == name;
       count += counted ? 1 : 0;
