@@ -43,6 +43,11 @@ call :run game\source\make.def
 if errorlevel 1 goto failed
 call :run cd\source\make.def
 if errorlevel 1 goto failed
+rem The tool never writes into a game's data folder: the packed archives become it.
+ren game\packed data
+if errorlevel 1 goto failed
+ren cd\packed data
+if errorlevel 1 goto failed
 mkdir original
 for %%a in (%archives%) do copy /y %%a original\ >nul
 call :list game\data

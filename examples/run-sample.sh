@@ -90,6 +90,9 @@ cat config.ini
 heading "Packing the sample game's archives from loose files"
 run_tool game/source/make.def
 run_tool cd/source/make.def
+# The tool never writes into a game's data folder: the packed archives become it.
+mv game/packed game/data
+mv cd/packed cd/data
 
 archives=(game/data/BASICS.FS game/data/WORDS.FS game/data/TROOP.FSU cd/data/VIDEO.FS)
 mkdir original

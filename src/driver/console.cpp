@@ -96,6 +96,17 @@ void ConsoleReporter::end(bool succeeded) {
   print_warnings();
 }
 
+void ConsoleReporter::open_line(std::string_view text) {
+  print_text(text);
+  line_open_ = true;
+}
+
+void ConsoleReporter::close_line(std::string_view text) {
+  print_text(text);
+  line_open_ = false;
+  print_warnings();
+}
+
 void ConsoleReporter::warn(std::string_view text) {
   held_warnings_.emplace_back(text);
   if (!line_open_) {

@@ -48,6 +48,11 @@ class ConsoleReporter final : public Reporter {
   void warn(std::string_view text) override;
   void explain(std::string_view text) override;
 
+  // Prints text that opens a console line, which close_line ends with its last text;
+  // warnings wait until then, as they do for a progress line.
+  void open_line(std::string_view text);
+  void close_line(std::string_view text);
+
   // Prints the explanations given since the last call on standard error, as
   // "<program>: <text>", and forgets them.
   void print_explanations();

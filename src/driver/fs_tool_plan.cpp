@@ -10,6 +10,8 @@
 #include "driver/fs_tool.h"
 #include "driver/run.h"
 #include "install/config.h"
+#include "install/install.h"
+#include "install/restore.h"
 #include "moddef/definition.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
@@ -101,45 +103,57 @@ class PlanFileSystem final : public FileSystem {
   std::unordered_map<std::string, std::uint64_t> written_;
 };
 
+// What the restore does to one archive, as far as it changes what the build reads. ok,
+// or restore_failed (explained) when the restore would leave the archive as it is.
+Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
+                       const ArchiveState& archive) {
+  if (archive.entry && archive.decision != Decision::swap_back &&
+      archive.decision != Decision::put_back) {
+    if (archive.decision == Decision::keep_both || archive.decision == Decision::changed) {
+      std::printf("The restore leaves %s in the game: it has changed since the mod was installed\n",
+                  archive.installed.c_str());
+    }
+    const bool refused = archive.decision == Decision::game_copy_lost ||
+                         archive.decision == Decision::missing ||
+                         archive.decision == Decision::unreadable;
+    if (refused) {
+      explain_refusal(reporter, archive);
+    }
+    return refused ? Status::restore_failed : Status::ok;
+  }
+  if (!archive.entry && !fs.is_file(archive.saved)) {
+    reporter.explain("the restore cannot put back " + archive.installed + ": " + archive.saved +
+                     " does not exist");
+    return Status::restore_failed;
+  }
+  std::printf("The restore puts back %s from %s\n", archive.installed.c_str(),
+              archive.saved.c_str());
+  if (archive.decision != Decision::put_back) {
+    plan_fs.redirect(archive.returned, archive.installed);
+  }
+  plan_fs.redirect(archive.installed, archive.saved);
+  return Status::ok;
+}
+
 // The restore a build begins with, as far as it changes what the build reads: each
-// archive recorded as swapped in is read from the backup folder. ok, or the failure
-// the restore would end with (explained).
+// archive it puts back is read from the backup folder. ok, or the failure the restore
+// would end with (explained).
 Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs) {
   const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   if (!settings) {
     return Status::config_missing;
   }
-  if (!settings->key_exists(kStatusSection, kModDataKey) ||
-      !settings->key_exists(kStatusSection, kBackupKey)) {
-    return Status::ok;  // the restore does nothing
+  const InstallState state = read_install_state(fs, *settings, fs.current_directory());
+  bool skip_as_before = false;
+  Status status = check_restore(reporter, state, skip_as_before);
+  if (status != Status::ok) {
+    return status;
   }
-  const std::string mod_data = settings->read_string(kStatusSection, kModDataKey, "");
-  const std::string backup = settings->read_string(kStatusSection, kBackupKey, "");
-  const GameFolders folders = read_game_folders(*settings);
-  Status status = Status::ok;
-  for (const std::string& key : settings->key_names(kStatusSection)) {
-    const std::string file_name = archive_of_key(key);
-    if (is_status_path_key(key) || file_name.empty() ||
-        settings->read_integer(kStatusSection, key, -1) <= 0) {
-      continue;
-    }
-    if (mod_data.empty() || backup.empty()) {
-      reporter.explain("config.ini: the key " +
-                       std::string(mod_data.empty() ? kModDataKey : kBackupKey) +
-                       " of [STATUS] is empty, but " + key + " records an archive as swapped in");
-      return Status::status_paths_missing;
-    }
-    const std::string installed = installed_path(folders, file_name);
-    const std::string saved = with_trailing_separator(backup) + file_name;
-    if (!fs.is_file(saved)) {
-      reporter.explain("the restore cannot put back " + installed + ": " + saved +
-                       " does not exist");
+  for (const ArchiveState& archive : state.archives) {
+    if ((archive.entry || !skip_as_before) &&
+        preview_archive(fs, reporter, plan_fs, archive) != Status::ok) {
       status = Status::restore_failed;
-      continue;
     }
-    std::printf("The restore puts back %s from %s\n", installed.c_str(), saved.c_str());
-    plan_fs.redirect(with_trailing_separator(mod_data) + file_name, installed);
-    plan_fs.redirect(installed, saved);
   }
   return status;
 }
@@ -231,6 +245,9 @@ Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& va
   }
   std::string output_folder;
   Status status = output_folder_of(reporter, vars, definition_path, output_folder);
+  if (status == Status::ok) {
+    status = check_output_folder(plan_fs, reporter, output_folder);
+  }
   if (status == Status::ok) {
     status = save_archives(plan_fs, reporter, archives, slots, output_folder);
   }

@@ -8,7 +8,9 @@
 #include "driver/run.h"
 #include "fs/catalogue.h"
 #include "install/config.h"
+#include "install/install_state.h"
 #include "platform/ascii.h"
+#include "platform/path_rules.h"
 #include "platform/settings.h"
 
 namespace vexal::fs_tool {
@@ -105,32 +107,103 @@ ArchiveRows archive_rows(Settings& settings) {
   return rows;
 }
 
-}  // namespace
-
-int show_status(Tool& tool, const Arguments& /*args*/) {
-  const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
-  if (!settings) {
-    explain_config_beside_program(tool.fs, tool.console, tool.command_line);
-    return tool.fail(Status::config_missing);
+void print_records(const InstallState& state, std::vector<std::string>& attention) {
+  for (const RecordFile& file : state.records) {
+    if (file.damaged) {
+      attention.push_back(file.problem);
+    } else if (file.exists) {
+      std::printf("%-15s%s (record %s)\n", "Owner:", file.record.owner.c_str(), file.path.c_str());
+      if (!owned_by(file.record, state.working_folder)) {
+        attention.push_back("the mod in the game was installed from " + file.record.owner +
+                            ": run vexal_mod_builder there without arguments to put the game back");
+      }
+    }
   }
-  const Folders folders = print_folders(tool, *settings);
-  ArchiveRows rows = archive_rows(*settings);
+}
+
+// What the record tells of each archive it lists: changed since the installation, or
+// what stops the restore.
+void judge_recorded(const InstallState& state, std::vector<std::string>& changed,
+                    std::vector<std::string>& attention) {
+  for (const ArchiveState& archive : state.archives) {
+    const Decision decision = archive.decision;
+    if (!archive.entry) {
+      continue;
+    }
+    if (decision == Decision::keep_both || decision == Decision::changed) {
+      changed.push_back(archive.installed + " has changed since the mod was installed; the next " +
+                        "run leaves it in the game" +
+                        (decision == Decision::keep_both ? " and keeps the game's older one" : ""));
+    } else if (decision == Decision::game_copy_lost || decision == Decision::missing ||
+               decision == Decision::unreadable) {
+      attention.push_back(archive.installed + ": the next run cannot put the game's own " +
+                          archive.name + " back (vexal_mod_builder says why)");
+    }
+  }
+}
+
+// What the status shows below the table.
+struct Findings {
   std::vector<std::string> attention;
+  std::vector<std::string> changed;
+  std::vector<std::string> kept;
+};
+
+// An archive that this working folder's record lists.
+bool recorded(const InstallState& state, const std::string& name) {
+  for (const ArchiveState& archive : state.archives) {
+    if (archive.entry && equal_ignoring_case(archive.name, name)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A backup file that the record keeps as the game's own archive.
+bool saved_by_record(const InstallState& state, const std::string& name) {
+  for (const ArchiveState& archive : state.archives) {
+    if (archive.entry && archive.in_backup == Holding::game_archive &&
+        equal_ignoring_case(std::string(file_name_part(archive.saved)), name)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void print_lines(const char* heading, const std::vector<std::string>& lines) {
+  if (!lines.empty()) {
+    std::printf("%s\n", heading);
+  }
+  for (const std::string& line : lines) {
+    std::printf("  %s\n", line.c_str());
+  }
+}
+
+// The files of the backup folder that no key nor record accounts for, and the older
+// versions a restore kept there.
+void scan_backup_folder(Tool& tool, const Folders& folders, const InstallState& state,
+                        ArchiveRows& rows, Findings& findings) {
   const std::optional<std::vector<DirEntry>> backups =
       tool.fs.list(folders.backup + "*", ListMode::files_only);
   if (!backups) {
-    attention.push_back(
+    findings.attention.push_back(
         describe_failure(tool.fs, "the backup folder " + folders.backup, "cannot be listed") +
         "; it may hold the game's only copies of its archives");
   }
   for (const DirEntry& file : backups.value_or(std::vector<DirEntry>{})) {
-    const ArchiveRow& row = rows[upper_case(file.name)];
-    if (!row.swapped) {
-      attention.push_back(folders.backup + file.name +
-                          " is recorded by no key of [STATUS]: it may be the game's only copy "
-                          "of that archive, so keep it until you know where it belongs");
+    if (file.name.find(".old-") != std::string::npos) {
+      findings.kept.push_back(folders.backup + file.name);
+    } else if (!rows[upper_case(file.name)].swapped && !saved_by_record(state, file.name)) {
+      findings.attention.push_back(
+          folders.backup + file.name +
+          " is recorded by no key of [STATUS]: it may be the game's only copy of that archive, "
+          "so keep it until you know where it belongs");
     }
   }
+}
+
+void print_table(Tool& tool, const Folders& folders, const InstallState& state,
+                 const ArchiveRows& rows, Findings& findings) {
   std::printf("\n%-13s%-16s%-7s%-8s%s\n", "Archive", "Key", "Game", "Backup", "Output");
   for (const auto& [name, row] : rows) {
     const bool game_set = match_catalogue(name).cd_archive ? folders.cd_set : folders.game_set;
@@ -144,20 +217,38 @@ int show_status(Tool& tool, const Arguments& /*args*/) {
     const std::string key = row.key.empty() ? "-" : row.key + "=" + row.value;
     std::printf("%-13s%-16s%-7s%-8s%s\n", name.c_str(), key.c_str(), yes_no(in_game),
                 yes_no(in_backup), yes_no(in_output));
-    if (row.swapped && !in_backup) {
-      attention.push_back(key + " records " + name + " as swapped in, but the backup folder " +
-                          "holds no " + name + ": the game's own archive is missing");
+    if (row.swapped && !in_backup && !recorded(state, name)) {
+      findings.attention.push_back(key + " records " + name + " as swapped in, but the backup " +
+                                   "folder holds no " + name +
+                                   ": the game's own archive is missing");
     }
   }
   std::printf("\n");
-  if (attention.empty()) {
+}
+
+}  // namespace
+
+int show_status(Tool& tool, const Arguments& /*args*/) {
+  const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
+  if (!settings) {
+    explain_config_beside_program(tool.fs, tool.console, tool.command_line);
+    return tool.fail(Status::config_missing);
+  }
+  const Folders folders = print_folders(tool, *settings);
+  const InstallState state = read_install_state(tool.fs, *settings, tool.fs.current_directory());
+  Findings findings;
+  print_records(state, findings.attention);
+  judge_recorded(state, findings.changed, findings.attention);
+  ArchiveRows rows = archive_rows(*settings);
+  scan_backup_folder(tool, folders, state, rows, findings);
+  print_table(tool, folders, state, rows, findings);
+  print_lines("Changed outside the tool:", findings.changed);
+  print_lines("Older versions kept in the backup folder:", findings.kept);
+  if (findings.attention.empty()) {
     std::printf("Nothing needs your attention.\n");
     return kSucceeded;
   }
-  std::printf("Needs your attention:\n");
-  for (const std::string& line : attention) {
-    std::printf("  %s\n", line.c_str());
-  }
+  print_lines("Needs your attention:", findings.attention);
   return kDiffers;
 }
 

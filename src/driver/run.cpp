@@ -9,6 +9,7 @@
 #include "install/cleanup.h"
 #include "install/config.h"
 #include "install/install.h"
+#include "install/path_key.h"
 #include "install/restore.h"
 #include "moddef/definition.h"
 #include "platform/ascii.h"
@@ -110,6 +111,7 @@ class ToolRun {
     }
     lock_working_folder();
     if (args.size() == 1 && is_keyword(args[0], "-cleanup")) {
+      lock_game();
       return run_cleanup();
     }
 
@@ -118,6 +120,7 @@ class ToolRun {
         status != Status::ok) {
       return fail(status);
     }
+    lock_game();
     if (const int code = run_restore(); code != 0) {
       return code;
     }
@@ -164,17 +167,36 @@ class ToolRun {
     run_lock_ = std::move(attempt.lock);
   }
 
+  // Runs on one game take turns too, whichever working folder they start in: a run from
+  // another folder waits here until this one has ended. A data folder where the lock file
+  // cannot be created (a CD) is passed over: no run can move anything there either.
+  void lock_game() {
+    const std::string own = fs_.current_directory() + "\\" + kLockFileName;
+    for (const std::string& path : game_lock_paths(fs_)) {
+      if (same_path(path, own)) {
+        continue;  // the working folder's lock, held already
+      }
+      LockAttempt attempt = fs_.lock_exclusive(path, false);
+      if (attempt.busy) {
+        reporter_.note("another run is working on the game; waiting for it to end (lock file \"" +
+                       path + "\")");
+        attempt = fs_.lock_exclusive(path, true);
+      }
+      if (attempt.lock) {
+        game_locks_.push_back(std::move(attempt.lock));
+      }
+    }
+  }
+
   int run_cleanup() {
-    print_text("Cleaning up \"config.ini\" trash ... ");
+    reporter_.open_line("Cleaning up \"config.ini\" trash ... ");
     const Status status = cleanup_config(fs_, reporter_);
     if (status == Status::ok) {
-      print_text("done\n\n");
+      reporter_.close_line("done\n\n");
       return 0;
     }
     // A config.ini that cannot be written is reported at once, as it always was.
-    if (status != Status::config_not_written) {
-      print_text("failed\n\n");
-    }
+    reporter_.close_line(status == Status::config_not_written ? "" : "failed\n\n");
     return fail(status);
   }
 
@@ -210,11 +232,17 @@ class ToolRun {
       return fail(scan.status, scan.line);
     }
 
+    // The output folder is checked before any of it is made.
     std::string output_folder;
-    if (const Status status =
-            make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
-        status != Status::ok) {
-      return fail(status);
+    Status folder = output_folder_of(reporter_, vars_, definition_path, output_folder);
+    if (folder == Status::ok) {
+      folder = check_output_folder(fs_, reporter_, output_folder);
+    }
+    if (folder == Status::ok) {
+      folder = make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
+    }
+    if (folder != Status::ok) {
+      return fail(folder);
     }
     if (const Status status = save_archives(fs_, reporter_, archives_, slots_, output_folder);
         status != Status::ok) {
@@ -234,6 +262,7 @@ class ToolRun {
   std::vector<std::string> args_;
   std::string definition_argument_;  // once the run builds
   std::unique_ptr<FileLock> run_lock_;
+  std::vector<std::unique_ptr<FileLock>> game_locks_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
   VariableStore vars_{reporter_};
   ArchiveList archives_;

@@ -8,8 +8,10 @@
 
 namespace vexal {
 
-// Sets every archive key of STATUS to 0, touching no file. ok, config_missing or
-// config_not_written.
+// Sets every archive key of STATUS to 0 and drops this working folder's entries from
+// the records in the game's folders, touching no archive. Warns for each archive still
+// swapped in that the game keeps the mod's archive, and where the game's own is. ok,
+// config_missing or config_not_written.
 Status cleanup_config(FileSystem& fs, Reporter& reporter);
 
 }  // namespace vexal

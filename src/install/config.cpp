@@ -62,6 +62,15 @@ GameFolders read_game_folders(Settings& settings) {
           data_folder(settings.read_string(kPathSection, "vexalcd", ""))};
 }
 
+std::optional<GameFolders> configured_game_folders(Settings& settings) {
+  const std::string vexal = settings.read_string(kPathSection, "vexal", "");
+  const std::string vexalcd = settings.read_string(kPathSection, "vexalcd", "");
+  if (vexal.empty() || vexalcd.empty()) {
+    return std::nullopt;
+  }
+  return GameFolders{data_folder(vexal), data_folder(vexalcd)};
+}
+
 std::string archive_of_key(const std::string& key) {
   std::string file_name = key;
   const std::size_t underscore = file_name.find('_');

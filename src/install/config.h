@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/reporter.h"
@@ -45,6 +46,8 @@ struct GameFolders {
   std::string cd_data;
 };
 GameFolders read_game_folders(Settings& settings);
+// The same when PATH names both the game and the CD folder; nullopt otherwise.
+std::optional<GameFolders> configured_game_folders(Settings& settings);
 
 // The archive file an archive key of STATUS stands for, its first "_" read as "."
 // (BASICS_FS -> BASICS.FS); empty for a key without "_".

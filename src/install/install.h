@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/reporter.h"
 #include "base/status.h"
@@ -18,5 +19,15 @@ namespace vexal {
 // config_values_missing, move_failed): the archives before it stay installed.
 Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
                    const SlotTable& slots, const std::string& output_folder);
+
+// Refuses, before anything is written, an output folder that is the game's data folder,
+// the CD's or the backup folder, where a build would overwrite the game's archives in
+// place. ok or archive_not_created (explained).
+Status check_output_folder(FileSystem& fs, Reporter& reporter, const std::string& output_folder);
+
+// The lock files of the game's data folders that PATH names (one when both are the
+// same folder); empty when config.ini or its PATH cannot be read. Runs on one game, from
+// any working folder, take turns through them.
+std::vector<std::string> game_lock_paths(FileSystem& fs);
 
 }  // namespace vexal

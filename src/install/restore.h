@@ -1,24 +1,33 @@
-// Putting the game's own archives back: the file move used for every swap, and the
-// restore that starts every run and undoes the previous installation.
+// Putting the game's own archives back: the restore that starts every run and undoes
+// the previous installation, archive by archive, as the installation state decides.
 #pragma once
-
-#include <string>
 
 #include "base/reporter.h"
 #include "base/status.h"
+#include "install/install_state.h"
 #include "platform/file_system.h"
 
 namespace vexal {
 
-// Moves a file; with replace an existing destination file is deleted first.
-[[nodiscard]] bool move_file(FileSystem& fs, const std::string& from, const std::string& to,
-                             bool replace);
-// Why move_file just failed, naming both paths.
-std::string move_failure(FileSystem& fs, const std::string& from, const std::string& to);
-
-// Restores every archive that STATUS records as swapped in, with a progress line each.
-// ok, config_missing, restore_failed, status_paths_missing or config_not_written (which
-// ends the walk at once).
+// Restores every archive that STATUS or this working folder's record lists, with a
+// progress line each. ok, config_missing, restore_failed (also when another working
+// folder owns the installation: then nothing moves), status_paths_missing or
+// config_not_written (which ends the walk at once).
 Status restore_archives(FileSystem& fs, Reporter& reporter);
+
+// What stops a restore before anything moves, explained: a record of another working
+// folder, or one that cannot be trusted (restore_failed); an empty path key while
+// config.ini alone records a swap (status_paths_missing). Otherwise ok, and
+// skip_as_before tells whether what config.ini alone records is passed over (a path key
+// is missing or empty).
+Status check_restore(Reporter& reporter, const InstallState& state, bool& skip_as_before);
+
+// Explains that another working folder owns the installation, or that its record
+// cannot be trusted, and what the user does about it.
+void explain_foreign_record(Reporter& reporter, const RecordFile& record);
+
+// Explains why the restore leaves an archive as it is and fails (game_copy_lost,
+// missing, unreadable), and what the user does about it.
+void explain_refusal(Reporter& reporter, const ArchiveState& archive);
 
 }  // namespace vexal

@@ -34,20 +34,28 @@ std::vector<std::string> under_strace(const std::vector<std::string>& arguments)
   return launcher;
 }
 
+// The lock of the working folder, and the lock of the game, which runs from every
+// working folder share.
 TEST_F(ProcessTest, ARunWaitsWhileAnotherHoldsTheLockFile) {
   if (windows_paths()) {
     GTEST_SKIP() << "the Windows build locks through Wine, which flock does not reach";
   }
   write_config();
-  const int held = open(at("vexal_mod_builder.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  ASSERT_EQ(flock(held, LOCK_EX), 0);
-  StartedRun waiting(root(), {});
-  EXPECT_TRUE(waiting.wait_for_error_text("waiting for it to end (lock file \"" +
-                                          tool_path(root()) + "\\vexal_mod_builder.lock\")\n"));
-  close(held);
-  const RunResult result = waiting.finish();
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(after_banner(result.output), "All done.\n\n");
+  std::filesystem::create_directories(at("game/data"));
+  const std::pair<const char*, std::string> locks[] = {
+      {"vexal_mod_builder.lock", "in this folder"},
+      {"game/data/vexal_mod_builder.lock", "on the game"}};
+  for (const auto& [lock, where] : locks) {
+    const int held = open(at(lock).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    StartedRun waiting(root(), {});
+    EXPECT_TRUE(waiting.wait_for_error_text("another run is working " + where +
+                                            "; waiting for it to end (lock file \""));
+    close(held);
+    const RunResult result = waiting.finish();
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(after_banner(result.output), "All done.\n\n");
+  }
 }
 
 // The second installation waits for the first, so it finds the first's swaps recorded

@@ -8,7 +8,11 @@
 //   append PATH COUNT TEXT  adds COUNT copies of the text to the file, "{i}" in each
 //                           the number of the copy
 //   noise PATH SIZE         adds that many bytes of every value, always the same
-//   mkdir, rm PATH; cut PATH SIZE; readonly PATH
+//   mkdir, rm PATH; cut PATH SIZE; readonly PATH; link PATH TARGET (symbolic)
+//   tmpfs PATH SIZE         mounts a file system of that size there (skips the test
+//                           where that is not permitted)
+//   cd FOLDER               later runs work in that folder ("." the first one)
+//   hold PATH               the next run's Windows build finds the file held open
 //   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
 //                           platform reports it, and the block is what it printed after
 //                           the banner
@@ -24,12 +28,15 @@
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
 // of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
-// nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
+// nothing for the block; a PATH that expect or missing takes may end in "*", for the one
+// file whose name begins with the rest; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
 // with "#" are comments. "let NAME" before the first test names a block without its
 // last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
 // writes them, and {long} for relative folders longer together than the tool's
 // platform takes. After "let unix NAME" the text is empty against the Windows build,
 // and a block line that holds nothing else is left out.
+#include <sys/mount.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
@@ -191,7 +198,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     if (lost) {
       std::filesystem::create_directory(at("lost"));
     }
-    last_ = StartedRun(lost ? at("lost") : root(), list, program, lost).finish();
+    last_ = StartedRun(lost ? at("lost") : at(cwd_), list, program, lost).finish();
+    unsetenv("VEXAL_TEST_HOLD");
     if (program == Program::builder && banner) {
       last_.output = after_banner(last_.output);
     }
@@ -216,7 +224,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "file" || command == "flat" || command == "fsu") {
       dir_.write_file(path, content(command == "file" ? form : command + " " + form, block));
     } else if (command == "expect") {
-      EXPECT_EQ(dir_.read_file(path), content(form, block));
+      EXPECT_EQ(dir_.read_file(matching(path)), content(form, block));
     } else if (command == "has") {
       expect_contains(without_carriage_returns(dir_.read_file(path)), has_block ? block : form,
                       negated);
@@ -232,13 +240,25 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "noise") {
       dir_.write_file(path, dir_.read_file(path) + noise(std::stoul(form)));
     } else if (command == "missing") {
-      EXPECT_FALSE(std::filesystem::exists(at(path)));
+      EXPECT_FALSE(std::filesystem::exists(at(matching(path))));
     } else if (command == "mkdir") {
       std::filesystem::create_directories(at(path));
     } else if (command == "rm") {
       std::filesystem::remove_all(at(path));
     } else if (command == "cut") {
       std::filesystem::resize_file(at(path), std::stoul(form));
+    } else if (command == "link") {
+      std::filesystem::create_symlink(form, at(path));
+    } else if (command == "tmpfs") {
+      std::filesystem::create_directories(at(path));
+      if (mount("tmpfs", at(path).c_str(), "tmpfs", 0, ("size=" + form).c_str()) != 0) {
+        GTEST_SKIP() << "cannot mount a file system here";
+      }
+      mounted_.push_back(at(path));
+    } else if (command == "cd") {
+      cwd_ = path == "." ? "" : path;
+    } else if (command == "hold") {
+      setenv("VEXAL_TEST_HOLD", tool_path(at(path)).c_str(), 1);
     } else if (command == "readonly") {
       std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
     } else if (command == "run" || command == "fs" || command == "lost" || command == "bare") {
@@ -256,8 +276,12 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                               at(folder), std::filesystem::copy_options::recursive);
       }
       write_config();
-      ASSERT_EQ(StartedRun(root(), {"game\\source\\make.def"}).finish().status, 0);
-      ASSERT_EQ(StartedRun(root(), {"cd\\source\\make.def"}).finish().status, 0);
+      for (const char* folder : {"game", "cd"}) {
+        ASSERT_EQ(StartedRun(root(), {folder + std::string("\\source\\make.def")}).finish().status,
+                  0);
+        std::filesystem::rename(at(folder + std::string("/packed")),
+                                at(folder + std::string("/data")));
+      }
     } else if (command == "unix-only" || command == "windows-only") {
       if (windows_paths() == (command == "unix-only")) {
         GTEST_SKIP();
@@ -267,7 +291,32 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     }
   }
 
+  // The path below the test's folder, or the one file there whose name begins with the
+  // text before a final "*".
+  std::string matching(const std::string& path) const {
+    if (!path.ends_with('*')) {
+      return path;
+    }
+    const std::filesystem::path pattern = at(path.substr(0, path.size() - 1));
+    std::string found = path;
+    for (const auto& entry : std::filesystem::directory_iterator(pattern.parent_path())) {
+      if (entry.path().filename().string().starts_with(pattern.filename().string())) {
+        EXPECT_EQ(found, path) << "two files match " << path;
+        found = std::filesystem::relative(entry.path(), root()).string();
+      }
+    }
+    return found;
+  }
+
+  void TearDown() override {
+    for (const std::filesystem::path& folder : mounted_) {
+      umount2(folder.c_str(), MNT_DETACH);
+    }
+  }
+
   RunResult last_;
+  std::string cwd_;  // below the test's folder; empty for the folder itself
+  std::vector<std::filesystem::path> mounted_;
 };
 
 TEST_P(ScriptTest, Runs) {

@@ -28,6 +28,11 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
   if (const std::string wrapper = env_or("VEXAL_TEST_WRAPPER", ""); !wrapper.empty()) {
     command.push_back(wrapper);
   }
+  // A program that holds the file open while it runs the tool (Windows builds).
+  if (const std::string held = env_or("VEXAL_TEST_HOLD", ""); !held.empty()) {
+    command.push_back(tool_path(env_or("VEXAL_TEST_HOLDER", "hold_open")));
+    command.push_back(held);
+  }
   command.push_back(tool_path(binary_of(program)));
   command.insert(command.end(), args.begin(), args.end());
   return command;

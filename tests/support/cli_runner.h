@@ -3,6 +3,7 @@
 //   VEXAL_TEST_BINARY     vexal_mod_builder to run (default: the binary of this build)
 //   VEXAL_TEST_FS_BINARY  vexal_fs to run (default: the binary of this build)
 //   VEXAL_TEST_WRAPPER    a program to start it with (for example wine)
+//   VEXAL_TEST_HOLDER     the program that starts it holding the file VEXAL_TEST_HOLD open
 //   VEXAL_TEST_PATHS      "windows": paths are written as Z:\tmp\x instead of /tmp/x, the
 //                         binary's too, exit statuses are the full 32-bit codes, and every
 //                         console line must end in "\r\n" (read as "\n")

@@ -381,6 +381,13 @@ void FakeFileSystem::add_directory(const std::string& path) {
   put(path, true, {});
 }
 
+void FakeFileSystem::remove_tree(const std::string& path) {
+  const std::string key = key_of(path);
+  std::erase_if(nodes_, [&](const auto& node) {
+    return node.first == key || node.first.starts_with(key + "\\");
+  });
+}
+
 void FakeFileSystem::set_read_only(const std::string& path) {
   if (const auto it = nodes_.find(key_of(path)); it != nodes_.end()) {
     it->second.read_only = true;

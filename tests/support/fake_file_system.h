@@ -72,6 +72,10 @@ class FakeFileSystem : public FileSystem {
   // Setting up: creates or overwrites, with the missing parent folders.
   void add_file(const std::string& path, std::string bytes);
   void add_directory(const std::string& path);
+  // Removes a file, or a folder with everything in it.
+  void remove_tree(const std::string& path);
+  // Another process, started in another folder.
+  void change_directory(std::string path) { current_directory_ = std::move(path); }
   // A read-only file refuses open_write and replace_file.
   void set_read_only(const std::string& path);
   // The file stands for a symbolic link: stat describes it as one, every other call
