@@ -28,8 +28,14 @@ bool parse_number(std::string_view text, Number& number, int base = 10) {
 
 }  // namespace
 
+std::int64_t time_apart(const FileIdentity& a, const FileIdentity& b) {
+  return a.modified > b.modified ? a.modified - b.modified : b.modified - a.modified;
+}
+
 bool same_file(const FileIdentity& a, const FileIdentity& b) {
-  return a.size == b.size && a.modified == b.modified && a.edge_hash == b.edge_hash;
+  // A move onto a FAT drive rounds the time to 2 seconds.
+  constexpr std::int64_t kTimeTolerance = 2'000'000'000;
+  return a.size == b.size && time_apart(a, b) <= kTimeTolerance && a.edge_hash == b.edge_hash;
 }
 
 std::uint64_t edge_hash(std::span<const std::byte> head, std::span<const std::byte> tail) {

@@ -26,7 +26,9 @@ struct FileIdentity {
   std::string platform_id;
 };
 
-// Size, time and hash agree.
+// How far apart the last write times are, in nanoseconds.
+std::int64_t time_apart(const FileIdentity& a, const FileIdentity& b);
+// Size and hash agree, and the times within the 2 seconds a FAT drive rounds them to.
 bool same_file(const FileIdentity& a, const FileIdentity& b);
 
 // The hash of a file's first bytes and last bytes (each at most kIdentityEdgeBytes; they

@@ -22,6 +22,9 @@ struct Swap {
   std::string key;
   std::string previous_value;  // of the key, "" when there was none
   Progress progress = Progress::none;
+  // The game's archive could not be found before the walk: its swap fails at its turn
+  // like any move that cannot be made, and the swaps before it are taken back.
+  bool game_found = true;
 };
 
 // The whole installation: the swaps in catalogue order and the records that describe
@@ -99,14 +102,18 @@ Status check_swap(FileSystem& fs, Reporter& reporter, Swap& swap) {
     return Status::move_failed;
   }
   std::string why;
-  std::optional<FileIdentity> game = identify(fs, entry.installed, why);
-  std::optional<FileIdentity> mod = game ? identify(fs, entry.returned, why) : std::nullopt;
-  if (!mod) {
+  std::optional<FileIdentity> mod = identify(fs, entry.returned, why);
+  std::optional<FileIdentity> game =
+      mod && info ? identify(fs, entry.installed, why) : std::nullopt;
+  if (!mod || (info && !game)) {
     reporter.explain("cannot swap " + entry.archive + ": " + why);
     return Status::move_failed;
   }
-  entry.game = std::move(*game);
   entry.mod = std::move(*mod);
+  swap.game_found = game.has_value();
+  if (game) {
+    entry.game = std::move(*game);
+  }
   return Status::ok;
 }
 
@@ -149,11 +156,13 @@ Status prepare_swaps(FileSystem& fs, Reporter& reporter, const std::string& work
   for (const Swap& swap : installation.swaps) {
     RecordFile& file = installation.record_for(swap.entry.installed);
     file.record.owner = working_folder;
-    file.record.entries.push_back(swap.entry);
+    if (swap.game_found) {
+      file.record.entries.push_back(swap.entry);
+    }
   }
   bool ready = store_records(fs, reporter, installation);
   for (const Swap& swap : installation.swaps) {
-    if (ready && !fs.sync_file(swap.entry.returned)) {
+    if (ready && swap.game_found && !fs.sync_file(swap.entry.returned)) {
       reporter.explain(
           describe_failure(fs, "cannot write " + swap.entry.returned + " to the disk"));
       ready = false;
@@ -173,7 +182,7 @@ Status prepare_swaps(FileSystem& fs, Reporter& reporter, const std::string& work
 // ok or move_failed (explained); progress tells what moved.
 Status swap_archive(FileSystem& fs, Reporter& reporter, Swap& swap) {
   const RecordEntry& entry = swap.entry;
-  if (!fs.move(entry.installed, entry.saved)) {
+  if (!swap.game_found || !fs.move(entry.installed, entry.saved)) {
     reporter.explain(move_failure(fs, entry.installed, entry.saved));
     return Status::move_failed;
   }

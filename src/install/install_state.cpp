@@ -118,9 +118,18 @@ Holding holding_at(FileSystem& fs, const std::string& path, const RecordEntry& e
   if (!identity) {
     return Holding::unreadable;
   }
-  return same_file(*identity, entry.mod)    ? Holding::mod_archive
-         : same_file(*identity, entry.game) ? Holding::game_archive
-                                            : Holding::other_file;
+  const bool is_mod = same_file(*identity, entry.mod);
+  const bool is_game = same_file(*identity, entry.game);
+  if (is_mod && is_game) {
+    // A mod's archive may hold the game's own bytes, written within seconds of it: the
+    // nearer time decides, and on a tie the kind of file that belongs at the path.
+    const std::int64_t to_mod = time_apart(*identity, entry.mod);
+    const std::int64_t to_game = time_apart(*identity, entry.game);
+    const bool backup = path == entry.saved;
+    return to_mod < to_game || (to_mod == to_game && !backup) ? Holding::mod_archive
+                                                              : Holding::game_archive;
+  }
+  return is_mod ? Holding::mod_archive : is_game ? Holding::game_archive : Holding::other_file;
 }
 
 const RecordFile* InstallState::foreign_record() const {

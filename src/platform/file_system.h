@@ -85,8 +85,8 @@ struct FileInfo {
   enum class Kind { file, directory, link, other };
   Kind kind = Kind::other;
   std::uint64_t size = 0;
-  // The last write time in the platform's own unit (nanoseconds since 1970 on POSIX,
-  // 100-nanosecond ticks since 1601 on Windows). Moves keep it, also across volumes.
+  // The last write time, in nanoseconds since 1970, as fine as the file system keeps it
+  // (FAT drives keep 2 seconds). Moves keep it, also across volumes.
   std::int64_t modified = 0;
   // The platform's identity of the file (device and inode, or volume serial and file
   // index): a rename within one volume keeps it, a copy gets a new one.

@@ -171,9 +171,12 @@ class Win32FileSystem : public FileSystem {
                 : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileInfo::Kind::directory
                                                                  : FileInfo::Kind::file;
     info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    info.modified = static_cast<std::int64_t>(
+    // FILETIME counts 100 ns since 1601.
+    constexpr std::int64_t kTicksFrom1601To1970 = 116'444'736'000'000'000;
+    const auto ticks = static_cast<std::int64_t>(
         (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
         data.ftLastWriteTime.dwLowDateTime);
+    info.modified = (ticks - kTicksFrom1601To1970) * 100;
     info.identity = identity_of(path);
     return info;
   }

@@ -108,8 +108,8 @@ std::string quietly(const Function& function) {
 // definition that fails; "!N" dies after, "~N" fails, the N-th mutating call, or the
 // N-th call of a name ("~2move"; "~4,5move" both); "=CODE" the exit status expected.
 // Events: "patch:NAME", "repair:NAME", "drop:NAME", "lose:out-a", "lose:backup-b",
-// "full:C" and "free:C" for a drive, and "edit:TEXT" adds a line to the record in the
-// game's data folder.
+// "full:C" and "free:C" for a drive, "fat:D" for one that keeps times to 2 seconds, and "edit:TEXT"
+// adds a line to the record in the game's data folder.
 class World {
  public:
   World() {
@@ -188,6 +188,8 @@ class World {
         used += path.starts_with(name + ":") ? content.size() : 0;
       }
       fs_.set_capacity(name + ":", what == "full" ? used + 1500 : std::uint64_t{1} << 40);
+    } else if (what == "fat") {
+      fs_.set_time_rounding(name + ":", 2'000'000'000);
     } else if (what == "drop") {
       fs_.remove_tree(game_path(name));
     } else if (what == "lose") {

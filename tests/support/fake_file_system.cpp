@@ -186,8 +186,16 @@ bool FakeFileSystem::commit(const std::string& path, std::string data) {
     node.id = next_id_++;
   }
   node.data = std::move(data);
-  node.modified = ++clock_;
+  node.modified = stored_time(key, tick());
   return true;
+}
+
+std::int64_t FakeFileSystem::stored_time(const std::string& key, std::int64_t time) const {
+  const auto rounding = time_rounding_.find(drive_of(key));
+  if (rounding == time_rounding_.end()) {
+    return time;
+  }
+  return (time + rounding->second - 1) / rounding->second * rounding->second;
 }
 
 bool FakeFileSystem::is_file(const std::string& path) {
@@ -258,6 +266,7 @@ bool FakeFileSystem::move_across(const std::string& from, const std::string& to)
   }
   Node copy = *source;
   copy.name = last_name(temp);
+  copy.modified = stored_time(temp_key, copy.modified);
   copy.id = next_id_++;
   copy.link = false;
   copy.hidden = true;
@@ -368,7 +377,7 @@ void FakeFileSystem::put(const std::string& path, bool directory, std::string da
     node.data = node.is_directory ? std::string() : std::move(data);
     if (last && !node.is_directory) {
       node.id = next_id_++;
-      node.modified = ++clock_;
+      node.modified = tick();
     }
   }
 }
@@ -392,6 +401,10 @@ void FakeFileSystem::set_read_only(const std::string& path) {
   if (const auto it = nodes_.find(key_of(path)); it != nodes_.end()) {
     it->second.read_only = true;
   }
+}
+
+void FakeFileSystem::set_time_rounding(const std::string& drive, std::int64_t step) {
+  time_rounding_[upper_case(drive)] = step;
 }
 
 void FakeFileSystem::set_capacity(const std::string& drive, std::uint64_t bytes) {

@@ -84,6 +84,9 @@ class FakeFileSystem : public FileSystem {
   // The files of the drive ("D:") may hold that many bytes together: writes, closes and
   // copies that would pass it fail, as on a full disk.
   void set_capacity(const std::string& drive, std::uint64_t bytes);
+  // The drive keeps last write times only to a step (FAT: 2 seconds), rounding them up
+  // when a file is written or copied onto it.
+  void set_time_rounding(const std::string& drive, std::int64_t step);
 
   std::optional<std::string> contents(const std::string& path) const;
   bool exists(const std::string& path) const;  // file or folder
@@ -127,10 +130,15 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, Node> nodes_;
   std::set<std::string> locked_;
   std::map<std::string, std::uint64_t> capacity_;  // by upper-case drive
+  std::map<std::string, std::int64_t> time_rounding_;
+  std::int64_t stored_time(const std::string& key, std::int64_t time) const;
   std::string reason_;
   bool crashed_ = false;
   std::uint64_t next_id_ = 1;
-  std::int64_t clock_ = 0;  // counts writes, as the last write time of a file
+  // The last write time of each write, ten seconds after the one before, so that no two
+  // writes look alike to a comparison that allows for the rounding of FAT drives.
+  std::int64_t tick() { return clock_ += 10'000'000'001; }
+  std::int64_t clock_ = 0;
 };
 
 // A hook that gives the verdict to the mutating calls of the given numbers, counted from
