@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "bench_data.h"
-#include "fs/archive_list.h"
+#include "archive/archive_list.h"
 #include "moddef/statement.h"
 
 namespace vexal::bench {

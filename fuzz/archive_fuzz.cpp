@@ -1,8 +1,8 @@
 // The archive file reader on arbitrary bytes, in the layout the first byte picks.
 // Whatever it accepts must also survive being linked into an output, saved, and read
 // back: an archive that loads is one a mod can rebuild.
-#include "fs/archive_reader.h"
-#include "fs/archive_writer.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
 #include "fuzz_support.h"
 #include "support/fake_file_system.h"
 

@@ -6,8 +6,8 @@
 #include <new>
 
 #include "base/byte_reader.h"
-#include "fs/archive_reader.h"
-#include "fs/layout.h"
+#include "archive/archive_reader.h"
+#include "archive/layout.h"
 #include "platform/ascii.h"
 
 namespace vexal::fs_tool {

@@ -6,9 +6,9 @@
 
 #include "driver/fs_tool.h"
 #include "driver/run.h"
-#include "fs/archive_reader.h"
-#include "fs/archive_writer.h"
-#include "fs/source_loader.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
+#include "archive/source_loader.h"
 #include "moddef/statement.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"

@@ -6,7 +6,7 @@
 
 #include "driver/fs_tool.h"
 #include "driver/run.h"
-#include "fs/catalogue.h"
+#include "archive/catalogue.h"
 #include "install/config.h"
 #include "install/install_state.h"
 #include "platform/ascii.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "driver/console.h"
-#include "fs/archive_writer.h"
+#include "archive/archive_writer.h"
 #include "install/cleanup.h"
 #include "install/config.h"
 #include "install/install.h"

@@ -1,6 +1,6 @@
 #include "install/config.h"
 
-#include "fs/catalogue.h"
+#include "archive/catalogue.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 

@@ -7,8 +7,8 @@
 
 #include "base/reporter.h"
 #include "base/status.h"
-#include "fs/archive_list.h"
-#include "fs/catalogue.h"
+#include "archive/archive_list.h"
+#include "archive/catalogue.h"
 #include "platform/file_system.h"
 
 namespace vexal {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "fs/catalogue.h"
+#include "archive/catalogue.h"
 #include "moddef/statement.h"
 
 namespace vexal {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/reporter.h"
-#include "fs/archive_list.h"
-#include "fs/catalogue.h"
+#include "archive/archive_list.h"
+#include "archive/catalogue.h"
 #include "moddef/variables.h"
 #include "platform/file_system.h"
 

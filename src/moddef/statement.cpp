@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-#include "fs/source_loader.h"
+#include "archive/source_loader.h"
 #include "platform/ascii.h"
 
 namespace vexal {

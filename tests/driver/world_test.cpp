@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "driver/run.h"
-#include "fs/archive_reader.h"
+#include "archive/archive_reader.h"
 #include "install/file_identity.h"
 #include "install/install_record.h"
 #include "platform/ascii.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "fs/archive_list.h"
-#include "fs/catalogue.h"
+#include "archive/archive_list.h"
+#include "archive/catalogue.h"
 #include "moddef/mod_context.h"
 #include "moddef/variables.h"
 #include "support/fake_file_system.h"

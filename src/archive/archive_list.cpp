@@ -1,4 +1,4 @@
-#include "fs/archive_list.h"
+#include "archive/archive_list.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // buffers, or from the files of source folders, to the file. A file that could not be written
 // whole is removed: an archive reported as saved is complete, since it may be installed into the
 // game.
-#include "fs/archive_writer.h"
+#include "archive/archive_writer.h"
 
 #include <algorithm>
 #include <new>
@@ -11,7 +11,7 @@
 #include <span>
 
 #include "base/byte_reader.h"
-#include "fs/layout.h"
+#include "archive/layout.h"
 #include "platform/path_rules.h"
 
 namespace vexal {

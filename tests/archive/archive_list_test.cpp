@@ -1,4 +1,4 @@
-#include "fs/archive_list.h"
+#include "archive/archive_list.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-const std::string kCases = "tests/fs/cases.txt";
+const std::string kCases = "tests/archive/cases.txt";
 
 Names words(const std::string& text) {
   std::istringstream in(text);

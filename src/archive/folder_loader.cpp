@@ -1,4 +1,4 @@
-#include "fs/folder_loader.h"
+#include "archive/folder_loader.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <span>
 
 #include "base/byte_reader.h"
-#include "fs/layout.h"
+#include "archive/layout.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "base/status.h"
-#include "fs/entry_index.h"
+#include "archive/entry_index.h"
 #include "platform/file_system.h"
 
 namespace vexal {

@@ -1,10 +1,10 @@
-#include "fs/entry_index.h"
+#include "archive/entry_index.h"
 
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 
-#include "fs/archive_list.h"
+#include "archive/archive_list.h"
 
 namespace vexal {
 namespace {

@@ -1,7 +1,7 @@
-#include "fs/source_loader.h"
+#include "archive/source_loader.h"
 
-#include "fs/archive_reader.h"
-#include "fs/folder_loader.h"
+#include "archive/archive_reader.h"
+#include "archive/folder_loader.h"
 #include "platform/path_rules.h"
 
 namespace vexal {

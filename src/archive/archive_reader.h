@@ -8,7 +8,7 @@
 
 #include "base/reporter.h"
 #include "base/status.h"
-#include "fs/archive_list.h"
+#include "archive/archive_list.h"
 #include "platform/file_system.h"
 
 namespace vexal {

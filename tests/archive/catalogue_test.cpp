@@ -1,4 +1,4 @@
-#include "fs/catalogue.h"
+#include "archive/catalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ namespace vexal {
 namespace {
 
 TEST(Catalogue, MatchesNamesAsPrefixes) {
-  for (const test::DataCase& c : test::load_cases("tests/fs/cases.txt", "catalogue")) {
+  for (const test::DataCase& c : test::load_cases("tests/archive/cases.txt", "catalogue")) {
     SCOPED_TRACE(c.where);
     const CatalogueMatch found = match_catalogue(
         c.field(0), c.field(1) == "exact" ? LetterCase::exact : LetterCase::ignored);

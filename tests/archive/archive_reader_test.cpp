@@ -17,7 +17,7 @@ const std::string kTwoLevel =
     test::build_two_level({{"AB", {{"A01", "x"}, {"B02", "yy"}}}, {"TANK", {{"Z99", "zzz"}}}});
 
 TEST_F(ArchiveFileTest, RejectsDamagedFilesNamingTheRecordAtFault) {
-  for (const test::DataCase& c : test::load_cases("tests/fs/cases.txt", "damaged")) {
+  for (const test::DataCase& c : test::load_cases("tests/archive/cases.txt", "damaged")) {
     SCOPED_TRACE(c.where);
     const std::string name = "x." + c.field(0);
     const std::string value = c.field(2);

@@ -1,4 +1,4 @@
-#include "fs/archive_reader.h"
+#include "archive/archive_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <span>
 
 #include "base/byte_reader.h"
-#include "fs/layout.h"
+#include "archive/layout.h"
 #include "platform/memory.h"
 
 namespace vexal {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
-#include "fs/folder_loader.h"
+#include "archive/folder_loader.h"
 #include "platform/path_rules.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"

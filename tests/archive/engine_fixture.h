@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "fs/archive_list.h"
-#include "fs/archive_reader.h"
-#include "fs/archive_writer.h"
-#include "fs/source_loader.h"
+#include "archive/archive_list.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
+#include "archive/source_loader.h"
 #include "support/fake_file_system.h"
 #include "support/status_print.h"
 

@@ -1,4 +1,4 @@
-#include "fs/catalogue.h"
+#include "archive/catalogue.h"
 
 #include "platform/ascii.h"
 
