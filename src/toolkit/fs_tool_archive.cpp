@@ -4,14 +4,14 @@
 #include <map>
 #include <set>
 
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "archive/archive_reader.h"
 #include "archive/archive_writer.h"
 #include "archive/source_loader.h"
 #include "moddef/statement.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
+#include "session/run_steps.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
 namespace {

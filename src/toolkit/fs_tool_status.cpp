@@ -4,14 +4,14 @@
 #include <optional>
 #include <vector>
 
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "archive/catalogue.h"
 #include "install/config.h"
 #include "install/install_state.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "platform/settings.h"
+#include "session/run_steps.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
 namespace {
