@@ -153,7 +153,7 @@ class ToolRun {
     if (cwd.empty()) {
       return;  // config.ini cannot be found either, and the run ends at its first use
     }
-    const std::string path = cwd + "\\" + kLockFileName;
+    const std::string path = join_path(cwd, kLockFileName);
     LockAttempt attempt = fs_.lock_exclusive(path, false);
     if (attempt.busy) {
       reporter_.note("another run is working in this folder; waiting for it to end (lock file \"" +
@@ -172,7 +172,7 @@ class ToolRun {
   // another folder waits here until this one has ended. A data folder where the lock file
   // cannot be created (a CD) is passed over: no run can move anything there either.
   void lock_game() {
-    const std::string own = fs_.current_directory() + "\\" + kLockFileName;
+    const std::string own = join_path(fs_.current_directory(), kLockFileName);
     for (const std::string& path : game_lock_paths(fs_)) {
       if (same_path(path, own)) {
         continue;  // the working folder's lock, held already

@@ -33,7 +33,7 @@ void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
     return;
   }
   const std::string folder = program.substr(0, separator);
-  if (equal_ignoring_case(folder, cwd) || !fs.is_file(folder + "\\config.ini")) {
+  if (equal_ignoring_case(folder, cwd) || !fs.is_file(join_path(folder, "config.ini"))) {
     return;
   }
   std::string command(file_name_part(program));
@@ -47,7 +47,7 @@ void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
 }
 
 std::string definition_path_of(FileSystem& fs, const std::string& argument) {
-  return is_absolute_path(argument) ? argument : fs.current_directory() + "\\" + argument;
+  return is_absolute_path(argument) ? argument : join_path(fs.current_directory(), argument);
 }
 
 void set_mod_folder(ModContext& context, std::string_view definition_path) {

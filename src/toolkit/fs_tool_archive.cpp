@@ -158,11 +158,12 @@ int extract_entries(Tool& tool, const Arguments& args) {
     return tool.fail("nothing extracted: entry names that are no safe file names");
   }
   std::string folder = args.words[1];
-  if (folder.empty() || !is_path_separator(folder.back())) {
+  if (!ends_with_separator(folder)) {
     folder += '\\';
   }
+  // The names were checked above: none holds a separator of its own.
   const auto path_of = [&](const OutputFile& file) {
-    return folder + (file.folder.empty() ? "" : file.folder + "\\") + file.name;
+    return file.folder.empty() ? folder + file.name : join_path(folder + file.folder, file.name);
   };
   bool exists = false;
   for (const OutputFile& file : *files) {

@@ -60,7 +60,7 @@ Folders print_folders(Tool& tool, Settings& settings) {
   std::printf("%-15s%s\n", "Installed mod:",
               folders.mod_data.empty() ? "none recorded" : folders.mod_data.c_str());
   if (folders.backup.empty()) {
-    folders.backup = tool.fs.current_directory() + "\\backup";
+    folders.backup = join_path(tool.fs.current_directory(), "backup");
     std::printf("%-15s%s (none recorded; an installation uses this one)\n",
                 "Backup folder:", folders.backup.c_str());
   } else {
