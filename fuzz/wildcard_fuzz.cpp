@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string mask = input.ConsumeRemainingBytesAsString();
   std::erase(name, '\0');
   std::erase(mask, '\0');
-  vexal::fuzz::require(vexal::wildcard_match(name, mask) == reference_match(name, mask),
-                       "wildcard_match agrees with the reference");
-  vexal::matches_list_pattern(mask, name);
+  vexal::fuzz::require(vexal::matches_entry_mask(mask, name) == reference_match(name, mask),
+                       "matches_entry_mask agrees with the reference");
+  vexal::matches_listing_pattern(mask, name);
   return 0;
 }

@@ -265,7 +265,7 @@ class ToolRun {
   std::unique_ptr<FileLock> run_lock_;
   std::vector<std::unique_ptr<FileLock>> game_locks_;
   ConsoleReporter reporter_{"vexal_mod_builder"};
-  VariableStore vars_{reporter_};
+  VariableStore vars_;
   ArchiveList archives_;
   SlotTable slots_{};
   ModContext context_{fs_, vars_, archives_, slots_, reporter_, {}};

@@ -19,9 +19,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Failures of the text itself, which the line they stand in explains best.
 bool is_failure_of_the_text(Status status) {
-  const int code = static_cast<int>(status);
-  return (code >= static_cast<int>(Status::invalid_statement) &&
-          code <= static_cast<int>(Status::invalid_variable_value)) ||
+  return (status >= Status::invalid_statement && status <= Status::invalid_variable_value) ||
          status == Status::archive_not_in_list;
 }
 

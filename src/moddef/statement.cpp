@@ -223,7 +223,7 @@ Status link_matching(ArchiveList& archives, int target_slot, int source_slot, st
     if (i >= source->entries.size()) {
       return Status::ok;
     }
-    if (wildcard_match(entry_name(source->entries[i]), mask)) {
+    if (matches_entry_mask(mask, entry_name(source->entries[i]))) {
       ++taken;
       if (const Status status =
               archives.link_entry(target_slot, source_slot, static_cast<std::int64_t>(i));
@@ -325,11 +325,12 @@ Status exec_assignment(ModContext& context, std::string_view name, std::string_v
   if (name.find('%') != std::string_view::npos) {
     return Status::invalid_variable;
   }
-  if (class_code == kPathClass) {
-    return context.vars.define(name, value, kPathClass, kNoClass);
-  }
-  if (class_code == kSrcClass) {
-    return context.vars.define(name, value, kSrcClass, kPathClass);
+  if (class_code == kPathClass || class_code == kSrcClass) {
+    const VariableLevel level = class_code == kPathClass ? VariableLevel::path : VariableLevel::src;
+    if (Outcome defined = context.vars.define(name, value, level); !defined) {
+      return explained(context.reporter, defined.failure());
+    }
+    return Status::ok;
   }
   if (!is_archive_class(class_code)) {
     return Status::programmer_error;
@@ -381,11 +382,12 @@ Status exec_command(ModContext& context, std::string_view name,
       count > source_index + 1 ? std::optional<std::string_view>(parameters[source_index + 1])
                                : std::nullopt;
 
-  std::string path;
-  if (const Status status = context.vars.expand(parameters[source_index], path, class_code);
-      status != Status::ok) {
-    return status;
+  Expected<std::string> expanded =
+      context.vars.expand(parameters[source_index], VariableLevel::archive);
+  if (!expanded) {
+    return explained(context.reporter, expanded.failure());
   }
+  const std::string& path = *expanded;
   int source_slot = -1;
   if (const Status status = obtain_source(context, path, source_slot); status != Status::ok) {
     return status;
@@ -412,7 +414,7 @@ Status exec_command(ModContext& context, std::string_view name,
   return Status::ok;
 }
 
-bool wildcard_match(std::string_view name, std::string_view mask) {
+bool matches_entry_mask(std::string_view mask, std::string_view name) {
   // Past its end the mask reads as a zero byte, which no name character equals.
   const auto mask_at = [mask](std::size_t i) { return i < mask.size() ? mask[i] : '\0'; };
   std::size_t n = 0;

@@ -26,9 +26,10 @@ Status exec_assignment(ModContext& context, std::string_view name, std::string_v
 Status exec_command(ModContext& context, std::string_view name,
                     const std::vector<std::string>& parameters, int class_code);
 
-// True when the whole name matches the whole mask: "*" any run of characters, "?" one
-// character, everything else the identical byte.
-bool wildcard_match(std::string_view name, std::string_view mask);
+// True when the whole entry name matches the whole mask of an add: "*" any run of
+// characters, "?" one character, everything else the identical byte (letter case counts,
+// unlike the folder listing's matches_listing_pattern).
+bool matches_entry_mask(std::string_view mask, std::string_view name);
 
 // The slot of the first source record (a record that is not the output of any block)
 // whose name matches the path without regard to case, or -1.

@@ -1,110 +1,74 @@
 #include "moddef/variables.h"
 
-#include <new>
-
 namespace vexal {
 
 namespace {
 
-// Fills out; on a fault returns its code and the text at fault, and leaves emptying the
-// store to the caller.
-Status expand_references(const VariableStore& store, std::string_view text, std::string& out,
-                         int scope, std::string_view& culprit) {
-  out.clear();
-  std::string_view rest = text;
-  while (true) {
-    const std::size_t open = rest.find('%');
-    if (open == std::string_view::npos) {
-      out.append(rest);
-      return Status::ok;
-    }
-    out.append(rest.substr(0, open));
-    const std::size_t close = rest.find('%', open + 1);
-    if (close == std::string_view::npos) {
-      culprit = text;
-      return Status::invalid_variable_expression;
-    }
-    std::string value;
-    culprit = rest.substr(open + 1, close - open - 1);
-    if (store.lookup(culprit, scope, value) != Status::ok) {
-      return Status::undefined_variable;
-    }
-    out.append(value);
-    rest.remove_prefix(close + 1);
-  }
+VariableLevel level_before(VariableLevel level) {
+  return level == VariableLevel::settings ? level
+                                          : static_cast<VariableLevel>(static_cast<int>(level) - 1);
 }
 
 }  // namespace
 
-void VariableStore::clear() {
-  // Releases the capacity as well.
-  std::vector<Variable>().swap(variables_);
-  std::unordered_map<std::string, std::size_t>().swap(by_name_);
-}
-
-Status VariableStore::define(std::string_view name, std::string_view value, int level, int scope) {
+Outcome VariableStore::define(std::string_view name, std::string_view value, VariableLevel level) {
   // An empty name could never be referenced (%% is always undefined), so it counts as
   // a missing argument.
   if (name.empty()) {
-    clear();
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
   if (by_name_.contains(std::string(name))) {
-    explain("variable \"" + std::string(name) + "\" is already defined");
-    clear();
-    return Status::variable_already_defined;
+    return Failure(Status::variable_already_defined,
+                   "variable \"" + std::string(name) + "\" is already defined");
   }
-  std::string expanded;
-  if (const Status status = expand(value, expanded, scope); status != Status::ok) {
-    return status;  // expand has emptied the store
+  Expected<std::string> expanded = expand(value, level_before(level));
+  if (!expanded) {
+    return std::move(expanded).failure();
   }
-  try {
-    by_name_.emplace(name, variables_.size());
-    variables_.push_back(Variable{std::string(name), std::move(expanded), level});
-  } catch (const std::bad_alloc&) {
-    clear();
-    return Status::out_of_memory;
-  }
-  return Status::ok;
+  by_name_.emplace(name, variables_.size());
+  variables_.push_back(Variable{std::string(name), std::move(*expanded), level});
+  return {};
 }
 
-Status VariableStore::expand(std::string_view text, std::string& out, int scope) {
-  Status status = Status::ok;
-  std::string_view culprit;
-  try {
-    status = expand_references(*this, text, out, scope, culprit);
-    if (status == Status::invalid_variable_expression) {
-      explain("no closing \"%\" in \"" + std::string(culprit) + "\"");
-    } else if (status == Status::undefined_variable) {
-      const bool defined = by_name_.contains(std::string(culprit));
-      explain("variable \"" + std::string(culprit) +
+Expected<std::string> VariableStore::expand(std::string_view text, VariableLevel level) const {
+  std::string out;
+  std::string_view rest = text;
+  while (true) {
+    const std::size_t open = rest.find('%');
+    if (open == std::string_view::npos) {
+      return out.append(rest);
+    }
+    out.append(rest.substr(0, open));
+    const std::size_t close = rest.find('%', open + 1);
+    if (close == std::string_view::npos) {
+      return Failure(Status::invalid_variable_expression,
+                     "no closing \"%\" in \"" + std::string(text) + "\"");
+    }
+    const std::string_view name = rest.substr(open + 1, close - open - 1);
+    const std::optional<std::string> value = lookup(name, level);
+    if (!value) {
+      return not_visible(name);
+    }
+    out.append(*value);
+    rest.remove_prefix(close + 1);
+  }
+}
+
+std::optional<std::string> VariableStore::lookup(std::string_view name, VariableLevel level) const {
+  const auto found = by_name_.find(std::string(name));
+  if (found == by_name_.end() || variables_[found->second].level > level) {
+    return std::nullopt;
+  }
+  return variables_[found->second].value;
+}
+
+Failure VariableStore::not_visible(std::string_view name) const {
+  const bool defined = by_name_.contains(std::string(name));
+  return {Status::undefined_variable,
+          "variable \"" + std::string(name) +
               (defined ? "\" is not visible here: PATH variables see only VEXAL and VEXALCD, "
                          "SRC variables see those and the PATH variables"
-                       : "\" is not defined"));
-    }
-  } catch (const std::bad_alloc&) {
-    status = Status::out_of_memory;
-  }
-  if (status != Status::ok) {
-    out.clear();
-    clear();
-  }
-  return status;
-}
-
-void VariableStore::explain(const std::string& text) const {
-  if (reporter_ != nullptr) {
-    reporter_->explain(text);
-  }
-}
-
-Status VariableStore::lookup(std::string_view name, int scope, std::string& value) const {
-  const auto found = by_name_.find(std::string(name));
-  if (found == by_name_.end() || variables_[found->second].level > scope) {
-    return Status::programmer_error;
-  }
-  value = variables_[found->second].value;
-  return Status::ok;
+                       : "\" is not defined")};
 }
 
 }  // namespace vexal

@@ -1,38 +1,36 @@
 // The variable store: the variables of one run, defined by the settings (VEXAL,
-// VEXALCD) and by PATH and SRC blocks, and their %name% references. A variable has a
-// level and a lookup has a scope (both class codes); a lookup sees the variables whose
-// level is at most its scope.
+// VEXALCD) and by PATH and SRC blocks, and their %name% references. A variable has the
+// level of what defined it, and a text is expanded at the level of the block it stands
+// in, which sees the variables of its own level and of the levels before it.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "base/reporter.h"
-#include "base/status.h"
+#include "base/expected.h"
 
 namespace vexal {
 
+// In the order in which they see each other: a PATH block sees the settings' variables,
+// a SRC block those and PATH's, an archive block all of them.
+enum class VariableLevel : std::uint8_t { settings, path, src, archive };
+
 class VariableStore {
  public:
-  VariableStore() = default;
-  // A store that explains its failures (the name or text at fault) to the reporter.
-  explicit VariableStore(Reporter& reporter) : reporter_(&reporter) {}
-
-  // Empties the store. Every failure of define and expand empties it too.
-  void clear();
-
-  // Defines a variable whose value is the expansion of value at scope; ok,
-  // programmer_error (an empty name), out_of_memory, variable_already_defined,
-  // invalid_variable_expression or undefined_variable.
-  Status define(std::string_view name, std::string_view value, int level, int scope);
-  // Writes text with every %name% replaced by its value into out; ok,
-  // invalid_variable_expression or undefined_variable.
-  Status expand(std::string_view text, std::string& out, int scope);
-  // ok and the value of the visible variable of that name, or programmer_error.
-  Status lookup(std::string_view name, int scope, std::string& value) const;
+  // Defines a variable at the level, its value the expansion of value as seen from the
+  // level before (the settings' variables see only each other): invalid_variable_expression
+  // or undefined_variable as expand gives them, variable_already_defined, or
+  // programmer_error for an empty name.
+  Outcome define(std::string_view name, std::string_view value, VariableLevel level);
+  // The text with every %name% replaced by its value as the level sees it;
+  // invalid_variable_expression (an unclosed "%") or undefined_variable.
+  Expected<std::string> expand(std::string_view text, VariableLevel level) const;
+  // The value of the variable of that name, when the level sees one.
+  std::optional<std::string> lookup(std::string_view name, VariableLevel level) const;
 
   std::size_t count() const { return variables_.size(); }
 
@@ -40,11 +38,10 @@ class VariableStore {
   struct Variable {
     std::string name;
     std::string value;
-    int level = 0;
+    VariableLevel level = VariableLevel::settings;
   };
-  void explain(const std::string& text) const;
+  Failure not_visible(std::string_view name) const;
 
-  Reporter* reporter_ = nullptr;
   std::vector<Variable> variables_;
   // The index of each variable by its name (names are unique), so that neither a
   // definition nor a reference walks over all the others: a file of many blocks would

@@ -364,7 +364,7 @@ class PosixFileSystem : public FileSystem {
         return errno == 0 ? std::optional(std::move(result)) : list_failed(errno, {});
       }
       const std::string_view name = entry->d_name;
-      if (name.front() == '.' || !matches_list_pattern(wildcard, name)) {
+      if (name.front() == '.' || !matches_listing_pattern(wildcard, name)) {
         continue;
       }
       struct stat info {};

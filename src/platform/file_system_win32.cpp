@@ -503,7 +503,7 @@ class Win32FileSystem : public FileSystem {
     const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if ((data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0 ||
         name == "." || name == ".." || (directory && mode == ListMode::files_only) ||
-        !matches_list_pattern(wildcard, name)) {
+        !matches_listing_pattern(wildcard, name)) {
       return std::nullopt;
     }
     if (directory) {

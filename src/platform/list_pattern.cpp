@@ -26,7 +26,7 @@ bool matches_empty(std::string_view pattern) {
 // matches[i]: the pattern from i matches the name from the current position.
 // any_later[i]: it matches the name from the current position or from any later one,
 // which is what a "*" before position i needs.
-bool matches_list_pattern(std::string_view pattern, std::string_view name) {
+bool matches_listing_pattern(std::string_view pattern, std::string_view name) {
   if (name.empty()) {
     return false;
   }

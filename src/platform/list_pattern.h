@@ -10,6 +10,6 @@ namespace vexal {
 // "*" matches any run of characters and "?" any one character; "?"s at the end of the
 // pattern may also match nothing ("???" takes names of one to three characters), and a
 // final ".*" matches a name without any extension, so "*.*" matches every name.
-bool matches_list_pattern(std::string_view pattern, std::string_view name);
+bool matches_listing_pattern(std::string_view pattern, std::string_view name);
 
 }  // namespace vexal

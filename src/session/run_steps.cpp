@@ -17,11 +17,13 @@ Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bo
   if (status != Status::ok) {
     return status;
   }
-  if (const Status defined = vars.define("VEXAL", paths.vexal, kNoClass, kNoClass);
-      defined != Status::ok) {
-    return defined;
+  for (const auto& [name, value] :
+       {std::pair{"VEXAL", &paths.vexal}, {"VEXALCD", &paths.vexalcd}}) {
+    if (Outcome defined = vars.define(name, *value, VariableLevel::settings); !defined) {
+      return explained(reporter, defined.failure());
+    }
   }
-  return vars.define("VEXALCD", paths.vexalcd, kNoClass, kNoClass);
+  return Status::ok;
 }
 
 void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
@@ -65,14 +67,14 @@ Status output_folder_of(Reporter& reporter, const VariableStore& vars,
     output_folder.resize(separator + 1);
   }
 
-  std::string make;
-  if (const Status status = vars.lookup("MAKE", kPathClass, make); status != Status::ok) {
+  std::optional<std::string> make = vars.lookup("MAKE", VariableLevel::path);
+  if (!make) {
     reporter.explain("MAKE, the output folder, is not defined in a PATH block");
-    return status;
+    return Status::programmer_error;
   }
   // Output folders are written with "\" whatever the author typed.
-  std::replace(make.begin(), make.end(), '/', '\\');
-  output_folder += make;
+  std::replace(make->begin(), make->end(), '/', '\\');
+  output_folder += *make;
   if (output_folder.empty() || output_folder.back() != '\\') {
     output_folder += '\\';
   }

@@ -24,7 +24,7 @@ std::vector<const ArchiveView::Member*> picked(const ArchiveView& view,
                                                std::size_t mask_at) {
   std::vector<const ArchiveView::Member*> members;
   for (const ArchiveView::Member& member : view.members) {
-    if (words.size() <= mask_at || wildcard_match(member.name, words[mask_at])) {
+    if (words.size() <= mask_at || matches_entry_mask(words[mask_at], member.name)) {
       members.push_back(&member);
     }
   }

@@ -261,7 +261,7 @@ Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& va
 
 int plan_build(Tool& tool, const Arguments& args) {
   QuietReporter reporter(tool.console);
-  VariableStore vars(reporter);
+  VariableStore vars;
   PlanFileSystem plan_fs(tool.fs);
   const std::string definition_path = definition_path_of(tool.fs, args.words[0]);
   std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());

@@ -25,7 +25,7 @@ TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
   for (const char* kind : {"scan", "scan-cd"}) {
     for (const test::DataCase& c : test::load_cases("tests/moddef/cases.txt", kind)) {
       SCOPED_TRACE(c.where);
-      vars.clear();
+      vars = {};
       archives.clear();
       reset_slot_table(slots);
       reporter = {};

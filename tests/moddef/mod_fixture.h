@@ -31,14 +31,13 @@ class ModFixture : public ::testing::Test {
 
   ArchiveRecord& output(int class_code) { return *archives.get(slots[slot_of_class(class_code)]); }
 
-  std::string value_of(std::string_view name, int scope = kLastArchiveClass) const {
-    std::string value;
-    return vars.lookup(name, scope, value) == Status::ok ? value : "<undefined>";
+  std::string value_of(std::string_view name) const {
+    return vars.lookup(name, VariableLevel::archive).value_or("<undefined>");
   }
 
   FakeFileSystem fs{"C:\\work"};
   RecordingReporter reporter;
-  VariableStore vars{reporter};
+  VariableStore vars;
   ArchiveList archives;
   SlotTable slots{};
   ModContext context{fs, vars, archives, slots, reporter, "C:\\mod\\"};

@@ -19,7 +19,7 @@ const std::string kCases = "tests/moddef/cases.txt";
 TEST(WildcardMatch, MatchesWholeNamesAgainstWholeMasks) {
   for (const test::DataCase& c : test::load_cases(kCases, "match")) {
     SCOPED_TRACE(c.where);
-    EXPECT_EQ(wildcard_match(c.field(0), c.field(1)), c.field(2) == "yes");
+    EXPECT_EQ(matches_entry_mask(c.field(1), c.field(0)), c.field(2) == "yes");
   }
 }
 
@@ -29,8 +29,8 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
   add_output(kBasics);
   for (const test::DataCase& c : test::load_cases(kCases, "statement")) {
     SCOPED_TRACE(c.where);
-    vars.clear();
-    ASSERT_EQ(vars.define("VEXAL", "C:\\GAME", 0, 0), Status::ok);
+    vars = {};
+    ASSERT_TRUE(vars.define("VEXAL", "C:\\GAME", VariableLevel::settings));
     output(kBasics).replace = 5;
     const std::string& block = c.field(0);
     const int class_code = block == "PATH"  ? kPathClass

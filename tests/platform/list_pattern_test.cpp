@@ -12,7 +12,7 @@ namespace {
 TEST(ListPatternTest, MatchesAsTheWindowsListingDoes) {
   for (const test::DataCase& c : test::load_cases("tests/platform/cases.txt", "pattern")) {
     SCOPED_TRACE(c.where);
-    EXPECT_EQ(matches_list_pattern(c.field(0), c.field(1)), c.field(2) == "yes");
+    EXPECT_EQ(matches_listing_pattern(c.field(0), c.field(1)), c.field(2) == "yes");
   }
 }
 
@@ -22,8 +22,8 @@ TEST(ListPatternTest, ManyStarsMatchInTime) {
   for (int i = 0; i < 40; ++i) {
     stars += "*a";
   }
-  EXPECT_FALSE(matches_list_pattern(stars + "b", std::string(200, 'a')));
-  EXPECT_TRUE(matches_list_pattern(stars + "*", std::string(200, 'a')));
+  EXPECT_FALSE(matches_listing_pattern(stars + "b", std::string(200, 'a')));
+  EXPECT_TRUE(matches_listing_pattern(stars + "*", std::string(200, 'a')));
 }
 
 }  // namespace

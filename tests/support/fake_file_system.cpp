@@ -352,7 +352,7 @@ std::optional<std::vector<DirEntry>> FakeFileSystem::list(const std::string& pat
     const Node& node = it->second;
     if (it->first.find('\\', prefix.size()) == std::string::npos && !node.hidden &&
         (!node.is_directory || mode == ListMode::directories_included) &&
-        matches_list_pattern(last_name(pattern), node.name)) {
+        matches_listing_pattern(last_name(pattern), node.name)) {
       result.push_back(DirEntry{node.name, node.data.size(), node.is_directory});
     }
   }
