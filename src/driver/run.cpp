@@ -5,7 +5,6 @@
 #include <new>
 
 #include "archive/archive_writer.h"
-#include "driver/console.h"
 #include "install/cleanup.h"
 #include "install/config.h"
 #include "install/install.h"
@@ -16,6 +15,8 @@
 #include "platform/console.h"
 #include "platform/message_box.h"
 #include "platform/path_rules.h"
+#include "session/console.h"
+#include "session/run_steps.h"
 
 namespace vexal {
 namespace {
@@ -66,6 +67,8 @@ class ToolRun {
  private:
   // Prints the report of a failed step, with its explanation on standard error, and
   // passes its code on as the exit status.
+  int fail(const Failure& failure) { return fail(explained(reporter_, failure)); }
+
   int fail(Status status, int line = -1) {
     if (status == Status::config_missing && fs_.current_directory().empty()) {
       reporter_.explain(
@@ -152,7 +155,7 @@ class ToolRun {
     if (cwd.empty()) {
       return;  // config.ini cannot be found either, and the run ends at its first use
     }
-    const std::string path = cwd + "\\" + kLockFileName;
+    const std::string path = join_path(cwd, kLockFileName);
     LockAttempt attempt = fs_.lock_exclusive(path, false);
     if (attempt.busy) {
       reporter_.note("another run is working in this folder; waiting for it to end (lock file \"" +
@@ -171,7 +174,7 @@ class ToolRun {
   // another folder waits here until this one has ended. A data folder where the lock file
   // cannot be created (a CD) is passed over: no run can move anything there either.
   void lock_game() {
-    const std::string own = fs_.current_directory() + "\\" + kLockFileName;
+    const std::string own = join_path(fs_.current_directory(), kLockFileName);
     for (const std::string& path : game_lock_paths(fs_)) {
       if (same_path(path, own)) {
         continue;  // the working folder's lock, held already
@@ -190,23 +193,24 @@ class ToolRun {
 
   int run_cleanup() {
     reporter_.open_line("Cleaning up \"config.ini\" trash ... ");
-    const Status status = cleanup_config(fs_, reporter_);
-    if (status == Status::ok) {
+    const Outcome cleaned = cleanup_config(fs_, reporter_);
+    if (cleaned) {
       reporter_.close_line("done\n\n");
       return 0;
     }
     // A config.ini that cannot be written is reported at once, as it always was.
-    reporter_.close_line(status == Status::config_not_written ? "" : "failed\n\n");
-    return fail(status);
+    reporter_.close_line(cleaned.status() == Status::config_not_written ? "" : "failed\n\n");
+    return fail(cleaned.failure());
   }
 
   // 0, or the exit status of a failed restore.
   int run_restore() {
-    const Status status = restore_archives(fs_, reporter_);
-    if (status == Status::ok) {
+    const Outcome restored = restore_archives(fs_, reporter_);
+    if (restored) {
       return 0;
     }
-    const int code = fail(status);
+    const Status status = restored.status();
+    const int code = fail(restored.failure());
     if (status != Status::config_not_written) {
       print_text(kNotRestoredBlock);
     }
@@ -236,7 +240,8 @@ class ToolRun {
     std::string output_folder;
     Status folder = output_folder_of(reporter_, vars_, definition_path, output_folder);
     if (folder == Status::ok) {
-      folder = check_output_folder(fs_, reporter_, output_folder);
+      const Outcome allowed = check_output_folder(fs_, output_folder);
+      folder = allowed ? Status::ok : explained(reporter_, allowed.failure());
     }
     if (folder == Status::ok) {
       folder = make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
@@ -249,9 +254,9 @@ class ToolRun {
       return fail(status);
     }
     if (install) {
-      if (const Status status = install_mod(fs_, reporter_, archives_, slots_, output_folder);
-          status != Status::ok) {
-        return fail(status);
+      if (const Outcome installed = install_mod(fs_, reporter_, archives_, slots_, output_folder);
+          !installed) {
+        return fail(installed.failure());
       }
     }
     print_text("All done.\n\n");
@@ -271,126 +276,6 @@ class ToolRun {
 };
 
 }  // namespace
-
-Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bool& allow_cd) {
-  ConfigPaths paths;
-  const Status status = read_config_paths(fs, reporter, paths);
-  allow_cd = paths.allow_cd;
-  if (status != Status::ok) {
-    return status;
-  }
-  for (const auto& [name, value] :
-       {std::pair{"VEXAL", &paths.vexal}, {"VEXALCD", &paths.vexalcd}}) {
-    if (Outcome defined = vars.define(name, *value, VariableLevel::settings); !defined) {
-      return explained(reporter, defined.failure());
-    }
-  }
-  return Status::ok;
-}
-
-void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
-                                   const std::vector<std::string>& args) {
-  const std::string program = program_path();
-  const std::size_t separator = last_separator(program);
-  const std::string cwd = fs.current_directory();
-  if (separator == std::string::npos || cwd.empty()) {
-    return;
-  }
-  const std::string folder = program.substr(0, separator);
-  if (equal_ignoring_case(folder, cwd) || !fs.is_file(folder + "\\config.ini")) {
-    return;
-  }
-  std::string command(file_name_part(program));
-  for (const std::string& argument : args) {
-    const bool blank = argument.find_first_of(" \t") != std::string::npos;
-    command += blank ? " \"" + argument + "\"" : " " + argument;
-  }
-  reporter.explain(
-      "config.ini is not in the working folder " + cwd + " but beside the program, in " + folder +
-      "; start the program there: " + change_folder_command(folder) + " then " + command);
-}
-
-std::string definition_path_of(FileSystem& fs, const std::string& argument) {
-  return is_absolute_path(argument) ? argument : fs.current_directory() + "\\" + argument;
-}
-
-void set_mod_folder(ModContext& context, std::string_view definition_path) {
-  const std::size_t separator = last_separator(definition_path);
-  context.mod_folder = separator == std::string_view::npos
-                           ? std::string(definition_path)
-                           : std::string(definition_path.substr(0, separator + 1));
-}
-
-Status output_folder_of(Reporter& reporter, const VariableStore& vars,
-                        const std::string& definition_path, std::string& output_folder) {
-  output_folder = definition_path;
-  const std::size_t separator = last_separator(output_folder);
-  if (separator != std::string::npos && separator + 1 < output_folder.size()) {
-    output_folder.resize(separator + 1);
-  }
-
-  std::optional<std::string> make = vars.lookup("MAKE", VariableLevel::path);
-  if (!make) {
-    reporter.explain("MAKE, the output folder, is not defined in a PATH block");
-    return Status::programmer_error;
-  }
-  // Output folders are written with "\" whatever the author typed.
-  std::replace(make->begin(), make->end(), '/', '\\');
-  output_folder += *make;
-  if (output_folder.empty() || output_folder.back() != '\\') {
-    output_folder += '\\';
-  }
-  return Status::ok;
-}
-
-bool make_folders(FileSystem& fs, const std::string& folder) {
-  // Every level is tried: the drive and the folders that exist already refuse to be
-  // made, which is fine; what counts is that the last level is a folder afterwards.
-  std::string level;
-  bool made = false;
-  for (std::size_t i = 0; i < folder.size(); ++i) {
-    if (is_path_separator(folder[i])) {
-      level = folder.substr(0, i);
-      made = fs.make_directory(level);
-    }
-  }
-  if (!folder.empty() && !is_path_separator(folder.back())) {
-    level = folder;
-    made = fs.make_directory(level);
-  }
-  return made || fs.is_directory(level);
-}
-
-Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
-                          const std::string& definition_path, std::string& output_folder) {
-  const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
-  // Saving into it fails then, and says so; a mod without archives needs no folder.
-  if (status == Status::ok && !make_folders(fs, output_folder)) {
-    reporter.warn(describe_failure(fs, "the output folder " + output_folder + " cannot be made"));
-  }
-  return status;
-}
-
-Status save_archives(FileSystem& fs, Reporter& reporter, ArchiveList& archives,
-                     const SlotTable& slots, const std::string& output_folder) {
-  for (const int archive_slot : slots) {
-    if (archive_slot == -1) {
-      continue;
-    }
-    ArchiveRecord* record = archives.get(archive_slot);
-    if (record == nullptr) {
-      return Status::archive_not_in_list;
-    }
-    record->name = output_folder + record->name;
-    reporter.begin(Reporter::Step::saving_archive, file_name_part(record->name));
-    const Status status = save_archive(archives, fs, reporter, archive_slot);
-    reporter.end(status == Status::ok);
-    if (status != Status::ok) {
-      return status;
-    }
-  }
-  return Status::ok;
-}
 
 int run_tool(const std::vector<std::string>& args, FileSystem& fs) {
   return ToolRun(fs).run(args);

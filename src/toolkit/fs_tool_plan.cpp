@@ -7,8 +7,6 @@
 #include <optional>
 #include <unordered_map>
 
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "install/config.h"
 #include "install/install.h"
 #include "install/restore.h"
@@ -16,6 +14,8 @@
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "platform/settings.h"
+#include "session/run_steps.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -117,7 +117,7 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
                          archive.decision == Decision::missing ||
                          archive.decision == Decision::unreadable;
     if (refused) {
-      explain_refusal(reporter, archive);
+      reporter.explain(refusal_reason(archive));
     }
     return refused ? Status::restore_failed : Status::ok;
   }
@@ -139,18 +139,18 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
 // archive it puts back is read from the backup folder. ok, or the failure the restore
 // would end with (explained).
 Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs) {
-  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
+  const Expected<std::unique_ptr<Settings>> settings = open_config(fs);
   if (!settings) {
-    return Status::config_missing;
+    return explained(reporter, settings.failure());
   }
-  const InstallState state = read_install_state(fs, *settings, fs.current_directory());
-  bool skip_as_before = false;
-  Status status = check_restore(reporter, state, skip_as_before);
-  if (status != Status::ok) {
-    return status;
+  const InstallState state = read_install_state(fs, **settings, fs.current_directory());
+  const Expected<bool> skip_as_before = check_restore(state);
+  if (!skip_as_before) {
+    return explained(reporter, skip_as_before.failure());
   }
+  Status status = Status::ok;
   for (const ArchiveState& archive : state.archives) {
-    if ((archive.entry || !skip_as_before) &&
+    if ((archive.entry || !*skip_as_before) &&
         preview_archive(fs, reporter, plan_fs, archive) != Status::ok) {
       status = Status::restore_failed;
     }
@@ -246,7 +246,8 @@ Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& va
   std::string output_folder;
   Status status = output_folder_of(reporter, vars, definition_path, output_folder);
   if (status == Status::ok) {
-    status = check_output_folder(plan_fs, reporter, output_folder);
+    const Outcome allowed = check_output_folder(plan_fs, output_folder);
+    status = allowed ? Status::ok : explained(reporter, allowed.failure());
   }
   if (status == Status::ok) {
     status = save_archives(plan_fs, reporter, archives, slots, output_folder);

@@ -1,13 +1,13 @@
-#include "driver/fs_tool.h"
+#include "toolkit/fs_tool.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <new>
 
-#include "base/byte_reader.h"
 #include "archive/archive_reader.h"
 #include "archive/layout.h"
+#include "base/byte_reader.h"
 #include "platform/ascii.h"
 
 namespace vexal::fs_tool {

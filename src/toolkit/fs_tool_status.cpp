@@ -4,14 +4,14 @@
 #include <optional>
 #include <vector>
 
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "archive/catalogue.h"
 #include "install/config.h"
 #include "install/install_state.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "platform/settings.h"
+#include "session/run_steps.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -60,7 +60,7 @@ Folders print_folders(Tool& tool, Settings& settings) {
   std::printf("%-15s%s\n", "Installed mod:",
               folders.mod_data.empty() ? "none recorded" : folders.mod_data.c_str());
   if (folders.backup.empty()) {
-    folders.backup = tool.fs.current_directory() + "\\backup";
+    folders.backup = join_path(tool.fs.current_directory(), "backup");
     std::printf("%-15s%s (none recorded; an installation uses this one)\n",
                 "Backup folder:", folders.backup.c_str());
   } else {
@@ -229,11 +229,13 @@ void print_table(Tool& tool, const Folders& folders, const InstallState& state,
 }  // namespace
 
 int show_status(Tool& tool, const Arguments& /*args*/) {
-  const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
-  if (!settings) {
+  const Expected<std::unique_ptr<Settings>> opened = open_config(tool.fs);
+  if (!opened) {
+    explained(tool.console, opened.failure());
     explain_config_beside_program(tool.fs, tool.console, tool.command_line);
     return tool.fail(Status::config_missing);
   }
+  Settings* const settings = opened->get();
   const Folders folders = print_folders(tool, *settings);
   const InstallState state = read_install_state(tool.fs, *settings, tool.fs.current_directory());
   Findings findings;
