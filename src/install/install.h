@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "base/reporter.h"
-#include "base/status.h"
 #include "archive/archive_list.h"
 #include "archive/catalogue.h"
+#include "base/reporter.h"
+#include "base/status.h"
 #include "platform/file_system.h"
 
 namespace vexal {
