@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "base/reporter.h"
 #include "archive/archive_list.h"
 #include "archive/catalogue.h"
+#include "base/reporter.h"
 #include "moddef/variables.h"
 #include "platform/file_system.h"
 
