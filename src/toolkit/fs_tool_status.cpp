@@ -231,9 +231,9 @@ void print_table(Tool& tool, const Folders& folders, const InstallState& state,
 int show_status(Tool& tool, const Arguments& /*args*/) {
   const Expected<std::unique_ptr<Settings>> opened = open_config(tool.fs);
   if (!opened) {
-    explained(tool.console, opened.failure());
+    const Status status = explained(tool.console, opened.failure());
     explain_config_beside_program(tool.fs, tool.console, tool.command_line);
-    return tool.fail(Status::config_missing);
+    return tool.fail(status);
   }
   Settings* const settings = opened->get();
   const Folders folders = print_folders(tool, *settings);
