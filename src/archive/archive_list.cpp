@@ -18,19 +18,25 @@ unsigned char upper_ascii(char c) {
   return static_cast<unsigned char>(ascii_upper(c));
 }
 
-// Grows the capacity of a table by whole blocks, always by more than n, so that tables
-// fill block by block instead of reallocating for every entry or file.
+// Grows the capacity of a table to hold n more elements, in whole blocks and at least
+// doubling it, so that appending one element at a time copies each element a constant
+// number of times on average (growing by a constant amount would copy the whole table
+// every block, quadratic in its size).
 template <typename T>
 bool grow_by_blocks(std::vector<T>& table, std::size_t n, std::size_t block) {
   if (n <= table.capacity() - table.size()) {
     return true;
   }
-  const std::size_t blocks = n / block + 1;
-  if (blocks > (table.max_size() - table.capacity()) / block) {
+  if (n > table.max_size() - table.size()) {
     return false;
   }
+  const std::size_t needed = table.size() + n;
+  const std::size_t doubled =
+      table.capacity() <= table.max_size() / 2 ? 2 * table.capacity() : table.max_size();
+  std::size_t wanted = std::max(needed, doubled);
+  wanted = wanted <= table.max_size() - block ? (wanted / block + 1) * block : table.max_size();
   try {
-    table.reserve(table.capacity() + blocks * block);
+    table.reserve(wanted);
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const std::length_error&) {

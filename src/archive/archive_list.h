@@ -18,8 +18,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/status.h"
 #include "archive/entry_index.h"
+#include "base/status.h"
 #include "platform/file_system.h"
 
 namespace vexal {
@@ -57,13 +57,14 @@ struct ArchiveRecord {
   std::string name;  // a source: its path as written; an output: catalogue name, then file path
   bool two_level = false;
   bool cd_archive = false;
-  int replace = 0;              // linking: 0 keeps an existing name, non-zero re-points it
-  std::vector<std::byte> data;  // owned bytes; size() is the bytes in use; grows in 1 MiB blocks
+  int replace = 0;  // linking: 0 keeps an existing name, non-zero re-points it
+  std::vector<std::byte>
+      data;  // owned bytes; size() is the bytes in use; grows geometrically, in 1 MiB blocks
   // A flat archive file's bytes as the file system gave them (mapped where it can) and
   // its data area within them. When set they stand in for data, which stays empty.
   std::shared_ptr<const MappedBytes> file_bytes;
   std::span<const std::byte> file_data;
-  std::vector<Entry> entries;  // size() is the entry count; grows in blocks of 1024
+  std::vector<Entry> entries;  // size() is the entry count; grows geometrically, in blocks of 1024
   EntryIndex entry_index;      // names of entries for linking; see fs/entry_index.h
   // A folder source: the folder, ending in "\", and its files. Offsets of its entries
   // and items count as if the files lay back to back after the item tables, which are
