@@ -5,14 +5,13 @@
 #include <new>
 #include <stdexcept>
 
+#include "archive/layout.h"
 #include "platform/ascii.h"
-#include "platform/memory.h"
 
 namespace vexal {
 namespace {
 
 constexpr std::size_t kEntryBlock = 1024;
-constexpr std::size_t kDataBlock = std::size_t{1} << 20;
 
 unsigned char upper_ascii(char c) {
   return static_cast<unsigned char>(ascii_upper(c));
@@ -75,6 +74,17 @@ int compare_names(std::string_view a, std::string_view b) {
 
 bool names_equal(std::string_view a, std::string_view b) {
   return compare_names(a, b) == 0;
+}
+
+std::optional<std::span<const Item>> group_items(const ArchiveRecord& source, const Entry& group) {
+  if (!source.two_level || group.size < layout::kItemCountSize) {
+    return std::nullopt;
+  }
+  const std::uint64_t count = (group.size - layout::kItemCountSize) / layout::kItemRecordSize;
+  if (group.first > source.items.size() || count > source.items.size() - group.first) {
+    return std::nullopt;
+  }
+  return std::span<const Item>(source.items).subspan(group.first, count);
 }
 
 void ArchiveList::clear() {
@@ -176,19 +186,6 @@ Status ArchiveList::guarded(const std::function<Status()>& operation) {
 
 Status ArchiveList::reserve_entries(ArchiveRecord& record, std::size_t n) {
   if (grow_by_blocks(record.entries, n, kEntryBlock)) {
-    return Status::ok;
-  }
-  clear();
-  return Status::out_of_memory;
-}
-
-Status ArchiveList::reserve_data(ArchiveRecord& record, std::size_t n) {
-  const std::size_t capacity = record.data.capacity();
-  if (grow_by_blocks(record.data, n, kDataBlock)) {
-    if (record.data.capacity() != capacity) {
-      advise_large_buffer(record.data.data() + record.data.size(),
-                          record.data.capacity() - record.data.size());
-    }
     return Status::ok;
   }
   clear();

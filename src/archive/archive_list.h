@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,13 +29,25 @@ struct Entry {
   // Zero-terminated: at most 12 characters for a flat entry, 5 for a two-level group.
   // A flat name read from a file keeps all 13 bytes as read.
   std::array<char, 16> name{};
-  std::uint64_t offset = 0;          // position of the bytes (a group: its item table) in data
-  std::uint64_t size = 0;            // a group: 2 + 9 * item count
+  // A flat entry of an archive file: position of its bytes in bytes(). A group of an
+  // archive file: position of its item table there (only explanations use it).
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;            // a group: the size of its item table, 2 + 9 * items
   std::int32_t source_archive = -1;  // outputs only: archive slot of the linked source
   std::int32_t source_entry = -1;    // outputs only: index of the linked entry there
-  // Folder sources only: the index of the entry's file in loose_files (a group: of its
-  // first item's; the others follow in table order).
-  std::uint32_t loose_file = 0;
+  // A group: the index of its first item in items (the others follow in table order).
+  // A flat entry of a folder source: the index of its file in loose_files.
+  std::uint32_t first = 0;
+};
+
+// An item of a two-level group, as its source holds it: the reader and folder loading
+// parse item tables into items once, and the writer writes tables from them.
+struct Item {
+  std::array<char, 3> name{};  // exactly three bytes, as in the table
+  std::uint16_t size = 0;
+  // An archive file's item: position of its bytes in bytes(). A folder source's item:
+  // the index of its file in loose_files.
+  std::uint32_t where = 0;
 };
 
 // A file of a source folder, whose bytes are copied from disk when an output is saved.
@@ -58,26 +71,27 @@ struct ArchiveRecord {
   bool two_level = false;
   bool cd_archive = false;
   int replace = 0;  // linking: 0 keeps an existing name, non-zero re-points it
-  std::vector<std::byte>
-      data;  // owned bytes; size() is the bytes in use; grows geometrically, in 1 MiB blocks
-  // A flat archive file's bytes as the file system gave them (mapped where it can) and
-  // its data area within them. When set they stand in for data, which stays empty.
+  // An archive file's bytes as the file system gave them (mapped where it can), and its
+  // data area within them (from the first entry's bytes or item table on), which entry
+  // and item positions refer to. Never copied.
   std::shared_ptr<const MappedBytes> file_bytes;
   std::span<const std::byte> file_data;
   std::vector<Entry> entries;  // size() is the entry count; grows geometrically, in blocks of 1024
-  EntryIndex entry_index;      // names of entries for linking; see fs/entry_index.h
-  // A folder source: the folder, ending in "\", and its files. Offsets of its entries
-  // and items count as if the files lay back to back after the item tables, which are
-  // all that data holds.
+  std::vector<Item> items;     // a two-level source: the items of its groups, group by group
+  EntryIndex entry_index;      // names of entries for linking; see archive/entry_index.h
+  // A folder source: the folder, ending in "\", and its files, whose bytes the writer
+  // copies from disk.
   std::string folder;
   std::vector<LooseFile> loose_files;
 
-  // The bytes in memory that entry offsets refer to; every reader of them goes through
-  // here. A folder source's files are read only by the writer, through loose_files.
-  std::span<const std::byte> bytes() const {
-    return file_bytes ? file_data : std::span<const std::byte>(data);
-  }
+  // The bytes in memory that entry and item positions refer to; every reader of them
+  // goes through here. Empty for a folder source.
+  std::span<const std::byte> bytes() const { return file_data; }
 };
+
+// The items of a group of a two-level source (a group may hold none), or nullopt when
+// the entry is no such group.
+std::optional<std::span<const Item>> group_items(const ArchiveRecord& source, const Entry& group);
 
 class ArchiveList {
  public:
@@ -101,9 +115,8 @@ class ArchiveList {
   // looked up.
   std::vector<int> find_slots(std::string_view name) const;
 
-  // Make room for n more entries / data bytes by the growth rules; ok or out_of_memory.
+  // Make room for n more entries by the growth rules; ok or out_of_memory.
   Status reserve_entries(ArchiveRecord& record, std::size_t n);
-  Status reserve_data(ArchiveRecord& record, std::size_t n);
 
   // Adds or re-points one link in the output at target_slot; ok, programmer_error (a slot
   // or index outside the list) or out_of_memory.

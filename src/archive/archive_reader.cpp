@@ -5,9 +5,8 @@
 #include <numeric>
 #include <span>
 
-#include "base/byte_reader.h"
 #include "archive/layout.h"
-#include "platform/memory.h"
+#include "base/byte_reader.h"
 
 namespace vexal {
 namespace {
@@ -58,6 +57,10 @@ std::string entry_at(std::size_t index, std::uint64_t offset) {
 
 std::string group_at(std::size_t index, std::string_view name, std::uint64_t offset) {
   return "group " + std::to_string(index) + " (" + std::string(name) + ") at offset " + hex(offset);
+}
+
+std::string group_where(const std::vector<Entry>& groups, std::size_t g) {
+  return group_at(g, entry_name(groups[g]), kTwoLevelHeaderSize + kGroupRecordSize * g);
 }
 
 std::optional<DirectoryRecord> read_flat_record(ByteReader& reader) {
@@ -121,24 +124,20 @@ Status read_directory(std::span<const std::byte> file, bool two_level, const Dam
   return Status::ok;
 }
 
-// Checks the item table of every group and rebases its items' data offsets in place,
-// making them relative to data. ok or archive_not_opened.
-Status adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& data,
+// Checks the size of every group's item table against the data area and that no two
+// tables share bytes, setting each group's size. ok or archive_not_opened.
+Status check_item_tables(std::vector<Entry>& groups, std::span<const std::byte> area,
                          std::uint64_t base, const Damage& damage) {
-  const auto where = [&](std::size_t g) {
-    return group_at(g, entry_name(groups[g]), kTwoLevelHeaderSize + kGroupRecordSize * g);
-  };
   for (std::size_t g = 0; g < groups.size(); ++g) {
     Entry& group = groups[g];
-    const auto items = read_le(data, group.offset, kItemCountSize);
-    if (!items || !bytes_at(data, group.offset, item_table_size(*items))) {
-      return damage.found(where(g), "the item table at " + hex(base + group.offset) + " of " +
-                                        std::to_string(items.value_or(0)) +
-                                        " items runs past the end of the file");
+    const auto items = read_le(area, group.offset, kItemCountSize);
+    if (!items || !bytes_at(area, group.offset, item_table_size(*items))) {
+      return damage.found(group_where(groups, g), "the item table at " + hex(base + group.offset) +
+                                                      " of " + std::to_string(items.value_or(0)) +
+                                                      " items runs past the end of the file");
     }
     group.size = item_table_size(*items);
   }
-  // Each table is rebased in place once; tables that share bytes would be rebased twice.
   std::vector<std::size_t> by_offset(groups.size());
   std::iota(by_offset.begin(), by_offset.end(), std::size_t{0});
   std::sort(by_offset.begin(), by_offset.end(),
@@ -146,31 +145,65 @@ Status adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& dat
   for (std::size_t i = 1; i < by_offset.size(); ++i) {
     const Entry& previous = groups[by_offset[i - 1]];
     if (groups[by_offset[i]].offset < previous.offset + previous.size) {
-      return damage.found(where(by_offset[i]),
+      return damage.found(group_where(groups, by_offset[i]),
                           "its item table at " + hex(base + groups[by_offset[i]].offset) +
                               " overlaps the one of group " + std::to_string(by_offset[i - 1]) +
                               " at " + hex(base + previous.offset));
     }
   }
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    const std::uint64_t end = groups[g].offset + groups[g].size;
-    for (std::uint64_t at = groups[g].offset + kItemCountSize; at < end; at += kItemRecordSize) {
-      const auto offset = read_le(data, at + kItemNameSize, 4);
-      const auto size = read_le(data, at + kItemNameSize + 4, 2);
-      if (!offset || !size) {
-        return Status::archive_not_opened;  // the table was checked against data
-      }
-      const std::string item = where(g) + ", item " +
-                               std::to_string((at - groups[g].offset) / kItemRecordSize) +
-                               " at offset " + hex(base + at);
-      if (*offset < base) {
-        return damage.found(item, "data at " + hex(*offset) +
-                                      " lies before the item tables, which start at " + hex(base));
-      }
-      if (!bytes_at(data, *offset - base, *size)) {
-        return damage.found(item, damage.past_end(*offset, *size));
-      }
-      write_le(data, at + kItemNameSize, static_cast<std::uint32_t>(*offset - base), 4);
+  return Status::ok;
+}
+
+// Reads the items of group g from its checked table into the record's items, their
+// positions made relative to the data area. ok or archive_not_opened.
+Status read_items(ArchiveRecord& record, std::size_t g, std::span<const std::byte> area,
+                  std::uint64_t base, const Damage& damage) {
+  Entry& group = record.entries[g];
+  group.first = static_cast<std::uint32_t>(record.items.size());
+  const std::uint64_t end = group.offset + group.size;
+  for (std::uint64_t at = group.offset + kItemCountSize; at < end; at += kItemRecordSize) {
+    const auto name = bytes_at(area, at, kItemNameSize);
+    const auto offset = read_le(area, at + kItemNameSize, 4);
+    const auto size = read_le(area, at + kItemNameSize + 4, 2);
+    if (!name || !offset || !size) {
+      return Status::archive_not_opened;  // the table was checked against the area
+    }
+    const std::string item = group_where(record.entries, g) + ", item " +
+                             std::to_string((at - group.offset) / kItemRecordSize) + " at offset " +
+                             hex(base + at);
+    if (*offset < base) {
+      return damage.found(item, "data at " + hex(*offset) +
+                                    " lies before the item tables, which start at " + hex(base));
+    }
+    if (!bytes_at(area, *offset - base, *size)) {
+      return damage.found(item, damage.past_end(*offset, *size));
+    }
+    Item& read = record.items.emplace_back();
+    std::memcpy(read.name.data(), name->data(), kItemNameSize);
+    read.size = static_cast<std::uint16_t>(*size);
+    read.where = static_cast<std::uint32_t>(*offset - base);
+  }
+  return Status::ok;
+}
+
+// Parses every group's item table into items, once. ok or archive_not_opened.
+Status read_groups(ArchiveRecord& record, std::span<const std::byte> area, std::uint64_t base,
+                   const Damage& damage) {
+  if (const Status status = check_item_tables(record.entries, area, base, damage);
+      status != Status::ok) {
+    return status;
+  }
+  std::uint64_t item_count = 0;
+  for (const Entry& group : record.entries) {
+    item_count += (group.size - kItemCountSize) / kItemRecordSize;
+  }
+  if (item_count > UINT32_MAX) {
+    return Status::out_of_memory;  // beyond what a group can point to
+  }
+  record.items.reserve(static_cast<std::size_t>(item_count));
+  for (std::size_t g = 0; g < record.entries.size(); ++g) {
+    if (const Status status = read_items(record, g, area, base, damage); status != Status::ok) {
+      return status;
     }
   }
   return Status::ok;
@@ -241,17 +274,10 @@ Status read_archive(ArchiveList& list, std::shared_ptr<const MappedBytes> file, 
     entry.size = read.size;
     record.entries.push_back(entry);
   }
-  if (!record.two_level) {
-    // Flat entries are used as they are in the file, so the file's bytes are kept.
-    record.file_data = area;
-    record.file_bytes = std::move(file);
-    return Status::ok;
-  }
-  // Item tables are rebased in place, so a two-level archive gets bytes of its own.
-  record.data.reserve(area.size());  // exactly the data area
-  advise_large_buffer(record.data.data(), record.data.capacity());
-  record.data.assign(area.begin(), area.end());
-  return adopt_item_tables(record.entries, record.data, base, damage);
+  // Entries and items are used where they lie in the file, so its bytes are kept.
+  record.file_data = area;
+  record.file_bytes = std::move(file);
+  return record.two_level ? read_groups(record, area, base, damage) : Status::ok;
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include <optional>
 #include <span>
 
-#include "base/byte_reader.h"
 #include "archive/layout.h"
+#include "base/byte_reader.h"
 #include "platform/path_rules.h"
 
 namespace vexal {
@@ -107,12 +107,10 @@ Status check_layouts(const ArchiveList& list, const ArchiveRecord& output, Repor
   return Status::ok;
 }
 
-// The file of a folder source's flat entry or item (index within its group, 0 for a flat
-// entry), or null when the entry holds no such index.
-const LooseFile* loose_file(const Linked& linked, std::size_t item) {
-  const std::vector<LooseFile>& files = linked.source->loose_files;
-  const std::uint64_t index = std::uint64_t{linked.entry->loose_file} + item;
-  return index < files.size() ? &files[static_cast<std::size_t>(index)] : nullptr;
+// A file of a folder source by its index, or null when there is no such file.
+const LooseFile* loose_file(const ArchiveRecord& source, std::uint64_t index) {
+  return index < source.loose_files.size() ? &source.loose_files[static_cast<std::size_t>(index)]
+                                           : nullptr;
 }
 
 // The bytes of a source at an offset, or nullopt when they do not all lie inside it.
@@ -127,7 +125,7 @@ Status add_entry_bytes(const Linked& linked, Layout& layout) {
   const ArchiveRecord& source = *linked.source;
   const Entry& entry = *linked.entry;
   if (!source.folder.empty() && !source.two_level) {
-    const LooseFile* file = loose_file(linked, 0);
+    const LooseFile* file = loose_file(source, entry.first);
     if (file == nullptr || file->size != entry.size) {
       return Status::programmer_error;
     }
@@ -173,37 +171,18 @@ Status lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, La
   return Status::ok;
 }
 
-// Where the record of an item lies in its group's table.
-constexpr std::size_t item_record(std::size_t item) {
-  return kItemCountSize + kItemRecordSize * item;
-}
-
-// The item table of a linked group, checked against its source. Empty when unusable.
-Chunk item_table(const Linked& linked) {
-  const ArchiveRecord& source = *linked.source;
-  const Entry& group = *linked.entry;
-  const auto items = read_le(source.bytes(), group.offset, kItemCountSize);
-  if (!source.two_level || !items || group.size != item_table_size(*items)) {
-    return {};
-  }
-  return bytes_of(source, group.offset, group.size).value_or(Chunk{});
-}
-
-// The bytes of item number `item` of a linked group with the given item table, as the
-// next piece. ok, programmer_error or archive_not_created.
-Status add_item_bytes(const Linked& group, Chunk table, std::size_t item, std::uint64_t size,
-                      Layout& layout) {
-  const ArchiveRecord& source = *group.source;
+// The bytes of an item of a group of source as the next piece. ok, programmer_error or
+// archive_not_created.
+Status add_item_bytes(const ArchiveRecord& source, const Item& item, Layout& layout) {
   if (!source.folder.empty()) {
-    const LooseFile* file = loose_file(group, item);
-    if (file == nullptr || file->size != size) {
+    const LooseFile* file = loose_file(source, item.where);
+    if (file == nullptr || file->size != item.size) {
       return Status::programmer_error;
     }
     layout.add_loose(source, *file);
     return Status::ok;
   }
-  const auto offset = read_le(table, item_record(item) + kItemNameSize, 4);
-  const auto bytes = offset ? bytes_of(source, *offset, size) : std::nullopt;
+  const auto bytes = bytes_of(source, item.where, item.size);
   if (!bytes) {
     return Status::archive_not_created;
   }
@@ -211,15 +190,11 @@ Status add_item_bytes(const Linked& group, Chunk table, std::size_t item, std::u
   return Status::ok;
 }
 
-// ok, programmer_error or archive_not_created.
-Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout,
-                         const Refusal& refuse) {
-  if (links.size() > kMaxFileOffset) {
-    return refuse.too_large();
-  }
-  std::vector<Linked> groups;
-  std::vector<Chunk> tables;
-  std::uint64_t running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
+// The group records, each pointing at its item table. ok, programmer_error or
+// archive_not_created.
+Status lay_out_groups(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout,
+                      std::vector<Linked>& groups, std::uint64_t& running, const Refusal& refuse) {
+  running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
   layout.directory.resize(4);  // the data start, known once the tables are laid out
   append_le(layout.directory, static_cast<std::uint32_t>(links.size()), 4);
   for (const Entry& link : links) {
@@ -227,8 +202,8 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& link
     if (linked.source == nullptr) {
       return Status::programmer_error;
     }
-    const Chunk table = item_table(linked);
-    if (table.empty()) {
+    const auto items = group_items(*linked.source, *linked.entry);
+    if (!items) {
       return refuse("the group \"" + std::string(entry_name(*linked.entry)) + "\" of \"" +
                     linked.source->name + "\" has no usable item table");
     }
@@ -238,35 +213,40 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& link
     const auto* name = reinterpret_cast<const std::byte*>(linked.entry->name.data());
     layout.directory.insert(layout.directory.end(), name, name + kGroupNameSize);
     append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
-    running += table.size();
+    running += item_table_size(items->size());
     groups.push_back(linked);
-    tables.push_back(table);
   }
-  if (running > kMaxFileOffset) {
+  return running > kMaxFileOffset ? refuse.too_large() : Status::ok;
+}
+
+// ok, programmer_error or archive_not_created.
+Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout,
+                         const Refusal& refuse) {
+  if (links.size() > kMaxFileOffset) {
     return refuse.too_large();
   }
+  std::vector<Linked> groups;
+  std::uint64_t running = 0;
+  if (const Status status = lay_out_groups(list, links, layout, groups, running, refuse);
+      status != Status::ok) {
+    return status;
+  }
   write_le(layout.directory, 0, static_cast<std::uint32_t>(running), 4);
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    const Chunk table = tables[g];
-    layout.directory.insert(layout.directory.end(), table.begin(), table.begin() + kItemCountSize);
-    for (std::size_t item = 0; item_record(item) < table.size(); ++item) {
-      const std::size_t at = item_record(item);
-      const auto name = bytes_at(table, at, kItemNameSize);
-      const auto size = read_le(table, at + kItemNameSize + 4, 2);
-      if (!name || !size) {
-        return Status::archive_not_created;  // loaded item tables were checked
-      }
+  for (const Linked& group : groups) {
+    const std::span<const Item> items = group_items(*group.source, *group.entry).value();
+    append_le(layout.directory, static_cast<std::uint32_t>(items.size()), kItemCountSize);
+    for (const Item& item : items) {
       if (running > kMaxFileOffset) {
         return refuse.too_large();
       }
-      layout.directory.insert(layout.directory.end(), name->begin(), name->end());
+      const auto* name = reinterpret_cast<const std::byte*>(item.name.data());
+      layout.directory.insert(layout.directory.end(), name, name + kItemNameSize);
       append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
-      append_le(layout.directory, *size, 2);
-      if (const Status status = add_item_bytes(groups[g], table, item, *size, layout);
-          status != Status::ok) {
+      append_le(layout.directory, item.size, 2);
+      if (const Status status = add_item_bytes(*group.source, item, layout); status != Status::ok) {
         return status;
       }
-      running += *size;
+      running += item.size;
     }
   }
   layout.file_size = running;

@@ -5,8 +5,8 @@
 #include <optional>
 #include <span>
 
-#include "base/byte_reader.h"
 #include "archive/layout.h"
+#include "base/byte_reader.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 
@@ -121,20 +121,17 @@ Status load_flat(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, in
     return status;
   }
   record.loose_files.reserve(files.size());
-  std::uint64_t offset = 0;
   for (const DirEntry& file : files) {
     Entry entry;
     set_entry_name(entry, upper_case(file.name));
-    entry.offset = offset;
     entry.size = file.size;
-    entry.loose_file = static_cast<std::uint32_t>(record.loose_files.size());
+    entry.first = static_cast<std::uint32_t>(record.loose_files.size());
     // Read under the listed name, which finds it whatever the letter case rules.
     if (const Status status = add_loose_file(fs, reporter, record, file.name, file.size);
         status != Status::ok) {
       return status;
     }
     record.entries.push_back(entry);
-    offset += file.size;
   }
   std::stable_sort(record.entries.begin(), record.entries.end(),
                    [](const Entry& a, const Entry& b) {
@@ -152,7 +149,6 @@ struct ItemFile {
 
 struct GroupFolder {
   std::string name;  // upper case, padded with '_' to five characters
-  std::uint64_t table_offset = 0;
   std::vector<ItemFile> items;
 };
 
@@ -175,25 +171,6 @@ std::optional<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& 
   std::stable_sort(items.begin(), items.end(),
                    [](const ItemFile& a, const ItemFile& b) { return a.name < b.name; });
   return items;
-}
-
-// Appends the item table of a group to data, data offsets still zero. ok or
-// out_of_memory.
-Status append_item_table(ArchiveList& list, ArchiveRecord& record, const GroupFolder& group) {
-  const std::uint64_t size = item_table_size(group.items.size());
-  if (const Status status = list.reserve_data(record, static_cast<std::size_t>(size));
-      status != Status::ok) {
-    return status;
-  }
-  append_le(record.data, static_cast<std::uint32_t>(group.items.size()), kItemCountSize);
-  for (const ItemFile& item : group.items) {
-    for (const char c : item.name) {
-      record.data.push_back(static_cast<std::byte>(c));
-    }
-    append_le(record.data, 0, 4);
-    append_le(record.data, static_cast<std::uint32_t>(item.size), 2);
-  }
-  return Status::ok;
 }
 
 Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
@@ -234,10 +211,6 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
     }
     group.name = upper_case(folder.name);
     group.name.resize(kMaxGroupName, '_');
-    group.table_offset = record.data.size();
-    if (const Status status = append_item_table(list, record, group); status != Status::ok) {
-      return status;
-    }
     item_count += group.items.size();
     groups.push_back(std::move(group));
   }
@@ -248,30 +221,25 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
     return status;
   }
   record.loose_files.reserve(item_count);
-  std::uint64_t offset = record.data.size();  // the items' bytes follow the tables
+  record.items.reserve(item_count);
   for (const GroupFolder& group : groups) {
     // Items are looked up in the folder the group name gives, its padding removed.
     const std::string group_folder = group.name.substr(0, group.name.find_last_not_of('_') + 1);
     Entry entry;
     set_entry_name(entry, group.name);
-    entry.offset = group.table_offset;
     entry.size = item_table_size(group.items.size());
-    entry.loose_file = static_cast<std::uint32_t>(record.loose_files.size());
+    entry.first = static_cast<std::uint32_t>(record.items.size());
     record.entries.push_back(entry);
-    for (std::size_t j = 0; j < group.items.size(); ++j) {
-      const ItemFile& item = group.items[j];
+    for (const ItemFile& item : group.items) {
+      Item& loaded = record.items.emplace_back();
+      std::copy_n(item.name.begin(), kItemNameSize, loaded.name.begin());
+      loaded.size = static_cast<std::uint16_t>(item.size);
+      loaded.where = static_cast<std::uint32_t>(record.loose_files.size());
       if (const Status status =
               add_loose_file(fs, reporter, record, group_folder + "\\" + item.listed, item.size);
           status != Status::ok) {
         return status;
       }
-      // In-memory offsets are relative to data, the items counted after the tables; the
-      // writer replaces them with file offsets.
-      if (!write_le(record.data, group.table_offset + item_table_size(j) + kItemNameSize,
-                    static_cast<std::uint32_t>(offset), 4)) {
-        return Status::programmer_error;
-      }
-      offset += item.size;
     }
   }
   return Status::ok;

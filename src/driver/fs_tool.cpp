@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <new>
 
-#include "base/byte_reader.h"
 #include "archive/archive_reader.h"
-#include "archive/layout.h"
 #include "platform/ascii.h"
 
 namespace vexal::fs_tool {
@@ -169,23 +167,12 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
   return subcommand->run(tool, arguments);
 }
 
-// The items of a group as held after reading: the item table at the group's offset,
-// data offsets relative to the record's bytes.
+// The items of a group as the reader parsed them, with their bytes.
 std::vector<ArchiveView::Item> items_of(const ArchiveRecord& record, const Entry& group) {
-  using namespace layout;
   std::vector<ArchiveView::Item> items;
-  const std::span<const std::byte> bytes = record.bytes();
-  const std::uint32_t count = read_le(bytes, group.offset, kItemCountSize).value_or(0);
-  for (std::uint32_t j = 0; j < count; ++j) {
-    const std::uint64_t at = group.offset + item_table_size(j);
-    const auto name = bytes_at(bytes, at, kItemNameSize);
-    const auto offset = read_le(bytes, at + kItemNameSize, 4);
-    const auto size = read_le(bytes, at + kItemNameSize + 4, 2);
-    const auto data = offset && size ? bytes_at(bytes, *offset, *size) : std::nullopt;
-    if (name && data) {  // the reader checked every item
-      items.push_back(
-          {std::string(reinterpret_cast<const char*>(name->data()), name->size()), *data});
-    }
+  for (const Item& item : group_items(record, group).value_or(std::span<const Item>{})) {
+    items.push_back({std::string(item.name.data(), item.name.size()),
+                     record.bytes().subspan(item.where, item.size)});
   }
   return items;
 }

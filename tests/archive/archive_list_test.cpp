@@ -162,7 +162,7 @@ TEST_F(ArchiveListTest, BadArgumentsAndImpossibleReservationsFreeTheList) {
     EXPECT_EQ(list.size(), 0u);
   }
   add_source("a");
-  EXPECT_EQ(list.reserve_data(*list.get(0), SIZE_MAX - 5), Status::out_of_memory);
+  EXPECT_EQ(list.reserve_entries(*list.get(0), SIZE_MAX / 2), Status::out_of_memory);
   EXPECT_EQ(list.size(), 0u);
 }
 
