@@ -76,187 +76,110 @@ bool names_equal(std::string_view a, std::string_view b) {
   return compare_names(a, b) == 0;
 }
 
-std::optional<std::span<const Item>> group_items(const ArchiveRecord& source, const Entry& group) {
+NamedLayout layout_of_name(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  const std::string_view extension = dot == std::string_view::npos ? "" : name.substr(dot);
+  if (names_equal(extension, ".FS")) {
+    return NamedLayout::flat;
+  }
+  return names_equal(extension, ".FSU") ? NamedLayout::two_level : NamedLayout::none;
+}
+
+std::optional<std::span<const Item>> group_items(const SourceArchive& source, const Entry& group) {
   if (!source.two_level || group.size < layout::kItemCountSize) {
     return std::nullopt;
   }
   const std::uint64_t count = (group.size - layout::kItemCountSize) / layout::kItemRecordSize;
-  if (group.first > source.items.size() || count > source.items.size() - group.first) {
+  if (group.position > source.items.size() || count > source.items.size() - group.position) {
     return std::nullopt;
   }
-  return std::span<const Item>(source.items).subspan(group.first, count);
+  return std::span<const Item>(source.items).subspan(group.position, count);
 }
 
-void ArchiveList::clear() {
-  std::vector<ArchiveRecord>().swap(records_);
-  slots_by_name_.clear();
-  named_records_ = 0;
-  unnamed_slots_.clear();
-}
-
-Status ArchiveList::append(int& slot) {
-  try {
-    records_.emplace_back();
-  } catch (const std::bad_alloc&) {
-    clear();
-    return Status::out_of_memory;
+SourceArchive& ArchiveList::add_source(std::string path) {
+  if (sources_.size() >= UINT32_MAX) {
+    throw std::bad_alloc();  // beyond what a link can name
   }
-  slot = static_cast<int>(records_.size() - 1);
-  return Status::ok;
+  auto source = std::make_unique<SourceArchive>();
+  source->index = static_cast<std::uint32_t>(sources_.size());
+  source_by_path_.try_emplace(upper_case(path), source->index);
+  source->path = std::move(path);
+  sources_.push_back(std::move(source));
+  return *sources_.back();
 }
 
-ArchiveRecord* ArchiveList::find(std::string_view name) {
-  const int slot = find_slot(name);
-  return slot < 0 ? nullptr : &records_[static_cast<std::size_t>(slot)];
+OutputArchive& ArchiveList::add_output(std::string name, bool two_level, bool cd_archive) {
+  auto output = std::make_unique<OutputArchive>();
+  output->name = std::move(name);
+  output->two_level = two_level;
+  output->cd_archive = cd_archive;
+  outputs_.push_back(std::move(output));
+  return *outputs_.back();
 }
 
-ArchiveRecord* ArchiveList::get(int slot) {
-  return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
-             ? &records_[static_cast<std::size_t>(slot)]
-             : nullptr;
+const SourceArchive* ArchiveList::find_source(std::string_view path) const {
+  const auto found = source_by_path_.find(upper_case(path));
+  return found == source_by_path_.end() ? nullptr : sources_[found->second].get();
 }
 
-const ArchiveRecord* ArchiveList::get(int slot) const {
-  return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
-             ? &records_[static_cast<std::size_t>(slot)]
-             : nullptr;
+bool ArchiveList::owns(const SourceArchive& source) const {
+  return source.index < sources_.size() && sources_[source.index].get() == &source;
 }
 
-int ArchiveList::find_slot(std::string_view name) const {
-  for (std::size_t i = 0; i < records_.size(); ++i) {
-    if (names_equal(records_[i].name, name)) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
+Status ArchiveList::reserve_entries(SourceArchive& source, std::size_t n) {
+  return grow_by_blocks(source.entries, n, kEntryBlock) ? Status::ok : Status::out_of_memory;
 }
 
-void ArchiveList::index_new_records() const {
-  const auto index = [this](int slot) {
-    slots_by_name_[upper_case(records_[static_cast<std::size_t>(slot)].name)].push_back(slot);
-  };
-  // A record named since the last lookup joins the lists of its name in slot order.
-  std::erase_if(unnamed_slots_, [&](int slot) {
-    if (records_[static_cast<std::size_t>(slot)].name.empty()) {
-      return false;
-    }
-    index(slot);
-    std::vector<int>& slots =
-        slots_by_name_[upper_case(records_[static_cast<std::size_t>(slot)].name)];
-    std::sort(slots.begin(), slots.end());
-    return true;
-  });
-  for (; named_records_ < records_.size(); ++named_records_) {
-    const int slot = static_cast<int>(named_records_);
-    if (records_[named_records_].name.empty()) {
-      unnamed_slots_.push_back(slot);
-    } else {
-      index(slot);
-    }
-  }
+EntryIndex::Key ArchiveList::key_of_link(const OutputArchive& output, std::size_t position) const {
+  return EntryIndex::key_of(entry_name(linked_entry(output.links[position])));
 }
 
-std::vector<int> ArchiveList::find_slots(std::string_view name) const {
-  index_new_records();
-  std::vector<int> found;
-  const auto listed = slots_by_name_.find(upper_case(name));
-  if (listed != slots_by_name_.end()) {
-    for (const int slot : listed->second) {
-      // A record renamed since it was indexed no longer counts under its old name.
-      if (names_equal(records_[static_cast<std::size_t>(slot)].name, name)) {
-        found.push_back(slot);
-      }
-    }
-  }
-  return found;
-}
-
-Status ArchiveList::guarded(const std::function<Status()>& operation) {
-  Status status = Status::out_of_memory;
-  try {
-    status = operation();
-  } catch (const std::bad_alloc&) {
-    status = Status::out_of_memory;
-  }
-  if (status != Status::ok) {
-    clear();
-  }
-  return status;
-}
-
-Status ArchiveList::reserve_entries(ArchiveRecord& record, std::size_t n) {
-  if (grow_by_blocks(record.entries, n, kEntryBlock)) {
-    return Status::ok;
-  }
-  clear();
-  return Status::out_of_memory;
-}
-
-Status ArchiveList::link_entry(int target_slot, std::int64_t source_slot,
-                               std::int64_t source_entry) {
-  const ArchiveRecord* source =
-      source_slot >= 0 && source_slot <= INT32_MAX ? get(static_cast<int>(source_slot)) : nullptr;
-  if (get(target_slot) == nullptr || source == nullptr || source_entry < 0 ||
-      static_cast<std::uint64_t>(source_entry) >= source->entries.size()) {
-    clear();
+Status ArchiveList::link_entry(OutputArchive& output, const SourceArchive& source,
+                               std::size_t entry) {
+  if (!owns(source) || entry >= source.entries.size()) {
     return Status::programmer_error;
   }
-  // Copied before the target may grow: target and source can be the same record.
-  const auto name = source->entries[static_cast<std::size_t>(source_entry)].name;
-
-  ArchiveRecord& target = records_[static_cast<std::size_t>(target_slot)];
-  Entry wanted;
-  wanted.name = name;
+  const Link link{source.index, static_cast<std::uint32_t>(entry)};
+  const auto key_at = [&](std::size_t position) { return key_of_link(output, position); };
   std::size_t position = EntryIndex::npos;
   try {
-    position = target.entry_index.find_first(target.entries, EntryIndex::key_of(wanted));
-  } catch (const std::exception&) {
-    clear();
+    position = output.index.find_first(output.links.size(), key_at,
+                                       EntryIndex::key_of(entry_name(source.entries[entry])));
+  } catch (const std::length_error&) {
     return Status::out_of_memory;
   }
-  if (position != EntryIndex::npos && target.replace == 0) {
-    return Status::ok;
-  }
   if (position == EntryIndex::npos) {
-    if (const Status status = reserve_entries(target, 1); status != Status::ok) {
-      return status;
+    if (!grow_by_blocks(output.links, 1, kEntryBlock)) {
+      return Status::out_of_memory;
     }
-    position = target.entries.size();
-    target.entries.emplace_back();
+    output.links.push_back(link);
+  } else if (output.replace) {
+    output.links[position] = link;
   }
-  Entry& existing = target.entries[position];
-  existing.name = name;
-  existing.source_archive = static_cast<std::int32_t>(source_slot);
-  existing.source_entry = static_cast<std::int32_t>(source_entry);
   return Status::ok;
 }
 
-Status ArchiveList::link_archive(int target_slot, std::int64_t source_slot) {
-  const ArchiveRecord* source =
-      source_slot >= 0 && source_slot <= INT32_MAX ? get(static_cast<int>(source_slot)) : nullptr;
-  ArchiveRecord* target = get(target_slot);
-  if (target == nullptr || source == nullptr) {
-    clear();
+Status ArchiveList::link_archive(OutputArchive& output, const SourceArchive& source) {
+  if (!owns(source)) {
     return Status::programmer_error;
   }
-  const std::size_t count = source->entries.size();
-  if (target->entries.empty()) {
-    target->entry_index.clear();
-    if (const Status status = reserve_entries(*target, count); status != Status::ok) {
-      return status;
+  const std::size_t count = source.entries.size();
+  if (output.links.empty()) {
+    output.index.clear();
+    if (!grow_by_blocks(output.links, count, kEntryBlock)) {
+      return Status::out_of_memory;
     }
     for (std::size_t j = 0; j < count; ++j) {
-      Entry link;
-      link.name = source->entries[j].name;
-      link.source_archive = static_cast<std::int32_t>(source_slot);
-      link.source_entry = static_cast<std::int32_t>(j);
-      target->entries.push_back(link);
+      output.links.push_back({source.index, static_cast<std::uint32_t>(j)});
     }
     return Status::ok;
   }
+  // At most count links are added: room for them now spares copying the table.
+  if (!grow_by_blocks(output.links, count, kEntryBlock)) {
+    return Status::out_of_memory;
+  }
   for (std::size_t j = 0; j < count; ++j) {
-    if (const Status status = link_entry(target_slot, source_slot, static_cast<std::int64_t>(j));
-        status != Status::ok) {
+    if (const Status status = link_entry(output, source, j); status != Status::ok) {
       return status;
     }
   }

@@ -13,18 +13,6 @@ namespace {
 
 using namespace layout;
 
-bool has_fsu_extension(std::string_view name) {
-  const std::size_t dot = name.rfind('.');
-  return dot != std::string_view::npos && names_equal(name.substr(dot + 1), "FSU");
-}
-
-// The directory as read, before it becomes the record's entry table.
-struct DirectoryRecord {
-  std::array<char, 16> name{};
-  std::uint64_t offset = 0;  // absolute in the file
-  std::uint64_t size = 0;    // flat only; a group's table size is known after the data read
-};
-
 // Refuses a damaged file, explaining what is damaged and where: every explanation names
 // the archive as the caller named it and the file offset of the record at fault.
 class Damage {
@@ -63,122 +51,180 @@ std::string group_where(const std::vector<Entry>& groups, std::size_t g) {
   return group_at(g, entry_name(groups[g]), kTwoLevelHeaderSize + kGroupRecordSize * g);
 }
 
-std::optional<DirectoryRecord> read_flat_record(ByteReader& reader) {
-  DirectoryRecord record;
-  const auto name = reader.bytes(kFlatNameSize);
+// Where the directory record of entry i lies, for explanations.
+std::string record_at(const SourceArchive& source, std::size_t i) {
+  return source.two_level ? group_where(source.entries, i)
+                          : entry_at(i, kFlatHeaderSize + kFlatRecordSize * i);
+}
+
+// Reads one directory record into an entry: its name and the file offset of its data
+// (a group: of its item table) in position. nullopt past the end of the file.
+std::optional<Entry> read_record(ByteReader& reader, bool two_level) {
+  Entry entry;
+  const std::size_t name_size = two_level ? kGroupNameSize : kFlatNameSize;
+  const auto name = reader.bytes(name_size);
   const auto offset = reader.u32();
-  const auto size = reader.u32();
+  const auto size = two_level ? std::optional<std::uint32_t>(0) : reader.u32();
   if (!name || !offset || !size) {
     return std::nullopt;
   }
-  std::memcpy(record.name.data(), name->data(), kFlatNameSize);
-  record.offset = *offset;
-  record.size = *size;
-  return record;
+  std::memcpy(entry.name.data(), name->data(), name_size);
+  entry.position = *offset;
+  entry.size = *size;
+  return entry;
 }
 
-std::optional<DirectoryRecord> read_group_record(ByteReader& reader) {
-  DirectoryRecord record;
-  const auto name = reader.bytes(kGroupNameSize);
-  const auto offset = reader.u32();
-  if (!name || !offset) {
-    return std::nullopt;
-  }
-  std::memcpy(record.name.data(), name->data(), kGroupNameSize);
-  record.offset = *offset;
-  return record;
-}
-
-// Reads the header and the directory records of either layout. ok or archive_not_opened.
-Status read_directory(std::span<const std::byte> file, bool two_level, const Damage& damage,
-                      std::vector<DirectoryRecord>& records) {
-  ByteReader reader(file);
+// The entry count of the header, checked against the file; nullopt (explained) when
+// the file is too short for the header or for the directory it announces.
+std::optional<std::uint32_t> read_count(std::span<const std::byte> file, bool two_level,
+                                        const Damage& damage) {
   const std::size_t header = two_level ? kTwoLevelHeaderSize : kFlatHeaderSize;
   // The two-level data start field follows from the tables and is not needed.
   const auto count = file.size() < header ? std::nullopt : read_le(file, header - 4, 4);
   if (!count) {
-    return damage.found("header", "the file is " + hex(file.size()) +
-                                      " bytes long, too short for its header (" + hex(header) +
-                                      " bytes)");
+    (void)damage.found("header", "the file is " + hex(file.size()) +
+                                     " bytes long, too short for its header (" + hex(header) +
+                                     " bytes)");
+    return std::nullopt;
   }
-  reader.seek(header);
   const std::size_t record_size = two_level ? kGroupRecordSize : kFlatRecordSize;
-  if (*count > reader.remaining() / record_size) {
-    return damage.found("directory", "the count " + std::to_string(*count) + " at offset " +
-                                         hex(header - 4) + " needs " +
-                                         hex(std::uint64_t{*count} * record_size) +
-                                         " bytes of directory, more than the file holds");
+  if (*count > (file.size() - header) / record_size) {
+    (void)damage.found("directory", "the count " + std::to_string(*count) + " at offset " +
+                                        hex(header - 4) + " needs " +
+                                        hex(std::uint64_t{*count} * record_size) +
+                                        " bytes of directory, more than the file holds");
+    return std::nullopt;
   }
-  records.reserve(*count);
+  return static_cast<std::uint32_t>(*count);
+}
+
+// Reads the header and the directory into the source's entries, positions still file
+// offsets. ok, out_of_memory or archive_not_opened.
+Status read_directory(SourceArchive& source, std::span<const std::byte> file,
+                      const Damage& damage) {
+  const std::optional<std::uint32_t> count = read_count(file, source.two_level, damage);
+  if (!count) {
+    return Status::archive_not_opened;
+  }
+  if (const Status status = ArchiveList::reserve_entries(source, *count); status != Status::ok) {
+    return status;
+  }
+  ByteReader reader(file);
+  reader.seek(source.two_level ? kTwoLevelHeaderSize : kFlatHeaderSize);
   for (std::uint32_t i = 0; i < *count; ++i) {
     const std::uint64_t at = reader.position();
-    const auto record = two_level ? read_group_record(reader) : read_flat_record(reader);
-    if (!record) {
+    const std::optional<Entry> entry = read_record(reader, source.two_level);
+    if (!entry) {
       return Status::archive_not_opened;  // the count was checked against the file
     }
-    if (!two_level && std::memchr(record->name.data(), '\0', kFlatNameSize) == nullptr) {
+    if (!source.two_level && std::memchr(entry->name.data(), '\0', kFlatNameSize) == nullptr) {
       return damage.found(entry_at(i, at), "the name does not end within its 13 bytes");
     }
-    records.push_back(*record);
+    source.entries.push_back(*entry);
+  }
+  return Status::ok;
+}
+
+// Checks where the first record's data (a flat entry's bytes, a group's item table)
+// begins: right after the directory, inside the file. ok or archive_not_opened.
+Status check_base(const SourceArchive& source, std::uint64_t file_size, const Damage& damage) {
+  const std::size_t count = source.entries.size();
+  const std::uint64_t end_of_directory = source.two_level
+                                             ? kTwoLevelHeaderSize + kGroupRecordSize * count
+                                             : kFlatHeaderSize + kFlatRecordSize * count;
+  const std::uint64_t base = source.entries.front().position;
+  const std::string_view what = source.two_level ? "its item table" : "its data";
+  if (base < end_of_directory) {
+    return damage.found(record_at(source, 0), std::string(what) + " at " + hex(base) +
+                                                  " lies inside the directory, which ends at " +
+                                                  hex(end_of_directory));
+  }
+  if (base > file_size) {
+    return damage.found(record_at(source, 0), damage.beyond(what, base));
+  }
+  return Status::ok;
+}
+
+// Makes every entry's position relative to the data area, checking that its data (a
+// group: the start of its item table) lies inside it. ok or archive_not_opened.
+Status rebase_entries(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
+                      const Damage& damage) {
+  const std::string_view what = source.two_level ? "its item table" : "its data";
+  for (std::size_t i = 0; i < source.entries.size(); ++i) {
+    Entry& entry = source.entries[i];
+    if (entry.position < base) {
+      return damage.found(record_at(source, i), std::string(what) + " at " + hex(entry.position) +
+                                                    " lies before the data area, which starts at " +
+                                                    hex(base));
+    }
+    if (!bytes_at(area, entry.position - base, entry.size)) {
+      return damage.found(record_at(source, i), source.two_level
+                                                    ? damage.beyond(what, entry.position)
+                                                    : damage.past_end(entry.position, entry.size));
+    }
+    entry.position = static_cast<std::uint32_t>(entry.position - base);
   }
   return Status::ok;
 }
 
 // Checks the size of every group's item table against the data area and that no two
-// tables share bytes, setting each group's size. ok or archive_not_opened.
+// tables share bytes, setting each group's size. Positions are the tables'. ok or
+// archive_not_opened.
 Status check_item_tables(std::vector<Entry>& groups, std::span<const std::byte> area,
                          std::uint64_t base, const Damage& damage) {
   for (std::size_t g = 0; g < groups.size(); ++g) {
     Entry& group = groups[g];
-    const auto items = read_le(area, group.offset, kItemCountSize);
-    if (!items || !bytes_at(area, group.offset, item_table_size(*items))) {
-      return damage.found(group_where(groups, g), "the item table at " + hex(base + group.offset) +
-                                                      " of " + std::to_string(items.value_or(0)) +
+    const auto items = read_le(area, group.position, kItemCountSize);
+    if (!items || !bytes_at(area, group.position, item_table_size(*items))) {
+      return damage.found(group_where(groups, g), "the item table at " +
+                                                      hex(base + group.position) + " of " +
+                                                      std::to_string(items.value_or(0)) +
                                                       " items runs past the end of the file");
     }
-    group.size = item_table_size(*items);
+    group.size = static_cast<std::uint32_t>(item_table_size(*items));
   }
-  std::vector<std::size_t> by_offset(groups.size());
-  std::iota(by_offset.begin(), by_offset.end(), std::size_t{0});
-  std::sort(by_offset.begin(), by_offset.end(),
-            [&](std::size_t a, std::size_t b) { return groups[a].offset < groups[b].offset; });
+  std::vector<std::uint32_t> by_offset(groups.size());
+  std::iota(by_offset.begin(), by_offset.end(), std::uint32_t{0});
+  std::sort(by_offset.begin(), by_offset.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return groups[a].position < groups[b].position;
+  });
   for (std::size_t i = 1; i < by_offset.size(); ++i) {
     const Entry& previous = groups[by_offset[i - 1]];
-    if (groups[by_offset[i]].offset < previous.offset + previous.size) {
+    if (groups[by_offset[i]].position < std::uint64_t{previous.position} + previous.size) {
       return damage.found(group_where(groups, by_offset[i]),
-                          "its item table at " + hex(base + groups[by_offset[i]].offset) +
+                          "its item table at " + hex(base + groups[by_offset[i]].position) +
                               " overlaps the one of group " + std::to_string(by_offset[i - 1]) +
-                              " at " + hex(base + previous.offset));
+                              " at " + hex(base + previous.position));
     }
   }
   return Status::ok;
 }
 
-// Reads the items of group g from its checked table into the record's items, their
-// positions made relative to the data area. ok or archive_not_opened.
-Status read_items(ArchiveRecord& record, std::size_t g, std::span<const std::byte> area,
+// Reads the items of group g from its checked table (at its position) into the source's
+// items, their positions made relative to the data area; the group's position becomes
+// its first item's index. ok or archive_not_opened.
+Status read_items(SourceArchive& source, std::size_t g, std::span<const std::byte> area,
                   std::uint64_t base, const Damage& damage) {
-  Entry& group = record.entries[g];
-  group.first = static_cast<std::uint32_t>(record.items.size());
-  const std::uint64_t end = group.offset + group.size;
-  for (std::uint64_t at = group.offset + kItemCountSize; at < end; at += kItemRecordSize) {
+  Entry& group = source.entries[g];
+  const std::uint64_t table = group.position;
+  group.position = static_cast<std::uint32_t>(source.items.size());
+  for (std::uint64_t at = table + kItemCountSize; at < table + group.size; at += kItemRecordSize) {
     const auto name = bytes_at(area, at, kItemNameSize);
     const auto offset = read_le(area, at + kItemNameSize, 4);
     const auto size = read_le(area, at + kItemNameSize + 4, 2);
     if (!name || !offset || !size) {
       return Status::archive_not_opened;  // the table was checked against the area
     }
-    const std::string item = group_where(record.entries, g) + ", item " +
-                             std::to_string((at - group.offset) / kItemRecordSize) + " at offset " +
-                             hex(base + at);
-    if (*offset < base) {
-      return damage.found(item, "data at " + hex(*offset) +
-                                    " lies before the item tables, which start at " + hex(base));
+    if (*offset < base || !bytes_at(area, *offset - base, *size)) {
+      const std::string item = group_where(source.entries, g) + ", item " +
+                               std::to_string((at - table) / kItemRecordSize) + " at offset " +
+                               hex(base + at);
+      return damage.found(
+          item, *offset < base ? "data at " + hex(*offset) +
+                                     " lies before the item tables, which start at " + hex(base)
+                               : damage.past_end(*offset, *size));
     }
-    if (!bytes_at(area, *offset - base, *size)) {
-      return damage.found(item, damage.past_end(*offset, *size));
-    }
-    Item& read = record.items.emplace_back();
+    Item& read = source.items.emplace_back();
     std::memcpy(read.name.data(), name->data(), kItemNameSize);
     read.size = static_cast<std::uint16_t>(*size);
     read.where = static_cast<std::uint32_t>(*offset - base);
@@ -186,117 +232,72 @@ Status read_items(ArchiveRecord& record, std::size_t g, std::span<const std::byt
   return Status::ok;
 }
 
-// Parses every group's item table into items, once. ok or archive_not_opened.
-Status read_groups(ArchiveRecord& record, std::span<const std::byte> area, std::uint64_t base,
+// Parses every group's item table into items, once. ok, out_of_memory or
+// archive_not_opened.
+Status read_groups(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
                    const Damage& damage) {
-  if (const Status status = check_item_tables(record.entries, area, base, damage);
+  if (const Status status = check_item_tables(source.entries, area, base, damage);
       status != Status::ok) {
     return status;
   }
   std::uint64_t item_count = 0;
-  for (const Entry& group : record.entries) {
+  for (const Entry& group : source.entries) {
     item_count += (group.size - kItemCountSize) / kItemRecordSize;
   }
   if (item_count > UINT32_MAX) {
     return Status::out_of_memory;  // beyond what a group can point to
   }
-  record.items.reserve(static_cast<std::size_t>(item_count));
-  for (std::size_t g = 0; g < record.entries.size(); ++g) {
-    if (const Status status = read_items(record, g, area, base, damage); status != Status::ok) {
+  source.items.reserve(static_cast<std::size_t>(item_count));
+  for (std::size_t g = 0; g < source.entries.size(); ++g) {
+    if (const Status status = read_items(source, g, area, base, damage); status != Status::ok) {
       return status;
     }
   }
   return Status::ok;
 }
 
-// Checks where the first record's data (a flat entry's bytes, a group's item table)
-// begins: right after the directory, inside the file. ok or archive_not_opened.
-Status check_base(const std::vector<DirectoryRecord>& directory, bool two_level,
-                  std::uint64_t file_size, const Damage& damage) {
-  const std::uint64_t end_of_directory =
-      two_level ? kTwoLevelHeaderSize + kGroupRecordSize * directory.size()
-                : kFlatHeaderSize + kFlatRecordSize * directory.size();
-  const std::uint64_t base = directory.front().offset;
-  const std::string where = two_level
-                                ? group_at(0, directory.front().name.data(), kTwoLevelHeaderSize)
-                                : entry_at(0, kFlatHeaderSize);
-  const std::string_view what = two_level ? "its item table" : "its data";
-  if (base < end_of_directory) {
-    return damage.found(where, std::string(what) + " at " + hex(base) +
-                                   " lies inside the directory, which ends at " +
-                                   hex(end_of_directory));
-  }
-  if (base > file_size) {
-    return damage.found(where, damage.beyond(what, base));
-  }
-  return Status::ok;
-}
-
-Status read_archive(ArchiveList& list, std::shared_ptr<const MappedBytes> file, int slot,
+Status read_archive(SourceArchive& source, std::shared_ptr<const MappedBytes> file,
                     Reporter& reporter) {
   const std::span<const std::byte> bytes = file->bytes();
-  ArchiveRecord& record = *list.get(slot);
-  const Damage damage(reporter, record.name, bytes.size());
-  std::vector<DirectoryRecord> directory;
-  if (const Status status = read_directory(bytes, record.two_level, damage, directory);
-      status != Status::ok) {
+  const Damage damage(reporter, source.path, bytes.size());
+  if (const Status status = read_directory(source, bytes, damage); status != Status::ok) {
     return status;
   }
-  if (directory.empty()) {
+  if (source.entries.empty()) {
     return Status::ok;  // an empty archive has an empty data area
   }
-  if (const Status status = check_base(directory, record.two_level, bytes.size(), damage);
-      status != Status::ok) {
+  if (const Status status = check_base(source, bytes.size(), damage); status != Status::ok) {
     return status;
   }
-  const std::uint64_t base = directory.front().offset;
+  const std::uint64_t base = source.entries.front().position;
   const std::span<const std::byte> area = *bytes_from(bytes, base);
-  if (const Status status = list.reserve_entries(record, directory.size()); status != Status::ok) {
+  if (const Status status = rebase_entries(source, area, base, damage); status != Status::ok) {
     return status;
-  }
-  for (std::size_t i = 0; i < directory.size(); ++i) {
-    const DirectoryRecord& read = directory[i];
-    const std::string where =
-        record.two_level ? group_at(i, read.name.data(), kTwoLevelHeaderSize + kGroupRecordSize * i)
-                         : entry_at(i, kFlatHeaderSize + kFlatRecordSize * i);
-    const std::string_view what = record.two_level ? "its item table" : "its data";
-    if (read.offset < base) {
-      return damage.found(where, std::string(what) + " at " + hex(read.offset) +
-                                     " lies before the data area, which starts at " + hex(base));
-    }
-    if (!bytes_at(area, read.offset - base, read.size)) {
-      return damage.found(where, record.two_level ? damage.beyond(what, read.offset)
-                                                  : damage.past_end(read.offset, read.size));
-    }
-    Entry entry;
-    entry.name = read.name;
-    entry.offset = read.offset - base;
-    entry.size = read.size;
-    record.entries.push_back(entry);
   }
   // Entries and items are used where they lie in the file, so its bytes are kept.
-  record.file_data = area;
-  record.file_bytes = std::move(file);
-  return record.two_level ? read_groups(record, area, base, damage) : Status::ok;
+  source.file_data = area;
+  source.file_bytes = std::move(file);
+  return source.two_level ? read_groups(source, area, base, damage) : Status::ok;
 }
 
 }  // namespace
 
-Status read_archive_file(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+Status read_archive_file(FileSystem& fs, Reporter& reporter, SourceArchive& source,
                          const std::string& full_path) {
-  ArchiveRecord* record = list.get(slot);
-  if (record == nullptr || full_path.empty()) {
+  if (full_path.empty()) {
     return Status::programmer_error;
   }
-  record->two_level = has_fsu_extension(record->name);
-  return list.guarded([&] {
+  source.two_level = layout_of_name(source.path) == NamedLayout::two_level;
+  try {
     auto file = fs.map_read(full_path);
     if (!file) {
       reporter.explain(describe_failure(fs, full_path, "cannot be read"));
       return Status::archive_not_opened;
     }
-    return read_archive(list, std::move(file), slot, reporter);
-  });
+    return read_archive(source, std::move(file), reporter);
+  } catch (const std::bad_alloc&) {
+    return Status::out_of_memory;
+  }
 }
 
 }  // namespace vexal

@@ -9,12 +9,13 @@
 
 namespace vexal {
 
-// Sorts the output at slot and writes it to the file its name gives. ok,
+// Sorts the output's links by name and writes it to its file_path. ok,
 // programmer_error, archive_not_created or source_not_opened (a file of a source folder
 // that can no longer be read or has changed its size), each explained to the reporter;
 // a file that could not be written whole is removed again. An output that links an
 // entry of the other layout (a group into a flat archive, a flat entry into the
 // two-level one) is refused before the file is created.
-Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot);
+Status save_archive(const ArchiveList& list, FileSystem& fs, Reporter& reporter,
+                    OutputArchive& output);
 
 }  // namespace vexal

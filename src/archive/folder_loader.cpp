@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <span>
 
@@ -80,7 +81,7 @@ class FolderReporter {
 // Records where a file's bytes are, to be copied when an output is saved, once the file
 // system says the file can be read and still holds the bytes the listing promised. The
 // name is relative to the record's folder. ok, out_of_memory or source_not_opened.
-Status add_loose_file(FileSystem& fs, FolderReporter& reporter, ArchiveRecord& record,
+Status add_loose_file(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
                       std::string name, std::uint64_t size) {
   if (record.loose_files.size() >= UINT32_MAX) {
     return Status::out_of_memory;  // beyond what an entry can point to
@@ -100,7 +101,7 @@ Status add_loose_file(FileSystem& fs, FolderReporter& reporter, ArchiveRecord& r
 }
 
 // The files are those of the folder's listing: "*.*" would list the same names again.
-Status load_flat(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
+Status load_flat(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
                  const std::string& prefix, std::vector<DirEntry> files) {
   std::erase_if(files, [&](const DirEntry& f) {
     if (!f.is_directory && f.name.size() > kMaxFlatName) {
@@ -115,17 +116,17 @@ Status load_flat(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, in
       return Status::source_not_opened;
     }
   }
-  ArchiveRecord& record = *list.get(slot);
   record.folder = prefix;
-  if (const Status status = list.reserve_entries(record, files.size()); status != Status::ok) {
+  if (const Status status = ArchiveList::reserve_entries(record, files.size());
+      status != Status::ok) {
     return status;
   }
   record.loose_files.reserve(files.size());
   for (const DirEntry& file : files) {
     Entry entry;
     set_entry_name(entry, upper_case(file.name));
-    entry.size = file.size;
-    entry.first = static_cast<std::uint32_t>(record.loose_files.size());
+    entry.size = static_cast<std::uint32_t>(file.size);
+    entry.position = static_cast<std::uint32_t>(record.loose_files.size());
     // Read under the listed name, which finds it whatever the letter case rules.
     if (const Status status = add_loose_file(fs, reporter, record, file.name, file.size);
         status != Status::ok) {
@@ -137,7 +138,6 @@ Status load_flat(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, in
                    [](const Entry& a, const Entry& b) {
                      return compare_names(entry_name(a), entry_name(b)) < 0;
                    });
-  record.entry_index.clear();  // positions changed
   return Status::ok;
 }
 
@@ -173,9 +173,8 @@ std::optional<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& 
   return items;
 }
 
-Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
+Status load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
                       const std::string& prefix, std::span<const DirEntry> folders) {
-  ArchiveRecord& record = *list.get(slot);
   record.folder = prefix;
   std::vector<GroupFolder> groups;
   std::size_t item_count = 0;
@@ -217,7 +216,8 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
   std::stable_sort(groups.begin(), groups.end(), [](const GroupFolder& a, const GroupFolder& b) {
     return compare_names(a.name, b.name) < 0;
   });
-  if (const Status status = list.reserve_entries(record, groups.size()); status != Status::ok) {
+  if (const Status status = ArchiveList::reserve_entries(record, groups.size());
+      status != Status::ok) {
     return status;
   }
   record.loose_files.reserve(item_count);
@@ -227,8 +227,8 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
     const std::string group_folder = group.name.substr(0, group.name.find_last_not_of('_') + 1);
     Entry entry;
     set_entry_name(entry, group.name);
-    entry.size = item_table_size(group.items.size());
-    entry.first = static_cast<std::uint32_t>(record.items.size());
+    entry.size = static_cast<std::uint32_t>(item_table_size(group.items.size()));
+    entry.position = static_cast<std::uint32_t>(record.items.size());
     record.entries.push_back(entry);
     for (const ItemFile& item : group.items) {
       Item& loaded = record.items.emplace_back();
@@ -245,9 +245,8 @@ Status load_two_level(ArchiveList& list, FileSystem& fs, FolderReporter& reporte
   return Status::ok;
 }
 
-Status load_listed_folder(ArchiveList& list, FileSystem& fs, FolderReporter& reporter, int slot,
+Status load_listed_folder(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
                           const std::string& prefix) {
-  ArchiveRecord& record = *list.get(slot);
   record.two_level = false;
   std::optional<std::vector<DirEntry>> listed =
       fs.list(prefix + "*", ListMode::directories_included);
@@ -260,7 +259,7 @@ Status load_listed_folder(ArchiveList& list, FileSystem& fs, FolderReporter& rep
     return e.is_directory && !is_dot_entry(e);
   });
   if (first_folder == listing.end()) {
-    return load_flat(list, fs, reporter, slot, prefix, std::move(listing));
+    return load_flat(fs, reporter, record, prefix, std::move(listing));
   }
   record.two_level = true;
   // Files listed before the first folder are passed over like those after it.
@@ -269,15 +268,15 @@ Status load_listed_folder(ArchiveList& list, FileSystem& fs, FolderReporter& rep
       reporter.skipped(prefix + file->name, "a file beside group folders is no item");
     }
   }
-  return load_two_level(list, fs, reporter, slot, prefix,
+  return load_two_level(fs, reporter, record, prefix,
                         std::span(listing).subspan(first_folder - listing.begin()));
 }
 
 }  // namespace
 
-Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+Status load_folder(FileSystem& fs, Reporter& reporter, SourceArchive& source,
                    const std::string& full_path) {
-  if (list.get(slot) == nullptr || full_path.empty()) {
+  if (full_path.empty()) {
     return Status::programmer_error;
   }
   std::string prefix = full_path;
@@ -285,7 +284,7 @@ Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int sl
   if (prefix.back() != '\\') {
     prefix += '\\';
   }
-  return list.guarded([&] {
+  try {
     if (!fits_platform(prefix + "*")) {
       reporter.explain(full_path + ": the paths of its files would be longer than " +
                        std::to_string(max_path_bytes - 1) +
@@ -300,8 +299,10 @@ Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int sl
       return Status::source_not_opened;
     }
     FolderReporter folder_reporter(reporter, prefix, full_path);
-    return load_listed_folder(list, fs, folder_reporter, slot, prefix);
-  });
+    return load_listed_folder(fs, folder_reporter, source, prefix);
+  } catch (const std::bad_alloc&) {
+    return Status::out_of_memory;
+  }
 }
 
 }  // namespace vexal

@@ -12,12 +12,12 @@
 
 namespace vexal {
 
-// Fills the empty record at slot from the folder at full_path. ok, programmer_error,
+// Fills the empty source from the folder at full_path. ok, programmer_error,
 // out_of_memory or source_not_opened (also for a folder that does not exist or cannot be
 // listed, or whose paths would be longer than the platform takes), explained to the
-// reporter with the file or folder at fault; a failure empties the list. Every file and
-// folder passed over is warned about, with the reason.
-Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
+// reporter with the file or folder at fault. Every file and folder passed over is
+// warned about, with the reason.
+Status load_folder(FileSystem& fs, Reporter& reporter, SourceArchive& source,
                    const std::string& full_path);
 
 }  // namespace vexal

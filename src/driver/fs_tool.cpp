@@ -168,7 +168,7 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
 }
 
 // The items of a group as the reader parsed them, with their bytes.
-std::vector<ArchiveView::Item> items_of(const ArchiveRecord& record, const Entry& group) {
+std::vector<ArchiveView::Item> items_of(const SourceArchive& record, const Entry& group) {
   std::vector<ArchiveView::Item> items;
   for (const Item& item : group_items(record, group).value_or(std::span<const Item>{})) {
     items.push_back({std::string(item.name.data(), item.name.size()),
@@ -194,23 +194,18 @@ std::uint64_t ArchiveView::Member::size() const {
 }
 
 Status read_view(Tool& tool, const std::string& path, ArchiveView& view) {
-  int slot = -1;
-  if (const Status status = view.list.append(slot); status != Status::ok) {
-    return status;
-  }
-  view.list.get(slot)->name = path;
-  if (const Status status = read_archive_file(view.list, tool.fs, tool.console, slot, path);
+  SourceArchive& record = view.list.add_source(path);
+  if (const Status status = read_archive_file(tool.fs, tool.console, record, path);
       status != Status::ok) {
     return status;
   }
-  const ArchiveRecord& record = *view.list.get(slot);
   view.two_level = record.two_level;
   for (const Entry& entry : record.entries) {
     ArchiveView::Member member{std::string(entry_name(entry)), {}, {}};
     if (record.two_level) {
       member.items = items_of(record, entry);
     } else {
-      member.bytes = record.bytes().subspan(entry.offset, entry.size);
+      member.bytes = record.bytes().subspan(entry.position, entry.size);
     }
     view.members.push_back(std::move(member));
   }

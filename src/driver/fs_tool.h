@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/archive_list.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "driver/console.h"
-#include "archive/archive_list.h"
 #include "platform/file_system.h"
 
 namespace vexal::fs_tool {

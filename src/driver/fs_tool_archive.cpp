@@ -4,11 +4,11 @@
 #include <map>
 #include <set>
 
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "archive/archive_reader.h"
 #include "archive/archive_writer.h"
 #include "archive/source_loader.h"
+#include "driver/fs_tool.h"
+#include "driver/run.h"
 #include "moddef/statement.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
@@ -198,9 +198,8 @@ int extract_entries(Tool& tool, const Arguments& args) {
 
 int pack_folder(Tool& tool, const Arguments& args) {
   const std::string& archive = args.words[1];
-  const std::size_t dot = archive.rfind('.');
-  const std::string extension = dot == std::string::npos ? "" : upper_case(archive.substr(dot));
-  if (extension != ".FS" && extension != ".FSU") {
+  const NamedLayout layout = layout_of_name(archive);
+  if (layout == NamedLayout::none) {
     return tool.fail("the archive's name must end in .FS (flat) or .FSU (two-level)");
   }
   if (!args.force && tool.fs.is_file(archive)) {
@@ -209,21 +208,14 @@ int pack_folder(Tool& tool, const Arguments& args) {
   }
   QuietReporter reporter(tool.console);
   ArchiveList list;
-  int source = -1;
-  int output = -1;
-  Status status = list.append(source);
-  if (status == Status::ok) {
-    status = load_source(list, tool.fs, reporter, source, args.words[0], "");
-  }
-  if (status == Status::ok && list.get(source)->entries.empty()) {
+  SourceArchive& source = list.add_source(args.words[0]);
+  OutputArchive& output = list.add_output(archive, layout == NamedLayout::two_level);
+  output.file_path = archive;
+  Status status = load_source(tool.fs, reporter, source, "");
+  if (status == Status::ok && source.entries.empty()) {
     reporter.warn(args.words[0] + " holds no entries");
   }
   if (status == Status::ok) {
-    status = list.append(output);
-  }
-  if (status == Status::ok) {
-    list.get(output)->name = archive;
-    list.get(output)->two_level = extension == ".FSU";
     status = list.link_archive(output, source);
   }
   if (status == Status::ok) {
@@ -232,10 +224,10 @@ int pack_folder(Tool& tool, const Arguments& args) {
   if (status != Status::ok) {
     return tool.fail(status);
   }
-  const std::size_t count = list.get(output)->entries.size();
+  const std::size_t count = output.links.size();
   std::printf(
       "%s packed into %s\n",
-      (extension == ".FSU" ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
+      (output.two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
           .c_str(),
       archive.c_str());
   return kSucceeded;
@@ -313,12 +305,7 @@ int verify_archives(Tool& tool, const Arguments& args) {
   for (const std::string& path : args.words) {
     Collector collector;
     ArchiveList list;
-    int slot = -1;
-    Status status = list.append(slot);
-    if (status == Status::ok) {
-      list.get(slot)->name = path;
-      status = read_archive_file(list, tool.fs, collector, slot, path);
-    }
+    const Status status = read_archive_file(tool.fs, collector, list.add_source(path), path);
     if (status == Status::ok) {
       std::printf("%s: ok\n", path.c_str());
     } else if (collector.lines.empty()) {

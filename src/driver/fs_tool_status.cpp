@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "archive/catalogue.h"
 #include "driver/fs_tool.h"
 #include "driver/run.h"
-#include "archive/catalogue.h"
 #include "install/config.h"
 #include "install/install_state.h"
 #include "platform/ascii.h"

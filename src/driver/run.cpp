@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <new>
 
-#include "driver/console.h"
 #include "archive/archive_writer.h"
+#include "driver/console.h"
 #include "install/cleanup.h"
 #include "install/config.h"
 #include "install/install.h"
@@ -249,7 +249,7 @@ class ToolRun {
       return fail(status);
     }
     if (install) {
-      if (const Status status = install_mod(fs_, reporter_, archives_, slots_, output_folder);
+      if (const Status status = install_mod(fs_, reporter_, slots_, output_folder);
           status != Status::ok) {
         return fail(status);
       }
@@ -369,19 +369,15 @@ Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStor
   return status;
 }
 
-Status save_archives(FileSystem& fs, Reporter& reporter, ArchiveList& archives,
+Status save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& archives,
                      const SlotTable& slots, const std::string& output_folder) {
-  for (const int archive_slot : slots) {
-    if (archive_slot == -1) {
+  for (OutputArchive* output : slots) {
+    if (output == nullptr) {
       continue;
     }
-    ArchiveRecord* record = archives.get(archive_slot);
-    if (record == nullptr) {
-      return Status::archive_not_in_list;
-    }
-    record->name = output_folder + record->name;
-    reporter.begin(Reporter::Step::saving_archive, file_name_part(record->name));
-    const Status status = save_archive(archives, fs, reporter, archive_slot);
+    output->file_path = output_folder + output->name;
+    reporter.begin(Reporter::Step::saving_archive, output->name);
+    const Status status = save_archive(archives, fs, reporter, *output);
     reporter.end(status == Status::ok);
     if (status != Status::ok) {
       return status;

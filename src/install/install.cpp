@@ -46,35 +46,30 @@ struct Installation {
   }
 };
 
-// The swap of the archive built at a slot. ok, archive_not_in_list or
-// config_values_missing.
-Status plan_swap(const ArchiveList& list, int archive_slot, const GameFolders& folders,
+// The swap of a saved output. ok or config_values_missing.
+Status plan_swap(const OutputArchive& output, const GameFolders& folders,
                  const std::string& backup_folder, Swap& swap) {
-  const ArchiveRecord* record = list.get(archive_slot);
-  if (record == nullptr) {
-    return Status::archive_not_in_list;
-  }
-  const std::size_t separator = last_separator(record->name);
+  const std::size_t separator = last_separator(output.file_path);
   if (separator == std::string::npos) {
     return Status::config_values_missing;
   }
   RecordEntry& entry = swap.entry;
-  entry.archive = record->name.substr(separator + 1);
-  entry.returned = record->name;
-  entry.installed = (record->cd_archive ? folders.cd_data : folders.game_data) + entry.archive;
+  entry.archive = output.file_path.substr(separator + 1);
+  entry.returned = output.file_path;
+  entry.installed = (output.cd_archive ? folders.cd_data : folders.game_data) + entry.archive;
   entry.saved = backup_folder + "\\" + entry.archive;
   swap.key = archive_key(entry.archive);
   return Status::ok;
 }
 
-Status plan_swaps(const ArchiveList& list, const SlotTable& slots, const GameFolders& folders,
+Status plan_swaps(const SlotTable& slots, const GameFolders& folders,
                   const std::string& backup_folder, Installation& installation) {
-  for (const int archive_slot : slots) {
-    if (archive_slot == -1) {
+  for (const OutputArchive* output : slots) {
+    if (output == nullptr) {
       continue;
     }
     Swap& swap = installation.swaps.emplace_back();
-    if (const Status status = plan_swap(list, archive_slot, folders, backup_folder, swap);
+    if (const Status status = plan_swap(*output, folders, backup_folder, swap);
         status != Status::ok) {
       return status;
     }
@@ -301,8 +296,8 @@ std::vector<std::string> game_lock_paths(FileSystem& fs) {
   return paths;
 }
 
-Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
-                   const SlotTable& slots, const std::string& output_folder) {
+Status install_mod(FileSystem& fs, Reporter& reporter, const SlotTable& slots,
+                   const std::string& output_folder) {
   const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   const std::string cwd = fs.current_directory();
   if (!settings || cwd.empty()) {
@@ -311,7 +306,7 @@ Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
   const GameFolders folders = read_game_folders(*settings);
   const std::string backup_folder = cwd + "\\backup";
   Installation installation;
-  if (const Status status = plan_swaps(list, slots, folders, backup_folder, installation);
+  if (const Status status = plan_swaps(slots, folders, backup_folder, installation);
       status != Status::ok) {
     return status;
   }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "base/reporter.h"
-#include "base/status.h"
 #include "archive/archive_list.h"
 #include "archive/catalogue.h"
+#include "base/reporter.h"
+#include "base/status.h"
 #include "platform/file_system.h"
 
 namespace vexal {
@@ -17,8 +17,8 @@ namespace vexal {
 // progress line each. ok, config_missing (before anything changed), config_not_written,
 // or the failure that stopped the walk over the archives (archive_not_in_list,
 // config_values_missing, move_failed): the archives before it stay installed.
-Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
-                   const SlotTable& slots, const std::string& output_folder);
+Status install_mod(FileSystem& fs, Reporter& reporter, const SlotTable& slots,
+                   const std::string& output_folder);
 
 // Refuses, before anything is written, an output folder that is the game's data folder,
 // the CD's or the backup folder, where a build would overwrite the game's archives in

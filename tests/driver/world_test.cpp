@@ -15,8 +15,8 @@
 #include <set>
 #include <sstream>
 
-#include "driver/run.h"
 #include "archive/archive_reader.h"
+#include "driver/run.h"
 #include "install/file_identity.h"
 #include "install/install_record.h"
 #include "platform/ascii.h"
@@ -292,13 +292,8 @@ class World {
 
   bool whole_archive(const std::string& path) {
     ArchiveList list;
-    int slot = -1;
     SilentReporter reporter;
-    if (list.append(slot) != Status::ok) {
-      return false;
-    }
-    list.get(slot)->name = path;
-    return read_archive_file(list, fs_, reporter, slot, path) == Status::ok;
+    return read_archive_file(fs_, reporter, list.add_source(path), path) == Status::ok;
   }
 
   bool somewhere(const std::string& bytes) const {
