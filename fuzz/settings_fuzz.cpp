@@ -1,9 +1,9 @@
 // config.ini as any bytes: the start-of-run check of the PATH section, then the
 // settings service itself. What the tool writes must read back, and must leave the
 // values it did not write as they were.
-#include "driver/run.h"
 #include "fuzz_support.h"
 #include "platform/settings.h"
+#include "session/run_steps.h"
 #include "support/fake_file_system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

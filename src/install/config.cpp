@@ -6,14 +6,6 @@
 
 namespace vexal {
 
-namespace {
-
-bool ends_with_separator(const std::string& text) {
-  return !text.empty() && is_path_separator(text.back());
-}
-
-}  // namespace
-
 bool is_status_path_key(const std::string& key) {
   return key == kModDataKey || key == kBackupKey;
 }
@@ -24,7 +16,7 @@ std::string with_trailing_separator(const std::string& folder) {
 
 std::string config_path(FileSystem& fs) {
   const std::string cwd = fs.current_directory();
-  return cwd.empty() ? std::string() : cwd + "\\config.ini";
+  return cwd.empty() ? std::string() : join_path(cwd, "config.ini");
 }
 
 std::unique_ptr<Settings> open_config(FileSystem& fs, Reporter& reporter) {

@@ -57,7 +57,7 @@ Status plan_swap(const OutputArchive& output, const GameFolders& folders,
   entry.archive = output.file_path.substr(separator + 1);
   entry.returned = output.file_path;
   entry.installed = (output.cd_archive ? folders.cd_data : folders.game_data) + entry.archive;
-  entry.saved = backup_folder + "\\" + entry.archive;
+  entry.saved = join_path(backup_folder, entry.archive);
   swap.key = archive_key(entry.archive);
   return Status::ok;
 }
@@ -268,8 +268,8 @@ Status check_output_folder(FileSystem& fs, Reporter& reporter, const std::string
   const std::pair<std::string, const char*> refused[] = {
       {folders.game_data, "the game's data folder"},
       {folders.cd_data, "the CD's data folder"},
-      {cwd + "\\backup", "the backup folder"},
-      {recorded_backup.empty() ? cwd + "\\backup" : recorded_backup, "the backup folder"}};
+      {join_path(cwd, "backup"), "the backup folder"},
+      {recorded_backup.empty() ? join_path(cwd, "backup") : recorded_backup, "the backup folder"}};
   for (const auto& [folder, what] : refused) {
     if (same_path(output_folder, folder, cwd)) {
       reporter.explain("the output folder " + output_folder + " (MAKE) is " + what +
@@ -304,7 +304,7 @@ Status install_mod(FileSystem& fs, Reporter& reporter, const SlotTable& slots,
     return Status::config_missing;
   }
   const GameFolders folders = read_game_folders(*settings);
-  const std::string backup_folder = cwd + "\\backup";
+  const std::string backup_folder = join_path(cwd, "backup");
   Installation installation;
   if (const Status status = plan_swaps(slots, folders, backup_folder, installation);
       status != Status::ok) {

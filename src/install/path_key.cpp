@@ -8,9 +8,8 @@
 namespace vexal {
 
 std::string path_key(std::string_view path, std::string_view base) {
-  std::string full = is_absolute_path(path) || base.empty()
-                         ? std::string(path)
-                         : std::string(base) + "\\" + std::string(path);
+  std::string full =
+      is_absolute_path(path) || base.empty() ? std::string(path) : join_path(base, path);
   std::vector<std::string> names;
   std::string name;
   for (const char c : full + "\\") {

@@ -8,4 +8,17 @@ std::string_view file_name_part(std::string_view path) {
   return pos == std::string_view::npos ? path : path.substr(pos + 1);
 }
 
+bool ends_with_separator(std::string_view path) {
+  return !path.empty() && is_path_separator(path.back());
+}
+
+std::string join_path(std::string_view folder, std::string_view name) {
+  std::string joined(folder);
+  if (!ends_with_separator(folder)) {
+    joined += '\\';
+  }
+  joined += name;
+  return joined;
+}
+
 }  // namespace vexal

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace vexal {
@@ -22,5 +23,13 @@ std::size_t last_separator(std::string_view path);
 
 // The part of the path after its last separator (the whole path when it has none).
 std::string_view file_name_part(std::string_view path);
+
+// True when the path's last character is a separator.
+bool ends_with_separator(std::string_view path);
+
+// The folder and the name joined with "\", or with nothing between them when the folder
+// already ends in a separator (a drive's root, a folder kept with its separator). An
+// empty folder gives "\name", as a plain join would.
+[[nodiscard]] std::string join_path(std::string_view folder, std::string_view name);
 
 }  // namespace vexal

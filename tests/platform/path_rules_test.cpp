@@ -26,5 +26,12 @@ TEST(PathRulesTest, AbsolutePathsAndTheLastSeparator) {
   EXPECT_EQ(file_name_part("C:\\mods\\"), "");
 }
 
+TEST(PathRulesTest, JoinPutsOneSeparatorBetweenFolderAndName) {
+  EXPECT_EQ(join_path("C:\\GAME", "backup"), "C:\\GAME\\backup");
+  EXPECT_EQ(join_path("C:\\", "backup"), "C:\\backup");
+  EXPECT_EQ(join_path("/home/", "a"), kWindows ? "/home/\\a" : "/home/a");
+  EXPECT_EQ(join_path("", "a"), "\\a");
+}
+
 }  // namespace
 }  // namespace vexal

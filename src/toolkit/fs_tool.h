@@ -12,8 +12,8 @@
 #include "archive/archive_list.h"
 #include "base/reporter.h"
 #include "base/status.h"
-#include "driver/console.h"
 #include "platform/file_system.h"
+#include "session/console.h"
 
 namespace vexal::fs_tool {
 

@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/console.h"
-#include "driver/fs_tool.h"
 #include "platform/file_system.h"
+#include "session/console.h"
+#include "toolkit/fs_tool.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -7,8 +7,6 @@
 #include <optional>
 #include <unordered_map>
 
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "install/config.h"
 #include "install/install.h"
 #include "install/restore.h"
@@ -16,6 +14,8 @@
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "platform/settings.h"
+#include "session/run_steps.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
 namespace {

@@ -1,17 +1,16 @@
-// The subcommands on archive files: list, extract, pack, diff and verify.
+// The subcommands on archive files: list, extract, pack and verify.
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <set>
 
 #include "archive/archive_reader.h"
 #include "archive/archive_writer.h"
 #include "archive/source_loader.h"
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "moddef/statement.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
+#include "session/run_steps.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -158,11 +157,12 @@ int extract_entries(Tool& tool, const Arguments& args) {
     return tool.fail("nothing extracted: entry names that are no safe file names");
   }
   std::string folder = args.words[1];
-  if (folder.empty() || !is_path_separator(folder.back())) {
+  if (!ends_with_separator(folder)) {
     folder += '\\';
   }
+  // The names were checked above: none holds a separator of its own.
   const auto path_of = [&](const OutputFile& file) {
-    return folder + (file.folder.empty() ? "" : file.folder + "\\") + file.name;
+    return file.folder.empty() ? folder + file.name : join_path(folder + file.folder, file.name);
   };
   bool exists = false;
   for (const OutputFile& file : *files) {
@@ -231,64 +231,6 @@ int pack_folder(Tool& tool, const Arguments& args) {
           .c_str(),
       archive.c_str());
   return kSucceeded;
-}
-
-int diff_archives(Tool& tool, const Arguments& args) {
-  // Entries (items of groups) by name, letter case ignored; a repeated name is told apart
-  // by its rank among the entries of that name.
-  using Contents = std::map<std::string, std::pair<std::string, std::span<const std::byte>>>;
-  const auto contents_of = [](const ArchiveView& view) {
-    Contents contents;
-    std::map<std::string, int> seen;
-    const auto add = [&](const std::string& name, std::span<const std::byte> bytes) {
-      const int rank = seen[upper_case(name)]++;
-      const std::string shown = rank == 0 ? name : name + " #" + std::to_string(rank + 1);
-      contents.emplace(upper_case(shown), std::pair(shown, bytes));
-    };
-    for (const ArchiveView::Member& member : view.members) {
-      if (member.items.empty()) {
-        add(member.name, member.bytes);
-      }
-      for (const ArchiveView::Item& item : member.items) {
-        add(member.name + "\\" + item.name, item.bytes);
-      }
-    }
-    return contents;
-  };
-  ArchiveView old_view;
-  ArchiveView new_view;
-  for (auto [view, path] : {std::pair{&old_view, &args.words[0]}, {&new_view, &args.words[1]}}) {
-    if (const Status status = read_view(tool, *path, *view); status != Status::ok) {
-      return tool.fail(status);
-    }
-  }
-  const Contents before = contents_of(old_view);
-  const Contents after = contents_of(new_view);
-  bool differ = false;
-  const auto report = [&](const char* what, const std::string& name, const std::string& sizes) {
-    std::printf("%-8s %s (%s bytes)\n", what, shown_name(name).c_str(), sizes.c_str());
-    differ = true;
-  };
-  std::set<std::string> keys;
-  for (const auto* contents : {&before, &after}) {
-    for (const auto& [key, entry] : *contents) {
-      keys.insert(key);
-    }
-  }
-  for (const std::string& key : keys) {
-    const auto old_entry = before.find(key);
-    const auto new_entry = after.find(key);
-    if (old_entry == before.end()) {
-      report("added", new_entry->second.first, std::to_string(new_entry->second.second.size()));
-    } else if (new_entry == after.end()) {
-      report("removed", old_entry->second.first, std::to_string(old_entry->second.second.size()));
-    } else if (!std::ranges::equal(old_entry->second.second, new_entry->second.second)) {
-      report("changed", old_entry->second.first,
-             std::to_string(old_entry->second.second.size()) + " -> " +
-                 std::to_string(new_entry->second.second.size()));
-    }
-  }
-  return differ ? kDiffers : kSucceeded;
 }
 
 int verify_archives(Tool& tool, const Arguments& args) {

@@ -1,4 +1,4 @@
-#include "driver/fs_tool.h"
+#include "toolkit/fs_tool.h"
 
 #include <algorithm>
 #include <array>
@@ -166,7 +166,6 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
   }
   return subcommand->run(tool, arguments);
 }
-
 // The items of a group as the reader parsed them, with their bytes.
 std::vector<ArchiveView::Item> items_of(const SourceArchive& record, const Entry& group) {
   std::vector<ArchiveView::Item> items;

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "archive/catalogue.h"
-#include "driver/fs_tool.h"
-#include "driver/run.h"
 #include "install/config.h"
 #include "install/install_state.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "platform/settings.h"
+#include "session/run_steps.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -60,7 +60,7 @@ Folders print_folders(Tool& tool, Settings& settings) {
   std::printf("%-15s%s\n", "Installed mod:",
               folders.mod_data.empty() ? "none recorded" : folders.mod_data.c_str());
   if (folders.backup.empty()) {
-    folders.backup = tool.fs.current_directory() + "\\backup";
+    folders.backup = join_path(tool.fs.current_directory(), "backup");
     std::printf("%-15s%s (none recorded; an installation uses this one)\n",
                 "Backup folder:", folders.backup.c_str());
   } else {

@@ -1,11 +1,11 @@
-#include "driver/console.h"
+#include "session/console.h"
 
 #include <cstdio>
 #include <string>
 
-#include "driver/version.h"
 #include "platform/ascii.h"
 #include "platform/console.h"
+#include "session/version.h"
 
 namespace vexal {
 namespace {

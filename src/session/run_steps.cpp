@@ -1,0 +1,127 @@
+#include "session/run_steps.h"
+
+#include <algorithm>
+
+#include "archive/archive_writer.h"
+#include "install/config.h"
+#include "platform/ascii.h"
+#include "platform/console.h"
+#include "platform/path_rules.h"
+
+namespace vexal {
+
+Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bool& allow_cd) {
+  ConfigPaths paths;
+  const Status status = read_config_paths(fs, reporter, paths);
+  allow_cd = paths.allow_cd;
+  if (status != Status::ok) {
+    return status;
+  }
+  if (const Status defined = vars.define("VEXAL", paths.vexal, kNoClass, kNoClass);
+      defined != Status::ok) {
+    return defined;
+  }
+  return vars.define("VEXALCD", paths.vexalcd, kNoClass, kNoClass);
+}
+
+void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
+                                   const std::vector<std::string>& args) {
+  const std::string program = program_path();
+  const std::size_t separator = last_separator(program);
+  const std::string cwd = fs.current_directory();
+  if (separator == std::string::npos || cwd.empty()) {
+    return;
+  }
+  const std::string folder = program.substr(0, separator);
+  if (equal_ignoring_case(folder, cwd) || !fs.is_file(join_path(folder, "config.ini"))) {
+    return;
+  }
+  std::string command(file_name_part(program));
+  for (const std::string& argument : args) {
+    const bool blank = argument.find_first_of(" \t") != std::string::npos;
+    command += blank ? " \"" + argument + "\"" : " " + argument;
+  }
+  reporter.explain(
+      "config.ini is not in the working folder " + cwd + " but beside the program, in " + folder +
+      "; start the program there: " + change_folder_command(folder) + " then " + command);
+}
+
+std::string definition_path_of(FileSystem& fs, const std::string& argument) {
+  return is_absolute_path(argument) ? argument : join_path(fs.current_directory(), argument);
+}
+
+void set_mod_folder(ModContext& context, std::string_view definition_path) {
+  const std::size_t separator = last_separator(definition_path);
+  context.mod_folder = separator == std::string_view::npos
+                           ? std::string(definition_path)
+                           : std::string(definition_path.substr(0, separator + 1));
+}
+
+Status output_folder_of(Reporter& reporter, const VariableStore& vars,
+                        const std::string& definition_path, std::string& output_folder) {
+  output_folder = definition_path;
+  const std::size_t separator = last_separator(output_folder);
+  if (separator != std::string::npos && separator + 1 < output_folder.size()) {
+    output_folder.resize(separator + 1);
+  }
+
+  std::string make;
+  if (const Status status = vars.lookup("MAKE", kPathClass, make); status != Status::ok) {
+    reporter.explain("MAKE, the output folder, is not defined in a PATH block");
+    return status;
+  }
+  // Output folders are written with "\" whatever the author typed.
+  std::replace(make.begin(), make.end(), '/', '\\');
+  output_folder += make;
+  if (output_folder.empty() || output_folder.back() != '\\') {
+    output_folder += '\\';
+  }
+  return Status::ok;
+}
+
+bool make_folders(FileSystem& fs, const std::string& folder) {
+  // Every level is tried: the drive and the folders that exist already refuse to be
+  // made, which is fine; what counts is that the last level is a folder afterwards.
+  std::string level;
+  bool made = false;
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+    if (is_path_separator(folder[i])) {
+      level = folder.substr(0, i);
+      made = fs.make_directory(level);
+    }
+  }
+  if (!folder.empty() && !is_path_separator(folder.back())) {
+    level = folder;
+    made = fs.make_directory(level);
+  }
+  return made || fs.is_directory(level);
+}
+
+Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
+                          const std::string& definition_path, std::string& output_folder) {
+  const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
+  // Saving into it fails then, and says so; a mod without archives needs no folder.
+  if (status == Status::ok && !make_folders(fs, output_folder)) {
+    reporter.warn(describe_failure(fs, "the output folder " + output_folder + " cannot be made"));
+  }
+  return status;
+}
+
+Status save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& archives,
+                     const SlotTable& slots, const std::string& output_folder) {
+  for (OutputArchive* output : slots) {
+    if (output == nullptr) {
+      continue;
+    }
+    output->file_path = output_folder + output->name;
+    reporter.begin(Reporter::Step::saving_archive, output->name);
+    const Status status = save_archive(archives, fs, reporter, *output);
+    reporter.end(status == Status::ok);
+    if (status != Status::ok) {
+      return status;
+    }
+  }
+  return Status::ok;
+}
+
+}  // namespace vexal
