@@ -48,9 +48,9 @@ void repoint_all(benchmark::State& state) {
     const SourceArchive& mod = add_source(*list, count, true);
     OutputArchive& output = list->add_output("OUT", false);
     state.ResumeTiming();
-    bool linked = list->link_archive(output, game) == Status::ok;
+    bool linked = list->link_archive(output, game).has_value();
     output.replace = true;
-    linked = linked && list->link_archive(output, mod) == Status::ok;
+    linked = linked && list->link_archive(output, mod).has_value();
     if (!linked) {
       state.SkipWithError("linking failed");
     }

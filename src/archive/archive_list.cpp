@@ -126,18 +126,21 @@ bool ArchiveList::owns(const SourceArchive& source) const {
   return source.index < sources_.size() && sources_[source.index].get() == &source;
 }
 
-Status ArchiveList::reserve_entries(SourceArchive& source, std::size_t n) {
-  return grow_by_blocks(source.entries, n, kEntryBlock) ? Status::ok : Status::out_of_memory;
+Outcome ArchiveList::reserve_entries(SourceArchive& source, std::size_t n) {
+  if (grow_by_blocks(source.entries, n, kEntryBlock)) {
+    return {};
+  }
+  return Failure(Status::out_of_memory);
 }
 
 EntryIndex::Key ArchiveList::key_of_link(const OutputArchive& output, std::size_t position) const {
   return EntryIndex::key_of(entry_name(linked_entry(output.links[position])));
 }
 
-Status ArchiveList::link_entry(OutputArchive& output, const SourceArchive& source,
-                               std::size_t entry) {
+Outcome ArchiveList::link_entry(OutputArchive& output, const SourceArchive& source,
+                                std::size_t entry) {
   if (!owns(source) || entry >= source.entries.size()) {
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
   const Link link{source.index, static_cast<std::uint32_t>(entry)};
   const auto key_at = [&](std::size_t position) { return key_of_link(output, position); };
@@ -146,44 +149,44 @@ Status ArchiveList::link_entry(OutputArchive& output, const SourceArchive& sourc
     position = output.index.find_first(output.links.size(), key_at,
                                        EntryIndex::key_of(entry_name(source.entries[entry])));
   } catch (const std::length_error&) {
-    return Status::out_of_memory;
+    return Failure(Status::out_of_memory);
   }
   if (position == EntryIndex::npos) {
     if (!grow_by_blocks(output.links, 1, kEntryBlock)) {
-      return Status::out_of_memory;
+      return Failure(Status::out_of_memory);
     }
     output.links.push_back(link);
   } else if (output.replace) {
     output.links[position] = link;
   }
-  return Status::ok;
+  return {};
 }
 
-Status ArchiveList::link_archive(OutputArchive& output, const SourceArchive& source) {
+Outcome ArchiveList::link_archive(OutputArchive& output, const SourceArchive& source) {
   if (!owns(source)) {
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
   const std::size_t count = source.entries.size();
   if (output.links.empty()) {
     output.index.clear();
     if (!grow_by_blocks(output.links, count, kEntryBlock)) {
-      return Status::out_of_memory;
+      return Failure(Status::out_of_memory);
     }
     for (std::size_t j = 0; j < count; ++j) {
       output.links.push_back({source.index, static_cast<std::uint32_t>(j)});
     }
-    return Status::ok;
+    return {};
   }
   // At most count links are added: room for them now spares copying the table.
   if (!grow_by_blocks(output.links, count, kEntryBlock)) {
-    return Status::out_of_memory;
+    return Failure(Status::out_of_memory);
   }
   for (std::size_t j = 0; j < count; ++j) {
-    if (const Status status = link_entry(output, source, j); status != Status::ok) {
-      return status;
+    if (Outcome linked = link_entry(output, source, j); !linked) {
+      return linked;
     }
   }
-  return Status::ok;
+  return {};
 }
 
 }  // namespace vexal

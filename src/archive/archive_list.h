@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "archive/entry_index.h"
-#include "base/status.h"
+#include "base/expected.h"
 #include "platform/file_system.h"
 
 namespace vexal {
@@ -128,14 +128,14 @@ class ArchiveList {
   }
 
   // Adds or re-points (by the output's replace mode) one link to entry number entry of
-  // the source; ok, programmer_error (a source of another list or an entry outside it)
-  // or out_of_memory.
-  Status link_entry(OutputArchive& output, const SourceArchive& source, std::size_t entry);
+  // the source. Fails with programmer_error (a source of another list or an entry
+  // outside it) or out_of_memory.
+  Outcome link_entry(OutputArchive& output, const SourceArchive& source, std::size_t entry);
   // Links every entry of a source, as link_entry does.
-  Status link_archive(OutputArchive& output, const SourceArchive& source);
+  Outcome link_archive(OutputArchive& output, const SourceArchive& source);
 
-  // Makes room for n more entries of a source being loaded; ok or out_of_memory.
-  static Status reserve_entries(SourceArchive& source, std::size_t n);
+  // Makes room for n more entries of a source being loaded, or fails with out_of_memory.
+  static Outcome reserve_entries(SourceArchive& source, std::size_t n);
 
  private:
   bool owns(const SourceArchive& source) const;

@@ -17,12 +17,11 @@ using namespace layout;
 // the archive as the caller named it and the file offset of the record at fault.
 class Damage {
  public:
-  Damage(Reporter& reporter, std::string_view archive, std::uint64_t file_size)
-      : reporter_(reporter), archive_(archive), file_size_(file_size) {}
+  Damage(std::string_view archive, std::uint64_t file_size)
+      : archive_(archive), file_size_(file_size) {}
 
-  Status found(const std::string& where, const std::string& what) const {
-    reporter_.explain(std::string(archive_) + ": " + where + ": " + what);
-    return Status::archive_not_opened;
+  Failure found(const std::string& where, const std::string& what) const {
+    return {Status::archive_not_opened, std::string(archive_) + ": " + where + ": " + what};
   }
   std::string past_end(std::uint64_t at, std::uint64_t size) const {
     return "data at " + hex(at) + "+" + hex(size) + " runs past the end of the file (" +
@@ -34,7 +33,6 @@ class Damage {
   }
 
  private:
-  Reporter& reporter_;
   std::string_view archive_;
   std::uint64_t file_size_;
 };
@@ -76,38 +74,36 @@ std::optional<Entry> read_record(ByteReader& reader, bool two_level) {
 
 // The entry count of the header, checked against the file; nullopt (explained) when
 // the file is too short for the header or for the directory it announces.
-std::optional<std::uint32_t> read_count(std::span<const std::byte> file, bool two_level,
-                                        const Damage& damage) {
+Expected<std::uint32_t> read_count(std::span<const std::byte> file, bool two_level,
+                                   const Damage& damage) {
   const std::size_t header = two_level ? kTwoLevelHeaderSize : kFlatHeaderSize;
   // The two-level data start field follows from the tables and is not needed.
   const auto count = file.size() < header ? std::nullopt : read_le(file, header - 4, 4);
   if (!count) {
-    (void)damage.found("header", "the file is " + hex(file.size()) +
-                                     " bytes long, too short for its header (" + hex(header) +
-                                     " bytes)");
-    return std::nullopt;
+    return damage.found("header", "the file is " + hex(file.size()) +
+                                      " bytes long, too short for its header (" + hex(header) +
+                                      " bytes)");
   }
   const std::size_t record_size = two_level ? kGroupRecordSize : kFlatRecordSize;
   if (*count > (file.size() - header) / record_size) {
-    (void)damage.found("directory", "the count " + std::to_string(*count) + " at offset " +
-                                        hex(header - 4) + " needs " +
-                                        hex(std::uint64_t{*count} * record_size) +
-                                        " bytes of directory, more than the file holds");
-    return std::nullopt;
+    return damage.found("directory", "the count " + std::to_string(*count) + " at offset " +
+                                         hex(header - 4) + " needs " +
+                                         hex(std::uint64_t{*count} * record_size) +
+                                         " bytes of directory, more than the file holds");
   }
   return static_cast<std::uint32_t>(*count);
 }
 
 // Reads the header and the directory into the source's entries, positions still file
 // offsets. ok, out_of_memory or archive_not_opened.
-Status read_directory(SourceArchive& source, std::span<const std::byte> file,
-                      const Damage& damage) {
-  const std::optional<std::uint32_t> count = read_count(file, source.two_level, damage);
+Outcome read_directory(SourceArchive& source, std::span<const std::byte> file,
+                       const Damage& damage) {
+  Expected<std::uint32_t> count = read_count(file, source.two_level, damage);
   if (!count) {
-    return Status::archive_not_opened;
+    return std::move(count).failure();
   }
-  if (const Status status = ArchiveList::reserve_entries(source, *count); status != Status::ok) {
-    return status;
+  if (Outcome done = ArchiveList::reserve_entries(source, *count); !done) {
+    return done;
   }
   ByteReader reader(file);
   reader.seek(source.two_level ? kTwoLevelHeaderSize : kFlatHeaderSize);
@@ -115,19 +111,19 @@ Status read_directory(SourceArchive& source, std::span<const std::byte> file,
     const std::uint64_t at = reader.position();
     const std::optional<Entry> entry = read_record(reader, source.two_level);
     if (!entry) {
-      return Status::archive_not_opened;  // the count was checked against the file
+      return Failure(Status::archive_not_opened);  // the count was checked against the file
     }
     if (!source.two_level && std::memchr(entry->name.data(), '\0', kFlatNameSize) == nullptr) {
       return damage.found(entry_at(i, at), "the name does not end within its 13 bytes");
     }
     source.entries.push_back(*entry);
   }
-  return Status::ok;
+  return {};
 }
 
 // Checks where the first record's data (a flat entry's bytes, a group's item table)
 // begins: right after the directory, inside the file. ok or archive_not_opened.
-Status check_base(const SourceArchive& source, std::uint64_t file_size, const Damage& damage) {
+Outcome check_base(const SourceArchive& source, std::uint64_t file_size, const Damage& damage) {
   const std::size_t count = source.entries.size();
   const std::uint64_t end_of_directory = source.two_level
                                              ? kTwoLevelHeaderSize + kGroupRecordSize * count
@@ -142,13 +138,13 @@ Status check_base(const SourceArchive& source, std::uint64_t file_size, const Da
   if (base > file_size) {
     return damage.found(record_at(source, 0), damage.beyond(what, base));
   }
-  return Status::ok;
+  return {};
 }
 
 // Makes every entry's position relative to the data area, checking that its data (a
 // group: the start of its item table) lies inside it. ok or archive_not_opened.
-Status rebase_entries(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
-                      const Damage& damage) {
+Outcome rebase_entries(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
+                       const Damage& damage) {
   const std::string_view what = source.two_level ? "its item table" : "its data";
   for (std::size_t i = 0; i < source.entries.size(); ++i) {
     Entry& entry = source.entries[i];
@@ -164,14 +160,14 @@ Status rebase_entries(SourceArchive& source, std::span<const std::byte> area, st
     }
     entry.position = static_cast<std::uint32_t>(entry.position - base);
   }
-  return Status::ok;
+  return {};
 }
 
 // Checks the size of every group's item table against the data area and that no two
 // tables share bytes, setting each group's size. Positions are the tables'. ok or
 // archive_not_opened.
-Status check_item_tables(std::vector<Entry>& groups, std::span<const std::byte> area,
-                         std::uint64_t base, const Damage& damage) {
+Outcome check_item_tables(std::vector<Entry>& groups, std::span<const std::byte> area,
+                          std::uint64_t base, const Damage& damage) {
   for (std::size_t g = 0; g < groups.size(); ++g) {
     Entry& group = groups[g];
     const auto items = read_le(area, group.position, kItemCountSize);
@@ -197,14 +193,14 @@ Status check_item_tables(std::vector<Entry>& groups, std::span<const std::byte> 
                               " at " + hex(base + previous.position));
     }
   }
-  return Status::ok;
+  return {};
 }
 
 // Reads the items of group g from its checked table (at its position) into the source's
 // items, their positions made relative to the data area; the group's position becomes
 // its first item's index. ok or archive_not_opened.
-Status read_items(SourceArchive& source, std::size_t g, std::span<const std::byte> area,
-                  std::uint64_t base, const Damage& damage) {
+Outcome read_items(SourceArchive& source, std::size_t g, std::span<const std::byte> area,
+                   std::uint64_t base, const Damage& damage) {
   Entry& group = source.entries[g];
   const std::uint64_t table = group.position;
   group.position = static_cast<std::uint32_t>(source.items.size());
@@ -213,7 +209,7 @@ Status read_items(SourceArchive& source, std::size_t g, std::span<const std::byt
     const auto offset = read_le(area, at + kItemNameSize, 4);
     const auto size = read_le(area, at + kItemNameSize + 4, 2);
     if (!name || !offset || !size) {
-      return Status::archive_not_opened;  // the table was checked against the area
+      return Failure(Status::archive_not_opened);  // the table was checked against the area
     }
     if (*offset < base || !bytes_at(area, *offset - base, *size)) {
       const std::string item = group_where(source.entries, g) + ", item " +
@@ -229,74 +225,73 @@ Status read_items(SourceArchive& source, std::size_t g, std::span<const std::byt
     read.size = static_cast<std::uint16_t>(*size);
     read.where = static_cast<std::uint32_t>(*offset - base);
   }
-  return Status::ok;
+  return {};
 }
 
 // Parses every group's item table into items, once. ok, out_of_memory or
 // archive_not_opened.
-Status read_groups(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
-                   const Damage& damage) {
-  if (const Status status = check_item_tables(source.entries, area, base, damage);
-      status != Status::ok) {
-    return status;
+Outcome read_groups(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
+                    const Damage& damage) {
+  if (Outcome done = check_item_tables(source.entries, area, base, damage); !done) {
+    return done;
   }
   std::uint64_t item_count = 0;
   for (const Entry& group : source.entries) {
     item_count += (group.size - kItemCountSize) / kItemRecordSize;
   }
   if (item_count > UINT32_MAX) {
-    return Status::out_of_memory;  // beyond what a group can point to
+    return Failure(Status::out_of_memory);  // beyond what a group can point to
   }
   source.items.reserve(static_cast<std::size_t>(item_count));
   for (std::size_t g = 0; g < source.entries.size(); ++g) {
-    if (const Status status = read_items(source, g, area, base, damage); status != Status::ok) {
-      return status;
+    if (Outcome done = read_items(source, g, area, base, damage); !done) {
+      return done;
     }
   }
-  return Status::ok;
+  return {};
 }
 
-Status read_archive(SourceArchive& source, std::shared_ptr<const MappedBytes> file,
-                    Reporter& reporter) {
+Outcome read_archive(SourceArchive& source, std::shared_ptr<const MappedBytes> file) {
   const std::span<const std::byte> bytes = file->bytes();
-  const Damage damage(reporter, source.path, bytes.size());
-  if (const Status status = read_directory(source, bytes, damage); status != Status::ok) {
-    return status;
+  const Damage damage(source.path, bytes.size());
+  if (Outcome done = read_directory(source, bytes, damage); !done) {
+    return done;
   }
   if (source.entries.empty()) {
-    return Status::ok;  // an empty archive has an empty data area
+    return {};  // an empty archive has an empty data area
   }
-  if (const Status status = check_base(source, bytes.size(), damage); status != Status::ok) {
-    return status;
+  if (Outcome done = check_base(source, bytes.size(), damage); !done) {
+    return done;
   }
   const std::uint64_t base = source.entries.front().position;
   const std::span<const std::byte> area = *bytes_from(bytes, base);
-  if (const Status status = rebase_entries(source, area, base, damage); status != Status::ok) {
-    return status;
+  if (Outcome done = rebase_entries(source, area, base, damage); !done) {
+    return done;
   }
   // Entries and items are used where they lie in the file, so its bytes are kept.
   source.file_data = area;
   source.file_bytes = std::move(file);
-  return source.two_level ? read_groups(source, area, base, damage) : Status::ok;
+  if (!source.two_level) {
+    return {};
+  }
+  return read_groups(source, area, base, damage);
 }
 
 }  // namespace
 
-Status read_archive_file(FileSystem& fs, Reporter& reporter, SourceArchive& source,
-                         const std::string& full_path) {
+Outcome read_archive_file(FileSystem& fs, SourceArchive& source, const std::string& full_path) {
   if (full_path.empty()) {
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
   source.two_level = layout_of_name(source.path) == NamedLayout::two_level;
   try {
     auto file = fs.map_read(full_path);
     if (!file) {
-      reporter.explain(describe_failure(fs, full_path, "cannot be read"));
-      return Status::archive_not_opened;
+      return Failure(Status::archive_not_opened, describe_failure(fs, full_path, "cannot be read"));
     }
-    return read_archive(source, std::move(file), reporter);
+    return read_archive(source, std::move(file));
   } catch (const std::bad_alloc&) {
-    return Status::out_of_memory;
+    return Failure(Status::out_of_memory);
   }
 }
 

@@ -7,17 +7,15 @@
 #include <string>
 
 #include "archive/archive_list.h"
-#include "base/reporter.h"
-#include "base/status.h"
+#include "base/expected.h"
 #include "platform/file_system.h"
 
 namespace vexal {
 
 // Fills the empty source from the archive file at full_path; the layout follows the
-// extension of the source's path (layout_of_name). ok, programmer_error, out_of_memory
-// or archive_not_opened. A file that cannot be read, or what is damaged in it and at
-// which offset, is explained to the reporter.
-Status read_archive_file(FileSystem& fs, Reporter& reporter, SourceArchive& source,
-                         const std::string& full_path);
+// extension of the source's path (layout_of_name). Fails with programmer_error,
+// out_of_memory or archive_not_opened, explained: a file that cannot be read, or what is
+// damaged in it and at which offset.
+Outcome read_archive_file(FileSystem& fs, SourceArchive& source, const std::string& full_path);
 
 }  // namespace vexal

@@ -24,16 +24,14 @@ using namespace layout;
 // A run of bytes of a source's data, in file order.
 using Chunk = std::span<const std::byte>;
 
-// Refuses to write the archive, explaining why to the reporter.
+// Refuses to write the archive, saying why.
 struct Refusal {
-  Reporter& reporter;
   std::string_view archive;
 
-  Status operator()(const std::string& why) const {
-    reporter.explain(std::string(archive) + ": " + why);
-    return Status::archive_not_created;
+  Failure operator()(const std::string& why) const {
+    return {Status::archive_not_created, std::string(archive) + ": " + why};
   }
-  Status too_large() const {
+  Failure too_large() const {
     return (*this)("the archive would pass 4 GiB, beyond the offsets its layout can record");
   }
 };
@@ -54,7 +52,7 @@ Linked resolve(const ArchiveList& list, const Link& link) {
 // Refuses an output that links an entry of a source of the other layout: the writer
 // would take a group as a flat entry, or a flat entry as a group, and write a corrupt
 // archive. ok or archive_not_created.
-Status check_layouts(const ArchiveList& list, const OutputArchive& output, Reporter& reporter) {
+Outcome check_layouts(const ArchiveList& list, const OutputArchive& output) {
   for (const Link& link : output.links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr || linked.source->two_level == output.two_level) {
@@ -62,15 +60,15 @@ Status check_layouts(const ArchiveList& list, const OutputArchive& output, Repor
     }
     const std::string entry = "the entry \"" + std::string(entry_name(*linked.entry)) +
                               "\" comes from \"" + linked.source->path + "\"";
-    reporter.explain(std::string(file_name_part(output.file_path)) + ": " + entry +
-                     (output.two_level
-                          ? ", a flat source; a two-level archive takes only groups of a "
-                            "two-level source (a .FSU archive or a folder of group folders)"
-                          : ", a two-level source (a .FSU archive, or a folder that holds a "
-                            "subfolder); a flat archive takes only entries of flat sources"));
-    return Status::archive_not_created;
+    return Failure(
+        Status::archive_not_created,
+        std::string(file_name_part(output.file_path)) + ": " + entry +
+            (output.two_level ? ", a flat source; a two-level archive takes only groups of a "
+                                "two-level source (a .FSU archive or a folder of group folders)"
+                              : ", a two-level source (a .FSU archive, or a folder that holds a "
+                                "subfolder); a flat archive takes only entries of flat sources"));
   }
-  return Status::ok;
+  return {};
 }
 
 // Takes the pieces of an output's data in file order: runs of a mapped archive file,
@@ -78,8 +76,8 @@ Status check_layouts(const ArchiveList& list, const OutputArchive& output, Repor
 class PieceSink {
  public:
   virtual ~PieceSink() = default;
-  virtual Status add(Chunk bytes, const MappedBytes* file) = 0;
-  virtual Status add_loose(const SourceArchive& source, const LooseFile& loose) = 0;
+  virtual Outcome add(Chunk bytes, const MappedBytes* file) = 0;
+  virtual Outcome add_loose(const SourceArchive& source, const LooseFile& loose) = 0;
 };
 
 // A file of a folder source by its index, or null when there is no such file.
@@ -96,44 +94,45 @@ std::optional<Chunk> bytes_of(const SourceArchive& source, std::uint64_t positio
 
 // The bytes of a flat entry or item of source: at position in its bytes, or its file
 // number position of a folder. ok, programmer_error or archive_not_created.
-Status emit_bytes(const SourceArchive& source, std::uint64_t position, std::uint64_t size,
-                  PieceSink& sink) {
+Outcome emit_bytes(const SourceArchive& source, std::uint64_t position, std::uint64_t size,
+                   PieceSink& sink) {
   if (!source.folder.empty()) {
     const LooseFile* file = loose_file(source, position);
     if (file == nullptr || file->size != size) {
-      return Status::programmer_error;
+      return Failure(Status::programmer_error);
     }
     return sink.add_loose(source, *file);
   }
   const auto bytes = bytes_of(source, position, size);
-  return bytes ? sink.add(*bytes, source.file_bytes.get()) : Status::archive_not_created;
+  if (!bytes) {
+    return Failure(Status::archive_not_created);
+  }
+  return sink.add(*bytes, source.file_bytes.get());
 }
 
 // Gives the sink every piece of the output's data, in file order. ok, programmer_error,
 // archive_not_created or the sink's failure.
-Status emit_pieces(const ArchiveList& list, const OutputArchive& output, PieceSink& sink) {
+Outcome emit_pieces(const ArchiveList& list, const OutputArchive& output, PieceSink& sink) {
   for (const Link& link : output.links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr) {
-      return Status::programmer_error;
+      return Failure(Status::programmer_error);
     }
     if (!output.two_level) {
       const Entry& entry = *linked.entry;
-      if (const Status status = emit_bytes(*linked.source, entry.position, entry.size, sink);
-          status != Status::ok) {
-        return status;
+      if (Outcome done = emit_bytes(*linked.source, entry.position, entry.size, sink); !done) {
+        return done;
       }
       continue;
     }
     const auto items = group_items(*linked.source, *linked.entry);
     for (const Item& item : items.value_or(std::span<const Item>{})) {
-      if (const Status status = emit_bytes(*linked.source, item.where, item.size, sink);
-          status != Status::ok) {
-        return status;
+      if (Outcome done = emit_bytes(*linked.source, item.where, item.size, sink); !done) {
+        return done;
       }
     }
   }
-  return Status::ok;
+  return {};
 }
 
 // The size of the directory of an output: everything before its first data byte.
@@ -172,8 +171,8 @@ std::uint64_t data_size(const ArchiveList& list, const OutputArchive& output) {
 }
 
 // The flat directory. ok, programmer_error or archive_not_created.
-Status lay_out_flat(const ArchiveList& list, const std::vector<Link>& links,
-                    std::vector<std::byte>& directory, const Refusal& refuse) {
+Outcome lay_out_flat(const ArchiveList& list, const std::vector<Link>& links,
+                     std::vector<std::byte>& directory, const Refusal& refuse) {
   if (links.size() > kMaxFileOffset) {
     return refuse.too_large();
   }
@@ -182,7 +181,7 @@ Status lay_out_flat(const ArchiveList& list, const std::vector<Link>& links,
   for (const Link& link : links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr) {
-      return Status::programmer_error;
+      return Failure(Status::programmer_error);
     }
     const Entry& entry = *linked.entry;
     if (running > kMaxFileOffset || entry.size > kMaxFileOffset) {
@@ -194,21 +193,21 @@ Status lay_out_flat(const ArchiveList& list, const std::vector<Link>& links,
     append_le(directory, entry.size, 4);
     running += entry.size;
   }
-  return Status::ok;
+  return {};
 }
 
 // The group records, each pointing at its item table; running ends past the tables.
 // ok, programmer_error or archive_not_created.
-Status lay_out_groups(const ArchiveList& list, const std::vector<Link>& links,
-                      std::vector<std::byte>& directory, std::uint64_t& running,
-                      const Refusal& refuse) {
+Outcome lay_out_groups(const ArchiveList& list, const std::vector<Link>& links,
+                       std::vector<std::byte>& directory, std::uint64_t& running,
+                       const Refusal& refuse) {
   running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
   directory.resize(4);  // the data start, known once the tables are laid out
   append_le(directory, static_cast<std::uint32_t>(links.size()), 4);
   for (const Link& link : links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr) {
-      return Status::programmer_error;
+      return Failure(Status::programmer_error);
     }
     const auto items = group_items(*linked.source, *linked.entry);
     if (!items) {
@@ -223,20 +222,22 @@ Status lay_out_groups(const ArchiveList& list, const std::vector<Link>& links,
     append_le(directory, static_cast<std::uint32_t>(running), 4);
     running += item_table_size(items->size());
   }
-  return running > kMaxFileOffset ? refuse.too_large() : Status::ok;
+  if (running > kMaxFileOffset) {
+    return refuse.too_large();
+  }
+  return {};
 }
 
 // The two-level directory: group records, then the item tables. ok, programmer_error
 // or archive_not_created.
-Status lay_out_two_level(const ArchiveList& list, const std::vector<Link>& links,
-                         std::vector<std::byte>& directory, const Refusal& refuse) {
+Outcome lay_out_two_level(const ArchiveList& list, const std::vector<Link>& links,
+                          std::vector<std::byte>& directory, const Refusal& refuse) {
   if (links.size() > kMaxFileOffset) {
     return refuse.too_large();
   }
   std::uint64_t running = 0;
-  if (const Status status = lay_out_groups(list, links, directory, running, refuse);
-      status != Status::ok) {
-    return status;
+  if (Outcome done = lay_out_groups(list, links, directory, running, refuse); !done) {
+    return done;
   }
   write_le(directory, 0, static_cast<std::uint32_t>(running), 4);
   for (const Link& link : links) {
@@ -254,14 +255,14 @@ Status lay_out_two_level(const ArchiveList& list, const std::vector<Link>& links
       running += item.size;
     }
   }
-  return Status::ok;
+  return {};
 }
 
 // The file of a source folder, as loading found it, that can no longer be taken whole.
-Status source_changed(Reporter& reporter, const std::string& path, std::uint64_t size) {
-  reporter.explain(path + ": can no longer be read as the " + std::to_string(size) +
-                   " bytes it had when it was loaded; build again");
-  return Status::source_not_opened;
+Failure source_changed(const std::string& path, std::uint64_t size) {
+  return {Status::source_not_opened, path + ": can no longer be read as the " +
+                                         std::to_string(size) +
+                                         " bytes it had when it was loaded; build again"};
 }
 
 // Files of source folders taken whole before the output is created.
@@ -272,28 +273,26 @@ using Held = std::vector<std::pair<const LooseFile*, std::shared_ptr<const Mappe
 // output empties (a mod built into its own folder again). Mapped where the platform can.
 class PieceCheck final : public PieceSink {
  public:
-  PieceCheck(FileSystem& fs, Reporter& reporter, std::string_view output)
-      : fs_(fs), reporter_(reporter), output_(file_name_part(output)) {}
+  PieceCheck(FileSystem& fs, std::string_view output) : fs_(fs), output_(file_name_part(output)) {}
 
-  Status add(Chunk /*bytes*/, const MappedBytes* /*file*/) override { return Status::ok; }
-  Status add_loose(const SourceArchive& source, const LooseFile& loose) override {
+  Outcome add(Chunk /*bytes*/, const MappedBytes* /*file*/) override { return {}; }
+  Outcome add_loose(const SourceArchive& source, const LooseFile& loose) override {
     if (!names_equal(file_name_part(loose.name), output_)) {
-      return Status::ok;
+      return {};
     }
     const std::string path = source.folder + loose.name;
     auto bytes = fs_.map_read(path);
     if (!bytes || bytes->bytes().size() != loose.size) {
-      return source_changed(reporter_, path, loose.size);
+      return source_changed(path, loose.size);
     }
     held.emplace_back(&loose, std::move(bytes));
-    return Status::ok;
+    return {};
   }
 
   Held held;
 
  private:
   FileSystem& fs_;
-  Reporter& reporter_;
   std::string_view output_;
 };
 
@@ -301,35 +300,33 @@ class PieceCheck final : public PieceSink {
 // as one: one system call instead of one per entry.
 class PieceWriter final : public PieceSink {
  public:
-  PieceWriter(FileSystem& fs, Reporter& reporter, File& file, const Held& held)
-      : fs_(fs), reporter_(reporter), file_(file), held_(held) {}
+  PieceWriter(FileSystem& fs, File& file, const Held& held) : fs_(fs), file_(file), held_(held) {}
 
-  Status add(Chunk bytes, const MappedBytes* file) override {
+  Outcome add(Chunk bytes, const MappedBytes* file) override {
     if (!bytes.empty() && !pending_.empty() && file == pending_file_ &&
         pending_.data() + pending_.size() == bytes.data()) {
       pending_ = Chunk(pending_.data(), pending_.size() + bytes.size());
-      return Status::ok;
+      return {};
     }
-    const Status status = flush();
+    Outcome flushed = flush();
     pending_ = bytes;
     pending_file_ = file;
-    return status;
+    return flushed;
   }
-  Status add_loose(const SourceArchive& source, const LooseFile& loose) override;
+  Outcome add_loose(const SourceArchive& source, const LooseFile& loose) override;
 
   // Writes the run still pending. ok or archive_not_created.
-  Status flush() {
+  Outcome flush() {
     const Chunk run = std::exchange(pending_, Chunk{});
     if (run.empty() ||
         (pending_file_ != nullptr ? file_.write_from(*pending_file_, run) : file_.write(run))) {
-      return Status::ok;
+      return {};
     }
-    return Status::archive_not_created;
+    return Failure(Status::archive_not_created);
   }
 
  private:
   FileSystem& fs_;
-  Reporter& reporter_;
   File& file_;
   const Held& held_;
   Chunk pending_;
@@ -338,43 +335,48 @@ class PieceWriter final : public PieceSink {
 
 // Copies a file of a source folder, which must still hold the bytes its listing gave.
 // ok, source_not_opened or archive_not_created.
-Status PieceWriter::add_loose(const SourceArchive& source, const LooseFile& loose) {
-  if (const Status status = flush(); status != Status::ok) {
-    return status;
+Outcome PieceWriter::add_loose(const SourceArchive& source, const LooseFile& loose) {
+  if (Outcome done = flush(); !done) {
+    return done;
   }
   const auto kept = std::find_if(held_.begin(), held_.end(),
                                  [&loose](const auto& held) { return held.first == &loose; });
   if (kept != held_.end()) {
     const MappedBytes& bytes = *kept->second;
-    return file_.write_from(bytes, bytes.bytes()) ? Status::ok : Status::archive_not_created;
+    if (file_.write_from(bytes, bytes.bytes())) {
+      return {};
+    }
+    return Failure(Status::archive_not_created);
   }
   const std::string path = source.folder + loose.name;
   switch (fs_.append_file(file_, path, loose.size)) {
     case CopyResult::copied:
-      return Status::ok;
+      return {};
     case CopyResult::source_failed:
-      return source_changed(reporter_, path, loose.size);
+      return source_changed(path, loose.size);
     case CopyResult::target_failed:
       break;
   }
-  return Status::archive_not_created;
+  return Failure(Status::archive_not_created);
 }
 
 // Removes the file of a save that failed after creating it (written tells why: a write
 // to it, or a source that changed), so that no incomplete archive can be installed.
-Status discard_partial(FileSystem& fs, const Refusal& refuse, Status written,
-                       const std::string& write_reason) {
+Failure discard_partial(FileSystem& fs, const Refusal& refuse, Failure written,
+                        const std::string& write_reason) {
   const std::string path(refuse.archive);
+  const bool write_failed = written.status == Status::archive_not_created;
   const std::string cause = "could not be written completely (" +
                             (write_reason.empty() ? "is the disk full?" : write_reason) + ")";
   if (fs.remove(path)) {
-    return written == Status::archive_not_created ? refuse(cause + ", so it was removed") : written;
+    return write_failed ? refuse(cause + ", so it was removed") : written;
   }
   const std::string left = "the partial file is left at " + path + " and must be deleted (" +
                            describe_failure(fs, "removing it failed") + ")";
-  const Status explained =
-      refuse(written == Status::archive_not_created ? cause + "; " + left : left);
-  return written == Status::archive_not_created ? explained : written;
+  if (write_failed) {
+    return refuse(cause + "; " + left);
+  }
+  return std::move(written).because(path + ": " + left);
 }
 
 // Sorts the links by name. Links of whole sources arrive in order, and sorting costs
@@ -395,21 +397,19 @@ void sort_links(const ArchiveList& list, OutputArchive& output) {
 }
 
 // The directory of the output, every piece checked and the files it may overwrite held.
-// ok, programmer_error, source_not_opened or archive_not_created.
-Status lay_out(const ArchiveList& list, FileSystem& fs, Reporter& reporter,
-               const OutputArchive& output, const Refusal& refuse,
-               std::vector<std::byte>& directory, Held& held) {
+// Fails with programmer_error, source_not_opened or archive_not_created.
+Outcome lay_out(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
+                const Refusal& refuse, std::vector<std::byte>& directory, Held& held) {
   try {
     directory.reserve(static_cast<std::size_t>(
         std::min<std::uint64_t>(directory_size(list, output), kMaxFileOffset)));
-    const Status status = output.two_level
-                              ? lay_out_two_level(list, output.links, directory, refuse)
-                              : lay_out_flat(list, output.links, directory, refuse);
-    if (status != Status::ok) {
-      return status;
+    Outcome laid_out = output.two_level ? lay_out_two_level(list, output.links, directory, refuse)
+                                        : lay_out_flat(list, output.links, directory, refuse);
+    if (!laid_out) {
+      return laid_out;
     }
-    PieceCheck check(fs, reporter, output.file_path);
-    const Status checked = emit_pieces(list, output, check);
+    PieceCheck check(fs, output.file_path);
+    Outcome checked = emit_pieces(list, output, check);
     held = std::move(check.held);
     return checked;
   } catch (const std::bad_alloc&) {
@@ -417,54 +417,58 @@ Status lay_out(const ArchiveList& list, FileSystem& fs, Reporter& reporter,
   }
 }
 
-// ok, source_not_opened or archive_not_created.
-Status write_file(const ArchiveList& list, FileSystem& fs, Reporter& reporter, File& file,
-                  const OutputArchive& output, std::span<const std::byte> directory,
-                  const Held& held) {
+// Fails with source_not_opened or archive_not_created.
+Outcome write_file(const ArchiveList& list, FileSystem& fs, File& file, const OutputArchive& output,
+                   std::span<const std::byte> directory, const Held& held) {
   if (!file.write(directory)) {
-    return Status::archive_not_created;
+    return Failure(Status::archive_not_created);
   }
-  PieceWriter writer(fs, reporter, file, held);
-  if (const Status status = emit_pieces(list, output, writer); status != Status::ok) {
-    return status;
+  PieceWriter writer(fs, file, held);
+  if (Outcome written = emit_pieces(list, output, writer); !written) {
+    return written;
   }
   return writer.flush();
 }
 
+// Writes the laid-out output into a new file, removed again when it cannot be written
+// whole.
+Outcome create_file(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
+                    const Refusal& refuse, std::span<const std::byte> directory, const Held& held) {
+  const std::unique_ptr<File> file = fs.open_write(output.file_path);
+  if (!file) {
+    return Failure(Status::archive_not_created,
+                   describe_failure(fs, output.file_path, "cannot be created"));
+  }
+  file->expect_size(directory.size() + data_size(list, output));
+  Outcome written = Failure(Status::archive_not_created);
+  try {
+    written = write_file(list, fs, *file, output, directory, held);
+  } catch (const std::bad_alloc&) {
+    written = Failure(Status::archive_not_created);
+  }
+  if (!file->close() && written) {
+    written = Failure(Status::archive_not_created);
+  }
+  if (written) {
+    return {};
+  }
+  return discard_partial(fs, refuse, std::move(written).failure(), file->failure_reason());
+}
+
 }  // namespace
 
-Status save_archive(const ArchiveList& list, FileSystem& fs, Reporter& reporter,
-                    OutputArchive& output) {
+Outcome save_archive(const ArchiveList& list, FileSystem& fs, OutputArchive& output) {
   sort_links(list, output);
-  if (const Status status = check_layouts(list, output, reporter); status != Status::ok) {
-    return status;
+  if (Outcome checked = check_layouts(list, output); !checked) {
+    return checked;
   }
   std::vector<std::byte> directory;
   Held held;
-  const Refusal refuse{reporter, output.file_path};
-  if (const Status status = lay_out(list, fs, reporter, output, refuse, directory, held);
-      status != Status::ok) {
-    return status;
+  const Refusal refuse{output.file_path};
+  if (Outcome laid_out = lay_out(list, fs, output, refuse, directory, held); !laid_out) {
+    return laid_out;
   }
-  const std::unique_ptr<File> file = fs.open_write(output.file_path);
-  if (!file) {
-    reporter.explain(describe_failure(fs, output.file_path, "cannot be created"));
-    return Status::archive_not_created;
-  }
-  file->expect_size(directory.size() + data_size(list, output));
-  Status written = Status::archive_not_created;
-  try {
-    written = write_file(list, fs, reporter, *file, output, directory, held);
-  } catch (const std::bad_alloc&) {
-    written = Status::archive_not_created;
-  }
-  if (!file->close() && written == Status::ok) {
-    written = Status::archive_not_created;
-  }
-  if (written == Status::ok) {
-    return Status::ok;
-  }
-  return discard_partial(fs, refuse, written, file->failure_reason());
+  return create_file(list, fs, output, refuse, directory, held);
 }
 
 }  // namespace vexal

@@ -53,17 +53,19 @@ class FolderReporter {
   void skipped(const std::string& path, std::string_view why) {
     reporter_.warn(shown(path) + ": skipped: " + std::string(why));
   }
-  void explain(const std::string& path, std::string_view why) {
-    reporter_.explain(shown(path) + ": " + std::string(why));
+  // The load fails with source_not_opened, for the reason given.
+  Failure refuse(const std::string& path, std::string_view why) const {
+    return {Status::source_not_opened, shown(path) + ": " + std::string(why)};
   }
-  void explain_failure(const FileSystem& fs, const std::string& path) {
-    reporter_.explain(describe_failure(fs, shown(path)));
+  Failure refuse_failure(const FileSystem& fs, const std::string& path) const {
+    return {Status::source_not_opened, describe_failure(fs, shown(path))};
   }
   // A folder that exists but cannot be listed: loading it as empty would leave its files
   // out of the build.
-  void explain_listing(const FileSystem& fs, const std::string& folder) {
-    reporter_.explain(describe_failure(fs, folder.size() < prefix_size_ ? top() : shown(folder),
-                                       "cannot be listed"));
+  Failure refuse_listing(const FileSystem& fs, const std::string& folder) const {
+    return {Status::source_not_opened,
+            describe_failure(fs, folder.size() < prefix_size_ ? top() : shown(folder),
+                             "cannot be listed")};
   }
 
  private:
@@ -81,28 +83,26 @@ class FolderReporter {
 // Records where a file's bytes are, to be copied when an output is saved, once the file
 // system says the file can be read and still holds the bytes the listing promised. The
 // name is relative to the record's folder. ok, out_of_memory or source_not_opened.
-Status add_loose_file(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
-                      std::string name, std::uint64_t size) {
+Outcome add_loose_file(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
+                       std::string name, std::uint64_t size) {
   if (record.loose_files.size() >= UINT32_MAX) {
-    return Status::out_of_memory;  // beyond what an entry can point to
+    return Failure(Status::out_of_memory);  // beyond what an entry can point to
   }
   const std::string path = record.folder + name;
   const std::optional<std::uint64_t> found = fs.readable_file_size(path);
   if (!found) {
-    reporter.explain_failure(fs, path);
-    return Status::source_not_opened;
+    return reporter.refuse_failure(fs, path);
   }
   if (*found < size) {
-    reporter.explain(path, "holds fewer bytes than its folder listing said");
-    return Status::source_not_opened;
+    return reporter.refuse(path, "holds fewer bytes than its folder listing said");
   }
   record.loose_files.push_back({std::move(name), size});
-  return Status::ok;
+  return {};
 }
 
 // The files are those of the folder's listing: "*.*" would list the same names again.
-Status load_flat(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
-                 const std::string& prefix, std::vector<DirEntry> files) {
+Outcome load_flat(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
+                  const std::string& prefix, std::vector<DirEntry> files) {
   std::erase_if(files, [&](const DirEntry& f) {
     if (!f.is_directory && f.name.size() > kMaxFlatName) {
       reporter.skipped(prefix + f.name, "an entry name has at most 12 bytes");
@@ -112,14 +112,12 @@ Status load_flat(FileSystem& fs, FolderReporter& reporter, SourceArchive& record
   for (const DirEntry& file : files) {
     if (file.size > kMaxFileOffset) {
       // The flat layout cannot record its size.
-      reporter.explain(prefix + file.name, "larger than the 4 GiB an entry may hold");
-      return Status::source_not_opened;
+      return reporter.refuse(prefix + file.name, "larger than the 4 GiB an entry may hold");
     }
   }
   record.folder = prefix;
-  if (const Status status = ArchiveList::reserve_entries(record, files.size());
-      status != Status::ok) {
-    return status;
+  if (Outcome done = ArchiveList::reserve_entries(record, files.size()); !done) {
+    return done;
   }
   record.loose_files.reserve(files.size());
   for (const DirEntry& file : files) {
@@ -128,9 +126,8 @@ Status load_flat(FileSystem& fs, FolderReporter& reporter, SourceArchive& record
     entry.size = static_cast<std::uint32_t>(file.size);
     entry.position = static_cast<std::uint32_t>(record.loose_files.size());
     // Read under the listed name, which finds it whatever the letter case rules.
-    if (const Status status = add_loose_file(fs, reporter, record, file.name, file.size);
-        status != Status::ok) {
-      return status;
+    if (Outcome done = add_loose_file(fs, reporter, record, file.name, file.size); !done) {
+      return done;
     }
     record.entries.push_back(entry);
   }
@@ -138,7 +135,7 @@ Status load_flat(FileSystem& fs, FolderReporter& reporter, SourceArchive& record
                    [](const Entry& a, const Entry& b) {
                      return compare_names(entry_name(a), entry_name(b)) < 0;
                    });
-  return Status::ok;
+  return {};
 }
 
 struct ItemFile {
@@ -152,13 +149,12 @@ struct GroupFolder {
   std::vector<ItemFile> items;
 };
 
-// The item files of a group folder, sorted; nullopt when it cannot be listed (explained).
-std::optional<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& reporter,
-                                                const std::string& folder) {
+// The item files of a group folder, sorted, or the failure to list it.
+Expected<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& reporter,
+                                           const std::string& folder) {
   const std::optional<std::vector<DirEntry>> files = fs.list(folder + "\\*", ListMode::files_only);
   if (!files) {
-    reporter.explain_listing(fs, folder);
-    return std::nullopt;
+    return reporter.refuse_listing(fs, folder);
   }
   std::vector<ItemFile> items;
   for (const DirEntry& file : *files) {
@@ -173,8 +169,8 @@ std::optional<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& 
   return items;
 }
 
-Status load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
-                      const std::string& prefix, std::span<const DirEntry> folders) {
+Outcome load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
+                       const std::string& prefix, std::span<const DirEntry> folders) {
   record.folder = prefix;
   std::vector<GroupFolder> groups;
   std::size_t item_count = 0;
@@ -190,16 +186,15 @@ Status load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& r
     }
     if (!fits_platform(prefix + folder.name + "\\???")) {
       // Loading the group as empty would silently leave its files out of the build.
-      reporter.explain(prefix + folder.name,
-                       "the paths of its files would be longer than " +
-                           std::to_string(max_path_bytes - 1) +
-                           " bytes; move the mod to a folder with a shorter path");
-      return Status::source_not_opened;
+      return reporter.refuse(prefix + folder.name,
+                             "the paths of its files would be longer than " +
+                                 std::to_string(max_path_bytes - 1) +
+                                 " bytes; move the mod to a folder with a shorter path");
     }
     GroupFolder group;
-    std::optional<std::vector<ItemFile>> items = list_items(fs, reporter, prefix + folder.name);
+    Expected<std::vector<ItemFile>> items = list_items(fs, reporter, prefix + folder.name);
     if (!items) {
-      return Status::source_not_opened;
+      return std::move(items).failure();
     }
     group.items = std::move(*items);
     if (group.items.empty() || group.items.size() > kMaxItemCount) {
@@ -216,9 +211,8 @@ Status load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& r
   std::stable_sort(groups.begin(), groups.end(), [](const GroupFolder& a, const GroupFolder& b) {
     return compare_names(a.name, b.name) < 0;
   });
-  if (const Status status = ArchiveList::reserve_entries(record, groups.size());
-      status != Status::ok) {
-    return status;
+  if (Outcome done = ArchiveList::reserve_entries(record, groups.size()); !done) {
+    return done;
   }
   record.loose_files.reserve(item_count);
   record.items.reserve(item_count);
@@ -235,24 +229,23 @@ Status load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& r
       std::copy_n(item.name.begin(), kItemNameSize, loaded.name.begin());
       loaded.size = static_cast<std::uint16_t>(item.size);
       loaded.where = static_cast<std::uint32_t>(record.loose_files.size());
-      if (const Status status =
+      if (Outcome done =
               add_loose_file(fs, reporter, record, group_folder + "\\" + item.listed, item.size);
-          status != Status::ok) {
-        return status;
+          !done) {
+        return done;
       }
     }
   }
-  return Status::ok;
+  return {};
 }
 
-Status load_listed_folder(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
-                          const std::string& prefix) {
+Outcome load_listed_folder(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
+                           const std::string& prefix) {
   record.two_level = false;
   std::optional<std::vector<DirEntry>> listed =
       fs.list(prefix + "*", ListMode::directories_included);
   if (!listed) {
-    reporter.explain_listing(fs, {});
-    return Status::source_not_opened;
+    return reporter.refuse_listing(fs, {});
   }
   std::vector<DirEntry>& listing = *listed;
   const auto first_folder = std::find_if(listing.begin(), listing.end(), [](const DirEntry& e) {
@@ -274,10 +267,10 @@ Status load_listed_folder(FileSystem& fs, FolderReporter& reporter, SourceArchiv
 
 }  // namespace
 
-Status load_folder(FileSystem& fs, Reporter& reporter, SourceArchive& source,
-                   const std::string& full_path) {
+Outcome load_folder(FileSystem& fs, Reporter& reporter, SourceArchive& source,
+                    const std::string& full_path) {
   if (full_path.empty()) {
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
   std::string prefix = full_path;
   std::replace(prefix.begin(), prefix.end(), '/', '\\');
@@ -286,22 +279,22 @@ Status load_folder(FileSystem& fs, Reporter& reporter, SourceArchive& source,
   }
   try {
     if (!fits_platform(prefix + "*")) {
-      reporter.explain(full_path + ": the paths of its files would be longer than " +
-                       std::to_string(max_path_bytes - 1) +
-                       " bytes; move the mod to a folder with a shorter path");
-      return Status::source_not_opened;
+      return Failure(Status::source_not_opened,
+                     full_path + ": the paths of its files would be longer than " +
+                         std::to_string(max_path_bytes - 1) +
+                         " bytes; move the mod to a folder with a shorter path");
     }
     // A mistyped or renamed folder would otherwise load as an empty source, and the
     // archive built from it would lack every file of the mod.
     if (!fs.is_directory(prefix)) {
-      reporter.explain("the source folder \"" + full_path +
-                       "\" does not exist; check its name and the path in the definition");
-      return Status::source_not_opened;
+      return Failure(Status::source_not_opened,
+                     "the source folder \"" + full_path +
+                         "\" does not exist; check its name and the path in the definition");
     }
     FolderReporter folder_reporter(reporter, prefix, full_path);
     return load_listed_folder(fs, folder_reporter, source, prefix);
   } catch (const std::bad_alloc&) {
-    return Status::out_of_memory;
+    return Failure(Status::out_of_memory);
   }
 }
 

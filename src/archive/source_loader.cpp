@@ -7,11 +7,11 @@
 namespace vexal {
 namespace {}  // namespace
 
-Status load_source(FileSystem& fs, Reporter& reporter, SourceArchive& source,
-                   const std::string& mod_folder) {
+Outcome load_source(FileSystem& fs, Reporter& reporter, SourceArchive& source,
+                    const std::string& mod_folder) {
   const std::string& path = source.path;
   if (path.empty()) {
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
   std::string full_path = path;
   if (!is_absolute_path(path)) {
@@ -24,10 +24,10 @@ Status load_source(FileSystem& fs, Reporter& reporter, SourceArchive& source,
   const bool archive_file = layout_of_name(path) != NamedLayout::none;
   reporter.begin(archive_file ? Reporter::Step::loading_archive : Reporter::Step::loading_folder,
                  path);
-  const Status status = archive_file ? read_archive_file(fs, reporter, source, full_path)
-                                     : load_folder(fs, reporter, source, full_path);
-  reporter.end(status == Status::ok);
-  return status;
+  Outcome loaded = archive_file ? read_archive_file(fs, source, full_path)
+                                : load_folder(fs, reporter, source, full_path);
+  reporter.end(loaded.has_value());
+  return loaded;
 }
 
 }  // namespace vexal

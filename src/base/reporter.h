@@ -12,6 +12,8 @@
 
 #include <string_view>
 
+#include "base/expected.h"
+
 namespace vexal {
 
 class Reporter {
@@ -42,5 +44,14 @@ class SilentReporter final : public Reporter {
   void warn(std::string_view /*text*/) override {}
   void explain(std::string_view /*text*/) override {}
 };
+
+// Hands the failure's explanations to the reporter and gives its status, for a caller
+// that returns a bare Status.
+inline Status explained(Reporter& reporter, const Failure& failure) {
+  for (const std::string& line : failure.explanations) {
+    reporter.explain(line);
+  }
+  return failure.status;
+}
 
 }  // namespace vexal

@@ -198,17 +198,17 @@ class ReplaceModeScope {
 };
 
 // Links the source's entries that match the mask; counts them in taken.
-Status link_matching(ArchiveList& archives, OutputArchive& output, const SourceArchive& source,
-                     std::string_view mask, std::size_t& taken) {
+Outcome link_matching(ArchiveList& archives, OutputArchive& output, const SourceArchive& source,
+                      std::string_view mask, std::size_t& taken) {
   for (std::size_t i = 0; i < source.entries.size(); ++i) {
     if (wildcard_match(entry_name(source.entries[i]), mask)) {
       ++taken;
-      if (const Status status = archives.link_entry(output, source, i); status != Status::ok) {
-        return status;
+      if (Outcome linked = archives.link_entry(output, source, i); !linked) {
+        return linked;
       }
     }
   }
-  return Status::ok;
+  return {};
 }
 
 // The loaded source of a path, loading it on first use. ok or the loader's failure.
@@ -219,7 +219,8 @@ Status obtain_source(ModContext& context, const std::string& path, const SourceA
   }
   SourceArchive& source = context.archives.add_source(path);
   found = &source;
-  return load_source(context.fs, context.reporter, source, context.mod_folder);
+  const Outcome loaded = load_source(context.fs, context.reporter, source, context.mod_folder);
+  return loaded ? Status::ok : explained(context.reporter, loaded.failure());
 }
 
 // The command as written: add(ALL, %GFX%, *.TXT).
@@ -252,7 +253,8 @@ void tell_observer(ModContext& context, AddOutcome outcome, const Links& before)
 
 // Links the entries of the source (those the mask takes) into the output, in the
 // replace mode of the command, and counts them in outcome.taken.
-Status link_into_output(ModContext& context, OutputArchive& output, int mode, AddOutcome& outcome) {
+Outcome link_into_output(ModContext& context, OutputArchive& output, int mode,
+                         AddOutcome& outcome) {
   const ReplaceModeScope replace_mode(output, mode);
   if (outcome.mask) {
     return link_matching(context.archives, output, *outcome.source, *outcome.mask, outcome.taken);
@@ -365,9 +367,8 @@ Status exec_command(ModContext& context, std::string_view name,
   outcome.command = command;
   outcome.mask = mask;
   const Links before = context.observer != nullptr ? output->links : Links{};
-  if (const Status status = link_into_output(context, *output, mode, outcome);
-      status != Status::ok) {
-    return status;
+  if (const Outcome linked = link_into_output(context, *output, mode, outcome); !linked) {
+    return explained(context.reporter, linked.failure());
   }
   warn_if_nothing_taken(context, outcome);
   if (context.observer != nullptr) {

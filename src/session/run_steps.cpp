@@ -115,10 +115,10 @@ Status save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& arch
     }
     output->file_path = output_folder + output->name;
     reporter.begin(Reporter::Step::saving_archive, output->name);
-    const Status status = save_archive(archives, fs, reporter, *output);
-    reporter.end(status == Status::ok);
-    if (status != Status::ok) {
-      return status;
+    const Outcome saved = save_archive(archives, fs, *output);
+    reporter.end(saved.has_value());
+    if (!saved) {
+      return explained(reporter, saved.failure());
     }
   }
   return Status::ok;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <new>
 
-#include "archive/archive_reader.h"
 #include "platform/ascii.h"
 
 namespace vexal::fs_tool {
@@ -166,16 +165,6 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
   }
   return subcommand->run(tool, arguments);
 }
-// The items of a group as the reader parsed them, with their bytes.
-std::vector<ArchiveView::Item> items_of(const SourceArchive& record, const Entry& group) {
-  std::vector<ArchiveView::Item> items;
-  for (const Item& item : group_items(record, group).value_or(std::span<const Item>{})) {
-    items.push_back({std::string(item.name.data(), item.name.size()),
-                     record.bytes().subspan(item.where, item.size)});
-  }
-  return items;
-}
-
 }  // namespace
 
 int Tool::fail(std::string_view what) {
@@ -184,30 +173,12 @@ int Tool::fail(std::string_view what) {
   return kFailed;
 }
 
-std::uint64_t ArchiveView::Member::size() const {
-  std::uint64_t total = bytes.size();
-  for (const Item& item : items) {
-    total += item.bytes.size();
-  }
-  return total;
-}
-
 Status read_view(Tool& tool, const std::string& path, ArchiveView& view) {
-  SourceArchive& record = view.list.add_source(path);
-  if (const Status status = read_archive_file(tool.fs, tool.console, record, path);
-      status != Status::ok) {
-    return status;
+  Expected<ArchiveView> read = read_archive_view(tool.fs, path);
+  if (!read) {
+    return explained(tool.console, read.failure());
   }
-  view.two_level = record.two_level;
-  for (const Entry& entry : record.entries) {
-    ArchiveView::Member member{std::string(entry_name(entry)), {}, {}};
-    if (record.two_level) {
-      member.items = items_of(record, entry);
-    } else {
-      member.bytes = record.bytes().subspan(entry.position, entry.size);
-    }
-    view.members.push_back(std::move(member));
-  }
+  view = std::move(*read);
   return Status::ok;
 }
 

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <set>
 
-#include "archive/archive_reader.h"
 #include "archive/archive_writer.h"
 #include "archive/source_loader.h"
 #include "moddef/statement.h"
@@ -211,18 +210,18 @@ int pack_folder(Tool& tool, const Arguments& args) {
   SourceArchive& source = list.add_source(args.words[0]);
   OutputArchive& output = list.add_output(archive, layout == NamedLayout::two_level);
   output.file_path = archive;
-  Status status = load_source(tool.fs, reporter, source, "");
-  if (status == Status::ok && source.entries.empty()) {
+  Outcome packed = load_source(tool.fs, reporter, source, "");
+  if (packed && source.entries.empty()) {
     reporter.warn(args.words[0] + " holds no entries");
   }
-  if (status == Status::ok) {
-    status = list.link_archive(output, source);
+  if (packed) {
+    packed = list.link_archive(output, source);
   }
-  if (status == Status::ok) {
-    status = save_archive(list, tool.fs, reporter, output);
+  if (packed) {
+    packed = save_archive(list, tool.fs, output);
   }
-  if (status != Status::ok) {
-    return tool.fail(status);
+  if (!packed) {
+    return tool.fail(explained(reporter, packed.failure()));
   }
   const std::size_t count = output.links.size();
   std::printf(
@@ -235,28 +234,21 @@ int pack_folder(Tool& tool, const Arguments& args) {
 
 int verify_archives(Tool& tool, const Arguments& args) {
   // The reader's explanations are the result here, so they go to standard output.
-  class Collector final : public Reporter {
-   public:
-    void begin(Step /*step*/, std::string_view /*subject*/) override {}
-    void end(bool /*succeeded*/) override {}
-    void warn(std::string_view /*text*/) override {}
-    void explain(std::string_view text) override { lines.emplace_back(text); }
-    std::vector<std::string> lines;
-  };
   bool all_ok = true;
   for (const std::string& path : args.words) {
-    Collector collector;
-    ArchiveList list;
-    const Status status = read_archive_file(tool.fs, collector, list.add_source(path), path);
-    if (status == Status::ok) {
+    const Expected<ArchiveView> view = read_archive_view(tool.fs, path);
+    if (view) {
       std::printf("%s: ok\n", path.c_str());
-    } else if (collector.lines.empty()) {
-      std::printf("%s: %s\n", path.c_str(), std::string(message_of(status)).c_str());
+      continue;
     }
-    for (const std::string& line : collector.lines) {
+    const Failure& failure = view.failure();
+    if (failure.explanations.empty()) {
+      std::printf("%s: %s\n", path.c_str(), std::string(message_of(failure.status)).c_str());
+    }
+    for (const std::string& line : failure.explanations) {
       std::printf("%s\n", line.c_str());
     }
-    all_ok = all_ok && status == Status::ok;
+    all_ok = false;
   }
   return all_ok ? kSucceeded : kDiffers;
 }

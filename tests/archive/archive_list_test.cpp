@@ -120,12 +120,11 @@ TEST_F(ArchiveListTest, LinkingKeepsOrRepointsTheFirstEntryOfAName) {
     const SourceArchive& game = add_source("game", words(c.field(0)));
     const SourceArchive& mod = add_source("mod", words(c.field(1)));
     OutputArchive& out = list.add_output("OUT", false);
-    ASSERT_EQ(list.link_archive(out, game), Status::ok);
+    ASSERT_EQ(list.link_archive(out, game).status(), Status::ok);
     out.replace = c.number(2) != 0;
     for (const char step : c.field(3)) {
-      ASSERT_EQ(step == '*' ? list.link_archive(out, mod)
-                            : list.link_entry(out, mod, static_cast<std::size_t>(step - '0')),
-                Status::ok);
+      ASSERT_TRUE(step == '*' ? list.link_archive(out, mod)
+                              : list.link_entry(out, mod, static_cast<std::size_t>(step - '0')));
     }
     EXPECT_EQ(links(out), c.field(4));
   }
@@ -136,11 +135,12 @@ TEST_F(ArchiveListTest, BadArgumentsAndImpossibleReservationsAreRefused) {
   OutputArchive& out = list.add_output("OUT", false);
   ArchiveList other;
   const SourceArchive& stranger = other.add_source("src");
-  EXPECT_EQ(list.link_entry(out, source, 2), Status::programmer_error);
-  EXPECT_EQ(list.link_entry(out, stranger, 0), Status::programmer_error);
-  EXPECT_EQ(list.link_archive(out, stranger), Status::programmer_error);
+  EXPECT_EQ(list.link_entry(out, source, 2).status(), Status::programmer_error);
+  EXPECT_EQ(list.link_entry(out, stranger, 0).status(), Status::programmer_error);
+  EXPECT_EQ(list.link_archive(out, stranger).status(), Status::programmer_error);
   EXPECT_TRUE(out.links.empty());
-  EXPECT_EQ(ArchiveList::reserve_entries(add_source("a"), SIZE_MAX / 2), Status::out_of_memory);
+  EXPECT_EQ(ArchiveList::reserve_entries(add_source("a"), SIZE_MAX / 2).status(),
+            Status::out_of_memory);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class EngineTest : public ::testing::Test {
   // follows the name.
   Status read(const std::string& name, std::string bytes, const std::string& path = "C:\\a") {
     fs.add_file(path, std::move(bytes));
-    return read_archive_file(fs, reporter, list.add_source(name), path);
+    return told(read_archive_file(fs, list.add_source(name), path));
   }
   // A source read from C:\src\name.
   const SourceArchive& add_archive(const std::string& name, std::string bytes) {
@@ -42,7 +42,7 @@ class EngineTest : public ::testing::Test {
   Status load(const std::string& path, FileSystem* through = nullptr) {
     list = {};
     reporter = {};
-    return load_source(through ? *through : fs, reporter, list.add_source(path), kModFolder);
+    return told(load_source(through ? *through : fs, reporter, list.add_source(path), kModFolder));
   }
 
   // An output saved as C:\out\file_name.
@@ -57,8 +57,16 @@ class EngineTest : public ::testing::Test {
   // Saves every entry of the first source into C:\out\COPY.
   Status save_copy() {
     OutputArchive& out = add_output("COPY", list.source(0).two_level);
-    EXPECT_EQ(list.link_archive(out, list.source(0)), Status::ok);
-    return save_archive(list, fs, reporter, out);
+    EXPECT_TRUE(list.link_archive(out, list.source(0)));
+    return save(out);
+  }
+  // Saves an output; its failure is told to the reporter.
+  Status save(OutputArchive& output, FileSystem* through = nullptr) {
+    return told(save_archive(list, through ? *through : fs, output));
+  }
+  // The status of an outcome, its explanations told to the reporter as a run tells them.
+  Status told(const Outcome& outcome) {
+    return outcome ? Status::ok : explained(reporter, outcome.failure());
   }
 
   FakeFileSystem fs;

@@ -174,9 +174,9 @@ TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
 
 TEST_F(FolderLoadTest, MissingArgumentsAreRefused) {
   SourceArchive& source = list.add_source("");
-  EXPECT_EQ(read_archive_file(fs, reporter, source, ""), Status::programmer_error);
-  EXPECT_EQ(load_source(fs, reporter, source, kModFolder), Status::programmer_error);
-  EXPECT_EQ(load_folder(fs, reporter, source, ""), Status::programmer_error);
+  EXPECT_EQ(read_archive_file(fs, source, "").status(), Status::programmer_error);
+  EXPECT_EQ(load_source(fs, reporter, source, kModFolder).status(), Status::programmer_error);
+  EXPECT_EQ(load_folder(fs, reporter, source, "").status(), Status::programmer_error);
 }
 
 // On disk, where file names keep their letter case: the group folder Ab is found as AB,
@@ -199,11 +199,11 @@ TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
   for (const auto& [folder, output, two_level] :
        {std::tuple{"mod", "\\mod\\OUT.FS", false}, {"troop", "\\OUT.FSU", true}}) {
     SourceArchive& source = list.add_source(folder);
-    ASSERT_EQ(load_source(*native, reporter, source, root.str() + "/"), Status::ok);
+    ASSERT_EQ(told(load_source(*native, reporter, source, root.str() + "/")), Status::ok);
     OutputArchive& out = list.add_output("OUT", two_level);
     out.file_path = root.str() + output;
-    ASSERT_EQ(list.link_archive(out, source), Status::ok);
-    ASSERT_EQ(save_archive(list, *native, reporter, out), Status::ok);
+    ASSERT_TRUE(list.link_archive(out, source));
+    ASSERT_EQ(save(out, native.get()), Status::ok);
   }
   EXPECT_TRUE(
       root.read_file("mod/OUT.FS") ==

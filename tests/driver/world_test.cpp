@@ -292,8 +292,7 @@ class World {
 
   bool whole_archive(const std::string& path) {
     ArchiveList list;
-    SilentReporter reporter;
-    return read_archive_file(fs_, reporter, list.add_source(path), path) == Status::ok;
+    return read_archive_file(fs_, list.add_source(path), path).has_value();
   }
 
   bool somewhere(const std::string& bytes) const {
