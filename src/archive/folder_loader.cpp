@@ -169,71 +169,103 @@ Expected<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& repor
   return items;
 }
 
-Outcome load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
-                       const std::string& prefix, std::span<const DirEntry> folders) {
-  record.folder = prefix;
+// The group folder of a listed subfolder, nullopt for one passed over (warned about),
+// or the failure to list it.
+Expected<std::optional<GroupFolder>> read_group_folder(FileSystem& fs, FolderReporter& reporter,
+                                                       const std::string& prefix,
+                                                       const DirEntry& folder) {
+  if (!folder.is_directory || folder.name.size() > kMaxGroupName) {
+    reporter.skipped(prefix + folder.name, folder.is_directory
+                                               ? "a group folder name has at most 5 bytes"
+                                               : "a file beside group folders is no item");
+    return std::optional<GroupFolder>();
+  }
+  if (!fits_platform(prefix + folder.name + "\\???")) {
+    // Loading the group as empty would silently leave its files out of the build.
+    return reporter.refuse(prefix + folder.name,
+                           "the paths of its files would be longer than " +
+                               std::to_string(max_path_bytes - 1) +
+                               " bytes; move the mod to a folder with a shorter path");
+  }
+  Expected<std::vector<ItemFile>> items = list_items(fs, reporter, prefix + folder.name);
+  if (!items) {
+    return std::move(items).failure();
+  }
+  if (items->empty() || items->size() > kMaxItemCount) {
+    reporter.skipped(prefix + folder.name, items->empty() ? "the group folder holds no item files"
+                                                          : "a group holds at most 65535 items");
+    return std::optional<GroupFolder>();
+  }
+  GroupFolder group{upper_case(folder.name), std::move(*items)};
+  group.name.resize(kMaxGroupName, '_');
+  return std::optional<GroupFolder>(std::move(group));
+}
+
+// The group folders of the listing, sorted by name, or the failure to list one.
+Expected<std::vector<GroupFolder>> collect_groups(FileSystem& fs, FolderReporter& reporter,
+                                                  const std::string& prefix,
+                                                  std::span<const DirEntry> folders) {
   std::vector<GroupFolder> groups;
-  std::size_t item_count = 0;
   for (const DirEntry& folder : folders) {
     if (is_dot_entry(folder)) {
       continue;
     }
-    if (!folder.is_directory || folder.name.size() > kMaxGroupName) {
-      reporter.skipped(prefix + folder.name, folder.is_directory
-                                                 ? "a group folder name has at most 5 bytes"
-                                                 : "a file beside group folders is no item");
-      continue;
+    Expected<std::optional<GroupFolder>> group = read_group_folder(fs, reporter, prefix, folder);
+    if (!group) {
+      return std::move(group).failure();
     }
-    if (!fits_platform(prefix + folder.name + "\\???")) {
-      // Loading the group as empty would silently leave its files out of the build.
-      return reporter.refuse(prefix + folder.name,
-                             "the paths of its files would be longer than " +
-                                 std::to_string(max_path_bytes - 1) +
-                                 " bytes; move the mod to a folder with a shorter path");
+    if (*group) {
+      groups.push_back(std::move(**group));
     }
-    GroupFolder group;
-    Expected<std::vector<ItemFile>> items = list_items(fs, reporter, prefix + folder.name);
-    if (!items) {
-      return std::move(items).failure();
-    }
-    group.items = std::move(*items);
-    if (group.items.empty() || group.items.size() > kMaxItemCount) {
-      reporter.skipped(prefix + folder.name, group.items.empty()
-                                                 ? "the group folder holds no item files"
-                                                 : "a group holds at most 65535 items");
-      continue;
-    }
-    group.name = upper_case(folder.name);
-    group.name.resize(kMaxGroupName, '_');
-    item_count += group.items.size();
-    groups.push_back(std::move(group));
   }
   std::stable_sort(groups.begin(), groups.end(), [](const GroupFolder& a, const GroupFolder& b) {
     return compare_names(a.name, b.name) < 0;
   });
-  if (Outcome done = ArchiveList::reserve_entries(record, groups.size()); !done) {
-    return done;
+  return groups;
+}
+
+// Adds a group and its items, each checked to be readable, to the source.
+Outcome add_group(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
+                  const GroupFolder& group) {
+  // Items are looked up in the folder the group name gives, its padding removed.
+  const std::string group_folder = group.name.substr(0, group.name.find_last_not_of('_') + 1);
+  Entry& entry = record.entries.emplace_back();
+  set_entry_name(entry, group.name);
+  entry.size = static_cast<std::uint32_t>(item_table_size(group.items.size()));
+  entry.position = static_cast<std::uint32_t>(record.items.size());
+  for (const ItemFile& item : group.items) {
+    Item& loaded = record.items.emplace_back();
+    std::copy_n(item.name.begin(), kItemNameSize, loaded.name.begin());
+    loaded.size = static_cast<std::uint16_t>(item.size);
+    loaded.where = static_cast<std::uint32_t>(record.loose_files.size());
+    if (Outcome added =
+            add_loose_file(fs, reporter, record, group_folder + "\\" + item.listed, item.size);
+        !added) {
+      return added;
+    }
+  }
+  return {};
+}
+
+Outcome load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
+                       const std::string& prefix, std::span<const DirEntry> folders) {
+  record.folder = prefix;
+  Expected<std::vector<GroupFolder>> groups = collect_groups(fs, reporter, prefix, folders);
+  if (!groups) {
+    return std::move(groups).failure();
+  }
+  std::size_t item_count = 0;
+  for (const GroupFolder& group : *groups) {
+    item_count += group.items.size();
+  }
+  if (Outcome reserved = ArchiveList::reserve_entries(record, groups->size()); !reserved) {
+    return reserved;
   }
   record.loose_files.reserve(item_count);
   record.items.reserve(item_count);
-  for (const GroupFolder& group : groups) {
-    // Items are looked up in the folder the group name gives, its padding removed.
-    const std::string group_folder = group.name.substr(0, group.name.find_last_not_of('_') + 1);
-    Entry entry;
-    set_entry_name(entry, group.name);
-    entry.size = static_cast<std::uint32_t>(item_table_size(group.items.size()));
-    entry.position = static_cast<std::uint32_t>(record.items.size());
-    record.entries.push_back(entry);
-    for (const ItemFile& item : group.items) {
-      Item& loaded = record.items.emplace_back();
-      std::copy_n(item.name.begin(), kItemNameSize, loaded.name.begin());
-      loaded.size = static_cast<std::uint16_t>(item.size);
-      loaded.where = static_cast<std::uint32_t>(record.loose_files.size());
-      if (Outcome done =
-              add_loose_file(fs, reporter, record, group_folder + "\\" + item.listed, item.size);
-          !done) {
-        return done;
-      }
+  for (const GroupFolder& group : *groups) {
+    if (Outcome added = add_group(fs, reporter, record, group); !added) {
+      return added;
     }
   }
   return {};
