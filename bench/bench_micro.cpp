@@ -15,8 +15,9 @@ namespace {
 
 // E0000042.DAT: twelve characters for indexes below ten million.
 std::string entry_name_for(std::size_t i) {
-  std::string digits = std::to_string(i % 10000000);
-  return "E" + std::string(7 - digits.size(), '0') + digits + ".DAT";
+  char name[16];
+  std::snprintf(name, sizeof name, "E%07zu.DAT", i % 10000000);
+  return name;
 }
 
 const SourceArchive& add_source(ArchiveList& list, std::size_t count, bool lower_case) {
