@@ -15,16 +15,15 @@ namespace {
 
 // E0000042.DAT: twelve characters for indexes below ten million.
 std::string entry_name_for(std::size_t i) {
-  std::string digits = std::to_string(i % 10000000);
-  return "E" + std::string(7 - digits.size(), '0') + digits + ".DAT";
+  char name[16];
+  std::snprintf(name, sizeof name, "E%07zu.DAT", i % 10000000);
+  return name;
 }
 
-int add_source(ArchiveList& list, std::size_t count, bool lower_case) {
-  int slot = -1;
-  if (list.append(slot) != Status::ok) {
-    return -1;
-  }
-  ArchiveRecord& record = *list.get(slot);
+const SourceArchive& add_source(ArchiveList& list, std::size_t count, bool lower_case) {
+  std::string path = "source";
+  path += std::to_string(list.source_count());
+  SourceArchive& record = list.add_source(std::move(path));
   record.entries.resize(count);
   for (std::size_t i = 0; i < count; ++i) {
     std::string name = entry_name_for(i);
@@ -36,7 +35,7 @@ int add_source(ArchiveList& list, std::size_t count, bool lower_case) {
     set_entry_name(record.entries[i], name);
     record.entries[i].size = 1;
   }
-  return slot;
+  return record;
 }
 
 // An output of n entries linked from one archive, then every entry re-pointed by a
@@ -46,14 +45,13 @@ void repoint_all(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto list = std::make_unique<ArchiveList>();
-    const int game = add_source(*list, count, false);
-    const int mod = add_source(*list, count, true);
-    int output = -1;
-    const bool appended = list->append(output) == Status::ok;
+    const SourceArchive& game = add_source(*list, count, false);
+    const SourceArchive& mod = add_source(*list, count, true);
+    OutputArchive& output = list->add_output("OUT", false);
     state.ResumeTiming();
-    bool linked = appended && list->link_archive(output, game) == Status::ok;
-    list->get(output)->replace = 1;
-    linked = linked && list->link_archive(output, mod) == Status::ok;
+    bool linked = list->link_archive(output, game).has_value();
+    output.replace = true;
+    linked = linked && list->link_archive(output, mod).has_value();
     if (!linked) {
       state.SkipWithError("linking failed");
     }
@@ -75,12 +73,7 @@ void look_up_sources(benchmark::State& state) {
   const auto count = static_cast<std::size_t>(state.range(0));
   ArchiveList list;
   for (std::size_t i = 0; i < count; ++i) {
-    int slot = -1;
-    if (list.append(slot) != Status::ok) {
-      state.SkipWithError("no memory for the sources");
-      return;
-    }
-    list.get(slot)->name = source_path(i);
+    list.add_source(source_path(i));
   }
   std::vector<std::string> lookups;
   for (std::size_t i = 0; i < count; ++i) {
@@ -99,7 +92,7 @@ void look_up_sources(benchmark::State& state) {
   for (auto _ : state) {
     std::size_t found = 0;
     for (const std::string& path : lookups) {
-      found += find_source_slot(context, path) >= 0 ? 1 : 0;
+      found += find_source(context, path) != nullptr ? 1 : 0;
     }
     if (found != count) {
       state.SkipWithError("a source was not found");

@@ -368,6 +368,132 @@ void bench_two_level(const Options& options, const fs::path& root) {
     fs::remove_all(work);
 }
 
+// One size of a scaling case: its working folder and the bytes of its source archives.
+struct ScaleCase {
+  fs::path work;
+  std::size_t names = 0;    // N
+  std::size_t entries = 0;  // entries of the loaded source archives
+  std::uint64_t file_bytes = 0;
+};
+
+struct ScaleRun {
+  double seconds = 0;  // median
+  std::uint64_t peak_rss = 0;
+};
+
+// Peak memory per entry of the loaded archives, over the archives' own bytes.
+double bytes_per_entry(const ScaleCase& c, const ScaleRun& run) {
+  return (static_cast<double>(run.peak_rss) - static_cast<double>(c.file_bytes)) /
+         static_cast<double>(c.entries);
+}
+
+// Runs the tool on the small and the large case by turns (after one warm-up of each)
+// and prints the ratio of their medians and the peak memory per entry of each.
+void compare_scales(const Options& options, const char* label, const ScaleCase& small,
+                    const ScaleCase& large, double target) {
+  const auto clean = [](const ScaleCase& c) { fs::remove(c.work / "mod" / "out" / "BASICS.FS"); };
+  const auto once = [&](const ScaleCase& c) {
+    clean(c);
+    return tool_run(options, c.work)();
+  };
+  once(small);
+  once(large);
+  std::printf("    output of the large case: %ju bytes, checksum %016jx\n",
+              static_cast<std::uintmax_t>(fs::file_size(large.work / "mod/out/BASICS.FS")),
+              static_cast<std::uintmax_t>(checksum(large.work / "mod/out/BASICS.FS")));
+  std::vector<double> small_times;
+  std::vector<double> large_times;
+  ScaleRun small_run;
+  ScaleRun large_run;
+  for (int i = 0; i < options.runs; ++i) {
+    const Timed s = once(small);
+    small_times.push_back(s.seconds);
+    small_run.peak_rss = std::max(small_run.peak_rss, s.max_rss_bytes);
+    const Timed l = once(large);
+    large_times.push_back(l.seconds);
+    large_run.peak_rss = std::max(large_run.peak_rss, l.max_rss_bytes);
+  }
+  small_run.seconds = median(small_times);
+  large_run.seconds = median(large_times);
+  const double ratio = large_run.seconds / small_run.seconds;
+  const double per_entry = bytes_per_entry(large, large_run);
+  std::printf("  %-14s %zu: %.3f s, %zu: %.3f s: ratio %.2f (target <= %.0f) %s\n", label,
+              small.names, small_run.seconds, large.names, large_run.seconds, ratio, target,
+              ratio <= target ? "ok" : "MISSED");
+  std::printf(
+      "  %-14s peak %.0f MiB and %.0f MiB, per entry over the archives' bytes %.0f B and %.0f B "
+      "(target <= 64 B) %s\n",
+      "", static_cast<double>(small_run.peak_rss) / kMiB,
+      static_cast<double>(large_run.peak_rss) / kMiB, bytes_per_entry(small, small_run), per_entry,
+      per_entry <= 64 ? "ok" : "MISSED");
+  clean(small);
+  clean(large);
+}
+
+// A working folder whose game archive GAME.FS has game_entries and whose mod archive
+// mod/MOD.FS has mod_entries, run with the definition's BASICS.FS block.
+ScaleCase scale_case(const fs::path& root, const std::string& name,
+                     const std::vector<NamedSize>& game, const std::vector<NamedSize>& mod,
+                     const std::string& block) {
+  ScaleCase c{make_work_folder(root, name), mod.size(), game.size() + mod.size(), 0};
+  const BytePool pool(kMiB);
+  write_flat_archive(c.work / "game" / "data" / "GAME.FS", game, pool);
+  write_flat_archive(c.work / "mod" / "MOD.FS", mod, pool);
+  c.file_bytes = fs::file_size(c.work / "game" / "data" / "GAME.FS") +
+                 fs::file_size(c.work / "mod" / "MOD.FS");
+  write_text(c.work / "mod" / "bench.def",
+             "class PATH { MAKE = out; }\nclass BASICS.FS {\n" + block + "}\n");
+  return c;
+}
+
+// add(archive of 4 entries), then add(ALL, archive of n new names).
+ScaleCase append_case(const fs::path& root, std::size_t n) {
+  std::vector<NamedSize> game;
+  for (std::size_t i = 0; i < 4; ++i)
+    game.push_back({numbered("G%07zu.DAT", i), 16});
+  std::vector<NamedSize> mod;
+  for (std::size_t i = 0; i < n; ++i)
+    mod.push_back({numbered("N%07zu.DAT", i), 1 + i % 16});
+  return scale_case(root, "append" + std::to_string(n), game, mod,
+                    "  add(%VEXAL%\\data\\GAME.FS)\n  add(ALL, MOD.FS)\n");
+}
+
+// add(archive of n), then add(ALL, the same n names in lower case, in reverse order).
+ScaleCase repoint_case(const fs::path& root, std::size_t n) {
+  std::vector<NamedSize> game;
+  std::vector<NamedSize> mod;
+  for (std::size_t i = 0; i < n; ++i) {
+    game.push_back({numbered("E%07zu.DAT", i), 1 + i % 16});
+    mod.push_back({numbered("e%07zu.dat", n - 1 - i), 1 + i % 8});
+  }
+  return scale_case(root, "repoint" + std::to_string(n), game, mod,
+                    "  add(%VEXAL%\\data\\GAME.FS)\n  add(ALL, MOD.FS)\n");
+}
+
+void bench_scale(const Options& options, const fs::path& root) {
+  std::printf(
+      "\n[scale] whole runs: add(archive of 4 entries) then add(ALL, archive of N new "
+      "names); add(archive of N) then add(ALL, the same N names in lower case, reversed)\n");
+  {
+    const ScaleCase small = append_case(root, 100000);
+    const ScaleCase large = append_case(root, 1000000);
+    if (!data_only(options, root)) {
+      compare_scales(options, "append", small, large, 11);
+    }
+  }
+  {
+    const ScaleCase small = repoint_case(root, 200000);
+    const ScaleCase large = repoint_case(root, 2000000);
+    if (!data_only(options, root)) {
+      compare_scales(options, "re-point", small, large, 11);
+    }
+  }
+  if (!options.keep) {
+    for (const char* name : {"append100000", "append1000000", "repoint200000", "repoint2000000"})
+      fs::remove_all(root / name);
+  }
+}
+
 void bench_micro(const Options& options) {
   std::printf("\n[linking] outputs re-pointed entry by entry with ALL (in process)\n");
   std::fflush(stdout);
@@ -411,7 +537,8 @@ std::vector<std::size_t> parse_sizes(const std::string& text) {
 
 void usage() {
   std::printf(
-      "usage: vexal_bench [--dir FOLDER] [--runs N] [--only build|folder|large|twolevel|link]...\n"
+      "usage: vexal_bench [--dir FOLDER] [--runs N] [--only "
+      "build|folder|large|twolevel|scale|link]...\n"
       "                   [--binary PATH] [--link-sizes A,B] [--keep] [--data-only]\n"
       "  --dir         where the temporary data goes (default: %s; needs about 6 GiB)\n"
       "  --runs        timed runs per figure; medians are printed (default 5)\n"
@@ -496,6 +623,8 @@ int main(int argc, char** argv) {
       bench_large_files(options, root);
     if (wanted(options, "twolevel"))
       bench_two_level(options, root);
+    if (wanted(options, "scale"))
+      bench_scale(options, root);
     if (wanted(options, "link") && !options.data_only)
       bench_micro(options);
     if (!options.keep)

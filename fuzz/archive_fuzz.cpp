@@ -18,40 +18,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.add_file(path, vexal::fuzz::as_text(data + 1, size - 1));
 
   ArchiveList list;
-  SilentReporter reporter;
-  int source = -1;
-  require(list.append(source) == Status::ok, "new source record");
-  list.get(source)->name = path;
-  const Status code = read_archive_file(list, fs, reporter, source, path);
+  SourceArchive& loaded = list.add_source(path);
+  const Status code = read_archive_file(fs, loaded, path).status();
   if (code != Status::ok) {
     require(code == Status::archive_not_opened || code == Status::out_of_memory,
             "a rejected archive gives 403 or 3");
-    require(list.size() == 0, "a failed load empties the list");
     return 0;
   }
-  const ArchiveRecord& loaded = *list.get(source);
   require(loaded.two_level == two_level, "layout follows the extension");
   for (const Entry& entry : loaded.entries) {
-    require(
-        entry.offset <= loaded.bytes().size() && entry.size <= loaded.bytes().size() - entry.offset,
-        "every entry lies inside the data");
+    if (two_level) {
+      require(group_items(loaded, entry).has_value(), "every group has its items");
+    } else {
+      require(entry.position <= loaded.bytes().size() &&
+                  entry.size <= loaded.bytes().size() - entry.position,
+              "every entry lies inside the data");
+    }
+  }
+  for (const Item& item : loaded.items) {
+    require(item.where <= loaded.bytes().size() && item.size <= loaded.bytes().size() - item.where,
+            "every item lies inside the data");
   }
 
-  int output = -1;
-  require(list.append(output) == Status::ok, "new output record");
   const std::string saved = two_level ? "C:\\out\\TROOP.FSU" : "C:\\out\\BASICS.FS";
-  list.get(output)->name = saved;
-  list.get(output)->two_level = two_level;
-  require(list.link_archive(output, source) == Status::ok, "linking a loaded archive");
-  const std::size_t linked = list.get(output)->entries.size();
+  OutputArchive& output = list.add_output("OUT", two_level);
+  output.file_path = saved;
+  require(list.link_archive(output, loaded).has_value(), "linking a loaded archive");
   fs.add_directory("C:\\out");
-  require(save_archive(list, fs, reporter, output) == Status::ok, "saving what was loaded");
+  require(save_archive(list, fs, output).has_value(), "saving what was loaded");
 
-  int reread = -1;
-  require(list.append(reread) == Status::ok, "new record for the saved file");
-  list.get(reread)->name = saved;
-  require(read_archive_file(list, fs, reporter, reread, saved) == Status::ok,
-          "reading back a saved archive");
-  require(list.get(reread)->entries.size() == linked, "saved entries read back");
+  SourceArchive& reread = list.add_source(saved);
+  require(read_archive_file(fs, reread, saved).has_value(), "reading back a saved archive");
+  require(reread.entries.size() == output.links.size(), "saved entries read back");
   return 0;
 }

@@ -5,32 +5,37 @@
 #include <new>
 #include <stdexcept>
 
+#include "archive/layout.h"
 #include "platform/ascii.h"
-#include "platform/memory.h"
 
 namespace vexal {
 namespace {
 
 constexpr std::size_t kEntryBlock = 1024;
-constexpr std::size_t kDataBlock = std::size_t{1} << 20;
 
 unsigned char upper_ascii(char c) {
   return static_cast<unsigned char>(ascii_upper(c));
 }
 
-// Grows the capacity of a table by whole blocks, always by more than n, so that tables
-// fill block by block instead of reallocating for every entry or file.
+// Grows the capacity of a table to hold n more elements, in whole blocks and at least
+// doubling it, so that appending one element at a time copies each element a constant
+// number of times on average (growing by a constant amount would copy the whole table
+// every block, quadratic in its size).
 template <typename T>
 bool grow_by_blocks(std::vector<T>& table, std::size_t n, std::size_t block) {
   if (n <= table.capacity() - table.size()) {
     return true;
   }
-  const std::size_t blocks = n / block + 1;
-  if (blocks > (table.max_size() - table.capacity()) / block) {
+  if (n > table.max_size() - table.size()) {
     return false;
   }
+  const std::size_t needed = table.size() + n;
+  const std::size_t doubled =
+      table.capacity() <= table.max_size() / 2 ? 2 * table.capacity() : table.max_size();
+  std::size_t wanted = std::max(needed, doubled);
+  wanted = wanted <= table.max_size() - block ? (wanted / block + 1) * block : table.max_size();
   try {
-    table.reserve(table.capacity() + blocks * block);
+    table.reserve(wanted);
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const std::length_error&) {
@@ -71,193 +76,117 @@ bool names_equal(std::string_view a, std::string_view b) {
   return compare_names(a, b) == 0;
 }
 
-void ArchiveList::clear() {
-  std::vector<ArchiveRecord>().swap(records_);
-  slots_by_name_.clear();
-  named_records_ = 0;
-  unnamed_slots_.clear();
-}
-
-Status ArchiveList::append(int& slot) {
-  try {
-    records_.emplace_back();
-  } catch (const std::bad_alloc&) {
-    clear();
-    return Status::out_of_memory;
+NamedLayout layout_of_name(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  const std::string_view extension = dot == std::string_view::npos ? "" : name.substr(dot);
+  if (names_equal(extension, ".FS")) {
+    return NamedLayout::flat;
   }
-  slot = static_cast<int>(records_.size() - 1);
-  return Status::ok;
+  return names_equal(extension, ".FSU") ? NamedLayout::two_level : NamedLayout::none;
 }
 
-ArchiveRecord* ArchiveList::find(std::string_view name) {
-  const int slot = find_slot(name);
-  return slot < 0 ? nullptr : &records_[static_cast<std::size_t>(slot)];
-}
-
-ArchiveRecord* ArchiveList::get(int slot) {
-  return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
-             ? &records_[static_cast<std::size_t>(slot)]
-             : nullptr;
-}
-
-const ArchiveRecord* ArchiveList::get(int slot) const {
-  return slot >= 0 && static_cast<std::size_t>(slot) < records_.size()
-             ? &records_[static_cast<std::size_t>(slot)]
-             : nullptr;
-}
-
-int ArchiveList::find_slot(std::string_view name) const {
-  for (std::size_t i = 0; i < records_.size(); ++i) {
-    if (names_equal(records_[i].name, name)) {
-      return static_cast<int>(i);
-    }
+std::optional<std::span<const Item>> group_items(const SourceArchive& source, const Entry& group) {
+  if (!source.two_level || group.size < layout::kItemCountSize) {
+    return std::nullopt;
   }
-  return -1;
+  const std::uint64_t count = (group.size - layout::kItemCountSize) / layout::kItemRecordSize;
+  if (group.position > source.items.size() || count > source.items.size() - group.position) {
+    return std::nullopt;
+  }
+  return std::span<const Item>(source.items).subspan(group.position, count);
 }
 
-void ArchiveList::index_new_records() const {
-  const auto index = [this](int slot) {
-    slots_by_name_[upper_case(records_[static_cast<std::size_t>(slot)].name)].push_back(slot);
-  };
-  // A record named since the last lookup joins the lists of its name in slot order.
-  std::erase_if(unnamed_slots_, [&](int slot) {
-    if (records_[static_cast<std::size_t>(slot)].name.empty()) {
-      return false;
-    }
-    index(slot);
-    std::vector<int>& slots =
-        slots_by_name_[upper_case(records_[static_cast<std::size_t>(slot)].name)];
-    std::sort(slots.begin(), slots.end());
-    return true;
-  });
-  for (; named_records_ < records_.size(); ++named_records_) {
-    const int slot = static_cast<int>(named_records_);
-    if (records_[named_records_].name.empty()) {
-      unnamed_slots_.push_back(slot);
-    } else {
-      index(slot);
-    }
+SourceArchive& ArchiveList::add_source(std::string path) {
+  if (sources_.size() >= UINT32_MAX) {
+    throw std::bad_alloc();  // beyond what a link can name
   }
+  auto source = std::make_unique<SourceArchive>();
+  source->index = static_cast<std::uint32_t>(sources_.size());
+  source_by_path_.try_emplace(upper_case(path), source->index);
+  source->path = std::move(path);
+  sources_.push_back(std::move(source));
+  return *sources_.back();
 }
 
-std::vector<int> ArchiveList::find_slots(std::string_view name) const {
-  index_new_records();
-  std::vector<int> found;
-  const auto listed = slots_by_name_.find(upper_case(name));
-  if (listed != slots_by_name_.end()) {
-    for (const int slot : listed->second) {
-      // A record renamed since it was indexed no longer counts under its old name.
-      if (names_equal(records_[static_cast<std::size_t>(slot)].name, name)) {
-        found.push_back(slot);
-      }
-    }
-  }
-  return found;
+OutputArchive& ArchiveList::add_output(std::string name, bool two_level, bool cd_archive) {
+  auto output = std::make_unique<OutputArchive>();
+  output->name = std::move(name);
+  output->two_level = two_level;
+  output->cd_archive = cd_archive;
+  outputs_.push_back(std::move(output));
+  return *outputs_.back();
 }
 
-Status ArchiveList::guarded(const std::function<Status()>& operation) {
-  Status status = Status::out_of_memory;
-  try {
-    status = operation();
-  } catch (const std::bad_alloc&) {
-    status = Status::out_of_memory;
-  }
-  if (status != Status::ok) {
-    clear();
-  }
-  return status;
+const SourceArchive* ArchiveList::find_source(std::string_view path) const {
+  const auto found = source_by_path_.find(upper_case(path));
+  return found == source_by_path_.end() ? nullptr : sources_[found->second].get();
 }
 
-Status ArchiveList::reserve_entries(ArchiveRecord& record, std::size_t n) {
-  if (grow_by_blocks(record.entries, n, kEntryBlock)) {
-    return Status::ok;
-  }
-  clear();
-  return Status::out_of_memory;
+bool ArchiveList::owns(const SourceArchive& source) const {
+  return source.index < sources_.size() && sources_[source.index].get() == &source;
 }
 
-Status ArchiveList::reserve_data(ArchiveRecord& record, std::size_t n) {
-  const std::size_t capacity = record.data.capacity();
-  if (grow_by_blocks(record.data, n, kDataBlock)) {
-    if (record.data.capacity() != capacity) {
-      advise_large_buffer(record.data.data() + record.data.size(),
-                          record.data.capacity() - record.data.size());
-    }
-    return Status::ok;
+Outcome ArchiveList::reserve_entries(SourceArchive& source, std::size_t n) {
+  if (grow_by_blocks(source.entries, n, kEntryBlock)) {
+    return {};
   }
-  clear();
-  return Status::out_of_memory;
+  return Failure(Status::out_of_memory);
 }
 
-Status ArchiveList::link_entry(int target_slot, std::int64_t source_slot,
-                               std::int64_t source_entry) {
-  const ArchiveRecord* source =
-      source_slot >= 0 && source_slot <= INT32_MAX ? get(static_cast<int>(source_slot)) : nullptr;
-  if (get(target_slot) == nullptr || source == nullptr || source_entry < 0 ||
-      static_cast<std::uint64_t>(source_entry) >= source->entries.size()) {
-    clear();
-    return Status::programmer_error;
-  }
-  // Copied before the target may grow: target and source can be the same record.
-  const auto name = source->entries[static_cast<std::size_t>(source_entry)].name;
+EntryIndex::Key ArchiveList::key_of_link(const OutputArchive& output, std::size_t position) const {
+  return EntryIndex::key_of(entry_name(linked_entry(output.links[position])));
+}
 
-  ArchiveRecord& target = records_[static_cast<std::size_t>(target_slot)];
-  Entry wanted;
-  wanted.name = name;
+Outcome ArchiveList::link_entry(OutputArchive& output, const SourceArchive& source,
+                                std::size_t entry) {
+  if (!owns(source) || entry >= source.entries.size()) {
+    return Failure(Status::programmer_error);
+  }
+  const Link link{source.index, static_cast<std::uint32_t>(entry)};
+  const auto key_at = [&](std::size_t position) { return key_of_link(output, position); };
   std::size_t position = EntryIndex::npos;
   try {
-    position = target.entry_index.find_first(target.entries, EntryIndex::key_of(wanted));
-  } catch (const std::exception&) {
-    clear();
-    return Status::out_of_memory;
-  }
-  if (position != EntryIndex::npos && target.replace == 0) {
-    return Status::ok;
+    position = output.index.find_first(output.links.size(), key_at,
+                                       EntryIndex::key_of(entry_name(source.entries[entry])));
+  } catch (const std::length_error&) {
+    return Failure(Status::out_of_memory);
   }
   if (position == EntryIndex::npos) {
-    if (const Status status = reserve_entries(target, 1); status != Status::ok) {
-      return status;
+    if (!grow_by_blocks(output.links, 1, kEntryBlock)) {
+      return Failure(Status::out_of_memory);
     }
-    position = target.entries.size();
-    target.entries.emplace_back();
+    output.links.push_back(link);
+  } else if (output.replace) {
+    output.links[position] = link;
   }
-  Entry& existing = target.entries[position];
-  existing.name = name;
-  existing.source_archive = static_cast<std::int32_t>(source_slot);
-  existing.source_entry = static_cast<std::int32_t>(source_entry);
-  return Status::ok;
+  return {};
 }
 
-Status ArchiveList::link_archive(int target_slot, std::int64_t source_slot) {
-  const ArchiveRecord* source =
-      source_slot >= 0 && source_slot <= INT32_MAX ? get(static_cast<int>(source_slot)) : nullptr;
-  ArchiveRecord* target = get(target_slot);
-  if (target == nullptr || source == nullptr) {
-    clear();
-    return Status::programmer_error;
+Outcome ArchiveList::link_archive(OutputArchive& output, const SourceArchive& source) {
+  if (!owns(source)) {
+    return Failure(Status::programmer_error);
   }
-  const std::size_t count = source->entries.size();
-  if (target->entries.empty()) {
-    target->entry_index.clear();
-    if (const Status status = reserve_entries(*target, count); status != Status::ok) {
-      return status;
+  const std::size_t count = source.entries.size();
+  if (output.links.empty()) {
+    output.index.clear();
+    if (!grow_by_blocks(output.links, count, kEntryBlock)) {
+      return Failure(Status::out_of_memory);
     }
     for (std::size_t j = 0; j < count; ++j) {
-      Entry link;
-      link.name = source->entries[j].name;
-      link.source_archive = static_cast<std::int32_t>(source_slot);
-      link.source_entry = static_cast<std::int32_t>(j);
-      target->entries.push_back(link);
+      output.links.push_back({source.index, static_cast<std::uint32_t>(j)});
     }
-    return Status::ok;
+    return {};
+  }
+  // At most count links are added: room for them now spares copying the table.
+  if (!grow_by_blocks(output.links, count, kEntryBlock)) {
+    return Failure(Status::out_of_memory);
   }
   for (std::size_t j = 0; j < count; ++j) {
-    if (const Status status = link_entry(target_slot, source_slot, static_cast<std::int64_t>(j));
-        status != Status::ok) {
-      return status;
+    if (Outcome linked = link_entry(output, source, j); !linked) {
+      return linked;
     }
   }
-  return Status::ok;
+  return {};
 }
 
 }  // namespace vexal

@@ -1,17 +1,18 @@
-// The in-memory archives of one run: every source (a game archive file or a folder
-// of loose files) and every output archive, held as records of one archive list.
-// Sources hold their bytes (archive files, mapped where the platform can) or know where
-// they lie (folders, whose files stay on disk); outputs hold links (archive slot and
-// entry index) to entries of sources, whose bytes are fetched only when the output is
-// saved.
-// Records are addressed by archive slot, since appending a record may move the list.
+// The in-memory archives of one run, by role. A SourceArchive is a game archive file or
+// a folder of loose files named by an add command: it holds its bytes (archive files,
+// mapped where the platform can) or knows where they lie (folders, whose files stay on
+// disk), and its entries and items say where each one's bytes are. An OutputArchive is
+// the archive a block builds: links (source and entry, 8 bytes) to entries of sources,
+// whose bytes are fetched only when the output is saved.
+// The list owns every archive at a stable address: a reference stays valid for the
+// list's lifetime, whatever is added after it.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,22 +20,38 @@
 #include <vector>
 
 #include "archive/entry_index.h"
-#include "base/status.h"
+#include "base/expected.h"
 #include "platform/file_system.h"
 
 namespace vexal {
 
+// An entry of a source: a flat entry or a two-level group. 24 bytes, no heap.
 struct Entry {
   // Zero-terminated: at most 12 characters for a flat entry, 5 for a two-level group.
   // A flat name read from a file keeps all 13 bytes as read.
   std::array<char, 16> name{};
-  std::uint64_t offset = 0;          // position of the bytes (a group: its item table) in data
-  std::uint64_t size = 0;            // a group: 2 + 9 * item count
-  std::int32_t source_archive = -1;  // outputs only: archive slot of the linked source
-  std::int32_t source_entry = -1;    // outputs only: index of the linked entry there
-  // Folder sources only: the index of the entry's file in loose_files (a group: of its
-  // first item's; the others follow in table order).
-  std::uint32_t loose_file = 0;
+  // A flat entry of an archive file: position of its bytes in bytes(). A flat entry of
+  // a folder source: the index of its file in loose_files. A group: the index of its
+  // first item in items (the others follow in table order).
+  std::uint32_t position = 0;
+  std::uint32_t size = 0;  // a group: the size of its item table, 2 + 9 * items
+};
+
+// An entry of an output: the source (its index in the list) and the entry there.
+struct Link {
+  std::uint32_t source = 0;
+  std::uint32_t entry = 0;
+  bool operator==(const Link&) const = default;
+};
+
+// An item of a two-level group, as its source holds it: the reader and folder loading
+// parse item tables into items once, and the writer writes tables from them.
+struct Item {
+  std::array<char, 3> name{};  // exactly three bytes, as in the table
+  std::uint16_t size = 0;
+  // An archive file's item: position of its bytes in bytes(). A folder source's item:
+  // the index of its file in loose_files.
+  std::uint32_t where = 0;
 };
 
 // A file of a source folder, whose bytes are copied from disk when an output is saved.
@@ -53,77 +70,81 @@ void set_entry_name(Entry& entry, std::string_view text);
 int compare_names(std::string_view a, std::string_view b);
 bool names_equal(std::string_view a, std::string_view b);
 
-struct ArchiveRecord {
-  std::string name;  // a source: its path as written; an output: catalogue name, then file path
+// The layout an archive's name gives it: ".FS" flat, ".FSU" two-level, in any letter
+// case; none for any other name (a folder, as a source).
+enum class NamedLayout { none, flat, two_level };
+NamedLayout layout_of_name(std::string_view name);
+
+struct SourceArchive {
+  std::string path;         // as the definition names it, variables expanded; never changes
+  std::uint32_t index = 0;  // in the list, as links name it
   bool two_level = false;
-  bool cd_archive = false;
-  int replace = 0;              // linking: 0 keeps an existing name, non-zero re-points it
-  std::vector<std::byte> data;  // owned bytes; size() is the bytes in use; grows in 1 MiB blocks
-  // A flat archive file's bytes as the file system gave them (mapped where it can) and
-  // its data area within them. When set they stand in for data, which stays empty.
+  // An archive file's bytes as the file system gave them (mapped where it can), and its
+  // data area within them (from the first entry's bytes or item table on), which entry
+  // and item positions refer to. Never copied.
   std::shared_ptr<const MappedBytes> file_bytes;
   std::span<const std::byte> file_data;
-  std::vector<Entry> entries;  // size() is the entry count; grows in blocks of 1024
-  EntryIndex entry_index;      // names of entries for linking; see fs/entry_index.h
-  // A folder source: the folder, ending in "\", and its files. Offsets of its entries
-  // and items count as if the files lay back to back after the item tables, which are
-  // all that data holds.
+  std::vector<Entry> entries;
+  std::vector<Item> items;  // a two-level source: the items of its groups, group by group
+  // A folder source: the folder, ending in "\\", and its files, whose bytes the writer
+  // copies from disk.
   std::string folder;
   std::vector<LooseFile> loose_files;
 
-  // The bytes in memory that entry offsets refer to; every reader of them goes through
-  // here. A folder source's files are read only by the writer, through loose_files.
-  std::span<const std::byte> bytes() const {
-    return file_bytes ? file_data : std::span<const std::byte>(data);
-  }
+  // The bytes in memory that entry and item positions refer to; every reader of them
+  // goes through here. Empty for a folder source.
+  std::span<const std::byte> bytes() const { return file_data; }
+};
+
+// The items of a group of a two-level source (a group may hold none), or nullopt when
+// the entry is no such group.
+std::optional<std::span<const Item>> group_items(const SourceArchive& source, const Entry& group);
+
+struct OutputArchive {
+  std::string name;       // the catalogue name, "BASICS.FS"
+  std::string file_path;  // where it is saved: set by the save loop, empty before
+  bool two_level = false;
+  bool cd_archive = false;
+  // Linking: false keeps an existing name, true re-points it to the new source.
+  bool replace = false;
+  std::vector<Link> links;  // grows geometrically
+  EntryIndex index;         // names of the links' entries; see archive/entry_index.h
 };
 
 class ArchiveList {
  public:
-  // Empties the list. Every failure inside the engine also empties it, so that no record,
-  // pointer or slot of the failed run stays in use.
-  void clear();
+  // A new, empty source archive named by path.
+  SourceArchive& add_source(std::string path);
+  // A new, empty output archive.
+  OutputArchive& add_output(std::string name, bool two_level, bool cd_archive = false);
 
-  // Appends an empty record and gives its slot; ok or out_of_memory.
-  Status append(int& slot);
-  // The first record whose name matches without regard to case, or null.
-  ArchiveRecord* find(std::string_view name);
-  // The record of a slot, or null when the slot is outside the list.
-  ArchiveRecord* get(int slot);
-  const ArchiveRecord* get(int slot) const;
-  // The slot of the first record whose name matches without regard to case, or -1.
-  int find_slot(std::string_view name) const;
-  // The slots of the records whose names match without regard to case, in slot order,
-  // from an index of the record names. A record is indexed under the name it has at the
-  // first lookup after it was appended (unnamed records are looked at again until they
-  // have a name), so records are named when appended and not renamed while sources are
-  // looked up.
-  std::vector<int> find_slots(std::string_view name) const;
+  // The first source whose path matches without regard to case, or null.
+  const SourceArchive* find_source(std::string_view path) const;
+  const SourceArchive& source(std::uint32_t index) const { return *sources_[index]; }
+  std::size_t source_count() const { return sources_.size(); }
+  // The source entry a link names; the link must come from this list.
+  const Entry& linked_entry(const Link& link) const {
+    return sources_[link.source]->entries[link.entry];
+  }
 
-  // Make room for n more entries / data bytes by the growth rules; ok or out_of_memory.
-  Status reserve_entries(ArchiveRecord& record, std::size_t n);
-  Status reserve_data(ArchiveRecord& record, std::size_t n);
-
-  // Adds or re-points one link in the output at target_slot; ok, programmer_error (a slot
-  // or index outside the list) or out_of_memory.
-  Status link_entry(int target_slot, std::int64_t source_slot, std::int64_t source_entry);
+  // Adds or re-points (by the output's replace mode) one link to entry number entry of
+  // the source. Fails with programmer_error (a source of another list or an entry
+  // outside it) or out_of_memory.
+  Outcome link_entry(OutputArchive& output, const SourceArchive& source, std::size_t entry);
   // Links every entry of a source, as link_entry does.
-  Status link_archive(int target_slot, std::int64_t source_slot);
+  Outcome link_archive(OutputArchive& output, const SourceArchive& source);
 
-  std::size_t size() const { return records_.size(); }
-
-  // Runs one operation of the engine on the list, keeping its rule: running out of
-  // memory is out_of_memory, and any failure empties the list.
-  Status guarded(const std::function<Status()>& operation);
+  // Makes room for n more entries of a source being loaded, or fails with out_of_memory.
+  static Outcome reserve_entries(SourceArchive& source, std::size_t n);
 
  private:
-  void index_new_records() const;
+  bool owns(const SourceArchive& source) const;
+  EntryIndex::Key key_of_link(const OutputArchive& output, std::size_t position) const;
 
-  std::vector<ArchiveRecord> records_;
-  // Upper-cased record name to slots, and the records indexed so far / still unnamed.
-  mutable std::unordered_map<std::string, std::vector<int>> slots_by_name_;
-  mutable std::size_t named_records_ = 0;
-  mutable std::vector<int> unnamed_slots_;
+  std::vector<std::unique_ptr<SourceArchive>> sources_;
+  std::vector<std::unique_ptr<OutputArchive>> outputs_;
+  // Upper-cased source path to the index of the first source of that path.
+  std::unordered_map<std::string, std::uint32_t> source_by_path_;
 };
 
 }  // namespace vexal

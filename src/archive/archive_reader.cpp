@@ -7,35 +7,21 @@
 
 #include "archive/layout.h"
 #include "base/byte_reader.h"
-#include "platform/memory.h"
 
 namespace vexal {
 namespace {
 
 using namespace layout;
 
-bool has_fsu_extension(std::string_view name) {
-  const std::size_t dot = name.rfind('.');
-  return dot != std::string_view::npos && names_equal(name.substr(dot + 1), "FSU");
-}
-
-// The directory as read, before it becomes the record's entry table.
-struct DirectoryRecord {
-  std::array<char, 16> name{};
-  std::uint64_t offset = 0;  // absolute in the file
-  std::uint64_t size = 0;    // flat only; a group's table size is known after the data read
-};
-
 // Refuses a damaged file, explaining what is damaged and where: every explanation names
 // the archive as the caller named it and the file offset of the record at fault.
 class Damage {
  public:
-  Damage(Reporter& reporter, std::string_view archive, std::uint64_t file_size)
-      : reporter_(reporter), archive_(archive), file_size_(file_size) {}
+  Damage(std::string_view archive, std::uint64_t file_size)
+      : archive_(archive), file_size_(file_size) {}
 
-  Status found(const std::string& where, const std::string& what) const {
-    reporter_.explain(std::string(archive_) + ": " + where + ": " + what);
-    return Status::archive_not_opened;
+  Failure found(const std::string& where, const std::string& what) const {
+    return {Status::archive_not_opened, std::string(archive_) + ": " + where + ": " + what};
   }
   std::string past_end(std::uint64_t at, std::uint64_t size) const {
     return "data at " + hex(at) + "+" + hex(size) + " runs past the end of the file (" +
@@ -47,7 +33,6 @@ class Damage {
   }
 
  private:
-  Reporter& reporter_;
   std::string_view archive_;
   std::uint64_t file_size_;
 };
@@ -60,36 +45,37 @@ std::string group_at(std::size_t index, std::string_view name, std::uint64_t off
   return "group " + std::to_string(index) + " (" + std::string(name) + ") at offset " + hex(offset);
 }
 
-std::optional<DirectoryRecord> read_flat_record(ByteReader& reader) {
-  DirectoryRecord record;
-  const auto name = reader.bytes(kFlatNameSize);
+std::string group_where(const std::vector<Entry>& groups, std::size_t g) {
+  return group_at(g, entry_name(groups[g]), kTwoLevelHeaderSize + kGroupRecordSize * g);
+}
+
+// Where the directory record of entry i lies, for explanations.
+std::string record_at(const SourceArchive& source, std::size_t i) {
+  return source.two_level ? group_where(source.entries, i)
+                          : entry_at(i, kFlatHeaderSize + kFlatRecordSize * i);
+}
+
+// Reads one directory record into an entry: its name and the file offset of its data
+// (a group: of its item table) in position. nullopt past the end of the file.
+std::optional<Entry> read_record(ByteReader& reader, bool two_level) {
+  Entry entry;
+  const std::size_t name_size = two_level ? kGroupNameSize : kFlatNameSize;
+  const auto name = reader.bytes(name_size);
   const auto offset = reader.u32();
-  const auto size = reader.u32();
+  const auto size = two_level ? std::optional<std::uint32_t>(0) : reader.u32();
   if (!name || !offset || !size) {
     return std::nullopt;
   }
-  std::memcpy(record.name.data(), name->data(), kFlatNameSize);
-  record.offset = *offset;
-  record.size = *size;
-  return record;
+  std::memcpy(entry.name.data(), name->data(), name_size);
+  entry.position = *offset;
+  entry.size = *size;
+  return entry;
 }
 
-std::optional<DirectoryRecord> read_group_record(ByteReader& reader) {
-  DirectoryRecord record;
-  const auto name = reader.bytes(kGroupNameSize);
-  const auto offset = reader.u32();
-  if (!name || !offset) {
-    return std::nullopt;
-  }
-  std::memcpy(record.name.data(), name->data(), kGroupNameSize);
-  record.offset = *offset;
-  return record;
-}
-
-// Reads the header and the directory records of either layout. ok or archive_not_opened.
-Status read_directory(std::span<const std::byte> file, bool two_level, const Damage& damage,
-                      std::vector<DirectoryRecord>& records) {
-  ByteReader reader(file);
+// The entry count of the header, checked against the file; nullopt (explained) when
+// the file is too short for the header or for the directory it announces.
+Expected<std::uint32_t> read_count(std::span<const std::byte> file, bool two_level,
+                                   const Damage& damage) {
   const std::size_t header = two_level ? kTwoLevelHeaderSize : kFlatHeaderSize;
   // The two-level data start field follows from the tables and is not needed.
   const auto count = file.size() < header ? std::nullopt : read_le(file, header - 4, 4);
@@ -98,179 +84,215 @@ Status read_directory(std::span<const std::byte> file, bool two_level, const Dam
                                       " bytes long, too short for its header (" + hex(header) +
                                       " bytes)");
   }
-  reader.seek(header);
   const std::size_t record_size = two_level ? kGroupRecordSize : kFlatRecordSize;
-  if (*count > reader.remaining() / record_size) {
+  if (*count > (file.size() - header) / record_size) {
     return damage.found("directory", "the count " + std::to_string(*count) + " at offset " +
                                          hex(header - 4) + " needs " +
                                          hex(std::uint64_t{*count} * record_size) +
                                          " bytes of directory, more than the file holds");
   }
-  records.reserve(*count);
-  for (std::uint32_t i = 0; i < *count; ++i) {
-    const std::uint64_t at = reader.position();
-    const auto record = two_level ? read_group_record(reader) : read_flat_record(reader);
-    if (!record) {
-      return Status::archive_not_opened;  // the count was checked against the file
-    }
-    if (!two_level && std::memchr(record->name.data(), '\0', kFlatNameSize) == nullptr) {
-      return damage.found(entry_at(i, at), "the name does not end within its 13 bytes");
-    }
-    records.push_back(*record);
-  }
-  return Status::ok;
+  return static_cast<std::uint32_t>(*count);
 }
 
-// Checks the item table of every group and rebases its items' data offsets in place,
-// making them relative to data. ok or archive_not_opened.
-Status adopt_item_tables(std::vector<Entry>& groups, std::vector<std::byte>& data,
-                         std::uint64_t base, const Damage& damage) {
-  const auto where = [&](std::size_t g) {
-    return group_at(g, entry_name(groups[g]), kTwoLevelHeaderSize + kGroupRecordSize * g);
-  };
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    Entry& group = groups[g];
-    const auto items = read_le(data, group.offset, kItemCountSize);
-    if (!items || !bytes_at(data, group.offset, item_table_size(*items))) {
-      return damage.found(where(g), "the item table at " + hex(base + group.offset) + " of " +
-                                        std::to_string(items.value_or(0)) +
-                                        " items runs past the end of the file");
-    }
-    group.size = item_table_size(*items);
+// Reads the header and the directory into the source's entries, positions still file
+// offsets. ok, out_of_memory or archive_not_opened.
+Outcome read_directory(SourceArchive& source, std::span<const std::byte> file,
+                       const Damage& damage) {
+  Expected<std::uint32_t> count = read_count(file, source.two_level, damage);
+  if (!count) {
+    return std::move(count).failure();
   }
-  // Each table is rebased in place once; tables that share bytes would be rebased twice.
-  std::vector<std::size_t> by_offset(groups.size());
-  std::iota(by_offset.begin(), by_offset.end(), std::size_t{0});
-  std::sort(by_offset.begin(), by_offset.end(),
-            [&](std::size_t a, std::size_t b) { return groups[a].offset < groups[b].offset; });
-  for (std::size_t i = 1; i < by_offset.size(); ++i) {
-    const Entry& previous = groups[by_offset[i - 1]];
-    if (groups[by_offset[i]].offset < previous.offset + previous.size) {
-      return damage.found(where(by_offset[i]),
-                          "its item table at " + hex(base + groups[by_offset[i]].offset) +
-                              " overlaps the one of group " + std::to_string(by_offset[i - 1]) +
-                              " at " + hex(base + previous.offset));
-    }
+  if (Outcome done = ArchiveList::reserve_entries(source, *count); !done) {
+    return done;
   }
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    const std::uint64_t end = groups[g].offset + groups[g].size;
-    for (std::uint64_t at = groups[g].offset + kItemCountSize; at < end; at += kItemRecordSize) {
-      const auto offset = read_le(data, at + kItemNameSize, 4);
-      const auto size = read_le(data, at + kItemNameSize + 4, 2);
-      if (!offset || !size) {
-        return Status::archive_not_opened;  // the table was checked against data
-      }
-      const std::string item = where(g) + ", item " +
-                               std::to_string((at - groups[g].offset) / kItemRecordSize) +
-                               " at offset " + hex(base + at);
-      if (*offset < base) {
-        return damage.found(item, "data at " + hex(*offset) +
-                                      " lies before the item tables, which start at " + hex(base));
-      }
-      if (!bytes_at(data, *offset - base, *size)) {
-        return damage.found(item, damage.past_end(*offset, *size));
-      }
-      write_le(data, at + kItemNameSize, static_cast<std::uint32_t>(*offset - base), 4);
+  ByteReader reader(file);
+  reader.seek(source.two_level ? kTwoLevelHeaderSize : kFlatHeaderSize);
+  for (std::uint32_t i = 0; i < *count; ++i) {
+    const std::uint64_t at = reader.position();
+    const std::optional<Entry> entry = read_record(reader, source.two_level);
+    if (!entry) {
+      return Failure(Status::archive_not_opened);  // the count was checked against the file
     }
+    if (!source.two_level && std::memchr(entry->name.data(), '\0', kFlatNameSize) == nullptr) {
+      return damage.found(entry_at(i, at), "the name does not end within its 13 bytes");
+    }
+    source.entries.push_back(*entry);
   }
-  return Status::ok;
+  return {};
 }
 
 // Checks where the first record's data (a flat entry's bytes, a group's item table)
 // begins: right after the directory, inside the file. ok or archive_not_opened.
-Status check_base(const std::vector<DirectoryRecord>& directory, bool two_level,
-                  std::uint64_t file_size, const Damage& damage) {
-  const std::uint64_t end_of_directory =
-      two_level ? kTwoLevelHeaderSize + kGroupRecordSize * directory.size()
-                : kFlatHeaderSize + kFlatRecordSize * directory.size();
-  const std::uint64_t base = directory.front().offset;
-  const std::string where = two_level
-                                ? group_at(0, directory.front().name.data(), kTwoLevelHeaderSize)
-                                : entry_at(0, kFlatHeaderSize);
-  const std::string_view what = two_level ? "its item table" : "its data";
+Outcome check_base(const SourceArchive& source, std::uint64_t file_size, const Damage& damage) {
+  const std::size_t count = source.entries.size();
+  const std::uint64_t end_of_directory = source.two_level
+                                             ? kTwoLevelHeaderSize + kGroupRecordSize * count
+                                             : kFlatHeaderSize + kFlatRecordSize * count;
+  const std::uint64_t base = source.entries.front().position;
+  const std::string_view what = source.two_level ? "its item table" : "its data";
   if (base < end_of_directory) {
-    return damage.found(where, std::string(what) + " at " + hex(base) +
-                                   " lies inside the directory, which ends at " +
-                                   hex(end_of_directory));
+    return damage.found(record_at(source, 0), std::string(what) + " at " + hex(base) +
+                                                  " lies inside the directory, which ends at " +
+                                                  hex(end_of_directory));
   }
   if (base > file_size) {
-    return damage.found(where, damage.beyond(what, base));
+    return damage.found(record_at(source, 0), damage.beyond(what, base));
   }
-  return Status::ok;
+  return {};
 }
 
-Status read_archive(ArchiveList& list, std::shared_ptr<const MappedBytes> file, int slot,
-                    Reporter& reporter) {
+// Makes every entry's position relative to the data area, checking that its data (a
+// group: the start of its item table) lies inside it. ok or archive_not_opened.
+Outcome rebase_entries(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
+                       const Damage& damage) {
+  const std::string_view what = source.two_level ? "its item table" : "its data";
+  for (std::size_t i = 0; i < source.entries.size(); ++i) {
+    Entry& entry = source.entries[i];
+    if (entry.position < base) {
+      return damage.found(record_at(source, i), std::string(what) + " at " + hex(entry.position) +
+                                                    " lies before the data area, which starts at " +
+                                                    hex(base));
+    }
+    if (!bytes_at(area, entry.position - base, entry.size)) {
+      return damage.found(record_at(source, i), source.two_level
+                                                    ? damage.beyond(what, entry.position)
+                                                    : damage.past_end(entry.position, entry.size));
+    }
+    entry.position = static_cast<std::uint32_t>(entry.position - base);
+  }
+  return {};
+}
+
+// Checks the size of every group's item table against the data area and that no two
+// tables share bytes, setting each group's size. Positions are the tables'. ok or
+// archive_not_opened.
+Outcome check_item_tables(std::vector<Entry>& groups, std::span<const std::byte> area,
+                          std::uint64_t base, const Damage& damage) {
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    Entry& group = groups[g];
+    const auto items = read_le(area, group.position, kItemCountSize);
+    if (!items || !bytes_at(area, group.position, item_table_size(*items))) {
+      return damage.found(group_where(groups, g), "the item table at " +
+                                                      hex(base + group.position) + " of " +
+                                                      std::to_string(items.value_or(0)) +
+                                                      " items runs past the end of the file");
+    }
+    group.size = static_cast<std::uint32_t>(item_table_size(*items));
+  }
+  std::vector<std::uint32_t> by_offset(groups.size());
+  std::iota(by_offset.begin(), by_offset.end(), std::uint32_t{0});
+  std::sort(by_offset.begin(), by_offset.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return groups[a].position < groups[b].position;
+  });
+  for (std::size_t i = 1; i < by_offset.size(); ++i) {
+    const Entry& previous = groups[by_offset[i - 1]];
+    if (groups[by_offset[i]].position < std::uint64_t{previous.position} + previous.size) {
+      return damage.found(group_where(groups, by_offset[i]),
+                          "its item table at " + hex(base + groups[by_offset[i]].position) +
+                              " overlaps the one of group " + std::to_string(by_offset[i - 1]) +
+                              " at " + hex(base + previous.position));
+    }
+  }
+  return {};
+}
+
+// Reads the items of group g from its checked table (at its position) into the source's
+// items, their positions made relative to the data area; the group's position becomes
+// its first item's index. ok or archive_not_opened.
+Outcome read_items(SourceArchive& source, std::size_t g, std::span<const std::byte> area,
+                   std::uint64_t base, const Damage& damage) {
+  Entry& group = source.entries[g];
+  const std::uint64_t table = group.position;
+  group.position = static_cast<std::uint32_t>(source.items.size());
+  for (std::uint64_t at = table + kItemCountSize; at < table + group.size; at += kItemRecordSize) {
+    const auto name = bytes_at(area, at, kItemNameSize);
+    const auto offset = read_le(area, at + kItemNameSize, 4);
+    const auto size = read_le(area, at + kItemNameSize + 4, 2);
+    if (!name || !offset || !size) {
+      return Failure(Status::archive_not_opened);  // the table was checked against the area
+    }
+    if (*offset < base || !bytes_at(area, *offset - base, *size)) {
+      const std::string item = group_where(source.entries, g) + ", item " +
+                               std::to_string((at - table) / kItemRecordSize) + " at offset " +
+                               hex(base + at);
+      return damage.found(
+          item, *offset < base ? "data at " + hex(*offset) +
+                                     " lies before the item tables, which start at " + hex(base)
+                               : damage.past_end(*offset, *size));
+    }
+    Item& read = source.items.emplace_back();
+    std::memcpy(read.name.data(), name->data(), kItemNameSize);
+    read.size = static_cast<std::uint16_t>(*size);
+    read.where = static_cast<std::uint32_t>(*offset - base);
+  }
+  return {};
+}
+
+// Parses every group's item table into items, once. ok, out_of_memory or
+// archive_not_opened.
+Outcome read_groups(SourceArchive& source, std::span<const std::byte> area, std::uint64_t base,
+                    const Damage& damage) {
+  if (Outcome done = check_item_tables(source.entries, area, base, damage); !done) {
+    return done;
+  }
+  std::uint64_t item_count = 0;
+  for (const Entry& group : source.entries) {
+    item_count += (group.size - kItemCountSize) / kItemRecordSize;
+  }
+  if (item_count > UINT32_MAX) {
+    return Failure(Status::out_of_memory);  // beyond what a group can point to
+  }
+  source.items.reserve(static_cast<std::size_t>(item_count));
+  for (std::size_t g = 0; g < source.entries.size(); ++g) {
+    if (Outcome done = read_items(source, g, area, base, damage); !done) {
+      return done;
+    }
+  }
+  return {};
+}
+
+Outcome read_archive(SourceArchive& source, std::shared_ptr<const MappedBytes> file) {
   const std::span<const std::byte> bytes = file->bytes();
-  ArchiveRecord& record = *list.get(slot);
-  const Damage damage(reporter, record.name, bytes.size());
-  std::vector<DirectoryRecord> directory;
-  if (const Status status = read_directory(bytes, record.two_level, damage, directory);
-      status != Status::ok) {
-    return status;
+  const Damage damage(source.path, bytes.size());
+  if (Outcome done = read_directory(source, bytes, damage); !done) {
+    return done;
   }
-  if (directory.empty()) {
-    return Status::ok;  // an empty archive has an empty data area
+  if (source.entries.empty()) {
+    return {};  // an empty archive has an empty data area
   }
-  if (const Status status = check_base(directory, record.two_level, bytes.size(), damage);
-      status != Status::ok) {
-    return status;
+  if (Outcome done = check_base(source, bytes.size(), damage); !done) {
+    return done;
   }
-  const std::uint64_t base = directory.front().offset;
+  const std::uint64_t base = source.entries.front().position;
   const std::span<const std::byte> area = *bytes_from(bytes, base);
-  if (const Status status = list.reserve_entries(record, directory.size()); status != Status::ok) {
-    return status;
+  if (Outcome done = rebase_entries(source, area, base, damage); !done) {
+    return done;
   }
-  for (std::size_t i = 0; i < directory.size(); ++i) {
-    const DirectoryRecord& read = directory[i];
-    const std::string where =
-        record.two_level ? group_at(i, read.name.data(), kTwoLevelHeaderSize + kGroupRecordSize * i)
-                         : entry_at(i, kFlatHeaderSize + kFlatRecordSize * i);
-    const std::string_view what = record.two_level ? "its item table" : "its data";
-    if (read.offset < base) {
-      return damage.found(where, std::string(what) + " at " + hex(read.offset) +
-                                     " lies before the data area, which starts at " + hex(base));
-    }
-    if (!bytes_at(area, read.offset - base, read.size)) {
-      return damage.found(where, record.two_level ? damage.beyond(what, read.offset)
-                                                  : damage.past_end(read.offset, read.size));
-    }
-    Entry entry;
-    entry.name = read.name;
-    entry.offset = read.offset - base;
-    entry.size = read.size;
-    record.entries.push_back(entry);
+  // Entries and items are used where they lie in the file, so its bytes are kept.
+  source.file_data = area;
+  source.file_bytes = std::move(file);
+  if (!source.two_level) {
+    return {};
   }
-  if (!record.two_level) {
-    // Flat entries are used as they are in the file, so the file's bytes are kept.
-    record.file_data = area;
-    record.file_bytes = std::move(file);
-    return Status::ok;
-  }
-  // Item tables are rebased in place, so a two-level archive gets bytes of its own.
-  record.data.reserve(area.size());  // exactly the data area
-  advise_large_buffer(record.data.data(), record.data.capacity());
-  record.data.assign(area.begin(), area.end());
-  return adopt_item_tables(record.entries, record.data, base, damage);
+  return read_groups(source, area, base, damage);
 }
 
 }  // namespace
 
-Status read_archive_file(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
-                         const std::string& full_path) {
-  ArchiveRecord* record = list.get(slot);
-  if (record == nullptr || full_path.empty()) {
-    return Status::programmer_error;
+Outcome read_archive_file(FileSystem& fs, SourceArchive& source, const std::string& full_path) {
+  if (full_path.empty()) {
+    return Failure(Status::programmer_error);
   }
-  record->two_level = has_fsu_extension(record->name);
-  return list.guarded([&] {
+  source.two_level = layout_of_name(source.path) == NamedLayout::two_level;
+  try {
     auto file = fs.map_read(full_path);
     if (!file) {
-      reporter.explain(describe_failure(fs, full_path, "cannot be read"));
-      return Status::archive_not_opened;
+      return Failure(Status::archive_not_opened, describe_failure(fs, full_path, "cannot be read"));
     }
-    return read_archive(list, std::move(file), slot, reporter);
-  });
+    return read_archive(source, std::move(file));
+  } catch (const std::bad_alloc&) {
+    return Failure(Status::out_of_memory);
+  }
 }
 
 }  // namespace vexal

@@ -1,14 +1,16 @@
-// The directory structures are assembled and checked in memory first, so that everything that can
-// be refused is refused before the file exists; entry bytes then go straight from the source
-// buffers, or from the files of source folders, to the file. A file that could not be written
-// whole is removed: an archive reported as saved is complete, since it may be installed into the
-// game.
+// The directory is assembled and every link checked in memory first, so that everything
+// that can be refused is refused before the file exists; entry bytes then go straight
+// from the sources (mapped archive files, or the files of source folders) to the file,
+// in a second walk over the links, so that no list of pieces is held. A file that could
+// not be written whole is removed: an archive reported as saved is complete, since it
+// may be installed into the game.
 #include "archive/archive_writer.h"
 
 #include <algorithm>
 #include <new>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "archive/layout.h"
 #include "base/byte_reader.h"
@@ -22,389 +24,451 @@ using namespace layout;
 // A run of bytes of a source's data, in file order.
 using Chunk = std::span<const std::byte>;
 
-// A chunk and the archive file it lies in (null for bytes held in memory), which lets
-// the file system copy it without passing it through this process; or a file of a source
-// folder, copied from disk.
-struct Piece {
-  Chunk bytes;
-  const MappedBytes* file = nullptr;
-  const ArchiveRecord* folder_source = nullptr;
-  const LooseFile* loose = nullptr;
-};
-
-struct Layout {
-  std::vector<std::byte> directory;  // everything before the first data byte
-  std::vector<Piece> chunks;
-  std::uint64_t file_size = 0;
-  // Files of source folders read before the output is created, see keep_own_output.
-  std::vector<std::shared_ptr<const MappedBytes>> held;
-
-  void add_loose(const ArchiveRecord& source, const LooseFile& loose) {
-    chunks.push_back({{}, nullptr, &source, &loose});
-  }
-
-  // Entries that follow each other in their source become one piece: one system call
-  // instead of one per entry.
-  void add(Chunk bytes, const MappedBytes* file) {
-    if (!chunks.empty() && chunks.back().loose == nullptr && chunks.back().file == file &&
-        !bytes.empty() && chunks.back().bytes.data() + chunks.back().bytes.size() == bytes.data()) {
-      chunks.back().bytes =
-          Chunk(chunks.back().bytes.data(), chunks.back().bytes.size() + bytes.size());
-      return;
-    }
-    chunks.push_back({bytes, file});
-  }
-};
-
-// Refuses to write the archive, explaining why to the reporter.
+// Refuses to write the archive, saying why.
 struct Refusal {
-  Reporter& reporter;
   std::string_view archive;
 
-  Status operator()(const std::string& why) const {
-    reporter.explain(std::string(archive) + ": " + why);
-    return Status::archive_not_created;
+  Failure operator()(const std::string& why) const {
+    return {Status::archive_not_created, std::string(archive) + ": " + why};
   }
-  Status too_large() const {
+  Failure too_large() const {
     return (*this)("the archive would pass 4 GiB, beyond the offsets its layout can record");
   }
 };
 
-// The linked entry and the source holding it, or null when the link is broken.
+// The linked entry and the source holding it, or null when the link names neither.
 struct Linked {
-  const ArchiveRecord* source = nullptr;
+  const SourceArchive* source = nullptr;
   const Entry* entry = nullptr;
 };
 
-Linked resolve(const ArchiveList& list, const Entry& link) {
-  const ArchiveRecord* source = list.get(link.source_archive);
-  if (source == nullptr || link.source_entry < 0 ||
-      static_cast<std::size_t>(link.source_entry) >= source->entries.size()) {
+Linked resolve(const ArchiveList& list, const Link& link) {
+  if (link.source >= list.source_count() || link.entry >= list.source(link.source).entries.size()) {
     return {};
   }
-  return {source, &source->entries[static_cast<std::size_t>(link.source_entry)]};
+  return {&list.source(link.source), &list.linked_entry(link)};
 }
 
 // Refuses an output that links an entry of a source of the other layout: the writer
-// would take a group's item table as a flat entry's bytes, or a flat entry as an item
-// table, and write a corrupt archive. ok or archive_not_created.
-Status check_layouts(const ArchiveList& list, const ArchiveRecord& output, Reporter& reporter) {
-  for (const Entry& link : output.entries) {
+// would take a group as a flat entry, or a flat entry as a group, and write a corrupt
+// archive. ok or archive_not_created.
+Outcome check_layouts(const ArchiveList& list, const OutputArchive& output) {
+  for (const Link& link : output.links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr || linked.source->two_level == output.two_level) {
       continue;
     }
     const std::string entry = "the entry \"" + std::string(entry_name(*linked.entry)) +
-                              "\" comes from \"" + linked.source->name + "\"";
-    reporter.explain(std::string(file_name_part(output.name)) + ": " + entry +
-                     (output.two_level
-                          ? ", a flat source; a two-level archive takes only groups of a "
-                            "two-level source (a .FSU archive or a folder of group folders)"
-                          : ", a two-level source (a .FSU archive, or a folder that holds a "
-                            "subfolder); a flat archive takes only entries of flat sources"));
-    return Status::archive_not_created;
+                              "\" comes from \"" + linked.source->path + "\"";
+    return Failure(
+        Status::archive_not_created,
+        std::string(file_name_part(output.file_path)) + ": " + entry +
+            (output.two_level ? ", a flat source; a two-level archive takes only groups of a "
+                                "two-level source (a .FSU archive or a folder of group folders)"
+                              : ", a two-level source (a .FSU archive, or a folder that holds a "
+                                "subfolder); a flat archive takes only entries of flat sources"));
   }
-  return Status::ok;
+  return {};
 }
 
-// The file of a folder source's flat entry or item (index within its group, 0 for a flat
-// entry), or null when the entry holds no such index.
-const LooseFile* loose_file(const Linked& linked, std::size_t item) {
-  const std::vector<LooseFile>& files = linked.source->loose_files;
-  const std::uint64_t index = std::uint64_t{linked.entry->loose_file} + item;
-  return index < files.size() ? &files[static_cast<std::size_t>(index)] : nullptr;
+// Takes the pieces of an output's data in file order: runs of a mapped archive file,
+// and files of source folders.
+class PieceSink {
+ public:
+  virtual ~PieceSink() = default;
+  virtual Outcome add(Chunk bytes, const MappedBytes* file) = 0;
+  virtual Outcome add_loose(const SourceArchive& source, const LooseFile& loose) = 0;
+};
+
+// A file of a folder source by its index, or null when there is no such file.
+const LooseFile* loose_file(const SourceArchive& source, std::uint64_t index) {
+  return index < source.loose_files.size() ? &source.loose_files[static_cast<std::size_t>(index)]
+                                           : nullptr;
 }
 
-// The bytes of a source at an offset, or nullopt when they do not all lie inside it.
-std::optional<Chunk> bytes_of(const ArchiveRecord& source, std::uint64_t offset,
+// The bytes at a position of a source, or nullopt when they do not all lie inside it.
+std::optional<Chunk> bytes_of(const SourceArchive& source, std::uint64_t position,
                               std::uint64_t size) {
-  return bytes_at(source.bytes(), offset, size);
+  return bytes_at(source.bytes(), position, size);
 }
 
-// The bytes of a linked flat entry (or of a group's item table) as the next piece. ok,
-// programmer_error or archive_not_created.
-Status add_entry_bytes(const Linked& linked, Layout& layout) {
-  const ArchiveRecord& source = *linked.source;
-  const Entry& entry = *linked.entry;
-  if (!source.folder.empty() && !source.two_level) {
-    const LooseFile* file = loose_file(linked, 0);
-    if (file == nullptr || file->size != entry.size) {
-      return Status::programmer_error;
+// The bytes of a flat entry or item of source: at position in its bytes, or its file
+// number position of a folder. ok, programmer_error or archive_not_created.
+Outcome emit_bytes(const SourceArchive& source, std::uint64_t position, std::uint64_t size,
+                   PieceSink& sink) {
+  if (!source.folder.empty()) {
+    const LooseFile* file = loose_file(source, position);
+    if (file == nullptr || file->size != size) {
+      return Failure(Status::programmer_error);
     }
-    layout.add_loose(source, *file);
-    return Status::ok;
+    return sink.add_loose(source, *file);
   }
-  const auto bytes = bytes_of(source, entry.offset, entry.size);
+  const auto bytes = bytes_of(source, position, size);
   if (!bytes) {
-    return Status::archive_not_created;
+    return Failure(Status::archive_not_created);
   }
-  layout.add(*bytes, source.file_bytes.get());
-  return Status::ok;
+  return sink.add(*bytes, source.file_bytes.get());
 }
 
-// ok, programmer_error or archive_not_created.
-Status lay_out_flat(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout,
-                    const Refusal& refuse) {
+// Gives the sink every piece of the output's data, in file order. ok, programmer_error,
+// archive_not_created or the sink's failure.
+Outcome emit_pieces(const ArchiveList& list, const OutputArchive& output, PieceSink& sink) {
+  for (const Link& link : output.links) {
+    const Linked linked = resolve(list, link);
+    if (linked.source == nullptr) {
+      return Failure(Status::programmer_error);
+    }
+    if (!output.two_level) {
+      const Entry& entry = *linked.entry;
+      if (Outcome done = emit_bytes(*linked.source, entry.position, entry.size, sink); !done) {
+        return done;
+      }
+      continue;
+    }
+    const auto items = group_items(*linked.source, *linked.entry);
+    for (const Item& item : items.value_or(std::span<const Item>{})) {
+      if (Outcome done = emit_bytes(*linked.source, item.where, item.size, sink); !done) {
+        return done;
+      }
+    }
+  }
+  return {};
+}
+
+// The size of the directory of an output: everything before its first data byte.
+std::uint64_t directory_size(const ArchiveList& list, const OutputArchive& output) {
+  if (!output.two_level) {
+    return kFlatHeaderSize + kFlatRecordSize * std::uint64_t{output.links.size()};
+  }
+  std::uint64_t size = kTwoLevelHeaderSize + kGroupRecordSize * std::uint64_t{output.links.size()};
+  for (const Link& link : output.links) {
+    const Linked linked = resolve(list, link);
+    if (linked.source != nullptr) {
+      size += linked.entry->size;  // the item table
+    }
+  }
+  return size;
+}
+
+// The size of the data of an output: its entries' or items' bytes.
+std::uint64_t data_size(const ArchiveList& list, const OutputArchive& output) {
+  std::uint64_t size = 0;
+  for (const Link& link : output.links) {
+    const Linked linked = resolve(list, link);
+    if (linked.source == nullptr) {
+      continue;
+    }
+    if (!output.two_level) {
+      size += linked.entry->size;
+      continue;
+    }
+    for (const Item& item :
+         group_items(*linked.source, *linked.entry).value_or(std::span<const Item>{})) {
+      size += item.size;
+    }
+  }
+  return size;
+}
+
+// The flat directory. ok, programmer_error or archive_not_created.
+Outcome lay_out_flat(const ArchiveList& list, const std::vector<Link>& links,
+                     std::vector<std::byte>& directory, const Refusal& refuse) {
   if (links.size() > kMaxFileOffset) {
     return refuse.too_large();
   }
   std::uint64_t running = kFlatHeaderSize + kFlatRecordSize * links.size();
-  append_le(layout.directory, static_cast<std::uint32_t>(links.size()), 4);
-  for (const Entry& link : links) {
+  append_le(directory, static_cast<std::uint32_t>(links.size()), 4);
+  for (const Link& link : links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr) {
-      return Status::programmer_error;
+      return Failure(Status::programmer_error);
     }
     const Entry& entry = *linked.entry;
     if (running > kMaxFileOffset || entry.size > kMaxFileOffset) {
       return refuse.too_large();
     }
-    layout.directory.insert(layout.directory.end(),
-                            reinterpret_cast<const std::byte*>(entry.name.data()),
-                            reinterpret_cast<const std::byte*>(entry.name.data()) + kFlatNameSize);
-    append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
-    append_le(layout.directory, static_cast<std::uint32_t>(entry.size), 4);
-    if (const Status status = add_entry_bytes(linked, layout); status != Status::ok) {
-      return status;
-    }
+    const auto* name = reinterpret_cast<const std::byte*>(entry.name.data());
+    directory.insert(directory.end(), name, name + kFlatNameSize);
+    append_le(directory, static_cast<std::uint32_t>(running), 4);
+    append_le(directory, entry.size, 4);
     running += entry.size;
   }
-  layout.file_size = running;
-  return Status::ok;
+  return {};
 }
 
-// Where the record of an item lies in its group's table.
-constexpr std::size_t item_record(std::size_t item) {
-  return kItemCountSize + kItemRecordSize * item;
-}
-
-// The item table of a linked group, checked against its source. Empty when unusable.
-Chunk item_table(const Linked& linked) {
-  const ArchiveRecord& source = *linked.source;
-  const Entry& group = *linked.entry;
-  const auto items = read_le(source.bytes(), group.offset, kItemCountSize);
-  if (!source.two_level || !items || group.size != item_table_size(*items)) {
-    return {};
-  }
-  return bytes_of(source, group.offset, group.size).value_or(Chunk{});
-}
-
-// The bytes of item number `item` of a linked group with the given item table, as the
-// next piece. ok, programmer_error or archive_not_created.
-Status add_item_bytes(const Linked& group, Chunk table, std::size_t item, std::uint64_t size,
-                      Layout& layout) {
-  const ArchiveRecord& source = *group.source;
-  if (!source.folder.empty()) {
-    const LooseFile* file = loose_file(group, item);
-    if (file == nullptr || file->size != size) {
-      return Status::programmer_error;
-    }
-    layout.add_loose(source, *file);
-    return Status::ok;
-  }
-  const auto offset = read_le(table, item_record(item) + kItemNameSize, 4);
-  const auto bytes = offset ? bytes_of(source, *offset, size) : std::nullopt;
-  if (!bytes) {
-    return Status::archive_not_created;
-  }
-  layout.add(*bytes, source.file_bytes.get());
-  return Status::ok;
-}
-
+// The group records, each pointing at its item table; running ends past the tables.
 // ok, programmer_error or archive_not_created.
-Status lay_out_two_level(const ArchiveList& list, const std::vector<Entry>& links, Layout& layout,
-                         const Refusal& refuse) {
-  if (links.size() > kMaxFileOffset) {
-    return refuse.too_large();
-  }
-  std::vector<Linked> groups;
-  std::vector<Chunk> tables;
-  std::uint64_t running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
-  layout.directory.resize(4);  // the data start, known once the tables are laid out
-  append_le(layout.directory, static_cast<std::uint32_t>(links.size()), 4);
-  for (const Entry& link : links) {
+Outcome lay_out_groups(const ArchiveList& list, const std::vector<Link>& links,
+                       std::vector<std::byte>& directory, std::uint64_t& running,
+                       const Refusal& refuse) {
+  running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
+  directory.resize(4);  // the data start, known once the tables are laid out
+  append_le(directory, static_cast<std::uint32_t>(links.size()), 4);
+  for (const Link& link : links) {
     const Linked linked = resolve(list, link);
     if (linked.source == nullptr) {
-      return Status::programmer_error;
+      return Failure(Status::programmer_error);
     }
-    const Chunk table = item_table(linked);
-    if (table.empty()) {
+    const auto items = group_items(*linked.source, *linked.entry);
+    if (!items) {
       return refuse("the group \"" + std::string(entry_name(*linked.entry)) + "\" of \"" +
-                    linked.source->name + "\" has no usable item table");
+                    linked.source->path + "\" has no usable item table");
     }
     if (running > kMaxFileOffset) {
       return refuse.too_large();
     }
     const auto* name = reinterpret_cast<const std::byte*>(linked.entry->name.data());
-    layout.directory.insert(layout.directory.end(), name, name + kGroupNameSize);
-    append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
-    running += table.size();
-    groups.push_back(linked);
-    tables.push_back(table);
+    directory.insert(directory.end(), name, name + kGroupNameSize);
+    append_le(directory, static_cast<std::uint32_t>(running), 4);
+    running += item_table_size(items->size());
   }
   if (running > kMaxFileOffset) {
     return refuse.too_large();
   }
-  write_le(layout.directory, 0, static_cast<std::uint32_t>(running), 4);
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    const Chunk table = tables[g];
-    layout.directory.insert(layout.directory.end(), table.begin(), table.begin() + kItemCountSize);
-    for (std::size_t item = 0; item_record(item) < table.size(); ++item) {
-      const std::size_t at = item_record(item);
-      const auto name = bytes_at(table, at, kItemNameSize);
-      const auto size = read_le(table, at + kItemNameSize + 4, 2);
-      if (!name || !size) {
-        return Status::archive_not_created;  // loaded item tables were checked
-      }
+  return {};
+}
+
+// The two-level directory: group records, then the item tables. ok, programmer_error
+// or archive_not_created.
+Outcome lay_out_two_level(const ArchiveList& list, const std::vector<Link>& links,
+                          std::vector<std::byte>& directory, const Refusal& refuse) {
+  if (links.size() > kMaxFileOffset) {
+    return refuse.too_large();
+  }
+  std::uint64_t running = 0;
+  if (Outcome done = lay_out_groups(list, links, directory, running, refuse); !done) {
+    return done;
+  }
+  write_le(directory, 0, static_cast<std::uint32_t>(running), 4);
+  for (const Link& link : links) {
+    const Linked group = resolve(list, link);
+    const std::span<const Item> items = group_items(*group.source, *group.entry).value();
+    append_le(directory, static_cast<std::uint32_t>(items.size()), kItemCountSize);
+    for (const Item& item : items) {
       if (running > kMaxFileOffset) {
         return refuse.too_large();
       }
-      layout.directory.insert(layout.directory.end(), name->begin(), name->end());
-      append_le(layout.directory, static_cast<std::uint32_t>(running), 4);
-      append_le(layout.directory, *size, 2);
-      if (const Status status = add_item_bytes(groups[g], table, item, *size, layout);
-          status != Status::ok) {
-        return status;
-      }
-      running += *size;
+      const auto* name = reinterpret_cast<const std::byte*>(item.name.data());
+      directory.insert(directory.end(), name, name + kItemNameSize);
+      append_le(directory, static_cast<std::uint32_t>(running), 4);
+      append_le(directory, item.size, 2);
+      running += item.size;
     }
   }
-  layout.file_size = running;
-  return Status::ok;
+  return {};
 }
 
 // The file of a source folder, as loading found it, that can no longer be taken whole.
-Status source_changed(Reporter& reporter, const std::string& path, std::uint64_t size) {
-  reporter.explain(path + ": can no longer be read as the " + std::to_string(size) +
-                   " bytes it had when it was loaded; build again");
-  return Status::source_not_opened;
+Failure source_changed(const std::string& path, std::uint64_t size) {
+  return {Status::source_not_opened, path + ": can no longer be read as the " +
+                                         std::to_string(size) +
+                                         " bytes it had when it was loaded; build again"};
 }
+
+// Files of source folders taken whole before the output is created.
+using Held = std::vector<std::pair<const LooseFile*, std::shared_ptr<const MappedBytes>>>;
+
+// Checks every piece before the output exists, and takes whole each file of a source
+// folder that bears the output's name: it may be the output itself, which creating the
+// output empties (a mod built into its own folder again). Mapped where the platform can.
+class PieceCheck final : public PieceSink {
+ public:
+  PieceCheck(FileSystem& fs, std::string_view output) : fs_(fs), output_(file_name_part(output)) {}
+
+  Outcome add(Chunk /*bytes*/, const MappedBytes* /*file*/) override { return {}; }
+  Outcome add_loose(const SourceArchive& source, const LooseFile& loose) override {
+    if (!names_equal(file_name_part(loose.name), output_)) {
+      return {};
+    }
+    const std::string path = source.folder + loose.name;
+    auto bytes = fs_.map_read(path);
+    if (!bytes || bytes->bytes().size() != loose.size) {
+      return source_changed(path, loose.size);
+    }
+    held.emplace_back(&loose, std::move(bytes));
+    return {};
+  }
+
+  Held held;
+
+ private:
+  FileSystem& fs_;
+  std::string_view output_;
+};
+
+// Writes the pieces to the file. Runs of one mapped file that follow each other go out
+// as one: one system call instead of one per entry.
+class PieceWriter final : public PieceSink {
+ public:
+  PieceWriter(FileSystem& fs, File& file, const Held& held) : fs_(fs), file_(file), held_(held) {}
+
+  Outcome add(Chunk bytes, const MappedBytes* file) override {
+    if (!bytes.empty() && !pending_.empty() && file == pending_file_ &&
+        pending_.data() + pending_.size() == bytes.data()) {
+      pending_ = Chunk(pending_.data(), pending_.size() + bytes.size());
+      return {};
+    }
+    Outcome flushed = flush();
+    pending_ = bytes;
+    pending_file_ = file;
+    return flushed;
+  }
+  Outcome add_loose(const SourceArchive& source, const LooseFile& loose) override;
+
+  // Writes the run still pending. ok or archive_not_created.
+  Outcome flush() {
+    const Chunk run = std::exchange(pending_, Chunk{});
+    if (run.empty() ||
+        (pending_file_ != nullptr ? file_.write_from(*pending_file_, run) : file_.write(run))) {
+      return {};
+    }
+    return Failure(Status::archive_not_created);
+  }
+
+ private:
+  FileSystem& fs_;
+  File& file_;
+  const Held& held_;
+  Chunk pending_;
+  const MappedBytes* pending_file_ = nullptr;
+};
 
 // Copies a file of a source folder, which must still hold the bytes its listing gave.
 // ok, source_not_opened or archive_not_created.
-Status copy_loose_file(FileSystem& fs, Reporter& reporter, File& file, const Piece& piece) {
-  const std::string path = piece.folder_source->folder + piece.loose->name;
-  switch (fs.append_file(file, path, piece.loose->size)) {
+Outcome PieceWriter::add_loose(const SourceArchive& source, const LooseFile& loose) {
+  if (Outcome done = flush(); !done) {
+    return done;
+  }
+  const auto kept = std::find_if(held_.begin(), held_.end(),
+                                 [&loose](const auto& held) { return held.first == &loose; });
+  if (kept != held_.end()) {
+    const MappedBytes& bytes = *kept->second;
+    if (file_.write_from(bytes, bytes.bytes())) {
+      return {};
+    }
+    return Failure(Status::archive_not_created);
+  }
+  const std::string path = source.folder + loose.name;
+  switch (fs_.append_file(file_, path, loose.size)) {
     case CopyResult::copied:
-      return Status::ok;
+      return {};
     case CopyResult::source_failed:
-      return source_changed(reporter, path, piece.loose->size);
+      return source_changed(path, loose.size);
     case CopyResult::target_failed:
       break;
   }
-  return Status::archive_not_created;
-}
-
-// ok, source_not_opened or archive_not_created.
-Status write_file(FileSystem& fs, Reporter& reporter, File& file, const Layout& layout) {
-  if (!file.write(layout.directory)) {
-    return Status::archive_not_created;
-  }
-  for (const Piece& piece : layout.chunks) {
-    if (piece.loose != nullptr) {
-      if (const Status status = copy_loose_file(fs, reporter, file, piece); status != Status::ok) {
-        return status;
-      }
-    } else if (!piece.bytes.empty() &&
-               !(piece.file != nullptr ? file.write_from(*piece.file, piece.bytes)
-                                       : file.write(piece.bytes))) {
-      return Status::archive_not_created;
-    }
-  }
-  return Status::ok;
-}
-
-// A file of a source folder that bears the output's name may be the output itself, which
-// creating the output empties (a mod built into its own folder again): such files are
-// taken whole before, mapped where the platform can. ok or source_not_opened.
-Status keep_own_output(FileSystem& fs, Reporter& reporter, const std::string& output,
-                       Layout& layout) {
-  for (Piece& piece : layout.chunks) {
-    if (piece.loose == nullptr ||
-        !names_equal(file_name_part(piece.loose->name), file_name_part(output))) {
-      continue;
-    }
-    const std::string path = piece.folder_source->folder + piece.loose->name;
-    auto bytes = fs.map_read(path);
-    if (!bytes || bytes->bytes().size() != piece.loose->size) {
-      return source_changed(reporter, path, piece.loose->size);
-    }
-    piece = {bytes->bytes(), bytes.get()};
-    layout.held.push_back(std::move(bytes));
-  }
-  return Status::ok;
+  return Failure(Status::archive_not_created);
 }
 
 // Removes the file of a save that failed after creating it (written tells why: a write
 // to it, or a source that changed), so that no incomplete archive can be installed.
-Status discard_partial(FileSystem& fs, const Refusal& refuse, Status written,
-                       const std::string& write_reason) {
+Failure discard_partial(FileSystem& fs, const Refusal& refuse, Failure written,
+                        const std::string& write_reason) {
   const std::string path(refuse.archive);
+  const bool write_failed = written.status == Status::archive_not_created;
   const std::string cause = "could not be written completely (" +
                             (write_reason.empty() ? "is the disk full?" : write_reason) + ")";
   if (fs.remove(path)) {
-    return written == Status::archive_not_created ? refuse(cause + ", so it was removed") : written;
+    return write_failed ? refuse(cause + ", so it was removed") : written;
   }
   const std::string left = "the partial file is left at " + path + " and must be deleted (" +
                            describe_failure(fs, "removing it failed") + ")";
-  const Status explained =
-      refuse(written == Status::archive_not_created ? cause + "; " + left : left);
-  return written == Status::archive_not_created ? explained : written;
+  if (write_failed) {
+    return refuse(cause + "; " + left);
+  }
+  return std::move(written).because(path + ": " + left);
+}
+
+// Sorts the links by name. Links of whole sources arrive in order, and sorting costs
+// more than looking.
+void sort_links(const ArchiveList& list, OutputArchive& output) {
+  // A link that names no entry sorts as an empty name; laying out refuses it.
+  const auto name_of = [&list](const Link& link) {
+    const Linked linked = resolve(list, link);
+    return linked.entry != nullptr ? entry_name(*linked.entry) : std::string_view();
+  };
+  const auto by_name = [&name_of](const Link& a, const Link& b) {
+    return compare_names(name_of(a), name_of(b)) < 0;
+  };
+  output.index.clear();  // positions change; saving needs no more lookups
+  if (!std::is_sorted(output.links.begin(), output.links.end(), by_name)) {
+    std::stable_sort(output.links.begin(), output.links.end(), by_name);
+  }
+}
+
+// The directory of the output, every piece checked and the files it may overwrite held.
+// Fails with programmer_error, source_not_opened or archive_not_created.
+Outcome lay_out(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
+                const Refusal& refuse, std::vector<std::byte>& directory, Held& held) {
+  try {
+    directory.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(directory_size(list, output), kMaxFileOffset)));
+    Outcome laid_out = output.two_level ? lay_out_two_level(list, output.links, directory, refuse)
+                                        : lay_out_flat(list, output.links, directory, refuse);
+    if (!laid_out) {
+      return laid_out;
+    }
+    PieceCheck check(fs, output.file_path);
+    Outcome checked = emit_pieces(list, output, check);
+    held = std::move(check.held);
+    return checked;
+  } catch (const std::bad_alloc&) {
+    return refuse("not enough memory for its directory");
+  }
+}
+
+// Fails with source_not_opened or archive_not_created.
+Outcome write_file(const ArchiveList& list, FileSystem& fs, File& file, const OutputArchive& output,
+                   std::span<const std::byte> directory, const Held& held) {
+  if (!file.write(directory)) {
+    return Failure(Status::archive_not_created);
+  }
+  PieceWriter writer(fs, file, held);
+  if (Outcome written = emit_pieces(list, output, writer); !written) {
+    return written;
+  }
+  return writer.flush();
+}
+
+// Writes the laid-out output into a new file, removed again when it cannot be written
+// whole.
+Outcome create_file(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
+                    const Refusal& refuse, std::span<const std::byte> directory, const Held& held) {
+  const std::unique_ptr<File> file = fs.open_write(output.file_path);
+  if (!file) {
+    return Failure(Status::archive_not_created,
+                   describe_failure(fs, output.file_path, "cannot be created"));
+  }
+  file->expect_size(directory.size() + data_size(list, output));
+  Outcome written = Failure(Status::archive_not_created);
+  try {
+    written = write_file(list, fs, *file, output, directory, held);
+  } catch (const std::bad_alloc&) {
+    written = Failure(Status::archive_not_created);
+  }
+  if (!file->close() && written) {
+    written = Failure(Status::archive_not_created);
+  }
+  if (written) {
+    return {};
+  }
+  return discard_partial(fs, refuse, std::move(written).failure(), file->failure_reason());
 }
 
 }  // namespace
 
-Status save_archive(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot) {
-  ArchiveRecord* record = list.get(slot);
-  if (record == nullptr) {
-    return Status::programmer_error;
+Outcome save_archive(const ArchiveList& list, FileSystem& fs, OutputArchive& output) {
+  sort_links(list, output);
+  if (Outcome checked = check_layouts(list, output); !checked) {
+    return checked;
   }
-  const auto by_name = [](const Entry& a, const Entry& b) {
-    return compare_names(entry_name(a), entry_name(b)) < 0;
-  };
-  // Links of whole sources arrive in order, and sorting costs more than looking.
-  if (!std::is_sorted(record->entries.begin(), record->entries.end(), by_name)) {
-    std::stable_sort(record->entries.begin(), record->entries.end(), by_name);
-    record->entry_index.clear();  // positions changed
+  std::vector<std::byte> directory;
+  Held held;
+  const Refusal refuse{output.file_path};
+  if (Outcome laid_out = lay_out(list, fs, output, refuse, directory, held); !laid_out) {
+    return laid_out;
   }
-  if (const Status status = check_layouts(list, *record, reporter); status != Status::ok) {
-    return status;
-  }
-  Layout layout;
-  const Refusal refuse{reporter, record->name};
-  try {
-    const Status status = record->two_level
-                              ? lay_out_two_level(list, record->entries, layout, refuse)
-                              : lay_out_flat(list, record->entries, layout, refuse);
-    if (status != Status::ok) {
-      return status;
-    }
-    if (const Status status = keep_own_output(fs, reporter, record->name, layout);
-        status != Status::ok) {
-      return status;
-    }
-  } catch (const std::bad_alloc&) {
-    return refuse("not enough memory for its directory");
-  }
-  const std::unique_ptr<File> file = fs.open_write(record->name);
-  if (!file) {
-    reporter.explain(describe_failure(fs, record->name, "cannot be created"));
-    return Status::archive_not_created;
-  }
-  file->expect_size(layout.file_size);
-  Status written = Status::archive_not_created;
-  try {
-    written = write_file(fs, reporter, *file, layout);
-  } catch (const std::bad_alloc&) {
-    written = Status::archive_not_created;
-  }
-  if (!file->close() && written == Status::ok) {
-    written = Status::archive_not_created;
-  }
-  if (written == Status::ok) {
-    return Status::ok;
-  }
-  return discard_partial(fs, refuse, written, file->failure_reason());
+  return create_file(list, fs, output, refuse, directory, held);
 }
 
 }  // namespace vexal

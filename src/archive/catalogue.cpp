@@ -31,7 +31,7 @@ CatalogueMatch match_catalogue(std::string_view text, LetterCase letter_case) {
 }
 
 void reset_slot_table(SlotTable& table) {
-  table.fill(-1);
+  table.fill(nullptr);
 }
 
 }  // namespace vexal

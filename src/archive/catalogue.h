@@ -42,8 +42,10 @@ enum class LetterCase { exact, ignored };
 // The catalogue name that the text begins with (no test of what follows).
 CatalogueMatch match_catalogue(std::string_view text, LetterCase letter_case = LetterCase::exact);
 
-// Archive slot of the output record built for each catalogue archive, or -1.
-using SlotTable = std::array<int, kCatalogueSize>;
+struct OutputArchive;
+
+// The output built for each catalogue archive, or null.
+using SlotTable = std::array<OutputArchive*, kCatalogueSize>;
 
 void reset_slot_table(SlotTable& table);
 inline std::size_t slot_of_class(int class_code) {

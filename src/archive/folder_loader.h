@@ -6,18 +6,18 @@
 #include <string>
 
 #include "archive/archive_list.h"
+#include "base/expected.h"
 #include "base/reporter.h"
-#include "base/status.h"
 #include "platform/file_system.h"
 
 namespace vexal {
 
-// Fills the empty record at slot from the folder at full_path. ok, programmer_error,
+// Fills the empty source from the folder at full_path. Fails with programmer_error,
 // out_of_memory or source_not_opened (also for a folder that does not exist or cannot be
-// listed, or whose paths would be longer than the platform takes), explained to the
-// reporter with the file or folder at fault; a failure empties the list. Every file and
-// folder passed over is warned about, with the reason.
-Status load_folder(ArchiveList& list, FileSystem& fs, Reporter& reporter, int slot,
-                   const std::string& full_path);
+// listed, or whose paths would be longer than the platform takes), explained with the
+// file or folder at fault. Every file and folder passed over is warned about to the
+// reporter, with the reason.
+Outcome load_folder(FileSystem& fs, Reporter& reporter, SourceArchive& source,
+                    const std::string& full_path);
 
 }  // namespace vexal

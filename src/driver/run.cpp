@@ -254,7 +254,7 @@ class ToolRun {
       return fail(status);
     }
     if (install) {
-      if (const Outcome installed = install_mod(fs_, reporter_, archives_, slots_, output_folder);
+      if (const Outcome installed = install_mod(fs_, reporter_, slots_, output_folder);
           !installed) {
         return fail(installed.failure());
       }

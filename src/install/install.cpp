@@ -46,35 +46,30 @@ struct Installation {
   }
 };
 
-// The swap of the archive built at a slot: archive_not_in_list or config_values_missing
-// when there is none.
-Outcome plan_swap(const ArchiveList& list, int archive_slot, const GameFolders& folders,
+// The swap of a saved output; config_values_missing when its path has no folder.
+Outcome plan_swap(const OutputArchive& output, const GameFolders& folders,
                   const std::string& backup_folder, Swap& swap) {
-  const ArchiveRecord* record = list.get(archive_slot);
-  if (record == nullptr) {
-    return Failure(Status::archive_not_in_list);
-  }
-  const std::size_t separator = last_separator(record->name);
+  const std::size_t separator = last_separator(output.file_path);
   if (separator == std::string::npos) {
     return Failure(Status::config_values_missing);
   }
   RecordEntry& entry = swap.entry;
-  entry.archive = record->name.substr(separator + 1);
-  entry.returned = record->name;
-  entry.installed = (record->cd_archive ? folders.cd_data : folders.game_data) + entry.archive;
+  entry.archive = output.file_path.substr(separator + 1);
+  entry.returned = output.file_path;
+  entry.installed = (output.cd_archive ? folders.cd_data : folders.game_data) + entry.archive;
   entry.saved = join_path(backup_folder, entry.archive);
   swap.key = archive_key(entry.archive);
   return {};
 }
 
-Outcome plan_swaps(const ArchiveList& list, const SlotTable& slots, const GameFolders& folders,
+Outcome plan_swaps(const SlotTable& slots, const GameFolders& folders,
                    const std::string& backup_folder, Installation& installation) {
-  for (const int archive_slot : slots) {
-    if (archive_slot == -1) {
+  for (const OutputArchive* output : slots) {
+    if (output == nullptr) {
       continue;
     }
     Swap& swap = installation.swaps.emplace_back();
-    if (Outcome planned = plan_swap(list, archive_slot, folders, backup_folder, swap); !planned) {
+    if (Outcome planned = plan_swap(*output, folders, backup_folder, swap); !planned) {
       return planned;
     }
   }
@@ -280,8 +275,8 @@ Outcome check_output_folder(FileSystem& fs, const std::string& output_folder) {
   const std::pair<std::string, const char*> refused[] = {
       {folders.game_data, "the game's data folder"},
       {folders.cd_data, "the CD's data folder"},
-      {cwd + "\\backup", "the backup folder"},
-      {recorded_backup.empty() ? cwd + "\\backup" : recorded_backup, "the backup folder"}};
+      {join_path(cwd, "backup"), "the backup folder"},
+      {recorded_backup.empty() ? join_path(cwd, "backup") : recorded_backup, "the backup folder"}};
   for (const auto& [folder, what] : refused) {
     if (same_path(output_folder, folder, cwd)) {
       return Failure(Status::archive_not_created,
@@ -308,8 +303,8 @@ std::vector<std::string> game_lock_paths(FileSystem& fs) {
   return paths;
 }
 
-Outcome install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
-                    const SlotTable& slots, const std::string& output_folder) {
+Outcome install_mod(FileSystem& fs, Reporter& reporter, const SlotTable& slots,
+                    const std::string& output_folder) {
   Expected<std::unique_ptr<Settings>> opened = open_config(fs);
   const std::string cwd = fs.current_directory();
   if (!opened || cwd.empty()) {
@@ -317,9 +312,9 @@ Outcome install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
   }
   Settings& settings = **opened;
   const GameFolders folders = read_game_folders(settings);
-  const std::string backup_folder = cwd + "\\backup";
+  const std::string backup_folder = join_path(cwd, "backup");
   Installation installation;
-  if (Outcome planned = plan_swaps(list, slots, folders, backup_folder, installation); !planned) {
+  if (Outcome planned = plan_swaps(slots, folders, backup_folder, installation); !planned) {
     return planned;
   }
   if (Outcome checked = check_installation(fs, folders, cwd, installation); !checked) {

@@ -18,8 +18,8 @@ namespace vexal {
 // (config_missing, archive_not_in_list, config_values_missing, move_failed or
 // config_not_written) the swaps made so far are taken back, the last first, and the
 // failure says how far that got.
-Outcome install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
-                    const SlotTable& slots, const std::string& output_folder);
+Outcome install_mod(FileSystem& fs, Reporter& reporter, const SlotTable& slots,
+                    const std::string& output_folder);
 
 // Refuses, before anything is written, an output folder that is the game's data folder,
 // the CD's or the backup folder, where a build would overwrite the game's archives in

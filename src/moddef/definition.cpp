@@ -213,7 +213,7 @@ class ClassScanner {
     position_ += found.length;
     enter_block(found.class_code);
     const std::size_t table_slot = slot_of_class(found.class_code);
-    if (context_.slots[table_slot] != -1) {
+    if (context_.slots[table_slot] != nullptr) {
       return Status::class_already_defined;
     }
     if (found.cd_archive && !allow_cd_) {
@@ -233,18 +233,8 @@ class ClassScanner {
   }
 
   Status create_output(std::size_t table_slot, bool cd_archive) {
-    int slot = -1;
-    if (const Status status = context_.archives.append(slot); status != Status::ok) {
-      return status;
-    }
-    context_.slots[table_slot] = slot;
-    ArchiveRecord* record = context_.archives.get(slot);
-    if (record == nullptr) {
-      return Status::archive_not_in_list;
-    }
-    record->name = std::string(kCatalogue[table_slot].name);
-    record->two_level = class_code_ == kTwoLevelClass;
-    record->cd_archive = cd_archive;
+    context_.slots[table_slot] = &context_.archives.add_output(
+        std::string(kCatalogue[table_slot].name), class_code_ == kTwoLevelClass, cd_archive);
     return Status::ok;
   }
 

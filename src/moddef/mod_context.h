@@ -20,8 +20,8 @@ namespace vexal {
 
 // What one add command did to the output of its block.
 struct AddOutcome {
-  int output_slot = -1;
-  int source_slot = -1;
+  const OutputArchive* output = nullptr;
+  const SourceArchive* source = nullptr;
   std::string_view command;  // as written, parameters unexpanded: add(ALL, %GFX%, *.TXT)
   std::optional<std::string_view> mask;
   std::size_t taken = 0;               // entries of the source the command took

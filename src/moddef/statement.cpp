@@ -176,75 +176,51 @@ bool is_archive_class(int class_code) {
   return class_code >= kFirstArchiveClass && class_code <= kLastArchiveClass;
 }
 
-// The slot of the output record of an archive block, or -1.
-int output_slot(const ModContext& context, int class_code) {
-  const int slot = context.slots[slot_of_class(class_code)];
-  return context.archives.get(slot) != nullptr ? slot : -1;
-}
-
-bool is_output_slot(const ModContext& context, int slot) {
-  return std::find(context.slots.begin(), context.slots.end(), slot) != context.slots.end();
+// The output of an archive block, or null.
+OutputArchive* output_of(const ModContext& context, int class_code) {
+  return context.slots[slot_of_class(class_code)];
 }
 
 // Sets the output's replace mode for one command and puts the block's own mode back
 // however the command ends.
 class ReplaceModeScope {
  public:
-  ReplaceModeScope(ArchiveList& archives, int slot, int mode) : archives_(archives), slot_(slot) {
-    ArchiveRecord* output = archives_.get(slot_);
-    saved_ = output->replace;
-    output->replace = mode == -1 ? saved_ : mode;
+  ReplaceModeScope(OutputArchive& output, int mode) : output_(output), saved_(output.replace) {
+    output_.replace = mode == -1 ? saved_ : mode == 1;
   }
-  ~ReplaceModeScope() {
-    // A failing engine empties the list, so the record may be gone by now.
-    if (ArchiveRecord* output = archives_.get(slot_)) {
-      output->replace = saved_;
-    }
-  }
+  ~ReplaceModeScope() { output_.replace = saved_; }
   ReplaceModeScope(const ReplaceModeScope&) = delete;
   ReplaceModeScope& operator=(const ReplaceModeScope&) = delete;
 
  private:
-  ArchiveList& archives_;
-  int slot_;
-  int saved_ = 0;
+  OutputArchive& output_;
+  bool saved_;
 };
 
-// Counts in taken the entries that match.
-Status link_matching(ArchiveList& archives, int target_slot, int source_slot, std::string_view mask,
-                     std::size_t& taken) {
-  // The source record is fetched anew for each entry: it is never the target, but a
-  // reference into the list is only trusted for as long as the list is not touched.
-  for (std::size_t i = 0;; ++i) {
-    const ArchiveRecord* source = archives.get(source_slot);
-    if (source == nullptr) {
-      return Status::archive_not_in_list;
-    }
-    if (i >= source->entries.size()) {
-      return Status::ok;
-    }
-    if (matches_entry_mask(mask, entry_name(source->entries[i]))) {
+// Links the source's entries that match the mask; counts them in taken.
+Outcome link_matching(ArchiveList& archives, OutputArchive& output, const SourceArchive& source,
+                      std::string_view mask, std::size_t& taken) {
+  for (std::size_t i = 0; i < source.entries.size(); ++i) {
+    if (matches_entry_mask(mask, entry_name(source.entries[i]))) {
       ++taken;
-      if (const Status status =
-              archives.link_entry(target_slot, source_slot, static_cast<std::int64_t>(i));
-          status != Status::ok) {
-        return status;
+      if (Outcome linked = archives.link_entry(output, source, i); !linked) {
+        return linked;
       }
     }
   }
+  return {};
 }
 
-// The slot of the loaded source, loading it on first use.
-Status obtain_source(ModContext& context, const std::string& path, int& slot) {
-  slot = find_source_slot(context, path);
-  if (slot >= 0) {
+// The loaded source of a path, loading it on first use. ok or the loader's failure.
+Status obtain_source(ModContext& context, const std::string& path, const SourceArchive*& found) {
+  found = find_source(context, path);
+  if (found != nullptr) {
     return Status::ok;
   }
-  if (const Status status = context.archives.append(slot); status != Status::ok) {
-    return status;
-  }
-  return load_source(context.archives, context.fs, context.reporter, slot, path,
-                     context.mod_folder);
+  SourceArchive& source = context.archives.add_source(path);
+  found = &source;
+  const Outcome loaded = load_source(context.fs, context.reporter, source, context.mod_folder);
+  return loaded ? Status::ok : explained(context.reporter, loaded.failure());
 }
 
 // The command as written: add(ALL, %GFX%, *.TXT).
@@ -258,26 +234,17 @@ std::string command_text(std::string_view name, const std::vector<std::string>& 
 }
 
 // The source and entry each entry of an output is linked to.
-using Links = std::vector<std::pair<std::int32_t, std::int32_t>>;
-
-Links links_of(const ArchiveRecord& output) {
-  Links links;
-  links.reserve(output.entries.size());
-  for (const Entry& entry : output.entries) {
-    links.emplace_back(entry.source_archive, entry.source_entry);
-  }
-  return links;
-}
+using Links = std::vector<Link>;
 
 // Tells the observer which names the command added and which it re-pointed.
 void tell_observer(ModContext& context, AddOutcome outcome, const Links& before) {
-  const ArchiveRecord& output = *context.archives.get(outcome.output_slot);
-  for (std::size_t i = 0; i < output.entries.size(); ++i) {
-    const Entry& entry = output.entries[i];
+  const std::vector<Link>& links = outcome.output->links;
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    const std::string_view name = entry_name(context.archives.linked_entry(links[i]));
     if (i >= before.size()) {
-      outcome.added.emplace_back(entry_name(entry));
-    } else if (before[i] != std::pair(entry.source_archive, entry.source_entry)) {
-      outcome.repointed.emplace_back(entry_name(entry));
+      outcome.added.emplace_back(name);
+    } else if (before[i] != links[i]) {
+      outcome.repointed.emplace_back(name);
     }
   }
   outcome.output_was_empty = before.empty();
@@ -286,26 +253,25 @@ void tell_observer(ModContext& context, AddOutcome outcome, const Links& before)
 
 // Links the entries of the source (those the mask takes) into the output, in the
 // replace mode of the command, and counts them in outcome.taken.
-Status link_into_output(ModContext& context, int mode, AddOutcome& outcome) {
-  const ReplaceModeScope replace_mode(context.archives, outcome.output_slot, mode);
+Outcome link_into_output(ModContext& context, OutputArchive& output, int mode,
+                         AddOutcome& outcome) {
+  const ReplaceModeScope replace_mode(output, mode);
   if (outcome.mask) {
-    return link_matching(context.archives, outcome.output_slot, outcome.source_slot, *outcome.mask,
-                         outcome.taken);
+    return link_matching(context.archives, output, *outcome.source, *outcome.mask, outcome.taken);
   }
-  outcome.taken = context.archives.get(outcome.source_slot)->entries.size();
-  return context.archives.link_archive(outcome.output_slot, outcome.source_slot);
+  outcome.taken = outcome.source->entries.size();
+  return context.archives.link_archive(output, *outcome.source);
 }
 
 // A command that took nothing is most likely a mistyped folder or mask.
 void warn_if_nothing_taken(ModContext& context, const AddOutcome& outcome) {
-  const ArchiveRecord& output = *context.archives.get(outcome.output_slot);
-  const ArchiveRecord& source = *context.archives.get(outcome.source_slot);
-  const std::string where = output.name + ": " + std::string(outcome.command) + ": ";
+  const SourceArchive& source = *outcome.source;
+  const std::string where = outcome.output->name + ": " + std::string(outcome.command) + ": ";
   if (source.entries.empty()) {
-    context.reporter.warn(where + "the source \"" + source.name + "\" holds no entries");
+    context.reporter.warn(where + "the source \"" + source.path + "\" holds no entries");
   } else if (outcome.taken == 0) {
     context.reporter.warn(where + "the mask \"" + std::string(*outcome.mask) +
-                          "\" matches no entry of \"" + source.name + "\"");
+                          "\" matches no entry of \"" + source.path + "\"");
   }
 }
 
@@ -342,11 +308,11 @@ Status exec_assignment(ModContext& context, std::string_view name, std::string_v
   if (!positive) {
     return Status::invalid_variable_value;
   }
-  ArchiveRecord* output = context.archives.get(output_slot(context, class_code));
+  OutputArchive* output = output_of(context, class_code);
   if (output == nullptr) {
     return Status::archive_not_in_list;
   }
-  output->replace = *positive ? 1 : 0;
+  output->replace = *positive;
   return Status::ok;
 }
 
@@ -388,24 +354,23 @@ Status exec_command(ModContext& context, std::string_view name,
     return explained(context.reporter, expanded.failure());
   }
   const std::string& path = *expanded;
-  int source_slot = -1;
-  if (const Status status = obtain_source(context, path, source_slot); status != Status::ok) {
+  const SourceArchive* source = nullptr;
+  if (const Status status = obtain_source(context, path, source); status != Status::ok) {
     return status;
   }
-  const int target_slot = output_slot(context, class_code);
-  if (target_slot < 0) {
+  OutputArchive* output = output_of(context, class_code);
+  if (output == nullptr) {
     return Status::archive_not_in_list;
   }
   const std::string command = command_text(name, parameters);
   AddOutcome outcome;
-  outcome.output_slot = target_slot;
-  outcome.source_slot = source_slot;
+  outcome.output = output;
+  outcome.source = source;
   outcome.command = command;
   outcome.mask = mask;
-  const Links before =
-      context.observer != nullptr ? links_of(*context.archives.get(target_slot)) : Links{};
-  if (const Status status = link_into_output(context, mode, outcome); status != Status::ok) {
-    return status;
+  const Links before = context.observer != nullptr ? output->links : Links{};
+  if (const Outcome linked = link_into_output(context, *output, mode, outcome); !linked) {
+    return explained(context.reporter, linked.failure());
   }
   warn_if_nothing_taken(context, outcome);
   if (context.observer != nullptr) {
@@ -450,13 +415,8 @@ bool matches_entry_mask(std::string_view mask, std::string_view name) {
   return m >= mask.size();
 }
 
-int find_source_slot(const ModContext& context, std::string_view path) {
-  for (const int slot : context.archives.find_slots(path)) {
-    if (!is_output_slot(context, slot)) {
-      return slot;
-    }
-  }
-  return -1;
+const SourceArchive* find_source(const ModContext& context, std::string_view path) {
+  return context.archives.find_source(path);
 }
 
 }  // namespace vexal

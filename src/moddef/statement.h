@@ -31,8 +31,7 @@ Status exec_command(ModContext& context, std::string_view name,
 // unlike the folder listing's matches_listing_pattern).
 bool matches_entry_mask(std::string_view mask, std::string_view name);
 
-// The slot of the first source record (a record that is not the output of any block)
-// whose name matches the path without regard to case, or -1.
-int find_source_slot(const ModContext& context, std::string_view path);
+// The first source loaded under the path, compared without regard to case, or null.
+const SourceArchive* find_source(const ModContext& context, std::string_view path);
 
 }  // namespace vexal

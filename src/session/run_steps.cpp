@@ -108,22 +108,18 @@ Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStor
   return status;
 }
 
-Status save_archives(FileSystem& fs, Reporter& reporter, ArchiveList& archives,
+Status save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& archives,
                      const SlotTable& slots, const std::string& output_folder) {
-  for (const int archive_slot : slots) {
-    if (archive_slot == -1) {
+  for (OutputArchive* output : slots) {
+    if (output == nullptr) {
       continue;
     }
-    ArchiveRecord* record = archives.get(archive_slot);
-    if (record == nullptr) {
-      return Status::archive_not_in_list;
-    }
-    record->name = output_folder + record->name;
-    reporter.begin(Reporter::Step::saving_archive, file_name_part(record->name));
-    const Status status = save_archive(archives, fs, reporter, archive_slot);
-    reporter.end(status == Status::ok);
-    if (status != Status::ok) {
-      return status;
+    output->file_path = output_folder + output->name;
+    reporter.begin(Reporter::Step::saving_archive, output->name);
+    const Outcome saved = save_archive(archives, fs, *output);
+    reporter.end(saved.has_value());
+    if (!saved) {
+      return explained(reporter, saved.failure());
     }
   }
   return Status::ok;

@@ -47,9 +47,9 @@ Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStor
                           const std::string& definition_path, std::string& output_folder);
 
 // Saves the output of every slot into the output folder, in catalogue order, with a
-// progress line each; each record is named by its file path from then on. ok, or the
-// failure of the first archive that could not be saved.
-Status save_archives(FileSystem& fs, Reporter& reporter, ArchiveList& archives,
+// progress line each, setting each output's file path. ok, or the failure of the first
+// archive that could not be saved.
+Status save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& archives,
                      const SlotTable& slots, const std::string& output_folder);
 
 }  // namespace vexal

@@ -5,9 +5,6 @@
 #include <cstdio>
 #include <new>
 
-#include "archive/archive_reader.h"
-#include "archive/layout.h"
-#include "base/byte_reader.h"
 #include "platform/ascii.h"
 
 namespace vexal::fs_tool {
@@ -168,28 +165,6 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
   }
   return subcommand->run(tool, arguments);
 }
-
-// The items of a group as held after reading: the item table at the group's offset,
-// data offsets relative to the record's bytes.
-std::vector<ArchiveView::Item> items_of(const ArchiveRecord& record, const Entry& group) {
-  using namespace layout;
-  std::vector<ArchiveView::Item> items;
-  const std::span<const std::byte> bytes = record.bytes();
-  const std::uint32_t count = read_le(bytes, group.offset, kItemCountSize).value_or(0);
-  for (std::uint32_t j = 0; j < count; ++j) {
-    const std::uint64_t at = group.offset + item_table_size(j);
-    const auto name = bytes_at(bytes, at, kItemNameSize);
-    const auto offset = read_le(bytes, at + kItemNameSize, 4);
-    const auto size = read_le(bytes, at + kItemNameSize + 4, 2);
-    const auto data = offset && size ? bytes_at(bytes, *offset, *size) : std::nullopt;
-    if (name && data) {  // the reader checked every item
-      items.push_back(
-          {std::string(reinterpret_cast<const char*>(name->data()), name->size()), *data});
-    }
-  }
-  return items;
-}
-
 }  // namespace
 
 int Tool::fail(std::string_view what) {
@@ -198,35 +173,12 @@ int Tool::fail(std::string_view what) {
   return kFailed;
 }
 
-std::uint64_t ArchiveView::Member::size() const {
-  std::uint64_t total = bytes.size();
-  for (const Item& item : items) {
-    total += item.bytes.size();
-  }
-  return total;
-}
-
 Status read_view(Tool& tool, const std::string& path, ArchiveView& view) {
-  int slot = -1;
-  if (const Status status = view.list.append(slot); status != Status::ok) {
-    return status;
+  Expected<ArchiveView> read = read_archive_view(tool.fs, path);
+  if (!read) {
+    return explained(tool.console, read.failure());
   }
-  view.list.get(slot)->name = path;
-  if (const Status status = read_archive_file(view.list, tool.fs, tool.console, slot, path);
-      status != Status::ok) {
-    return status;
-  }
-  const ArchiveRecord& record = *view.list.get(slot);
-  view.two_level = record.two_level;
-  for (const Entry& entry : record.entries) {
-    ArchiveView::Member member{std::string(entry_name(entry)), {}, {}};
-    if (record.two_level) {
-      member.items = items_of(record, entry);
-    } else {
-      member.bytes = record.bytes().subspan(entry.offset, entry.size);
-    }
-    view.members.push_back(std::move(member));
-  }
+  view = std::move(*read);
   return Status::ok;
 }
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive_list.h"
+#include "archive/archive_view.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"
@@ -52,23 +52,6 @@ class QuietReporter final : public Reporter {
 struct Arguments {
   std::vector<std::string> words;  // after the subcommand, without --force
   bool force = false;
-};
-
-// An archive file read whole: its entries in file order, with their bytes.
-struct ArchiveView {
-  struct Item {
-    std::string name;
-    std::span<const std::byte> bytes;
-  };
-  struct Member {
-    std::string name;
-    std::span<const std::byte> bytes;  // a flat entry's bytes
-    std::vector<Item> items;           // a group's items
-    std::uint64_t size() const;
-  };
-  ArchiveList list;  // holds the bytes
-  bool two_level = false;
-  std::vector<Member> members;
 };
 
 // Reads the archive at path, as the builder reads a source. ok or the reader's failure,

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <set>
 
-#include "archive/archive_reader.h"
 #include "archive/archive_writer.h"
 #include "archive/source_loader.h"
 #include "moddef/statement.h"
@@ -198,9 +197,8 @@ int extract_entries(Tool& tool, const Arguments& args) {
 
 int pack_folder(Tool& tool, const Arguments& args) {
   const std::string& archive = args.words[1];
-  const std::size_t dot = archive.rfind('.');
-  const std::string extension = dot == std::string::npos ? "" : upper_case(archive.substr(dot));
-  if (extension != ".FS" && extension != ".FSU") {
+  const NamedLayout layout = layout_of_name(archive);
+  if (layout == NamedLayout::none) {
     return tool.fail("the archive's name must end in .FS (flat) or .FSU (two-level)");
   }
   if (!args.force && tool.fs.is_file(archive)) {
@@ -209,33 +207,26 @@ int pack_folder(Tool& tool, const Arguments& args) {
   }
   QuietReporter reporter(tool.console);
   ArchiveList list;
-  int source = -1;
-  int output = -1;
-  Status status = list.append(source);
-  if (status == Status::ok) {
-    status = load_source(list, tool.fs, reporter, source, args.words[0], "");
-  }
-  if (status == Status::ok && list.get(source)->entries.empty()) {
+  SourceArchive& source = list.add_source(args.words[0]);
+  OutputArchive& output = list.add_output(archive, layout == NamedLayout::two_level);
+  output.file_path = archive;
+  Outcome packed = load_source(tool.fs, reporter, source, "");
+  if (packed && source.entries.empty()) {
     reporter.warn(args.words[0] + " holds no entries");
   }
-  if (status == Status::ok) {
-    status = list.append(output);
+  if (packed) {
+    packed = list.link_archive(output, source);
   }
-  if (status == Status::ok) {
-    list.get(output)->name = archive;
-    list.get(output)->two_level = extension == ".FSU";
-    status = list.link_archive(output, source);
+  if (packed) {
+    packed = save_archive(list, tool.fs, output);
   }
-  if (status == Status::ok) {
-    status = save_archive(list, tool.fs, reporter, output);
+  if (!packed) {
+    return tool.fail(explained(reporter, packed.failure()));
   }
-  if (status != Status::ok) {
-    return tool.fail(status);
-  }
-  const std::size_t count = list.get(output)->entries.size();
+  const std::size_t count = output.links.size();
   std::printf(
       "%s packed into %s\n",
-      (extension == ".FSU" ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
+      (output.two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
           .c_str(),
       archive.c_str());
   return kSucceeded;
@@ -243,33 +234,21 @@ int pack_folder(Tool& tool, const Arguments& args) {
 
 int verify_archives(Tool& tool, const Arguments& args) {
   // The reader's explanations are the result here, so they go to standard output.
-  class Collector final : public Reporter {
-   public:
-    void begin(Step /*step*/, std::string_view /*subject*/) override {}
-    void end(bool /*succeeded*/) override {}
-    void warn(std::string_view /*text*/) override {}
-    void explain(std::string_view text) override { lines.emplace_back(text); }
-    std::vector<std::string> lines;
-  };
   bool all_ok = true;
   for (const std::string& path : args.words) {
-    Collector collector;
-    ArchiveList list;
-    int slot = -1;
-    Status status = list.append(slot);
-    if (status == Status::ok) {
-      list.get(slot)->name = path;
-      status = read_archive_file(list, tool.fs, collector, slot, path);
-    }
-    if (status == Status::ok) {
+    const Expected<ArchiveView> view = read_archive_view(tool.fs, path);
+    if (view) {
       std::printf("%s: ok\n", path.c_str());
-    } else if (collector.lines.empty()) {
-      std::printf("%s: %s\n", path.c_str(), std::string(message_of(status)).c_str());
+      continue;
     }
-    for (const std::string& line : collector.lines) {
+    const Failure& failure = view.failure();
+    if (failure.explanations.empty()) {
+      std::printf("%s: %s\n", path.c_str(), std::string(message_of(failure.status)).c_str());
+    }
+    for (const std::string& line : failure.explanations) {
       std::printf("%s\n", line.c_str());
     }
-    all_ok = all_ok && status == Status::ok;
+    all_ok = false;
   }
   return all_ok ? kSucceeded : kDiffers;
 }

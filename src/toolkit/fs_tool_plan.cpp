@@ -169,10 +169,8 @@ std::string joined(const std::vector<std::string>& names) {
 // Prints what each add command does, as it runs.
 class AddPrinter final : public AddObserver {
  public:
-  explicit AddPrinter(const ArchiveList& archives) : archives_(archives) {}
-
   void added(const AddOutcome& outcome) override {
-    const ArchiveRecord& source = *archives_.get(outcome.source_slot);
+    const SourceArchive& source = *outcome.source;
     std::string text;
     if (outcome.added.empty() && outcome.repointed.empty()) {
       text = "adds nothing: " + std::string(source.entries.empty() ? "the source holds no entries"
@@ -181,45 +179,41 @@ class AddPrinter final : public AddObserver {
                                                 : "the names it takes are there already");
     } else if (outcome.output_was_empty) {
       text = "starts the archive with " + counted(outcome.added.size(), "entry", "entries") +
-             " of " + source.name;
+             " of " + source.path;
     } else {
       text = outcome.added.empty() ? "" : "adds " + joined(outcome.added);
       if (!outcome.repointed.empty()) {
         text += (text.empty() ? "" : "; ") + std::string("re-points ") + joined(outcome.repointed);
       }
     }
-    std::printf("%s: %.*s %s\n", archives_.get(outcome.output_slot)->name.c_str(),
+    std::printf("%s: %.*s %s\n", outcome.output->name.c_str(),
                 static_cast<int>(outcome.command.size()), outcome.command.data(), text.c_str());
   }
-
- private:
-  const ArchiveList& archives_;
 };
 
 // One line per archive the build saves: its size and how many entries each source gave.
 void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const SlotTable& slots,
                    const std::string& output_folder) {
   std::printf("A build would save into %s:\n", output_folder.c_str());
-  for (const int slot : slots) {
-    const ArchiveRecord* record = archives.get(slot);
-    if (record == nullptr) {
+  for (const OutputArchive* output : slots) {
+    if (output == nullptr) {
       continue;
     }
-    std::map<int, std::size_t> by_source;
-    for (const Entry& entry : record->entries) {
-      ++by_source[entry.source_archive];
+    std::map<std::uint32_t, std::size_t> by_source;
+    for (const Link& link : output->links) {
+      ++by_source[link.source];
     }
     std::string sources;
     for (const auto& [source, count] : by_source) {
       sources += (sources.empty() ? "; " : ", ") + std::to_string(count) + " from " +
-                 archives.get(source)->name;
+                 archives.source(source).path;
     }
-    const std::size_t count = record->entries.size();
+    const std::size_t count = output->links.size();
     std::printf(
-        "  %s: %s, %s%s\n", std::string(file_name_part(record->name)).c_str(),
-        (record->two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
+        "  %s: %s, %s%s\n", output->name.c_str(),
+        (output->two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
             .c_str(),
-        counted(plan_fs.written(record->name), "byte", "bytes").c_str(), sources.c_str());
+        counted(plan_fs.written(output->file_path), "byte", "bytes").c_str(), sources.c_str());
   }
 }
 
@@ -230,7 +224,7 @@ Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& va
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
-  AddPrinter printer(archives);
+  AddPrinter printer;
   ModContext context{plan_fs, vars, archives, slots, reporter, {}, &printer};
   set_mod_folder(context, definition_path);
   std::string text;

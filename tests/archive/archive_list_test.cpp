@@ -76,7 +76,8 @@ TEST(EntryIndex, FindsWhatAFrontToBackSearchFinds) {
     while (first < entries.size() && !names_equal(entry_name(entries[first]), entry_name(wanted))) {
       ++first;
     }
-    ASSERT_EQ(index.find_first(entries, EntryIndex::key_of(wanted)),
+    const auto key_at = [&](std::size_t p) { return EntryIndex::key_of(entry_name(entries[p])); };
+    ASSERT_EQ(index.find_first(entries.size(), key_at, EntryIndex::key_of(entry_name(wanted))),
               first < entries.size() ? first : EntryIndex::npos)
         << "step " << step << ", name " << entry_name(wanted);
   }
@@ -84,86 +85,62 @@ TEST(EntryIndex, FindsWhatAFrontToBackSearchFinds) {
 
 class ArchiveListTest : public test::EngineTest {
  protected:
-  int add_source(const std::string& name, const Names& entries = {}) {
-    const int slot = append(name);
+  SourceArchive& add_source(const std::string& name, const Names& entries = {}) {
+    SourceArchive& source = list.add_source(name);
     for (const std::string& text : entries) {
-      Entry entry;
-      set_entry_name(entry, text);
-      list.get(slot)->entries.push_back(entry);
+      set_entry_name(source.entries.emplace_back(), text);
     }
-    return slot;
+    return source;
   }
-  // The entries of an output as name=slot.entry of what they link to.
-  std::string links(int slot) {
+  // The links of an output as name=source.entry of what they link to.
+  std::string links(const OutputArchive& output) {
     std::string text;
-    for (const Entry& e : list.get(slot)->entries) {
-      text += (text.empty() ? "" : " ") + std::string(entry_name(e)) + "=" +
-              std::to_string(e.source_archive) + "." + std::to_string(e.source_entry);
+    for (const Link& link : output.links) {
+      text += (text.empty() ? "" : " ") + std::string(entry_name(list.linked_entry(link))) + "=" +
+              std::to_string(link.source) + "." + std::to_string(link.entry);
     }
     return text;
   }
 };
 
-TEST_F(ArchiveListTest, FindsRecordsByNameWithoutCaseInSlotOrder) {
-  add_source("data\\WORDS.FS");
-  int unnamed = -1;
-  ASSERT_EQ(list.append(unnamed), Status::ok);
+TEST_F(ArchiveListTest, FindsTheFirstSourceOfAPathWithoutCase) {
+  const SourceArchive& first = add_source("data\\WORDS.FS");
   add_source("Data\\words.fs");
-  EXPECT_EQ(list.find_slot("DATA\\Words.FS"), 0);
-  EXPECT_EQ(list.find("data\\words.FS"), list.get(0));
-  EXPECT_EQ(list.find_slot("data\\WORDS"), -1);
-  EXPECT_EQ(list.find("other"), nullptr);
-  EXPECT_EQ(list.get(-1), nullptr);
-  EXPECT_EQ(list.get(3), nullptr);
-  EXPECT_EQ(list.find_slots("DATA\\Words.FS"), (std::vector<int>{0, 2}));
-  // A record named after a lookup saw it empty is found under its name.
-  list.get(unnamed)->name = "data\\words.FS";
-  add_source("DATA\\WORDS.FS");
-  EXPECT_EQ(list.find_slots("data\\words.fs"), (std::vector<int>{0, 1, 2, 3}));
-  EXPECT_TRUE(list.find_slots("data\\words").empty());
-  list.clear();
-  add_source("x");
-  EXPECT_EQ(list.find_slots("X"), (std::vector<int>{0}));
-  EXPECT_TRUE(list.find_slots("data\\words.fs").empty());
+  EXPECT_EQ(list.find_source("DATA\\Words.FS"), &first);
+  EXPECT_EQ(list.find_source("data\\WORDS"), nullptr);
+  EXPECT_EQ(layout_of_name("a\\B.fSu"), NamedLayout::two_level);
+  EXPECT_EQ(layout_of_name("B.Fs"), NamedLayout::flat);
+  EXPECT_EQ(layout_of_name("dir.fs\\x"), NamedLayout::none);
 }
 
 TEST_F(ArchiveListTest, LinkingKeepsOrRepointsTheFirstEntryOfAName) {
   for (const test::DataCase& c : test::load_cases(kCases, "link")) {
     SCOPED_TRACE(c.where);
-    list.clear();
-    add_source("game", words(c.field(0)));
-    add_source("mod", words(c.field(1)));
-    const int out = add_source("OUT");
-    ASSERT_EQ(list.link_archive(out, 0), Status::ok);
-    list.get(out)->replace = c.number(2);
+    list = {};
+    const SourceArchive& game = add_source("game", words(c.field(0)));
+    const SourceArchive& mod = add_source("mod", words(c.field(1)));
+    OutputArchive& out = list.add_output("OUT", false);
+    ASSERT_EQ(list.link_archive(out, game).status(), Status::ok);
+    out.replace = c.number(2) != 0;
     for (const char step : c.field(3)) {
-      ASSERT_EQ(step == '*' ? list.link_archive(out, 1) : list.link_entry(out, 1, step - '0'),
-                Status::ok);
+      ASSERT_TRUE(step == '*' ? list.link_archive(out, mod)
+                              : list.link_entry(out, mod, static_cast<std::size_t>(step - '0')));
     }
     EXPECT_EQ(links(out), c.field(4));
   }
 }
 
-TEST_F(ArchiveListTest, BadArgumentsAndImpossibleReservationsFreeTheList) {
-  struct Row {
-    int target;
-    std::int64_t source;
-    std::int64_t entry;  // -2: link the whole source
-  };
-  constexpr std::int64_t kFar = std::int64_t{1} << 40;
-  const Row rows[] = {{1, 0, 2},  {1, 0, -1},   {1, -1, 0},  {1, 2, 0},  {2, 0, 0},
-                      {-1, 0, 0}, {1, kFar, 0}, {1, -1, -2}, {1, 2, -2}, {2, 0, -2}};
-  for (const Row r : rows) {
-    add_source("src", {"A", "B"});
-    add_source("OUT");
-    EXPECT_EQ(r.entry == -2 ? list.link_archive(r.target, r.source)
-                            : list.link_entry(r.target, r.source, r.entry),
-              Status::programmer_error);
-    EXPECT_EQ(list.size(), 0u);
-  }
-  add_source("a");
-  EXPECT_EQ(list.reserve_data(*list.get(0), SIZE_MAX - 5), Status::out_of_memory);
-  EXPECT_EQ(list.size(), 0u);
+TEST_F(ArchiveListTest, BadArgumentsAndImpossibleReservationsAreRefused) {
+  const SourceArchive& source = add_source("src", {"A", "B"});
+  OutputArchive& out = list.add_output("OUT", false);
+  ArchiveList other;
+  const SourceArchive& stranger = other.add_source("src");
+  EXPECT_EQ(list.link_entry(out, source, 2).status(), Status::programmer_error);
+  EXPECT_EQ(list.link_entry(out, stranger, 0).status(), Status::programmer_error);
+  EXPECT_EQ(list.link_archive(out, stranger).status(), Status::programmer_error);
+  EXPECT_TRUE(out.links.empty());
+  EXPECT_EQ(ArchiveList::reserve_entries(add_source("a"), SIZE_MAX / 2).status(),
+            Status::out_of_memory);
 }
 
 }  // namespace

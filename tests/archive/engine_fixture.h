@@ -22,46 +22,51 @@ class EngineTest : public ::testing::Test {
  protected:
   EngineTest() { fs.add_directory("C:\\out"); }
 
-  int append(const std::string& name, bool two_level = false) {
-    int slot = -1;
-    EXPECT_EQ(list.append(slot), Status::ok);
-    list.get(slot)->name = name;
-    list.get(slot)->two_level = two_level;
-    return slot;
-  }
-  // Writes the bytes at path and reads them into a new record; the layout follows the name.
+  // Writes the bytes at path and reads them into a new source named name; the layout
+  // follows the name.
   Status read(const std::string& name, std::string bytes, const std::string& path = "C:\\a") {
     fs.add_file(path, std::move(bytes));
-    return read_archive_file(list, fs, reporter, append(name), path);
+    return told(read_archive_file(fs, list.add_source(name), path));
   }
-  // A source read from C:\src\name; its slot.
-  int add_archive(const std::string& name, std::string bytes) {
+  // A source read from C:\src\name.
+  const SourceArchive& add_archive(const std::string& name, std::string bytes) {
     EXPECT_EQ(read(name, std::move(bytes), "C:\\src\\" + name), Status::ok);
-    return static_cast<int>(list.size()) - 1;
+    return list.source(static_cast<std::uint32_t>(list.source_count() - 1));
   }
   // A file below the mod folder.
   void add(const std::string& relative, std::string bytes) {
     fs.add_file(kModFolder + relative, std::move(bytes));
   }
-  // Loads path, as a definition names it, into the only record of a fresh list; what the
+  // Loads path, as a definition names it, as the only source of a fresh list; what the
   // load reports starts afresh.
   Status load(const std::string& path, FileSystem* through = nullptr) {
-    list.clear();
+    list = {};
     reporter = {};
-    return load_source(list, through ? *through : fs, reporter, append(""), path, kModFolder);
+    return told(load_source(through ? *through : fs, reporter, list.add_source(path), kModFolder));
   }
 
-  int add_output(const std::string& file_name, bool two_level) {
-    return append("C:\\out\\" + file_name, two_level);
+  // An output saved as C:\out\file_name.
+  OutputArchive& add_output(const std::string& file_name, bool two_level) {
+    OutputArchive& output = list.add_output(file_name, two_level);
+    output.file_path = "C:\\out\\" + file_name;
+    return output;
   }
   std::optional<std::string> saved(const std::string& file_name) {
     return fs.contents("C:\\out\\" + file_name);
   }
-  // Saves every entry of the first record into C:\out\COPY.
+  // Saves every entry of the first source into C:\out\COPY.
   Status save_copy() {
-    const int out = add_output("COPY", list.get(0)->two_level);
-    EXPECT_EQ(list.link_archive(out, 0), Status::ok);
-    return save_archive(list, fs, reporter, out);
+    OutputArchive& out = add_output("COPY", list.source(0).two_level);
+    EXPECT_TRUE(list.link_archive(out, list.source(0)));
+    return save(out);
+  }
+  // Saves an output; its failure is told to the reporter.
+  Status save(OutputArchive& output, FileSystem* through = nullptr) {
+    return told(save_archive(list, through ? *through : fs, output));
+  }
+  // The status of an outcome, its explanations told to the reporter as a run tells them.
+  Status told(const Outcome& outcome) {
+    return outcome ? Status::ok : explained(reporter, outcome.failure());
   }
 
   FakeFileSystem fs;

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "archive/folder_loader.h"
 #include "engine_fixture.h"
+#include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"
@@ -19,6 +22,62 @@ using test::kModFolder;
 using test::le32;
 
 class FolderLoadTest : public test::EngineTest {};
+
+// Letters of either case and digits: names a folder may hold without a warning.
+std::string random_name(std::mt19937& random, std::size_t length) {
+  static constexpr std::string_view kLetters = "ABCXYZabcxyz0189";
+  std::string name(length, ' ');
+  for (char& c : name) {
+    c = kLetters[random() % kLetters.size()];
+  }
+  return name;
+}
+
+// Random folder trees, flat (files) and two-level (group folders of item files), loaded
+// and saved: the archive holds the names upper-cased and sorted (groups as padded with
+// "_"), each with its file's bytes.
+TEST_F(FolderLoadTest, SavesRandomFolderTreesUpperCasedAndSorted) {
+  constexpr unsigned kSeed = 20240602;
+  for (unsigned round = 0; round < 200; ++round) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + round));
+    std::mt19937 random(kSeed + round);
+    fs.remove_tree(kModFolder + "tree");
+    fs.add_directory(kModFolder + "tree");
+    const bool two_level = round % 2 == 1;
+    std::map<std::string, std::map<std::string, std::string>> tree;  // upper-cased names
+    for (std::size_t n = random() % 8 + (two_level ? 1 : 0); n > 0; --n) {
+      const std::string group = two_level ? random_name(random, 1 + random() % 5) : "";
+      const std::string file = random_name(random, two_level ? 3 : 1 + random() % 12);
+      std::string& bytes = tree[upper_case(group)][upper_case(file)];
+      if (!bytes.empty()) {
+        continue;  // the name is taken, in some letter case
+      }
+      bytes = std::string(1 + random() % 9, static_cast<char>(random()));
+      add("tree\\" + (two_level ? group + "\\" : "") + file, bytes);
+    }
+    std::vector<test::GroupBytes> groups;
+    std::vector<test::FlatEntryBytes> entries;
+    for (const auto& [group, files] : tree) {
+      std::vector<test::ItemBytes> items;
+      for (const auto& [file, bytes] : files) {
+        items.push_back({file, bytes});
+        entries.push_back({file, bytes});
+      }
+      groups.push_back({group, items});
+    }
+    const auto padded = [](std::string name) { return name.resize(5, '_'), name; };
+    std::stable_sort(groups.begin(), groups.end(), [&](const auto& x, const auto& y) {
+      return compare_names(padded(x.name), padded(y.name)) < 0;
+    });
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& x, const auto& y) {
+      return compare_names(x.name, y.name) < 0;
+    });
+    ASSERT_EQ(load("tree"), Status::ok) << reporter.explanations;
+    ASSERT_EQ(save_copy(), Status::ok);
+    EXPECT_TRUE(saved("COPY") == (two_level ? build_two_level(groups) : build_flat(entries)));
+    EXPECT_EQ(reporter.warnings, "");
+  }
+}
 
 // Each row loads a path as a definition names it and saves what it loaded as an archive
 // of the same layout; what the loader warns about and explains is told.
@@ -45,7 +104,6 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
   add("data\\x.Fsu", fsu);
   fs.add_directory(kModFolder + "folder.fs");
   add("data.fsx\\E", "folder");
-  fs.add_directory(kModFolder + "empty");
   add("file", "not a folder");
   // A folder whose own listing fits the platform's limit, but whose group's items do not.
   const std::string deep = "D:\\" + std::string(max_path_bytes - 9, 'd');
@@ -84,7 +142,6 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
            "tank\\BIG: skipped: an item holds at most 65535 bytes\n" + troop + "top.txt" + beside},
       {"mixed", Status::ok, false, le32(8) + le32(0),
        kModFolder + "mixed\\A.PCX" + beside + kModFolder + "mixed\\toolongname" + no_group},
-      {"empty", Status::ok, false, le32(0), ""},
       {"sub/dir/", Status::ok, false, build_flat({{"A", "rel"}}), ""},
       {"D:\\abs\\dir", Status::ok, false, build_flat({{"A", "abs"}}), ""},
       {"data\\x.Fsu", Status::ok, true, fsu, ""},
@@ -106,14 +163,12 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
     if (r.status == Status::ok) {
       ASSERT_EQ(save_copy(), Status::ok);
       EXPECT_TRUE(saved("COPY") == r.saved);
-    } else {
-      EXPECT_EQ(list.size(), 0u);
     }
   }
 }
 
 // A file that cannot be opened, that holds fewer bytes than listed once opened, or a
-// folder that cannot be listed fails the load and frees the list; so does a file larger
+// folder that cannot be listed fails the load; so does a file larger
 // than a flat entry records.
 TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesAndUnlistableFoldersFailTheLoad) {
   add("flat\\A", "a");
@@ -145,7 +200,6 @@ TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesAndUnlistableFoldersFailTheLoad
     EXPECT_EQ(load(row.folder), Status::source_not_opened);
     EXPECT_EQ(reporter.text, std::string("Loading folder \"") + row.folder + "\" ... failed\n");
     EXPECT_EQ(reporter.explanations, kModFolder + row.told);
-    EXPECT_EQ(list.size(), 0u);
     fs.restart();
     add("flat\\A", "a");
     add("troop\\G\\I01", "i");
@@ -156,7 +210,6 @@ TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesAndUnlistableFoldersFailTheLoad
   std::filesystem::resize_file(root.path() / "big" / "A", std::uint64_t{1} << 32);
   const auto native = make_native_file_system();
   EXPECT_EQ(load(root.join("big"), native.get()), Status::source_not_opened);
-  EXPECT_EQ(list.size(), 0u);
 }
 
 // The files stay on disk until the save, which copies them as they were when listed: a
@@ -176,14 +229,11 @@ TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
   }
 }
 
-TEST_F(FolderLoadTest, MissingArgumentsLeaveTheListAlone) {
-  const int slot = append("");
-  EXPECT_EQ(read_archive_file(list, fs, reporter, 1, "C:\\a"), Status::programmer_error);
-  EXPECT_EQ(read_archive_file(list, fs, reporter, slot, ""), Status::programmer_error);
-  EXPECT_EQ(load_source(list, fs, reporter, 1, "x", kModFolder), Status::programmer_error);
-  EXPECT_EQ(load_source(list, fs, reporter, slot, "", kModFolder), Status::programmer_error);
-  EXPECT_EQ(load_folder(list, fs, reporter, slot, ""), Status::programmer_error);
-  EXPECT_EQ(list.size(), 1u);
+TEST_F(FolderLoadTest, MissingArgumentsAreRefused) {
+  SourceArchive& source = list.add_source("");
+  EXPECT_EQ(read_archive_file(fs, source, "").status(), Status::programmer_error);
+  EXPECT_EQ(load_source(fs, reporter, source, kModFolder).status(), Status::programmer_error);
+  EXPECT_EQ(load_folder(fs, reporter, source, "").status(), Status::programmer_error);
 }
 
 // On disk, where file names keep their letter case: the group folder Ab is found as AB,
@@ -205,11 +255,12 @@ TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
   // Output names composed as the tool composes them.
   for (const auto& [folder, output, two_level] :
        {std::tuple{"mod", "\\mod\\OUT.FS", false}, {"troop", "\\OUT.FSU", true}}) {
-    const int source = append("");
-    ASSERT_EQ(load_source(list, *native, reporter, source, folder, root.str() + "/"), Status::ok);
-    const int out = append(root.str() + output, two_level);
-    ASSERT_EQ(list.link_archive(out, source), Status::ok);
-    ASSERT_EQ(save_archive(list, *native, reporter, out), Status::ok);
+    SourceArchive& source = list.add_source(folder);
+    ASSERT_EQ(told(load_source(*native, reporter, source, root.str() + "/")), Status::ok);
+    OutputArchive& out = list.add_output("OUT", two_level);
+    out.file_path = root.str() + output;
+    ASSERT_TRUE(list.link_archive(out, source));
+    ASSERT_EQ(save(out, native.get()), Status::ok);
   }
   EXPECT_TRUE(
       root.read_file("mod/OUT.FS") ==

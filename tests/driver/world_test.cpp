@@ -292,13 +292,7 @@ class World {
 
   bool whole_archive(const std::string& path) {
     ArchiveList list;
-    int slot = -1;
-    SilentReporter reporter;
-    if (list.append(slot) != Status::ok) {
-      return false;
-    }
-    list.get(slot)->name = path;
-    return read_archive_file(list, fs_, reporter, slot, path) == Status::ok;
+    return read_archive_file(fs_, list.add_source(path), path).has_value();
   }
 
   bool somewhere(const std::string& bytes) const {

@@ -26,7 +26,7 @@ TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
     for (const test::DataCase& c : test::load_cases("tests/moddef/cases.txt", kind)) {
       SCOPED_TRACE(c.where);
       vars = {};
-      archives.clear();
+      archives = {};
       reset_slot_table(slots);
       reporter = {};
       const ScanResult got = scan_file(c.field(0), kind == std::string("scan-cd"));

@@ -20,16 +20,13 @@ class ModFixture : public ::testing::Test {
  protected:
   ModFixture() { reset_slot_table(slots); }
 
-  // Creates the output record of a catalogue archive as the scanner does at a header.
-  int add_output(int class_code) {
-    int slot = -1;
-    EXPECT_EQ(archives.append(slot), Status::ok);
-    archives.get(slot)->name = std::string(kCatalogue[slot_of_class(class_code)].name);
-    slots[slot_of_class(class_code)] = slot;
-    return slot;
+  // Creates the output of a catalogue archive as the scanner does at a header.
+  void add_output(int class_code) {
+    slots[slot_of_class(class_code)] =
+        &archives.add_output(std::string(kCatalogue[slot_of_class(class_code)].name), false);
   }
 
-  ArchiveRecord& output(int class_code) { return *archives.get(slots[slot_of_class(class_code)]); }
+  OutputArchive& output(int class_code) { return *slots[slot_of_class(class_code)]; }
 
   std::string value_of(std::string_view name) const {
     return vars.lookup(name, VariableLevel::archive).value_or("<undefined>");
