@@ -117,7 +117,7 @@ std::vector<std::string> doubts_about(const StatementText& statement) {
     doubts.push_back("the statement " + quoted(text) +
                      " holds \"}\": a ';' is missing before \"}\", which ends the block");
   } else if (const std::string_view rest = after_list(text); !rest.empty()) {
-    doubts.push_back(quoted(rest) + " after " + quoted(name_of(text)) +
+    doubts.push_back(quoted(rest) + " after " + std::string(name_of(text)) +
                      "(...) is ignored: a second statement needs a ';' before it");
   }
   if (statement.terminator == '/') {

@@ -49,9 +49,14 @@ class QuietReporter final : public Reporter {
   Reporter& console_;
 };
 
+// The options a subcommand may take, each a bit of Subcommand::options.
+enum Option : unsigned { kForce = 1, kStrict = 2, kJson = 4 };
+
 struct Arguments {
-  std::vector<std::string> words;  // after the subcommand, without --force
+  std::vector<std::string> words;  // after the subcommand, without its options
   bool force = false;
+  bool strict = false;  // plan: report the checker's findings as check does
+  bool json = false;    // one JSON document on standard output instead of text
 };
 
 // An archive file read whole: its entries in file order, with their bytes.
@@ -87,6 +92,7 @@ int pack_folder(Tool& tool, const Arguments& args);
 int diff_archives(Tool& tool, const Arguments& args);
 int verify_archives(Tool& tool, const Arguments& args);
 int plan_build(Tool& tool, const Arguments& args);
+int check_definition(Tool& tool, const Arguments& args);
 int show_status(Tool& tool, const Arguments& args);
 
 // Runs vexal_fs with the arguments after the program's name; returns the exit status.

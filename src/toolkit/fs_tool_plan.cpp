@@ -15,6 +15,7 @@
 #include "platform/path_rules.h"
 #include "platform/settings.h"
 #include "session/run_steps.h"
+#include "toolkit/checker.h"
 #include "toolkit/fs_tool.h"
 
 namespace vexal::fs_tool {
@@ -223,43 +224,52 @@ void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const S
   }
 }
 
-// The build's steps after its restore, through the planning file system. ok or the
-// failure and the line it arose at.
+// The build's steps after its restore, through the planning file system, with the
+// checker watching. ok or the failure and the line it arose at.
 Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& vars, bool allow_cd,
-                  const std::string& definition_path, int& line) {
+                  const std::string& definition_path, int& line, Findings& findings) {
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
   AddPrinter printer(archives);
-  ModContext context{plan_fs, vars, archives, slots, reporter, {}, &printer};
+  Checker checker(reporter, printer, archives);
+  ModContext context{plan_fs, vars, archives, slots, checker, {}, &checker};
+  checker.watch(context);
   set_mod_folder(context, definition_path);
   std::string text;
-  if (const Status status = load_definition(plan_fs, reporter, definition_path, text);
-      status != Status::ok) {
-    return status;
-  }
-  const ScanResult scan = scan_definition(context, text, allow_cd);
-  if (scan.status != Status::ok) {
-    line = scan.line;
-    return scan.status;
+  Status status = load_definition(plan_fs, checker, definition_path, text);
+  if (status == Status::ok) {
+    const ScanResult scan = scan_definition(context, text, allow_cd);
+    status = scan.status;
+    line = scan.status == Status::ok ? -1 : scan.line;
   }
   std::string output_folder;
-  Status status = output_folder_of(reporter, vars, definition_path, output_folder);
   if (status == Status::ok) {
-    status = check_output_folder(plan_fs, reporter, output_folder);
+    status = output_folder_of(checker, vars, definition_path, output_folder);
   }
   if (status == Status::ok) {
-    status = save_archives(plan_fs, reporter, archives, slots, output_folder);
+    checker.check_outputs(slots, text, vars.lookup("MAKE", VariableLevel::path).value_or(""));
+    status = check_output_folder(plan_fs, checker, output_folder);
+  }
+  if (status == Status::ok) {
+    status = save_archives(plan_fs, checker, archives, slots, output_folder);
   }
   if (status == Status::ok) {
     print_outputs(plan_fs, archives, slots, output_folder);
   }
+  findings = checker.sorted_findings();
   return status;
 }
 
-}  // namespace
+// One line per finding, as compilers print theirs.
+void print_findings(const std::string& file, const Findings& findings) {
+  for (const Finding& finding : findings) {
+    std::printf("%s:%d: warning: %s\n", file.c_str(), finding.line, finding.text.c_str());
+  }
+}
 
-int plan_build(Tool& tool, const Arguments& args) {
+// Plans the build; with strict, checks it too.
+int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
   QuietReporter reporter(tool.console);
   VariableStore vars;
   PlanFileSystem plan_fs(tool.fs);
@@ -267,6 +277,7 @@ int plan_build(Tool& tool, const Arguments& args) {
   std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
   bool allow_cd = true;
   int line = -1;
+  Findings findings;
   Status status = read_settings(tool.fs, reporter, vars, allow_cd);
   if (status == Status::config_missing) {
     explain_config_beside_program(tool.fs, reporter, tool.command_line);
@@ -275,7 +286,10 @@ int plan_build(Tool& tool, const Arguments& args) {
     status = preview_restore(tool.fs, reporter, plan_fs);
   }
   if (status == Status::ok) {
-    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line);
+    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line, findings);
+  }
+  if (strict) {
+    print_findings(args.words[0], findings);
   }
   print_text("A build would end with:\n");
   if (status == Status::ok) {
@@ -284,7 +298,20 @@ int plan_build(Tool& tool, const Arguments& args) {
     print_error_at_line(static_cast<int>(status), line);
     tool.console.print_explanations();
   }
+  if (status == Status::ok && strict && !findings.empty()) {
+    return kDiffers;
+  }
   return exit_code(status);
+}
+
+}  // namespace
+
+int plan_build(Tool& tool, const Arguments& args) {
+  return plan_or_check(tool, args, args.strict);
+}
+
+int check_definition(Tool& tool, const Arguments& args) {
+  return plan_or_check(tool, args, true);
 }
 
 }  // namespace vexal::fs_tool
