@@ -24,6 +24,8 @@ struct ArchiveRow {
 
 struct Folders {
   GameFolders game;
+  std::string vexal;  // as config.ini writes them
+  std::string vexalcd;
   bool game_set = false;
   bool cd_set = false;
   std::string mod_data;  // empty when no installation recorded one
@@ -48,6 +50,8 @@ Folders print_folders(Tool& tool, Settings& settings) {
   folders.game = read_game_folders(settings);
   const std::string vexal = settings.read_string(kPathSection, "vexal", "");
   const std::string vexalcd = settings.read_string(kPathSection, "vexalcd", "");
+  folders.vexal = vexal;
+  folders.vexalcd = vexalcd;
   folders.game_set = !vexal.empty();
   folders.cd_set = !vexalcd.empty();
   print_folder("Game folder:", vexal, folders.game.game_data);
@@ -170,6 +174,22 @@ bool saved_by_record(const InstallState& state, const std::string& name) {
   return false;
 }
 
+// A relative game or CD folder means two folders: the restore takes it against the
+// working folder, while %VEXAL% in a definition is a source path, taken against the mod
+// folder as every relative source is.
+void judge_relative_folders(const Folders& folders, std::vector<std::string>& attention) {
+  for (const auto& [key, value] :
+       {std::pair{"vexal", &folders.vexal}, std::pair{"vexalcd", &folders.vexalcd}}) {
+    if (!value->empty() && !is_absolute_path(*value)) {
+      attention.push_back(std::string(key) + "=" + *value +
+                          " is a relative path: the restore takes it against this working "
+                          "folder, but a build takes %" +
+                          upper_case(key) +
+                          "% in a definition against the mod's folder; write the full path");
+    }
+  }
+}
+
 void print_lines(const char* heading, const std::vector<std::string>& lines) {
   if (!lines.empty()) {
     std::printf("%s\n", heading);
@@ -237,6 +257,7 @@ int show_status(Tool& tool, const Arguments& /*args*/) {
   const Folders folders = print_folders(tool, *settings);
   const InstallState state = read_install_state(tool.fs, *settings, tool.fs.current_directory());
   Findings findings;
+  judge_relative_folders(folders, findings.attention);
   print_records(state, findings.attention);
   judge_recorded(state, findings.changed, findings.attention);
   ArchiveRows rows = archive_rows(*settings);
