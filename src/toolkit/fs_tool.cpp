@@ -9,6 +9,7 @@
 #include "archive/layout.h"
 #include "base/byte_reader.h"
 #include "platform/ascii.h"
+#include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -184,6 +185,8 @@ int run_subcommand(Tool& tool, const std::vector<std::string>& args) {
       arguments.words.size() > subcommand->max_words || (given & ~subcommand->options) != 0) {
     return wrong_usage("usage: vexal_fs " + std::string(subcommand->synopsis));
   }
+  tool.command = subcommand->name;
+  tool.json = arguments.json;
   return subcommand->run(tool, arguments);
 }
 
@@ -211,6 +214,11 @@ std::vector<ArchiveView::Item> items_of(const ArchiveRecord& record, const Entry
 }  // namespace
 
 int Tool::fail(std::string_view what) {
+  if (json) {
+    Json document = json_document(command);
+    document["error"] = what;
+    print_json(document);
+  }
   std::fprintf(stderr, "vexal_fs: error: %.*s\n", static_cast<int>(what.size()), what.data());
   console.print_explanations();
   return kFailed;
@@ -269,7 +277,7 @@ std::string counted(std::uint64_t count, std::string_view one, std::string_view 
 
 int run_fs_tool(const std::vector<std::string>& args, FileSystem& fs) {
   ConsoleReporter console("vexal_fs");
-  Tool tool{fs, console, args};
+  Tool tool{fs, console, args, {}, false};
   try {
     return run_subcommand(tool, args);
   } catch (const std::bad_alloc&) {

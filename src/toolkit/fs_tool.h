@@ -30,8 +30,11 @@ struct Tool {
   FileSystem& fs;
   ConsoleReporter& console;
   const std::vector<std::string>& command_line;  // the arguments after the program's name
+  std::string command;                           // the subcommand that runs, as the help names it
+  bool json = false;                             // its result is a JSON document
 
-  // Prints "vexal_fs: error: <what>" and the explanations given so far; kFailed.
+  // Prints "vexal_fs: error: <what>" and the explanations given so far (with json, also
+  // a document whose "error" is what failed); kFailed.
   int fail(std::string_view what);
   int fail(Status status) { return fail(message_of(status)); }
 };
