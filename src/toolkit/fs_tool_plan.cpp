@@ -17,6 +17,7 @@
 #include "session/run_steps.h"
 #include "toolkit/checker.h"
 #include "toolkit/fs_tool.h"
+#include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -104,15 +105,30 @@ class PlanFileSystem final : public FileSystem {
   std::unordered_map<std::string, std::uint64_t> written_;
 };
 
+// What the plan tells: printed as it is found for the text form, gathered for --json.
+struct PlanReport {
+  bool text = true;
+  Json restore = Json::array();  // a line for each archive the restore moves or leaves
+  Json adds = Json::array();
+  Json outputs = Json::array();
+
+  void restore_line(const std::string& line) {
+    if (text) {
+      std::printf("%s\n", line.c_str());
+    }
+    restore.push_back(line);
+  }
+};
+
 // What the restore does to one archive, as far as it changes what the build reads. ok,
 // or restore_failed (explained) when the restore would leave the archive as it is.
 Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       const ArchiveState& archive) {
+                       const ArchiveState& archive, PlanReport& report) {
   if (archive.entry && archive.decision != Decision::swap_back &&
       archive.decision != Decision::put_back) {
     if (archive.decision == Decision::keep_both || archive.decision == Decision::changed) {
-      std::printf("The restore leaves %s in the game: it has changed since the mod was installed\n",
-                  archive.installed.c_str());
+      report.restore_line("The restore leaves " + archive.installed +
+                          " in the game: it has changed since the mod was installed");
     }
     const bool refused = archive.decision == Decision::game_copy_lost ||
                          archive.decision == Decision::missing ||
@@ -127,8 +143,7 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
                      " does not exist");
     return Status::restore_failed;
   }
-  std::printf("The restore puts back %s from %s\n", archive.installed.c_str(),
-              archive.saved.c_str());
+  report.restore_line("The restore puts back " + archive.installed + " from " + archive.saved);
   if (archive.decision != Decision::put_back) {
     plan_fs.redirect(archive.returned, archive.installed);
   }
@@ -139,7 +154,8 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
 // The restore a build begins with, as far as it changes what the build reads: each
 // archive it puts back is read from the backup folder. ok, or the failure the restore
 // would end with (explained).
-Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs) {
+Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
+                       PlanReport& report) {
   const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   if (!settings) {
     return Status::config_missing;
@@ -152,7 +168,7 @@ Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
   }
   for (const ArchiveState& archive : state.archives) {
     if ((archive.entry || !skip_as_before) &&
-        preview_archive(fs, reporter, plan_fs, archive) != Status::ok) {
+        preview_archive(fs, reporter, plan_fs, archive, report) != Status::ok) {
       status = Status::restore_failed;
     }
   }
@@ -170,7 +186,8 @@ std::string joined(const std::vector<std::string>& names) {
 // Prints what each add command does, as it runs.
 class AddPrinter final : public AddObserver {
  public:
-  explicit AddPrinter(const ArchiveList& archives) : archives_(archives) {}
+  AddPrinter(const ArchiveList& archives, PlanReport& report)
+      : archives_(archives), report_(report) {}
 
   void added(const AddOutcome& outcome) override {
     const ArchiveRecord& source = *archives_.get(outcome.source_slot);
@@ -189,18 +206,39 @@ class AddPrinter final : public AddObserver {
         text += (text.empty() ? "" : "; ") + std::string("re-points ") + joined(outcome.repointed);
       }
     }
-    std::printf("%s: %.*s %s\n", archives_.get(outcome.output_slot)->name.c_str(),
-                static_cast<int>(outcome.command.size()), outcome.command.data(), text.c_str());
+    const std::string& output = archives_.get(outcome.output_slot)->name;
+    if (report_.text) {
+      std::printf("%s: %.*s %s\n", output.c_str(), static_cast<int>(outcome.command.size()),
+                  outcome.command.data(), text.c_str());
+    }
+    report_.adds.push_back({{"archive", output},
+                            {"command", outcome.command},
+                            {"source", source.name},
+                            {"taken", outcome.taken},
+                            {"added", shown_names(outcome.added)},
+                            {"repointed", shown_names(outcome.repointed)},
+                            {"does", text}});
   }
 
  private:
+  static Json shown_names(const std::vector<std::string>& names) {
+    Json shown = Json::array();
+    for (const std::string& name : names) {
+      shown.push_back(shown_name(name));
+    }
+    return shown;
+  }
+
   const ArchiveList& archives_;
+  PlanReport& report_;
 };
 
 // One line per archive the build saves: its size and how many entries each source gave.
 void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const SlotTable& slots,
-                   const std::string& output_folder) {
-  std::printf("A build would save into %s:\n", output_folder.c_str());
+                   const std::string& output_folder, PlanReport& report) {
+  if (report.text) {
+    std::printf("A build would save into %s:\n", output_folder.c_str());
+  }
   for (const int slot : slots) {
     const ArchiveRecord* record = archives.get(slot);
     if (record == nullptr) {
@@ -211,27 +249,38 @@ void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const S
       ++by_source[entry.source_archive];
     }
     std::string sources;
+    Json source_counts = Json::array();
     for (const auto& [source, count] : by_source) {
       sources += (sources.empty() ? "; " : ", ") + std::to_string(count) + " from " +
                  archives.get(source)->name;
+      source_counts.push_back({{"source", archives.get(source)->name}, {"entries", count}});
     }
     const std::size_t count = record->entries.size();
-    std::printf(
-        "  %s: %s, %s%s\n", std::string(file_name_part(record->name)).c_str(),
-        (record->two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
-            .c_str(),
-        counted(plan_fs.written(record->name), "byte", "bytes").c_str(), sources.c_str());
+    const std::string name(file_name_part(record->name));
+    report.outputs.push_back({{"archive", name},
+                              {"path", record->name},
+                              {"entries", count},
+                              {"bytes", plan_fs.written(record->name)},
+                              {"sources", std::move(source_counts)}});
+    if (report.text) {
+      std::printf("  %s: %s, %s%s\n", name.c_str(),
+                  (record->two_level ? counted(count, "group", "groups")
+                                     : counted(count, "entry", "entries"))
+                      .c_str(),
+                  counted(plan_fs.written(record->name), "byte", "bytes").c_str(), sources.c_str());
+    }
   }
 }
 
 // The build's steps after its restore, through the planning file system, with the
 // checker watching. ok or the failure and the line it arose at.
 Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& vars, bool allow_cd,
-                  const std::string& definition_path, int& line, Findings& findings) {
+                  const std::string& definition_path, int& line, Findings& findings,
+                  PlanReport& report) {
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
-  AddPrinter printer(archives);
+  AddPrinter printer(archives, report);
   Checker checker(reporter, printer, archives);
   ModContext context{plan_fs, vars, archives, slots, checker, {}, &checker};
   checker.watch(context);
@@ -255,7 +304,7 @@ Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& va
     status = save_archives(plan_fs, checker, archives, slots, output_folder);
   }
   if (status == Status::ok) {
-    print_outputs(plan_fs, archives, slots, output_folder);
+    print_outputs(plan_fs, archives, slots, output_folder, report);
   }
   findings = checker.sorted_findings();
   return status;
@@ -268,13 +317,52 @@ void print_findings(const std::string& file, const Findings& findings) {
   }
 }
 
+// The plan as one document: what the text form prints, field by field.
+Json plan_document(const Tool& tool, const std::string& definition_path, PlanReport& report,
+                   const Findings* findings, Status status, int line) {
+  Json document = json_document(tool.command);
+  document["definition"] = definition_path;
+  document["restore"] = std::move(report.restore);
+  document["adds"] = std::move(report.adds);
+  document["outputs"] = std::move(report.outputs);
+  if (findings != nullptr) {
+    Json found = Json::array();
+    for (const Finding& finding : *findings) {
+      found.push_back({{"line", finding.line}, {"text", finding.text}});
+    }
+    document["findings"] = std::move(found);
+  }
+  document["result"] = {{"code", static_cast<int>(status)},
+                        {"line", line >= 0 ? Json(line) : Json(nullptr)},
+                        {"message", status == Status::ok ? "All done." : message_of(status)}};
+  return document;
+}
+
+// The end of a plan in text: the findings of a check, then the build's own report.
+void print_plan_end(Tool& tool, const std::string& file, const Findings* findings, Status status,
+                    int line) {
+  if (findings != nullptr) {
+    print_findings(file, *findings);
+  }
+  print_text("A build would end with:\n");
+  if (status == Status::ok) {
+    print_text("All done.\n");
+  } else {
+    print_error_at_line(static_cast<int>(status), line);
+    tool.console.print_explanations();
+  }
+}
+
 // Plans the build; with strict, checks it too.
 int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
   QuietReporter reporter(tool.console);
   VariableStore vars;
   PlanFileSystem plan_fs(tool.fs);
+  PlanReport report{!args.json};
   const std::string definition_path = definition_path_of(tool.fs, args.words[0]);
-  std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
+  if (report.text) {
+    std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
+  }
   bool allow_cd = true;
   int line = -1;
   Findings findings;
@@ -283,19 +371,16 @@ int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
     explain_config_beside_program(tool.fs, reporter, tool.command_line);
   }
   if (status == Status::ok) {
-    status = preview_restore(tool.fs, reporter, plan_fs);
+    status = preview_restore(tool.fs, reporter, plan_fs, report);
   }
   if (status == Status::ok) {
-    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line, findings);
+    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line, findings, report);
   }
-  if (strict) {
-    print_findings(args.words[0], findings);
-  }
-  print_text("A build would end with:\n");
-  if (status == Status::ok) {
-    print_text("All done.\n");
+  const Findings* shown = strict ? &findings : nullptr;
+  if (report.text) {
+    print_plan_end(tool, args.words[0], shown, status, line);
   } else {
-    print_error_at_line(static_cast<int>(status), line);
+    print_json(plan_document(tool, definition_path, report, shown, status, line));
     tool.console.print_explanations();
   }
   if (status == Status::ok && strict && !findings.empty()) {
