@@ -76,8 +76,8 @@ void print_usage(std::FILE* out) {
   std::fprintf(out,
                " vexal_fs help SUBCOMMAND\n"
                "       vexal_fs --version\n"
-               "Exit status: 0 done, 1 differences or damage found, 2 wrong usage, 3 failed;\n"
-               "plan ends as the build would.\n");
+               "Exit status: 0 done, 1 differences, damage or findings, 2 wrong usage, 3 failed;\n"
+               "plan and check end as the build would when it fails.\n");
 }
 
 const Subcommand* find_subcommand(std::string_view name) {
