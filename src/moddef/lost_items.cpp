@@ -4,30 +4,40 @@
 
 #include "archive/layout.h"
 #include "base/byte_reader.h"
+#include "platform/ascii.h"
 
 namespace vexal {
 
 namespace {
 
-// The names of the old group's items that the new group lacks, in table order.
+// The names of the old group's items that the new group lacks, in table order. A group
+// holds up to 65535 items, so the new names are sorted once and searched.
 std::vector<std::string> lacking(const std::vector<std::string>& old_items,
                                  const std::vector<std::string>& new_items) {
+  std::vector<std::string> kept;
+  kept.reserve(new_items.size());
+  for (const std::string& item : new_items) {
+    kept.push_back(upper_case(item));
+  }
+  std::sort(kept.begin(), kept.end());
   std::vector<std::string> missing;
   for (const std::string& name : old_items) {
-    const bool kept =
-        std::any_of(new_items.begin(), new_items.end(),
-                    [&name](const std::string& item) { return names_equal(item, name); });
-    if (!kept) {
+    if (!std::binary_search(kept.begin(), kept.end(), upper_case(name))) {
       missing.push_back(name);
     }
   }
   return missing;
 }
 
+// The first names, and how many more: a warning stays one readable line.
 std::string listed(const std::vector<std::string>& names) {
+  constexpr std::size_t kShown = 10;
   std::string text;
-  for (const std::string& name : names) {
-    text += (text.empty() ? "" : ", ") + name;
+  for (std::size_t i = 0; i < names.size() && i < kShown; ++i) {
+    text += (text.empty() ? "" : ", ") + names[i];
+  }
+  if (names.size() > kShown) {
+    text += " and " + std::to_string(names.size() - kShown) + " more";
   }
   return text;
 }
