@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "bench_data.h"
 #include "archive/archive_list.h"
+#include "bench_data.h"
 #include "moddef/statement.h"
 
 namespace vexal::bench {
@@ -117,9 +117,8 @@ class MedianReporter : public benchmark::ConsoleReporter {
       const std::string name = run.run_name.function_name + "/" + run.run_name.args;
       const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
       // A single repetition has no aggregates; its one run is its median.
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        medians_[name] = seconds;
-      } else if (run.run_type == Run::RT_Iteration && !medians_.contains(name)) {
+      if ((run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") ||
+          (run.run_type == Run::RT_Iteration && !medians_.contains(name))) {
         medians_[name] = seconds;
       }
     }

@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 namespace vexal::bench {
 namespace {
 
-constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr std::uint64_t kMiB = std::uint64_t{1024} * 1024;
 constexpr std::uint64_t kGiB = 1024 * kMiB;
 
 struct Options {
@@ -53,6 +53,7 @@ struct Timed {
 Timed run_program(const std::vector<std::string>& argv, const fs::path& cwd,
                   const fs::path& stdout_path) {
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) {
     args.push_back(const_cast<char*>(arg.c_str()));
   }
@@ -174,7 +175,7 @@ std::uint64_t total_size(const std::vector<NamedSize>& entries) {
 
 // A working folder the tool runs in: config.ini, game/data, and the mod in mod/.
 fs::path make_work_folder(const fs::path& root, const std::string& name) {
-  const fs::path work = root / name;
+  fs::path work = root / name;
   fs::create_directories(work / "game" / "data");
   fs::create_directories(work / "cd" / "data");
   fs::create_directories(work / "mod");
@@ -236,7 +237,7 @@ void bench_build(const Options& options, const fs::path& root) {
     std::string name = entries[i].name;
     std::transform(name.begin(), name.end(), name.begin(),
                    [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    mod_files.push_back({name, random.between(1024, 16 * 1024)});
+    mod_files.push_back({name, random.between(1024, std::uint64_t{16} * 1024)});
   }
   {
     const BytePool pool(64 * kMiB);
@@ -271,7 +272,7 @@ void bench_folder(const Options& options, const fs::path& root) {
   Random random(2);
   std::vector<NamedSize> files;
   for (std::size_t i = 0; i < 50000; ++i) {
-    files.push_back({numbered("F%07zu.DAT", i), random.between(1024, 8 * 1024)});
+    files.push_back({numbered("F%07zu.DAT", i), random.between(1024, std::uint64_t{8} * 1024)});
   }
   write_files(work / "mod" / "many", files, BytePool(16 * kMiB));
   write_text(work / "mod" / "bench.def",
@@ -308,6 +309,7 @@ void bench_large_files(const Options& options, const fs::path& root) {
     return;
   }
   std::vector<std::string> inputs;
+  inputs.reserve(files.size());
   for (const NamedSize& file : files)
     inputs.push_back("mod/large/" + file.name);
   const Comparison c = compare_with_cat(options, work, inputs);

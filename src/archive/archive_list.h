@@ -18,8 +18,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/status.h"
 #include "archive/entry_index.h"
+#include "base/status.h"
 #include "platform/file_system.h"
 
 namespace vexal {

@@ -5,8 +5,8 @@
 #include <numeric>
 #include <span>
 
-#include "base/byte_reader.h"
 #include "archive/layout.h"
+#include "base/byte_reader.h"
 #include "platform/memory.h"
 
 namespace vexal {

@@ -10,8 +10,8 @@
 #include <optional>
 #include <span>
 
-#include "base/byte_reader.h"
 #include "archive/layout.h"
+#include "base/byte_reader.h"
 #include "platform/path_rules.h"
 
 namespace vexal {

@@ -2,9 +2,9 @@
 // entries laid out one after the other and their bytes copied from the sources.
 #pragma once
 
+#include "archive/archive_list.h"
 #include "base/reporter.h"
 #include "base/status.h"
-#include "archive/archive_list.h"
 #include "platform/file_system.h"
 
 namespace vexal {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <span>
 
-#include "base/byte_reader.h"
 #include "archive/layout.h"
+#include "base/byte_reader.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 

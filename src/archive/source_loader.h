@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "archive/archive_list.h"
 #include "base/reporter.h"
 #include "base/status.h"
-#include "archive/archive_list.h"
 #include "platform/file_system.h"
 
 namespace vexal {

@@ -37,6 +37,12 @@ struct Failure {
     explanations.push_back(std::move(explanation));
     return std::move(*this);
   }
+  // Adds the explanations of a failure that came on top of this one (an undo that failed
+  // too), after its own.
+  Failure& include(const Failure& later) & {
+    explanations.insert(explanations.end(), later.explanations.begin(), later.explanations.end());
+    return *this;
+  }
 };
 
 template <typename T>

@@ -67,6 +67,8 @@ class ToolRun {
  private:
   // Prints the report of a failed step, with its explanation on standard error, and
   // passes its code on as the exit status.
+  int fail(const Failure& failure) { return fail(explained(reporter_, failure)); }
+
   int fail(Status status, int line = -1) {
     if (status == Status::config_missing && fs_.current_directory().empty()) {
       reporter_.explain(
@@ -191,23 +193,24 @@ class ToolRun {
 
   int run_cleanup() {
     reporter_.open_line("Cleaning up \"config.ini\" trash ... ");
-    const Status status = cleanup_config(fs_, reporter_);
-    if (status == Status::ok) {
+    const Outcome cleaned = cleanup_config(fs_, reporter_);
+    if (cleaned) {
       reporter_.close_line("done\n\n");
       return 0;
     }
     // A config.ini that cannot be written is reported at once, as it always was.
-    reporter_.close_line(status == Status::config_not_written ? "" : "failed\n\n");
-    return fail(status);
+    reporter_.close_line(cleaned.status() == Status::config_not_written ? "" : "failed\n\n");
+    return fail(cleaned.failure());
   }
 
   // 0, or the exit status of a failed restore.
   int run_restore() {
-    const Status status = restore_archives(fs_, reporter_);
-    if (status == Status::ok) {
+    const Outcome restored = restore_archives(fs_, reporter_);
+    if (restored) {
       return 0;
     }
-    const int code = fail(status);
+    const Status status = restored.status();
+    const int code = fail(restored.failure());
     if (status != Status::config_not_written) {
       print_text(kNotRestoredBlock);
     }
@@ -237,7 +240,8 @@ class ToolRun {
     std::string output_folder;
     Status folder = output_folder_of(reporter_, vars_, definition_path, output_folder);
     if (folder == Status::ok) {
-      folder = check_output_folder(fs_, reporter_, output_folder);
+      const Outcome allowed = check_output_folder(fs_, output_folder);
+      folder = allowed ? Status::ok : explained(reporter_, allowed.failure());
     }
     if (folder == Status::ok) {
       folder = make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
@@ -250,9 +254,9 @@ class ToolRun {
       return fail(status);
     }
     if (install) {
-      if (const Status status = install_mod(fs_, reporter_, archives_, slots_, output_folder);
-          status != Status::ok) {
-        return fail(status);
+      if (const Outcome installed = install_mod(fs_, reporter_, archives_, slots_, output_folder);
+          !installed) {
+        return fail(installed.failure());
       }
     }
     print_text("All done.\n\n");

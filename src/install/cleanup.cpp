@@ -27,15 +27,16 @@ void warn_still_swapped(Reporter& reporter, const ArchiveState& archive) {
 
 }  // namespace
 
-Status cleanup_config(FileSystem& fs, Reporter& reporter) {
-  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
-  if (!settings) {
-    return Status::config_missing;
+Outcome cleanup_config(FileSystem& fs, Reporter& reporter) {
+  Expected<std::unique_ptr<Settings>> opened = open_config(fs);
+  if (!opened) {
+    return std::move(opened).failure();
   }
-  InstallState state = read_install_state(fs, *settings, fs.current_directory());
-  for (const std::string& key : settings->key_names(kStatusSection)) {
-    if (!is_status_path_key(key) && !settings->write_integer(kStatusSection, key, 0)) {
-      return key_not_written(reporter, key);
+  Settings& settings = **opened;
+  InstallState state = read_install_state(fs, settings, fs.current_directory());
+  for (const std::string& key : settings.key_names(kStatusSection)) {
+    if (!is_status_path_key(key) && !settings.write_integer(kStatusSection, key, 0)) {
+      return key_not_written(key);
     }
   }
   for (const ArchiveState& archive : state.archives) {
@@ -49,7 +50,7 @@ Status cleanup_config(FileSystem& fs, Reporter& reporter) {
       }
     }
   }
-  return Status::ok;
+  return {};
 }
 
 }  // namespace vexal

@@ -10,8 +10,8 @@ namespace vexal {
 
 // Sets every archive key of STATUS to 0 and drops this working folder's entries from
 // the records in the game's folders, touching no archive. Warns for each archive still
-// swapped in that the game keeps the mod's archive, and where the game's own is. ok,
+// swapped in that the game keeps the mod's archive, and where the game's own is;
 // config_missing or config_not_written.
-Status cleanup_config(FileSystem& fs, Reporter& reporter);
+Outcome cleanup_config(FileSystem& fs, Reporter& reporter);
 
 }  // namespace vexal

@@ -19,30 +19,28 @@ std::string config_path(FileSystem& fs) {
   return cwd.empty() ? std::string() : join_path(cwd, "config.ini");
 }
 
-std::unique_ptr<Settings> open_config(FileSystem& fs, Reporter& reporter) {
+Expected<std::unique_ptr<Settings>> open_config(FileSystem& fs) {
   const std::string path = config_path(fs);
   // The settings service would treat a missing file as empty; a run must not go on
   // without the user's config.ini, so readability is tested first. Without a working
   // folder there is no config.ini to test: "\config.ini" would be another file (the
   // driver explains that case).
   if (path.empty()) {
-    return nullptr;
+    return Failure(Status::config_missing);
   }
   if (!fs.open_read(path)) {
-    reporter.explain(describe_failure(fs, path));
-    return nullptr;
+    return Failure(Status::config_missing, describe_failure(fs, path));
   }
-  auto settings = open_settings(fs, path);
+  std::unique_ptr<Settings> settings = open_settings(fs, path);
   if (!settings) {
-    reporter.explain(path + ": cannot be read");
+    return Failure(Status::config_missing, path + ": cannot be read");
   }
   return settings;
 }
 
-Status key_not_written(Reporter& reporter, const std::string& key) {
-  reporter.explain("config.ini: the key " + key + " of [" + kStatusSection +
-                   "] could not be written");
-  return Status::config_not_written;
+Failure key_not_written(const std::string& key) {
+  return {Status::config_not_written,
+          "config.ini: the key " + key + " of [" + kStatusSection + "] could not be written"};
 }
 
 std::string data_folder(const std::string& path_value) {
@@ -90,27 +88,26 @@ std::string installed_path(const GameFolders& folders, const std::string& file_n
   return (game_folder ? folders.game_data : folders.cd_data) + stored_name(file_name);
 }
 
-Status read_config_paths(FileSystem& fs, Reporter& reporter, ConfigPaths& paths) {
-  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
+Expected<ConfigPaths> read_config_paths(FileSystem& fs) {
+  Expected<std::unique_ptr<Settings>> settings = open_config(fs);
   if (!settings) {
-    return Status::config_missing;
+    return std::move(settings).failure();
   }
   for (const char* key : {"vexal", "vexalcd", "allowcdmod"}) {
-    if (!settings->key_exists(kPathSection, key)) {
-      reporter.explain(std::string("config.ini: [PATH] has no key ") + key);
-      return Status::config_values_missing;
+    if (!(*settings)->key_exists(kPathSection, key)) {
+      return Failure(Status::config_values_missing,
+                     std::string("config.ini: [PATH] has no key ") + key);
     }
   }
-  paths.vexal = settings->read_string(kPathSection, "vexal", "");
-  paths.vexalcd = settings->read_string(kPathSection, "vexalcd", "");
-  // The flag is set before the values are checked, so a caller sees it even when they fail.
-  paths.allow_cd = settings->read_integer(kPathSection, "allowcdmod", 1) > 0;
+  ConfigPaths paths{(*settings)->read_string(kPathSection, "vexal", ""),
+                    (*settings)->read_string(kPathSection, "vexalcd", ""),
+                    (*settings)->read_integer(kPathSection, "allowcdmod", 1) > 0};
   if (paths.vexal.empty() || paths.vexalcd.empty()) {
-    reporter.explain(std::string("config.ini: the key ") +
-                     (paths.vexal.empty() ? "vexal" : "vexalcd") + " of [PATH] is empty");
-    return Status::config_values_missing;
+    return Failure(Status::config_values_missing, std::string("config.ini: the key ") +
+                                                      (paths.vexal.empty() ? "vexal" : "vexalcd") +
+                                                      " of [PATH] is empty");
   }
-  return Status::ok;
+  return paths;
 }
 
 }  // namespace vexal

@@ -7,8 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "base/reporter.h"
-#include "base/status.h"
+#include "base/expected.h"
 #include "platform/file_system.h"
 #include "platform/settings.h"
 
@@ -30,12 +29,12 @@ std::string with_trailing_separator(const std::string& folder);
 // directory cannot be read.
 std::string config_path(FileSystem& fs);
 
-// Tests that config.ini can be read and opens the settings service on it; null when
-// either fails (the caller returns 200), after explaining why.
-std::unique_ptr<Settings> open_config(FileSystem& fs, Reporter& reporter);
+// Tests that config.ini can be read and opens the settings service on it; config_missing
+// when either fails.
+Expected<std::unique_ptr<Settings>> open_config(FileSystem& fs);
 
-// Explains which key of STATUS config.ini could not take; config_not_written.
-Status key_not_written(Reporter& reporter, const std::string& key);
+// The failure of a key of STATUS that config.ini could not take: config_not_written.
+Failure key_not_written(const std::string& key);
 
 // A PATH value followed by "data\" (after "\" when the value does not end in one).
 std::string data_folder(const std::string& path_value);
@@ -69,8 +68,8 @@ struct ConfigPaths {
   bool allow_cd = true;  // mods may change the CD archives
 };
 
-// Checks the PATH section and reads it. The allow-CD flag is set even when a value is
-// missing. ok, config_missing or config_values_missing (explained with the key).
-Status read_config_paths(FileSystem& fs, Reporter& reporter, ConfigPaths& paths);
+// Checks the PATH section and reads it: config_missing, or config_values_missing naming
+// the key.
+Expected<ConfigPaths> read_config_paths(FileSystem& fs);
 
 }  // namespace vexal

@@ -46,17 +46,17 @@ struct Installation {
   }
 };
 
-// The swap of the archive built at a slot. ok, archive_not_in_list or
-// config_values_missing.
-Status plan_swap(const ArchiveList& list, int archive_slot, const GameFolders& folders,
-                 const std::string& backup_folder, Swap& swap) {
+// The swap of the archive built at a slot: archive_not_in_list or config_values_missing
+// when there is none.
+Outcome plan_swap(const ArchiveList& list, int archive_slot, const GameFolders& folders,
+                  const std::string& backup_folder, Swap& swap) {
   const ArchiveRecord* record = list.get(archive_slot);
   if (record == nullptr) {
-    return Status::archive_not_in_list;
+    return Failure(Status::archive_not_in_list);
   }
   const std::size_t separator = last_separator(record->name);
   if (separator == std::string::npos) {
-    return Status::config_values_missing;
+    return Failure(Status::config_values_missing);
   }
   RecordEntry& entry = swap.entry;
   entry.archive = record->name.substr(separator + 1);
@@ -64,95 +64,98 @@ Status plan_swap(const ArchiveList& list, int archive_slot, const GameFolders& f
   entry.installed = (record->cd_archive ? folders.cd_data : folders.game_data) + entry.archive;
   entry.saved = join_path(backup_folder, entry.archive);
   swap.key = archive_key(entry.archive);
-  return Status::ok;
+  return {};
 }
 
-Status plan_swaps(const ArchiveList& list, const SlotTable& slots, const GameFolders& folders,
-                  const std::string& backup_folder, Installation& installation) {
+Outcome plan_swaps(const ArchiveList& list, const SlotTable& slots, const GameFolders& folders,
+                   const std::string& backup_folder, Installation& installation) {
   for (const int archive_slot : slots) {
     if (archive_slot == -1) {
       continue;
     }
     Swap& swap = installation.swaps.emplace_back();
-    if (const Status status = plan_swap(list, archive_slot, folders, backup_folder, swap);
-        status != Status::ok) {
-      return status;
+    if (Outcome planned = plan_swap(list, archive_slot, folders, backup_folder, swap); !planned) {
+      return planned;
     }
   }
-  return Status::ok;
+  return {};
 }
 
 // Refuses, before anything changes, what the installation must not touch. A file already
 // in the backup folder may be the only copy of the game's archive, left there by
 // -cleanup, a fresh config.ini or an earlier version that died between a swap and its
-// key: swapping over it would destroy it. ok or move_failed.
-Status check_swap(FileSystem& fs, Reporter& reporter, Swap& swap) {
+// key: swapping over it would destroy it. move_failed when it must not be made.
+Outcome check_swap(FileSystem& fs, Swap& swap) {
   RecordEntry& entry = swap.entry;
   if (fs.is_file(entry.saved)) {
-    reporter.explain("\"" + entry.saved + "\" is left in the backup folder and may be the " +
-                     "game's own " + entry.archive + ": if \"" + entry.installed +
-                     "\" is not the game's own (or is missing), move it back there in its " +
-                     "place, otherwise delete it; then run the tool again");
-    return Status::move_failed;
+    return Failure(Status::move_failed,
+                   "\"" + entry.saved + "\" is left in the backup folder and may be the " +
+                       "game's own " + entry.archive + ": if \"" + entry.installed +
+                       "\" is not the game's own (or is missing), move it back there in its " +
+                       "place, otherwise delete it; then run the tool again");
   }
   const std::optional<FileInfo> info = fs.stat(entry.installed);
   if (info && info->kind == FileInfo::Kind::link) {
-    reporter.explain("\"" + entry.installed + "\" is a symbolic link: the tool swaps only real " +
-                     "files, so put the file it leads to in its place and run the tool again");
-    return Status::move_failed;
+    return Failure(Status::move_failed,
+                   "\"" + entry.installed + "\" is a symbolic link: the tool swaps only real " +
+                       "files, so put the file it leads to in its place and run the tool again");
   }
   std::string why;
   std::optional<FileIdentity> mod = identify(fs, entry.returned, why);
   std::optional<FileIdentity> game =
       mod && info ? identify(fs, entry.installed, why) : std::nullopt;
   if (!mod || (info && !game)) {
-    reporter.explain("cannot swap " + entry.archive + ": " + why);
-    return Status::move_failed;
+    return Failure(Status::move_failed, "cannot swap " + entry.archive + ": " + why);
   }
   entry.mod = std::move(*mod);
   swap.game_found = game.has_value();
   if (game) {
     entry.game = std::move(*game);
   }
-  return Status::ok;
+  return {};
 }
 
 // Every check, before config.ini or any file changes: no other working folder owns the
-// game, and every swap can be made. ok or move_failed.
-Status check_installation(FileSystem& fs, Reporter& reporter, const GameFolders& folders,
-                          const std::string& working_folder, Installation& installation) {
+// game, and every swap can be made; move_failed otherwise.
+Outcome check_installation(FileSystem& fs, const GameFolders& folders,
+                           const std::string& working_folder, Installation& installation) {
   for (const std::string& folder : {folders.game_data, folders.cd_data}) {
     const RecordFile found = load_record(fs, folder);
     if (found.damaged || (found.exists && !owned_by(found.record, working_folder))) {
-      explain_foreign_record(reporter, found);
-      return Status::move_failed;
+      return Failure(Status::move_failed, foreign_record_problem(found));
     }
   }
   for (Swap& swap : installation.swaps) {
-    if (const Status status = check_swap(fs, reporter, swap); status != Status::ok) {
-      return status;
+    if (Outcome checked = check_swap(fs, swap); !checked) {
+      return checked;
     }
   }
-  return Status::ok;
+  return {};
 }
 
-// Writes the records; false (explained) when one cannot be written.
-bool store_records(FileSystem& fs, Reporter& reporter, const Installation& installation) {
-  bool stored = true;
+// Writes the records; move_failed naming each that cannot be written.
+Outcome store_records(FileSystem& fs, const Installation& installation) {
+  std::optional<Failure> failure;
   for (const RecordFile& file : installation.records) {
     if (std::string why; !store_record(fs, file, why)) {
-      reporter.explain(why);
-      stored = false;
+      if (failure) {
+        failure->because(why);
+      } else {
+        failure.emplace(Status::move_failed, why);
+      }
     }
   }
-  return stored;
+  if (failure) {
+    return *std::move(failure);
+  }
+  return {};
 }
 
 // The record of every swap, on disk before the first move, and the built archives
-// flushed to the disk before they become the game's. ok or move_failed, with nothing
-// left behind.
-Status prepare_swaps(FileSystem& fs, Reporter& reporter, const std::string& working_folder,
-                     Installation& installation) {
+// flushed to the disk before they become the game's; move_failed, with nothing left
+// behind, when either cannot be done.
+Outcome prepare_swaps(FileSystem& fs, const std::string& working_folder,
+                      Installation& installation) {
   for (const Swap& swap : installation.swaps) {
     RecordFile& file = installation.record_for(swap.entry.installed);
     file.record.owner = working_folder;
@@ -160,130 +163,134 @@ Status prepare_swaps(FileSystem& fs, Reporter& reporter, const std::string& work
       file.record.entries.push_back(swap.entry);
     }
   }
-  bool ready = store_records(fs, reporter, installation);
+  Outcome ready = store_records(fs, installation);
   for (const Swap& swap : installation.swaps) {
     if (ready && swap.game_found && !fs.sync_file(swap.entry.returned)) {
-      reporter.explain(
-          describe_failure(fs, "cannot write " + swap.entry.returned + " to the disk"));
-      ready = false;
+      ready = Failure(Status::move_failed,
+                      describe_failure(fs, "cannot write " + swap.entry.returned + " to the disk"));
     }
   }
   if (ready) {
-    return Status::ok;
+    return ready;
   }
   for (RecordFile& file : installation.records) {
     file.record.entries.clear();
   }
-  store_records(fs, reporter, installation);
-  return Status::move_failed;
+  Failure failure = std::move(ready).failure();
+  if (Outcome cleared = store_records(fs, installation); !cleared) {
+    failure.include(cleared.failure());
+  }
+  return failure;
 }
 
 // Moves the game's archive into the backup folder and the built one into its place.
-// ok or move_failed (explained); progress tells what moved.
-Status swap_archive(FileSystem& fs, Reporter& reporter, Swap& swap) {
+// move_failed naming the move that failed; progress tells what moved.
+Outcome swap_archive(FileSystem& fs, Swap& swap) {
   const RecordEntry& entry = swap.entry;
   if (!swap.game_found || !fs.move(entry.installed, entry.saved)) {
-    reporter.explain(move_failure(fs, entry.installed, entry.saved));
-    return Status::move_failed;
+    return Failure(Status::move_failed, move_failure(fs, entry.installed, entry.saved));
   }
   swap.progress = Swap::Progress::game_saved;
   if (!fs.move(entry.returned, entry.installed)) {
-    reporter.explain(move_failure(fs, entry.returned, entry.installed));
-    return Status::move_failed;
+    return Failure(Status::move_failed, move_failure(fs, entry.returned, entry.installed));
   }
   swap.progress = Swap::Progress::mod_in;
-  return Status::ok;
+  return {};
 }
 
 // Takes one swap back: the mod's archive to its output folder, the game's archive to
-// its place, the key to its value before the run. False (explained, saying where each
-// file is) when a step fails; the record then keeps the archive for the next restore.
-bool undo_swap(FileSystem& fs, Reporter& reporter, Settings& settings, const Swap& swap) {
+// its place, the key to its value before the run. False when a step fails, after adding
+// to the failure of the run where each file is; the record then keeps the archive for the
+// next restore.
+bool undo_swap(FileSystem& fs, Settings& settings, const Swap& swap, Failure& failure) {
   const RecordEntry& entry = swap.entry;
   if (swap.progress >= Swap::Progress::mod_in && !fs.move(entry.installed, entry.returned)) {
-    reporter.explain(move_failure(fs, entry.installed, entry.returned) + "; the game keeps the " +
-                     "mod's " + entry.archive + ", and the game's own is \"" + entry.saved + "\"");
+    failure.because(move_failure(fs, entry.installed, entry.returned) + "; the game keeps the " +
+                    "mod's " + entry.archive + ", and the game's own is \"" + entry.saved + "\"");
     return false;
   }
   if (swap.progress >= Swap::Progress::game_saved && !fs.move(entry.saved, entry.installed)) {
-    reporter.explain(move_failure(fs, entry.saved, entry.installed) + "; the game's own " +
-                     entry.archive + " is \"" + entry.saved + "\"");
+    failure.because(move_failure(fs, entry.saved, entry.installed) + "; the game's own " +
+                    entry.archive + " is \"" + entry.saved + "\"");
     return false;
   }
   if (swap.progress >= Swap::Progress::key_written &&
       !settings.write_string(kStatusSection, swap.key,
                              swap.previous_value.empty() ? "0" : swap.previous_value)) {
-    reporter.explain("config.ini: the key " + swap.key + " of [STATUS] could not be put back");
+    failure.because("config.ini: the key " + swap.key + " of [STATUS] could not be put back");
     return false;
   }
   return true;
 }
 
 // Takes back every swap made so far, the last first, so that the game is as it was
-// before the run.
-void undo_installation(FileSystem& fs, Reporter& reporter, Settings& settings,
-                       Installation& installation) {
+// before the run, and tells the failure of the run how far that got.
+void undo_installation(FileSystem& fs, Settings& settings, Installation& installation,
+                       Failure& failure) {
   bool undone = true;
   for (auto swap = installation.swaps.rbegin(); swap != installation.swaps.rend(); ++swap) {
-    if (undo_swap(fs, reporter, settings, *swap)) {
+    if (undo_swap(fs, settings, *swap, failure)) {
       installation.record_for(swap->entry.installed).record.drop(swap->entry.archive);
     } else {
       undone = false;
     }
   }
-  undone = store_records(fs, reporter, installation) && undone;
-  reporter.explain(undone ? "nothing was installed: the game is as it was before the run"
-                          : "the next run of the tool in this folder puts back what it can");
+  if (Outcome stored = store_records(fs, installation); !stored) {
+    failure.include(stored.failure());
+    undone = false;
+  }
+  failure.because(undone ? "nothing was installed: the game is as it was before the run"
+                         : "the next run of the tool in this folder puts back what it can");
 }
 
-// Swaps every archive, recording each step. ok, move_failed or config_not_written.
-Status swap_all(FileSystem& fs, Reporter& reporter, Settings& settings,
-                Installation& installation) {
+// Swaps every archive, recording each step; move_failed or config_not_written.
+Outcome swap_all(FileSystem& fs, Reporter& reporter, Settings& settings,
+                 Installation& installation) {
   for (Swap& swap : installation.swaps) {
     reporter.begin(Reporter::Step::swapping_archive, swap.entry.archive);
-    Status status = swap_archive(fs, reporter, swap);
-    if (status == Status::ok) {
+    Outcome swapped = swap_archive(fs, swap);
+    if (swapped) {
       installation.record_for(swap.entry.installed).record.find(swap.entry.archive)->swapped = true;
-      status = store_records(fs, reporter, installation) ? Status::ok : Status::move_failed;
+      swapped = store_records(fs, installation);
     }
-    reporter.end(status == Status::ok);
-    if (status != Status::ok) {
-      return status;
+    reporter.end(swapped.has_value());
+    if (!swapped) {
+      return swapped;
     }
     // Written only now: a key of 1 must always mean that both moves completed.
     swap.previous_value = settings.read_string(kStatusSection, swap.key, "");
     if (!settings.write_integer(kStatusSection, swap.key, 1)) {
-      return key_not_written(reporter, swap.key);
+      return key_not_written(swap.key);
     }
     swap.progress = Swap::Progress::key_written;
   }
-  return Status::ok;
+  return {};
 }
 
 }  // namespace
 
-Status check_output_folder(FileSystem& fs, Reporter& reporter, const std::string& output_folder) {
+Outcome check_output_folder(FileSystem& fs, const std::string& output_folder) {
   const std::string cwd = fs.current_directory();
   const std::unique_ptr<Settings> settings = open_settings(fs, config_path(fs));
   if (!settings) {
-    return Status::ok;  // the run has read config.ini; nothing to compare with
+    return {};  // the run has read config.ini; nothing to compare with
   }
   const GameFolders folders = read_game_folders(*settings);
   const std::string recorded_backup = settings->read_string(kStatusSection, kBackupKey, "");
   const std::pair<std::string, const char*> refused[] = {
       {folders.game_data, "the game's data folder"},
       {folders.cd_data, "the CD's data folder"},
-      {join_path(cwd, "backup"), "the backup folder"},
-      {recorded_backup.empty() ? join_path(cwd, "backup") : recorded_backup, "the backup folder"}};
+      {cwd + "\\backup", "the backup folder"},
+      {recorded_backup.empty() ? cwd + "\\backup" : recorded_backup, "the backup folder"}};
   for (const auto& [folder, what] : refused) {
     if (same_path(output_folder, folder, cwd)) {
-      reporter.explain("the output folder " + output_folder + " (MAKE) is " + what +
-                       ": a build there would overwrite the game's own archives; choose another "
-                       "folder for MAKE");
-      return Status::archive_not_created;
+      return Failure(Status::archive_not_created,
+                     "the output folder " + output_folder + " (MAKE) is " + what +
+                         ": a build there would overwrite the game's own archives; choose "
+                         "another folder for MAKE");
     }
   }
-  return Status::ok;
+  return {};
 }
 
 std::vector<std::string> game_lock_paths(FileSystem& fs) {
@@ -301,44 +308,45 @@ std::vector<std::string> game_lock_paths(FileSystem& fs) {
   return paths;
 }
 
-Status install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
-                   const SlotTable& slots, const std::string& output_folder) {
-  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
+Outcome install_mod(FileSystem& fs, Reporter& reporter, const ArchiveList& list,
+                    const SlotTable& slots, const std::string& output_folder) {
+  Expected<std::unique_ptr<Settings>> opened = open_config(fs);
   const std::string cwd = fs.current_directory();
-  if (!settings || cwd.empty()) {
-    return Status::config_missing;
+  if (!opened || cwd.empty()) {
+    return opened ? Failure(Status::config_missing) : std::move(opened).failure();
   }
-  const GameFolders folders = read_game_folders(*settings);
-  const std::string backup_folder = join_path(cwd, "backup");
+  Settings& settings = **opened;
+  const GameFolders folders = read_game_folders(settings);
+  const std::string backup_folder = cwd + "\\backup";
   Installation installation;
-  if (const Status status = plan_swaps(list, slots, folders, backup_folder, installation);
-      status != Status::ok) {
-    return status;
+  if (Outcome planned = plan_swaps(list, slots, folders, backup_folder, installation); !planned) {
+    return planned;
   }
-  if (const Status status = check_installation(fs, reporter, folders, cwd, installation);
-      status != Status::ok) {
-    return status;
+  if (Outcome checked = check_installation(fs, folders, cwd, installation); !checked) {
+    return checked;
   }
   // Both path keys are in place before any file moves, so that every archive key the
   // walk writes can be restored by the next run.
-  if (!settings->write_string(kStatusSection, kModDataKey, output_folder)) {
-    return key_not_written(reporter, kModDataKey);
+  if (!settings.write_string(kStatusSection, kModDataKey, output_folder)) {
+    return key_not_written(kModDataKey);
   }
   if (!fs.make_directory(backup_folder) && !fs.is_directory(backup_folder)) {
-    reporter.explain(describe_failure(fs, "cannot create the backup folder " + backup_folder));
-    return Status::move_failed;
+    return Failure(Status::move_failed,
+                   describe_failure(fs, "cannot create the backup folder " + backup_folder));
   }
-  if (!settings->write_string(kStatusSection, kBackupKey, backup_folder)) {
-    return key_not_written(reporter, kBackupKey);
+  if (!settings.write_string(kStatusSection, kBackupKey, backup_folder)) {
+    return key_not_written(kBackupKey);
   }
-  if (const Status status = prepare_swaps(fs, reporter, cwd, installation); status != Status::ok) {
-    return status;
+  if (Outcome prepared = prepare_swaps(fs, cwd, installation); !prepared) {
+    return prepared;
   }
-  const Status status = swap_all(fs, reporter, *settings, installation);
-  if (status != Status::ok) {
-    undo_installation(fs, reporter, *settings, installation);
+  Outcome swapped = swap_all(fs, reporter, settings, installation);
+  if (!swapped) {
+    Failure failure = std::move(swapped).failure();
+    undo_installation(fs, settings, installation, failure);
+    return failure;
   }
-  return status;
+  return swapped;
 }
 
 }  // namespace vexal

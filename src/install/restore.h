@@ -10,24 +10,24 @@
 namespace vexal {
 
 // Restores every archive that STATUS or this working folder's record lists, with a
-// progress line each. ok, config_missing, restore_failed (also when another working
-// folder owns the installation: then nothing moves), status_paths_missing or
-// config_not_written (which ends the walk at once).
-Status restore_archives(FileSystem& fs, Reporter& reporter);
+// progress line each. config_missing, restore_failed (also when another working folder
+// owns the installation: then nothing moves; else the walk goes on and the failure
+// explains every archive that failed), status_paths_missing, or config_not_written (which
+// ends the walk at once).
+Outcome restore_archives(FileSystem& fs, Reporter& reporter);
 
-// What stops a restore before anything moves, explained: a record of another working
-// folder, or one that cannot be trusted (restore_failed); an empty path key while
-// config.ini alone records a swap (status_paths_missing). Otherwise ok, and
-// skip_as_before tells whether what config.ini alone records is passed over (a path key
-// is missing or empty).
-Status check_restore(Reporter& reporter, const InstallState& state, bool& skip_as_before);
+// What stops a restore before anything moves: a record of another working folder, or one
+// that cannot be trusted (restore_failed); an empty path key while config.ini alone
+// records a swap (status_paths_missing). Otherwise whether what config.ini alone records
+// is passed over (a path key is missing or empty).
+Expected<bool> check_restore(const InstallState& state);
 
-// Explains that another working folder owns the installation, or that its record
-// cannot be trusted, and what the user does about it.
-void explain_foreign_record(Reporter& reporter, const RecordFile& record);
+// That another working folder owns the installation, or that its record cannot be
+// trusted, and what the user does about it.
+std::string foreign_record_problem(const RecordFile& record);
 
-// Explains why the restore leaves an archive as it is and fails (game_copy_lost,
-// missing, unreadable), and what the user does about it.
-void explain_refusal(Reporter& reporter, const ArchiveState& archive);
+// Why the restore leaves an archive as it is and fails (game_copy_lost, missing,
+// unreadable), and what the user does about it.
+std::string refusal_reason(const ArchiveState& archive);
 
 }  // namespace vexal

@@ -11,14 +11,13 @@
 namespace vexal {
 
 Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bool& allow_cd) {
-  ConfigPaths paths;
-  const Status status = read_config_paths(fs, reporter, paths);
-  allow_cd = paths.allow_cd;
-  if (status != Status::ok) {
-    return status;
+  const Expected<ConfigPaths> paths = read_config_paths(fs);
+  if (!paths) {
+    return explained(reporter, paths.failure());
   }
+  allow_cd = paths->allow_cd;
   for (const auto& [name, value] :
-       {std::pair{"VEXAL", &paths.vexal}, {"VEXALCD", &paths.vexalcd}}) {
+       {std::pair{"VEXAL", &paths->vexal}, {"VEXALCD", &paths->vexalcd}}) {
     if (Outcome defined = vars.define(name, *value, VariableLevel::settings); !defined) {
       return explained(reporter, defined.failure());
     }

@@ -134,7 +134,7 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
                          archive.decision == Decision::missing ||
                          archive.decision == Decision::unreadable;
     if (refused) {
-      explain_refusal(reporter, archive);
+      reporter.explain(refusal_reason(archive));
     }
     return refused ? Status::restore_failed : Status::ok;
   }
@@ -156,18 +156,18 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
 // would end with (explained).
 Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
                        PlanReport& report) {
-  const std::unique_ptr<Settings> settings = open_config(fs, reporter);
+  const Expected<std::unique_ptr<Settings>> settings = open_config(fs);
   if (!settings) {
-    return Status::config_missing;
+    return explained(reporter, settings.failure());
   }
-  const InstallState state = read_install_state(fs, *settings, fs.current_directory());
-  bool skip_as_before = false;
-  Status status = check_restore(reporter, state, skip_as_before);
-  if (status != Status::ok) {
-    return status;
+  const InstallState state = read_install_state(fs, **settings, fs.current_directory());
+  const Expected<bool> skip_as_before = check_restore(state);
+  if (!skip_as_before) {
+    return explained(reporter, skip_as_before.failure());
   }
+  Status status = Status::ok;
   for (const ArchiveState& archive : state.archives) {
-    if ((archive.entry || !skip_as_before) &&
+    if ((archive.entry || !*skip_as_before) &&
         preview_archive(fs, reporter, plan_fs, archive, report) != Status::ok) {
       status = Status::restore_failed;
     }
@@ -298,7 +298,8 @@ Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& va
   }
   if (status == Status::ok) {
     checker.check_outputs(slots, text, vars.lookup("MAKE", VariableLevel::path).value_or(""));
-    status = check_output_folder(plan_fs, checker, output_folder);
+    const Outcome allowed = check_output_folder(plan_fs, output_folder);
+    status = allowed ? Status::ok : explained(checker, allowed.failure());
   }
   if (status == Status::ok) {
     status = save_archives(plan_fs, checker, archives, slots, output_folder);

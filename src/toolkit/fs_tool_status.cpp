@@ -292,11 +292,13 @@ void print_table(Tool& tool, const Folders& folders, const InstallState& state,
 }  // namespace
 
 int show_status(Tool& tool, const Arguments& args) {
-  const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
-  if (!settings) {
+  const Expected<std::unique_ptr<Settings>> opened = open_config(tool.fs);
+  if (!opened) {
+    const Status missing = explained(tool.console, opened.failure());
     explain_config_beside_program(tool.fs, tool.console, tool.command_line);
-    return tool.fail(Status::config_missing);
+    return tool.fail(missing);
   }
+  Settings* const settings = opened->get();
   StatusOutput out{!args.json, json_document("status")};
   const Folders folders = print_folders(tool, *settings, out);
   const InstallState state = read_install_state(tool.fs, *settings, tool.fs.current_directory());

@@ -15,6 +15,7 @@ class ArchiveSaveTest : public test::EngineTest {};
 // A group of the most items a table can count, after an item of the most bytes.
 std::string largest_two_level() {
   std::vector<test::ItemBytes> many;
+  many.reserve(65535);
   for (int i = 0; i < 65535; ++i) {
     many.push_back({std::string(1, static_cast<char>('A' + i % 26)) + "00", ""});
   }

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine_fixture.h"
 #include "archive/folder_loader.h"
+#include "engine_fixture.h"
 #include "platform/path_rules.h"
 #include "support/archive_builder.h"
 #include "support/temp_dir.h"

@@ -34,7 +34,7 @@ class CrashTest : public CliTest {
 
   // A working folder with the game and a mod of both archives, installed or not.
   std::string new_world(int number, bool installed) const {
-    const std::string world = "w" + std::to_string(number) + "/";
+    std::string world = "w" + std::to_string(number) + "/";
     dir_.write_file(world + "config.ini", "[PATH]\nvexal=" + tool_path(at(world + "game")) +
                                               "\nvexalcd=" + tool_path(at(world + "cd")) +
                                               "\nallowcdmod=1\n");

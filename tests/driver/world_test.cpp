@@ -15,8 +15,8 @@
 #include <set>
 #include <sstream>
 
-#include "driver/run.h"
 #include "archive/archive_reader.h"
+#include "driver/run.h"
 #include "install/file_identity.h"
 #include "install/install_record.h"
 #include "platform/ascii.h"
@@ -98,7 +98,7 @@ template <typename Function>
 std::string quietly(const Function& function) {
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  const std::string result = function();
+  std::string result = function();
   ::testing::internal::GetCapturedStdout();
   ::testing::internal::GetCapturedStderr();
   return result;

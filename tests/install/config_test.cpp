@@ -18,11 +18,14 @@ TEST(ConfigPaths, ReadsEveryKeyOrExplainsTheMissingOne) {
   for (const DataCase& c : load_cases("tests/install/cases.txt", "paths")) {
     SCOPED_TRACE(c.where);
     InstallWorld world(c.field(0));
-    RecordingReporter reporter;
-    ConfigPaths paths;
-    EXPECT_EQ(code_of(read_config_paths(world.fs, reporter, paths)), c.number(1));
-    EXPECT_EQ(paths.allow_cd, c.field(2) == "yes");
-    EXPECT_EQ(reporter.explanations, c.field(3).empty() ? "" : "config.ini: " + c.field(3) + "\n");
+    const Expected<ConfigPaths> paths = read_config_paths(world.fs);
+    EXPECT_EQ(code_of(paths.status()), c.number(1));
+    if (paths) {
+      EXPECT_EQ(paths->allow_cd, c.field(2) == "yes");
+    } else {
+      EXPECT_EQ(paths.failure().explanations,
+                std::vector<std::string>{"config.ini: " + c.field(3)});
+    }
   }
 }
 

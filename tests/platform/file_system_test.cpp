@@ -26,7 +26,7 @@ namespace stdfs = std::filesystem;
 using Names = std::vector<std::string>;
 
 // What the second volume of a backend can hold.
-constexpr std::uint64_t kOtherVolumeBytes = 64 * 1024;
+constexpr std::uint64_t kOtherVolumeBytes = std::uint64_t{64} * 1024;
 
 class NativeBackend {
  public:

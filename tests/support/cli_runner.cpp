@@ -52,6 +52,7 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
     _exit(127);
   }
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (std::string& word : command) {
     argv.push_back(word.data());
   }
