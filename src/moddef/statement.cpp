@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "archive/source_loader.h"
+#include "moddef/lost_items.h"
 #include "platform/ascii.h"
 
 namespace vexal {
@@ -368,11 +369,15 @@ Status exec_command(ModContext& context, std::string_view name,
   outcome.source = source;
   outcome.command = command;
   outcome.mask = mask;
-  const Links before = context.observer != nullptr ? output->links : Links{};
+  // Only re-pointed groups and the observer need to know what was linked before.
+  const Links before = context.observer != nullptr || output->two_level ? output->links : Links{};
   if (const Outcome linked = link_into_output(context, *output, mode, outcome); !linked) {
     return explained(context.reporter, linked.failure());
   }
   warn_if_nothing_taken(context, outcome);
+  if (output->two_level) {
+    warn_of_lost_items(context, *output, command, before);
+  }
   if (context.observer != nullptr) {
     tell_observer(context, std::move(outcome), before);
   }

@@ -15,7 +15,9 @@
 #include "platform/path_rules.h"
 #include "platform/settings.h"
 #include "session/run_steps.h"
+#include "toolkit/checker.h"
 #include "toolkit/fs_tool.h"
+#include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -103,15 +105,30 @@ class PlanFileSystem final : public FileSystem {
   std::unordered_map<std::string, std::uint64_t> written_;
 };
 
+// What the plan tells: printed as it is found for the text form, gathered for --json.
+struct PlanReport {
+  bool text = true;
+  Json restore = Json::array();  // a line for each archive the restore moves or leaves
+  Json adds = Json::array();
+  Json outputs = Json::array();
+
+  void restore_line(const std::string& line) {
+    if (text) {
+      std::printf("%s\n", line.c_str());
+    }
+    restore.push_back(line);
+  }
+};
+
 // What the restore does to one archive, as far as it changes what the build reads. ok,
 // or restore_failed (explained) when the restore would leave the archive as it is.
 Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       const ArchiveState& archive) {
+                       const ArchiveState& archive, PlanReport& report) {
   if (archive.entry && archive.decision != Decision::swap_back &&
       archive.decision != Decision::put_back) {
     if (archive.decision == Decision::keep_both || archive.decision == Decision::changed) {
-      std::printf("The restore leaves %s in the game: it has changed since the mod was installed\n",
-                  archive.installed.c_str());
+      report.restore_line("The restore leaves " + archive.installed +
+                          " in the game: it has changed since the mod was installed");
     }
     const bool refused = archive.decision == Decision::game_copy_lost ||
                          archive.decision == Decision::missing ||
@@ -126,8 +143,7 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
                      " does not exist");
     return Status::restore_failed;
   }
-  std::printf("The restore puts back %s from %s\n", archive.installed.c_str(),
-              archive.saved.c_str());
+  report.restore_line("The restore puts back " + archive.installed + " from " + archive.saved);
   if (archive.decision != Decision::put_back) {
     plan_fs.redirect(archive.returned, archive.installed);
   }
@@ -138,7 +154,8 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
 // The restore a build begins with, as far as it changes what the build reads: each
 // archive it puts back is read from the backup folder. ok, or the failure the restore
 // would end with (explained).
-Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs) {
+Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
+                       PlanReport& report) {
   const Expected<std::unique_ptr<Settings>> settings = open_config(fs);
   if (!settings) {
     return explained(reporter, settings.failure());
@@ -151,7 +168,7 @@ Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
   Status status = Status::ok;
   for (const ArchiveState& archive : state.archives) {
     if ((archive.entry || !*skip_as_before) &&
-        preview_archive(fs, reporter, plan_fs, archive) != Status::ok) {
+        preview_archive(fs, reporter, plan_fs, archive, report) != Status::ok) {
       status = Status::restore_failed;
     }
   }
@@ -169,6 +186,8 @@ std::string joined(const std::vector<std::string>& names) {
 // Prints what each add command does, as it runs.
 class AddPrinter final : public AddObserver {
  public:
+  explicit AddPrinter(PlanReport& report) : report_(report) {}
+
   void added(const AddOutcome& outcome) override {
     const SourceArchive& source = *outcome.source;
     std::string text;
@@ -186,15 +205,38 @@ class AddPrinter final : public AddObserver {
         text += (text.empty() ? "" : "; ") + std::string("re-points ") + joined(outcome.repointed);
       }
     }
-    std::printf("%s: %.*s %s\n", outcome.output->name.c_str(),
-                static_cast<int>(outcome.command.size()), outcome.command.data(), text.c_str());
+    const std::string& output = outcome.output->name;
+    if (report_.text) {
+      std::printf("%s: %.*s %s\n", output.c_str(), static_cast<int>(outcome.command.size()),
+                  outcome.command.data(), text.c_str());
+    }
+    report_.adds.push_back({{"archive", output},
+                            {"command", outcome.command},
+                            {"source", source.path},
+                            {"taken", outcome.taken},
+                            {"added", shown_names(outcome.added)},
+                            {"repointed", shown_names(outcome.repointed)},
+                            {"does", text}});
   }
+
+ private:
+  static Json shown_names(const std::vector<std::string>& names) {
+    Json shown = Json::array();
+    for (const std::string& name : names) {
+      shown.push_back(shown_name(name));
+    }
+    return shown;
+  }
+
+  PlanReport& report_;
 };
 
 // One line per archive the build saves: its size and how many entries each source gave.
 void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const SlotTable& slots,
-                   const std::string& output_folder) {
-  std::printf("A build would save into %s:\n", output_folder.c_str());
+                   const std::string& output_folder, PlanReport& report) {
+  if (report.text) {
+    std::printf("A build would save into %s:\n", output_folder.c_str());
+  }
   for (const OutputArchive* output : slots) {
     if (output == nullptr) {
       continue;
@@ -204,73 +246,101 @@ void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const S
       ++by_source[link.source];
     }
     std::string sources;
+    Json source_counts = Json::array();
     for (const auto& [source, count] : by_source) {
       sources += (sources.empty() ? "; " : ", ") + std::to_string(count) + " from " +
                  archives.source(source).path;
+      source_counts.push_back({{"source", archives.source(source).path}, {"entries", count}});
     }
     const std::size_t count = output->links.size();
-    std::printf(
-        "  %s: %s, %s%s\n", output->name.c_str(),
-        (output->two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
-            .c_str(),
-        counted(plan_fs.written(output->file_path), "byte", "bytes").c_str(), sources.c_str());
+    report.outputs.push_back({{"archive", output->name},
+                              {"path", output->file_path},
+                              {"entries", count},
+                              {"bytes", plan_fs.written(output->file_path)},
+                              {"sources", std::move(source_counts)}});
+    if (report.text) {
+      std::printf("  %s: %s, %s%s\n", output->name.c_str(),
+                  (output->two_level ? counted(count, "group", "groups")
+                                     : counted(count, "entry", "entries"))
+                      .c_str(),
+                  counted(plan_fs.written(output->file_path), "byte", "bytes").c_str(),
+                  sources.c_str());
+    }
   }
 }
 
-// The build's steps after its restore, through the planning file system. ok or the
-// failure and the line it arose at.
+// The build's steps after its restore, through the planning file system, with the
+// checker watching. ok or the failure and the line it arose at.
 Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& vars, bool allow_cd,
-                  const std::string& definition_path, int& line) {
+                  const std::string& definition_path, int& line, Findings& findings,
+                  PlanReport& report) {
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
-  AddPrinter printer;
-  ModContext context{plan_fs, vars, archives, slots, reporter, {}, &printer};
+  AddPrinter printer(report);
+  Checker checker(reporter, printer);
+  ModContext context{plan_fs, vars, archives, slots, checker, {}, &checker};
+  checker.watch(context);
   set_mod_folder(context, definition_path);
   std::string text;
-  if (const Status status = load_definition(plan_fs, reporter, definition_path, text);
-      status != Status::ok) {
-    return status;
-  }
-  const ScanResult scan = scan_definition(context, text, allow_cd);
-  if (scan.status != Status::ok) {
-    line = scan.line;
-    return scan.status;
+  Status status = load_definition(plan_fs, checker, definition_path, text);
+  if (status == Status::ok) {
+    const ScanResult scan = scan_definition(context, text, allow_cd);
+    status = scan.status;
+    line = scan.status == Status::ok ? -1 : scan.line;
   }
   std::string output_folder;
-  Status status = output_folder_of(reporter, vars, definition_path, output_folder);
   if (status == Status::ok) {
+    status = output_folder_of(checker, vars, definition_path, output_folder);
+  }
+  if (status == Status::ok) {
+    checker.check_outputs(slots, text, vars.lookup("MAKE", VariableLevel::path).value_or(""));
     const Outcome allowed = check_output_folder(plan_fs, output_folder);
-    status = allowed ? Status::ok : explained(reporter, allowed.failure());
+    status = allowed ? Status::ok : explained(checker, allowed.failure());
   }
   if (status == Status::ok) {
-    status = save_archives(plan_fs, reporter, archives, slots, output_folder);
+    status = save_archives(plan_fs, checker, archives, slots, output_folder);
   }
   if (status == Status::ok) {
-    print_outputs(plan_fs, archives, slots, output_folder);
+    print_outputs(plan_fs, archives, slots, output_folder, report);
   }
+  findings = checker.sorted_findings();
   return status;
 }
 
-}  // namespace
+// One line per finding, as compilers print theirs.
+void print_findings(const std::string& file, const Findings& findings) {
+  for (const Finding& finding : findings) {
+    std::printf("%s:%d: warning: %s\n", file.c_str(), finding.line, finding.text.c_str());
+  }
+}
 
-int plan_build(Tool& tool, const Arguments& args) {
-  QuietReporter reporter(tool.console);
-  VariableStore vars;
-  PlanFileSystem plan_fs(tool.fs);
-  const std::string definition_path = definition_path_of(tool.fs, args.words[0]);
-  std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
-  bool allow_cd = true;
-  int line = -1;
-  Status status = read_settings(tool.fs, reporter, vars, allow_cd);
-  if (status == Status::config_missing) {
-    explain_config_beside_program(tool.fs, reporter, tool.command_line);
+// The plan as one document: what the text form prints, field by field.
+Json plan_document(const Tool& tool, const std::string& definition_path, PlanReport& report,
+                   const Findings* findings, Status status, int line) {
+  Json document = json_document(tool.command);
+  document["definition"] = definition_path;
+  document["restore"] = std::move(report.restore);
+  document["adds"] = std::move(report.adds);
+  document["outputs"] = std::move(report.outputs);
+  if (findings != nullptr) {
+    Json found = Json::array();
+    for (const Finding& finding : *findings) {
+      found.push_back({{"line", finding.line}, {"text", finding.text}});
+    }
+    document["findings"] = std::move(found);
   }
-  if (status == Status::ok) {
-    status = preview_restore(tool.fs, reporter, plan_fs);
-  }
-  if (status == Status::ok) {
-    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line);
+  document["result"] = {{"code", static_cast<int>(status)},
+                        {"line", line >= 0 ? Json(line) : Json(nullptr)},
+                        {"message", status == Status::ok ? "All done." : message_of(status)}};
+  return document;
+}
+
+// The end of a plan in text: the findings of a check, then the build's own report.
+void print_plan_end(Tool& tool, const std::string& file, const Findings* findings, Status status,
+                    int line) {
+  if (findings != nullptr) {
+    print_findings(file, *findings);
   }
   print_text("A build would end with:\n");
   if (status == Status::ok) {
@@ -279,7 +349,52 @@ int plan_build(Tool& tool, const Arguments& args) {
     print_error_at_line(static_cast<int>(status), line);
     tool.console.print_explanations();
   }
+}
+
+// Plans the build; with strict, checks it too.
+int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
+  QuietReporter reporter(tool.console);
+  VariableStore vars;
+  PlanFileSystem plan_fs(tool.fs);
+  PlanReport report{!args.json};
+  const std::string definition_path = definition_path_of(tool.fs, args.words[0]);
+  if (report.text) {
+    std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
+  }
+  bool allow_cd = true;
+  int line = -1;
+  Findings findings;
+  Status status = read_settings(tool.fs, reporter, vars, allow_cd);
+  if (status == Status::config_missing) {
+    explain_config_beside_program(tool.fs, reporter, tool.command_line);
+  }
+  if (status == Status::ok) {
+    status = preview_restore(tool.fs, reporter, plan_fs, report);
+  }
+  if (status == Status::ok) {
+    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line, findings, report);
+  }
+  const Findings* shown = strict ? &findings : nullptr;
+  if (report.text) {
+    print_plan_end(tool, args.words[0], shown, status, line);
+  } else {
+    print_json(plan_document(tool, definition_path, report, shown, status, line));
+    tool.console.print_explanations();
+  }
+  if (status == Status::ok && strict && !findings.empty()) {
+    return kDiffers;
+  }
   return exit_code(status);
+}
+
+}  // namespace
+
+int plan_build(Tool& tool, const Arguments& args) {
+  return plan_or_check(tool, args, args.strict);
+}
+
+int check_definition(Tool& tool, const Arguments& args) {
+  return plan_or_check(tool, args, true);
 }
 
 }  // namespace vexal::fs_tool
