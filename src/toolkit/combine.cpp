@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <optional>
 
+#include <nlohmann/json.hpp>
+
 #include "archive/catalogue.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
@@ -48,7 +50,11 @@ struct Combination {
   std::vector<std::unique_ptr<ArchiveView>> game_archives;
   std::vector<CombinedArchive> archives;  // in catalogue order
   std::map<std::string, std::vector<std::string>> source_entries;
-  std::vector<std::string> replacements;  // what combine says of archives replaced whole
+  struct Replacement {
+    std::string archive;
+    std::size_t mod = 0;
+  };
+  std::vector<Replacement> replacements;  // archives a mod replaces whole
 };
 
 // The report a build of the mod would end with, and its exit status.
@@ -103,8 +109,7 @@ const ArchiveView* read_game_archive(Tool& tool, PlanFileSystem& plan_fs, Combin
   return result.game_archives.emplace_back(std::move(view)).get();
 }
 
-void combine_archives(Tool& tool, PlanFileSystem& plan_fs, const Request& request,
-                      Combination& result) {
+void combine_archives(Tool& tool, PlanFileSystem& plan_fs, Combination& result) {
   for (const CatalogueEntry& catalogued : kCatalogue) {
     const std::string name(catalogued.name);
     std::optional<CombinedArchive> combined;
@@ -118,9 +123,7 @@ void combine_archives(Tool& tool, PlanFileSystem& plan_fs, const Request& reques
           combined.emplace(name, read_game_archive(tool, plan_fs, result, path), path);
         }
         if (!archive.from_game) {
-          result.replacements.push_back(request.mods[mod] + " replaces " + name +
-                                        " whole: its block does not start from the game's "
-                                        "archive; the mods after it change that archive");
+          result.replacements.push_back({name, mod});
         }
         combined->apply(mod, archive);
       }
@@ -152,13 +155,63 @@ std::vector<Conflict> all_conflicts(const Combination& result) {
   return found;
 }
 
+void print_conflicts(const std::vector<Conflict>& conflicts, const std::vector<std::string>& mods) {
+  for (const Conflict& conflict : conflicts) {
+    std::printf("%s\n", conflict_line(conflict, mods).c_str());
+  }
+}
+
+// Names as shown_name prints them, so that every byte of a name reaches the JSON text.
+nlohmann::json conflicts_json(const std::vector<Conflict>& conflicts,
+                              const std::vector<std::string>& mods) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const Conflict& conflict : conflicts) {
+    nlohmann::json changers = nlohmann::json::array();
+    for (const std::size_t mod : conflict.mods) {
+      changers.push_back(mods[mod]);
+    }
+    nlohmann::json line = {{"archive", conflict.archive},
+                           {"entry", shown_name(conflict.entry)},
+                           {"mods", changers},
+                           {"winner", mods[conflict.mods.back()]}};
+    if (!conflict.item.empty()) {
+      line["item"] = shown_name(conflict.item);
+    }
+    list.push_back(std::move(line));
+  }
+  return list;
+}
+
+nlohmann::json combine_json(const std::string& path, const Request& request,
+                            const Combination& result) {
+  nlohmann::json archives = nlohmann::json::array();
+  for (const CombinedArchive& archive : result.archives) {
+    archives.push_back(archive.name());
+  }
+  nlohmann::json replaced = nlohmann::json::array();
+  for (const Combination::Replacement& replacement : result.replacements) {
+    replaced.push_back({{"archive", replacement.archive}, {"mod", request.mods[replacement.mod]}});
+  }
+  return {{"definition", path},
+          {"mods", request.mods},
+          {"archives", archives},
+          {"replaced", replaced},
+          {"conflicts", conflicts_json(all_conflicts(result), request.mods)}};
+}
+
+// Paths and definitions are passed through as the system gave them: bytes that are no
+// UTF-8 become U+FFFD instead of failing the output.
+void print_json(const nlohmann::json& json) {
+  std::printf("%s\n", json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+}
+
 // Plans and combines the mods. kSucceeded, or the status a failed mod ends with.
 int combined(Tool& tool, const Request& request, Combination& result) {
   PlanFileSystem plan_fs(tool.fs);
   if (const int status = plan_mods(tool, plan_fs, request, result); status != kSucceeded) {
     return status;
   }
-  combine_archives(tool, plan_fs, request, result);
+  combine_archives(tool, plan_fs, result);
   return kSucceeded;
 }
 
@@ -224,13 +277,18 @@ int combine_mods(Tool& tool, const Arguments& args) {
   if (const int status = write_combination(tool, folder, definition); status != kSucceeded) {
     return status;
   }
-  for (const std::string& replacement : result.replacements) {
-    tool.console.warn(replacement);
+  for (const Combination::Replacement& replaced : result.replacements) {
+    tool.console.warn(request->mods[replaced.mod] + " replaces " + replaced.archive +
+                      " whole: its block does not start from the game's archive; the mods "
+                      "after it change that archive");
   }
-  for (const Conflict& conflict : all_conflicts(result)) {
-    std::printf("%s\n", conflict_line(conflict, request->mods).c_str());
+  const std::string path = join_path(folder, "combined.def");
+  if (request->json) {
+    print_json(combine_json(path, *request, result));
+    return kSucceeded;
   }
-  std::printf("%s written: %s of %s\n", join_path(folder, "combined.def").c_str(),
+  print_conflicts(all_conflicts(result), request->mods);
+  std::printf("%s written: %s of %s\n", path.c_str(),
               counted(result.archives.size(), "archive", "archives").c_str(),
               counted(request->mods.size(), "mod", "mods").c_str());
   return kSucceeded;
@@ -246,8 +304,10 @@ int show_conflicts(Tool& tool, const Arguments& args) {
     return status;
   }
   const std::vector<Conflict> conflicts = all_conflicts(result);
-  for (const Conflict& conflict : conflicts) {
-    std::printf("%s\n", conflict_line(conflict, request->mods).c_str());
+  if (request->json) {
+    print_json({{"conflicts", conflicts_json(conflicts, request->mods)}});
+  } else {
+    print_conflicts(conflicts, request->mods);
   }
   return conflicts.empty() ? kSucceeded : kDiffers;
 }

@@ -83,7 +83,7 @@ void print_usage(std::FILE* out) {
                " vexal_fs help SUBCOMMAND\n"
                "       vexal_fs --version\n"
                "Exit status: 0 done, 1 differences or damage found, 2 wrong usage, 3 failed;\n"
-               "plan ends as the build would.\n");
+               "plan ends as the build would; combine and conflicts as a mod's failing build.\n");
 }
 
 const Subcommand* find_subcommand(std::string_view name) {

@@ -30,7 +30,8 @@ std::string path_key(std::string_view path) {
 // The two-level writer seeks back to fill in a field, so writes land at the position.
 class PlannedFile final : public File {
  public:
-  PlannedFile(std::uint64_t& count, std::vector<std::byte>* bytes) : count_(count), bytes_(bytes) {
+  PlannedFile(std::uint64_t& count, std::shared_ptr<std::vector<std::byte>> bytes)
+      : count_(count), bytes_(std::move(bytes)) {
     count_ = 0;
     if (bytes_ != nullptr) {
       bytes_->clear();
@@ -56,17 +57,20 @@ class PlannedFile final : public File {
 
  private:
   std::uint64_t& count_;
-  std::vector<std::byte>* bytes_;
+  std::shared_ptr<std::vector<std::byte>> bytes_;
   std::uint64_t position_ = 0;
 };
 
+// A kept file's bytes, shared with the file system until a later save of the path
+// replaces them there.
 class KeptBytes final : public MappedBytes {
  public:
-  explicit KeptBytes(std::vector<std::byte> bytes) : bytes_(std::move(bytes)) {}
-  std::span<const std::byte> bytes() const override { return bytes_; }
+  explicit KeptBytes(std::shared_ptr<const std::vector<std::byte>> bytes)
+      : bytes_(std::move(bytes)) {}
+  std::span<const std::byte> bytes() const override { return *bytes_; }
 
  private:
-  std::vector<std::byte> bytes_;
+  std::shared_ptr<const std::vector<std::byte>> bytes_;
 };
 
 // Reads a kept file from its start.
@@ -157,15 +161,20 @@ std::unique_ptr<File> PlanFileSystem::open_read(const std::string& path) {
 }
 
 std::shared_ptr<const MappedBytes> PlanFileSystem::map_read(const std::string& path) {
-  if (const std::vector<std::byte>* bytes = kept(path)) {
-    return std::make_shared<KeptBytes>(*bytes);
+  if (const auto found = kept_.find(path_key(path)); found != kept_.end()) {
+    return std::make_shared<KeptBytes>(found->second);
   }
   return base_.map_read(read_from(path));
 }
 
 std::unique_ptr<File> PlanFileSystem::open_write(const std::string& path) {
   const std::string key = path_key(path);
-  return std::make_unique<PlannedFile>(written_[key], keep_written_ ? &kept_[key] : nullptr);
+  std::shared_ptr<std::vector<std::byte>> bytes;
+  if (keep_written_) {
+    bytes = std::make_shared<std::vector<std::byte>>();
+    kept_[key] = bytes;
+  }
+  return std::make_unique<PlannedFile>(written_[key], std::move(bytes));
 }
 
 bool PlanFileSystem::remove(const std::string& path) {
@@ -179,7 +188,7 @@ std::string PlanFileSystem::read_from(const std::string& path) const {
 
 const std::vector<std::byte>* PlanFileSystem::kept(const std::string& path) const {
   const auto found = kept_.find(path_key(path));
-  return found == kept_.end() ? nullptr : &found->second;
+  return found == kept_.end() ? nullptr : found->second.get();
 }
 
 Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,

@@ -61,7 +61,7 @@ class PlanFileSystem final : public FileSystem {
   bool keep_written_ = false;
   std::unordered_map<std::string, std::string> redirects_;
   std::unordered_map<std::string, std::uint64_t> written_;
-  std::unordered_map<std::string, std::vector<std::byte>> kept_;
+  std::unordered_map<std::string, std::shared_ptr<std::vector<std::byte>>> kept_;
 };
 
 // Whether preview_restore prints what the restore would put back (standard output).
