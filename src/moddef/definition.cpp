@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "archive/catalogue.h"
+#include "moddef/hints.h"
 #include "moddef/statement.h"
 
 namespace vexal {
@@ -64,6 +65,13 @@ class ClassScanner {
     }
     if (is_failure_of_the_text(status) && status != Status::unknown_class) {
       context_.reporter.explain("line " + std::to_string(line_) + ": " + std::string(line_text()));
+      if (hint_) {
+        context_.reporter.explain(*hint_);
+        note(line_, *hint_);
+      }
+    }
+    if (status == Status::ok && state_ != State::outside) {
+      note(block_line_, "the block opened here is never closed: end it with '}'");
     }
     return {status, line_};
   }
@@ -97,14 +105,42 @@ class ClassScanner {
     return true;
   }
 
+  // Tells the checker, when there is one.
+  void note(int line, std::string text) {
+    if (context_.findings != nullptr) {
+      context_.findings->push_back({line, std::move(text)});
+    }
+  }
+
+  // The character that ends the statement at the position; "//" ends it as a line end.
+  char terminator() const {
+    const char c = at(position_);
+    return c == '/' && at(position_ + 1) == '/' ? '\n' : c;
+  }
+
   // Ends the pending statement at the position and runs it, unless its block is skipped.
   Status run_pending() {
+    const bool after_slash = after_slash_;
+    after_slash_ = terminator() == '/' || (after_slash_ && terminator() != '\n');
     if (!pending_start_) {
       return Status::ok;
     }
-    const std::string_view statement = text_.substr(*pending_start_, position_ - *pending_start_);
+    const StatementText statement{text_.substr(*pending_start_, position_ - *pending_start_),
+                                  terminator(), after_slash};
     pending_start_.reset();
-    return execute_ ? run_statement(context_, statement, class_code_) : Status::ok;
+    if (!execute_) {
+      return Status::ok;
+    }
+    context_.line = line_;
+    const Status status = run_statement(context_, statement.text, class_code_);
+    if (status != Status::ok) {
+      hint_ = hint_for_failure(status, statement);
+    } else {
+      for (std::string& doubt : doubts_about(statement)) {
+        note(line_, std::move(doubt));
+      }
+    }
+    return status;
   }
 
   Status step() {
@@ -180,6 +216,10 @@ class ClassScanner {
           state_ = State::outside;
           return Status::ok;
         }
+        if (c == '{' && pending_start_ && text_.substr(*pending_start_).starts_with("class")) {
+          hint_ = "the block opened at line " + std::to_string(block_line_) +
+                  " is not closed: end it with '}' before this line";
+        }
         if (c == '{') {
           return Status::misplaced_brace;
         }
@@ -229,6 +269,7 @@ class ClassScanner {
 
   void enter_block(int class_code) {
     class_code_ = class_code;
+    block_line_ = line_;
     state_ = State::after_name;
   }
 
@@ -257,7 +298,10 @@ class ClassScanner {
   std::optional<std::size_t> pending_start_;
   bool execute_ = true;
   int line_ = 1;
-  bool finished_ = false;  // the end marker was reached
+  int block_line_ = 1;               // of the class whose block is open
+  bool after_slash_ = false;         // the last statement on this line ended at a "/"
+  std::optional<std::string> hint_;  // how to fix the failure the scan ends with
+  bool finished_ = false;            // the end marker was reached
 };
 
 }  // namespace

@@ -10,9 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "base/reporter.h"
 #include "archive/archive_list.h"
 #include "archive/catalogue.h"
+#include "base/reporter.h"
+#include "moddef/findings.h"
 #include "moddef/variables.h"
 #include "platform/file_system.h"
 
@@ -45,6 +46,8 @@ struct ModContext {
   Reporter& reporter;
   std::string mod_folder;           // ends in a separator, or is a bare path without one
   AddObserver* observer = nullptr;  // a build has none
+  Findings* findings = nullptr;     // the checker's; a build has none
+  int line = 0;                     // of the statement that runs, while it runs
 };
 
 }  // namespace vexal

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "archive/source_loader.h"
+#include "moddef/lost_items.h"
 #include "platform/ascii.h"
 
 namespace vexal {
@@ -257,18 +258,6 @@ std::string command_text(std::string_view name, const std::vector<std::string>& 
   return text + ')';
 }
 
-// The source and entry each entry of an output is linked to.
-using Links = std::vector<std::pair<std::int32_t, std::int32_t>>;
-
-Links links_of(const ArchiveRecord& output) {
-  Links links;
-  links.reserve(output.entries.size());
-  for (const Entry& entry : output.entries) {
-    links.emplace_back(entry.source_archive, entry.source_entry);
-  }
-  return links;
-}
-
 // Tells the observer which names the command added and which it re-pointed.
 void tell_observer(ModContext& context, AddOutcome outcome, const Links& before) {
   const ArchiveRecord& output = *context.archives.get(outcome.output_slot);
@@ -402,12 +391,18 @@ Status exec_command(ModContext& context, std::string_view name,
   outcome.source_slot = source_slot;
   outcome.command = command;
   outcome.mask = mask;
-  const Links before =
-      context.observer != nullptr ? links_of(*context.archives.get(target_slot)) : Links{};
+  // Only re-pointed groups and the observer need to know what was linked before.
+  const bool two_level = context.archives.get(target_slot)->two_level;
+  const Links before = context.observer != nullptr || two_level
+                           ? links_of(*context.archives.get(target_slot))
+                           : Links{};
   if (const Status status = link_into_output(context, mode, outcome); status != Status::ok) {
     return status;
   }
   warn_if_nothing_taken(context, outcome);
+  if (two_level) {
+    warn_of_lost_items(context, target_slot, command, before);
+  }
   if (context.observer != nullptr) {
     tell_observer(context, std::move(outcome), before);
   }

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/ascii.h"
+#include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
 
@@ -70,6 +71,28 @@ void print_difference(const Difference& difference) {
               shown_name(difference.shown).c_str(), sizes.c_str());
 }
 
+Json difference_document(const Arguments& args, const std::vector<Difference>& found) {
+  static constexpr const char* kWords[] = {"added", "removed", "changed"};
+  Json document = json_document("diff");
+  document["old"] = args.words[0];
+  document["new"] = args.words[1];
+  document["same"] = found.empty();
+  Json differences = Json::array();
+  for (const Difference& difference : found) {
+    Json entry{{"change", kWords[static_cast<int>(difference.kind)]},
+               {"name", shown_name(difference.shown)}};
+    if (difference.kind != Difference::Kind::added) {
+      entry["old_size"] = difference.old_size;
+    }
+    if (difference.kind != Difference::Kind::removed) {
+      entry["new_size"] = difference.new_size;
+    }
+    differences.push_back(std::move(entry));
+  }
+  document["differences"] = std::move(differences);
+  return document;
+}
+
 }  // namespace
 
 int diff_archives(Tool& tool, const Arguments& args) {
@@ -81,7 +104,11 @@ int diff_archives(Tool& tool, const Arguments& args) {
     }
   }
   const std::vector<Difference> found = differences(contents_of(old_view), contents_of(new_view));
-  std::ranges::for_each(found, print_difference);
+  if (args.json) {
+    print_json(difference_document(args, found));
+  } else {
+    std::ranges::for_each(found, print_difference);
+  }
   return found.empty() ? kSucceeded : kDiffers;
 }
 

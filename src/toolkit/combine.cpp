@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <optional>
 
-#include <nlohmann/json.hpp>
-
 #include "archive/catalogue.h"
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "session/console.h"
 #include "session/run_steps.h"
 #include "toolkit/combined_definition.h"
+#include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -18,25 +17,21 @@ namespace {
 struct Request {
   std::vector<std::string> mods;
   std::string folder;  // combine: --into
-  bool json = false;
 };
 
-// The mods, --into FOLDER (combine only) and --json, in any order.
+// The mods and, for combine, --into FOLDER, in any order.
 std::optional<Request> read_request(Tool& tool, const Arguments& args, bool into) {
   Request request;
   for (std::size_t i = 0; i < args.words.size(); ++i) {
-    if (equal_ignoring_case(args.words[i], "--json")) {
-      request.json = true;
-    } else if (into && equal_ignoring_case(args.words[i], "--into") && i + 1 < args.words.size()) {
+    if (into && equal_ignoring_case(args.words[i], "--into") && i + 1 < args.words.size()) {
       request.folder = args.words[++i];
     } else {
       request.mods.push_back(args.words[i]);
     }
   }
   if (request.mods.empty() || (into && request.folder.empty())) {
-    tool.console.explain(into ? "combine needs one or more definitions and --into FOLDER"
-                              : "conflicts needs one or more definitions");
-    tool.fail("wrong usage: see vexal_fs help " + std::string(into ? "combine" : "conflicts"));
+    tool.console.explain("combine needs one or more definitions and --into FOLDER");
+    tool.fail("wrong usage: see vexal_fs help combine");
     return std::nullopt;
   }
   return request;
@@ -71,7 +66,7 @@ int plan_mods(Tool& tool, PlanFileSystem& plan_fs, const Request& request, Combi
   QuietReporter reporter(tool.console);
   Status status = read_config_paths(tool.fs, reporter, result.config);
   if (status == Status::ok) {
-    status = preview_restore(tool.fs, reporter, plan_fs, RestoreLines::left_out);
+    status = preview_restore(tool.fs, reporter, plan_fs, [](const std::string& /*line*/) {});
   }
   if (status != Status::ok) {
     return mod_failed(tool, request.mods.front(), status, -1);
@@ -96,7 +91,7 @@ int plan_mods(Tool& tool, PlanFileSystem& plan_fs, const Request& request, Combi
 const ArchiveView* read_game_archive(Tool& tool, PlanFileSystem& plan_fs, Combination& result,
                                      const std::string& path) {
   ConsoleReporter quiet("vexal_fs");  // a game without the archive is no failure here
-  Tool plan_tool{plan_fs, quiet, tool.command_line};
+  Tool plan_tool{plan_fs, quiet, tool.command_line, tool.command, false};
   auto view = std::make_unique<ArchiveView>();
   if (read_view(plan_tool, path, *view) != Status::ok) {
     return nullptr;
@@ -162,18 +157,17 @@ void print_conflicts(const std::vector<Conflict>& conflicts, const std::vector<s
 }
 
 // Names as shown_name prints them, so that every byte of a name reaches the JSON text.
-nlohmann::json conflicts_json(const std::vector<Conflict>& conflicts,
-                              const std::vector<std::string>& mods) {
-  nlohmann::json list = nlohmann::json::array();
+Json conflicts_json(const std::vector<Conflict>& conflicts, const std::vector<std::string>& mods) {
+  Json list = Json::array();
   for (const Conflict& conflict : conflicts) {
-    nlohmann::json changers = nlohmann::json::array();
+    Json changers = Json::array();
     for (const std::size_t mod : conflict.mods) {
       changers.push_back(mods[mod]);
     }
-    nlohmann::json line = {{"archive", conflict.archive},
-                           {"entry", shown_name(conflict.entry)},
-                           {"mods", changers},
-                           {"winner", mods[conflict.mods.back()]}};
+    Json line = {{"archive", conflict.archive},
+                 {"entry", shown_name(conflict.entry)},
+                 {"mods", changers},
+                 {"winner", mods[conflict.mods.back()]}};
     if (!conflict.item.empty()) {
       line["item"] = shown_name(conflict.item);
     }
@@ -182,27 +176,23 @@ nlohmann::json conflicts_json(const std::vector<Conflict>& conflicts,
   return list;
 }
 
-nlohmann::json combine_json(const std::string& path, const Request& request,
-                            const Combination& result) {
-  nlohmann::json archives = nlohmann::json::array();
+Json combine_json(const Tool& tool, const std::string& path, const Request& request,
+                  const Combination& result) {
+  Json archives = Json::array();
   for (const CombinedArchive& archive : result.archives) {
     archives.push_back(archive.name());
   }
-  nlohmann::json replaced = nlohmann::json::array();
+  Json replaced = Json::array();
   for (const Combination::Replacement& replacement : result.replacements) {
     replaced.push_back({{"archive", replacement.archive}, {"mod", request.mods[replacement.mod]}});
   }
-  return {{"definition", path},
-          {"mods", request.mods},
-          {"archives", archives},
-          {"replaced", replaced},
-          {"conflicts", conflicts_json(all_conflicts(result), request.mods)}};
-}
-
-// Paths and definitions are passed through as the system gave them: bytes that are no
-// UTF-8 become U+FFFD instead of failing the output.
-void print_json(const nlohmann::json& json) {
-  std::printf("%s\n", json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  Json document = json_document(tool.command);
+  document["definition"] = path;
+  document["mods"] = request.mods;
+  document["archives"] = std::move(archives);
+  document["replaced"] = std::move(replaced);
+  document["conflicts"] = conflicts_json(all_conflicts(result), request.mods);
+  return document;
 }
 
 // Plans and combines the mods. kSucceeded, or the status a failed mod ends with.
@@ -283,8 +273,8 @@ int combine_mods(Tool& tool, const Arguments& args) {
                       "after it change that archive");
   }
   const std::string path = join_path(folder, "combined.def");
-  if (request->json) {
-    print_json(combine_json(path, *request, result));
+  if (tool.json) {
+    print_json(combine_json(tool, path, *request, result));
     return kSucceeded;
   }
   print_conflicts(all_conflicts(result), request->mods);
@@ -304,8 +294,10 @@ int show_conflicts(Tool& tool, const Arguments& args) {
     return status;
   }
   const std::vector<Conflict> conflicts = all_conflicts(result);
-  if (request->json) {
-    print_json({{"conflicts", conflicts_json(conflicts, request->mods)}});
+  if (tool.json) {
+    Json document = json_document(tool.command);
+    document["conflicts"] = conflicts_json(conflicts, request->mods);
+    print_json(document);
   } else {
     print_conflicts(conflicts, request->mods);
   }

@@ -30,8 +30,11 @@ struct Tool {
   FileSystem& fs;
   ConsoleReporter& console;
   const std::vector<std::string>& command_line;  // the arguments after the program's name
+  std::string command;                           // the subcommand that runs, as the help names it
+  bool json = false;                             // its result is a JSON document
 
-  // Prints "vexal_fs: error: <what>" and the explanations given so far; kFailed.
+  // Prints "vexal_fs: error: <what>" and the explanations given so far (with json, also
+  // a document whose "error" is what failed); kFailed.
   int fail(std::string_view what);
   int fail(Status status) { return fail(message_of(status)); }
 };
@@ -49,9 +52,14 @@ class QuietReporter final : public Reporter {
   Reporter& console_;
 };
 
+// The options a subcommand may take, each a bit of Subcommand::options.
+enum Option : unsigned { kForce = 1, kStrict = 2, kJson = 4 };
+
 struct Arguments {
-  std::vector<std::string> words;  // after the subcommand, without --force
+  std::vector<std::string> words;  // after the subcommand, without its options
   bool force = false;
+  bool strict = false;  // plan: report the checker's findings as check does
+  bool json = false;    // one JSON document on standard output instead of text
 };
 
 // An archive file read whole: its entries in file order, with their bytes.
@@ -87,6 +95,7 @@ int pack_folder(Tool& tool, const Arguments& args);
 int diff_archives(Tool& tool, const Arguments& args);
 int verify_archives(Tool& tool, const Arguments& args);
 int plan_build(Tool& tool, const Arguments& args);
+int check_definition(Tool& tool, const Arguments& args);
 int show_status(Tool& tool, const Arguments& args);
 
 // Runs vexal_fs with the arguments after the program's name; returns the exit status.

@@ -11,6 +11,7 @@
 #include "platform/path_rules.h"
 #include "session/run_steps.h"
 #include "toolkit/fs_tool.h"
+#include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -122,6 +123,33 @@ bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte>
   return true;
 }
 
+// The entries of a listing with their sizes, and the totals.
+Json listing_document(const std::string& path, const ArchiveView& view,
+                      const std::vector<const ArchiveView::Member*>& members) {
+  Json document = json_document("list");
+  document["archive"] = path;
+  document["two_level"] = view.two_level;
+  Json entries = Json::array();
+  std::uint64_t total = 0;
+  std::size_t item_count = 0;
+  for (const ArchiveView::Member* member : members) {
+    Json entry{{"name", shown_name(member->name)}, {"size", member->size()}};
+    if (view.two_level) {
+      Json items = Json::array();
+      for (const ArchiveView::Item& item : member->items) {
+        items.push_back({{"name", shown_name(item.name)}, {"size", item.bytes.size()}});
+      }
+      entry["items"] = std::move(items);
+    }
+    entries.push_back(std::move(entry));
+    total += member->size();
+    item_count += member->items.size();
+  }
+  document["entries"] = std::move(entries);
+  document["total"] = {{"entries", members.size()}, {"items", item_count}, {"bytes", total}};
+  return document;
+}
+
 }  // namespace
 
 int list_entries(Tool& tool, const Arguments& args) {
@@ -132,6 +160,10 @@ int list_entries(Tool& tool, const Arguments& args) {
   std::uint64_t total = 0;
   std::size_t items = 0;
   const auto members = picked(view, args.words, 1);
+  if (args.json) {
+    print_json(listing_document(args.words[0], view, members));
+    return kSucceeded;
+  }
   for (const ArchiveView::Member* member : members) {
     std::printf("%10llu  %s\n", as_printed(member->size()), shown_name(member->name).c_str());
     for (const ArchiveView::Item& item : member->items) {
@@ -252,6 +284,7 @@ int verify_archives(Tool& tool, const Arguments& args) {
     std::vector<std::string> lines;
   };
   bool all_ok = true;
+  Json archives = Json::array();
   for (const std::string& path : args.words) {
     Collector collector;
     ArchiveList list;
@@ -261,15 +294,26 @@ int verify_archives(Tool& tool, const Arguments& args) {
       list.get(slot)->name = path;
       status = read_archive_file(list, tool.fs, collector, slot, path);
     }
-    if (status == Status::ok) {
+    if (status != Status::ok && collector.lines.empty()) {
+      collector.lines.push_back(path + ": " + std::string(message_of(status)));
+    }
+    if (args.json) {
+      archives.push_back(
+          {{"path", path}, {"ok", status == Status::ok}, {"problems", collector.lines}});
+    } else if (status == Status::ok) {
       std::printf("%s: ok\n", path.c_str());
-    } else if (collector.lines.empty()) {
-      std::printf("%s: %s\n", path.c_str(), std::string(message_of(status)).c_str());
     }
     for (const std::string& line : collector.lines) {
-      std::printf("%s\n", line.c_str());
+      if (!args.json) {
+        std::printf("%s\n", line.c_str());
+      }
     }
     all_ok = all_ok && status == Status::ok;
+  }
+  if (args.json) {
+    Json document = json_document("verify");
+    document["archives"] = std::move(archives);
+    print_json(document);
   }
   return all_ok ? kSucceeded : kDiffers;
 }

@@ -15,11 +15,28 @@
 #include "platform/path_rules.h"
 #include "platform/settings.h"
 #include "session/run_steps.h"
+#include "toolkit/checker.h"
 #include "toolkit/fs_tool.h"
+#include "toolkit/json_output.h"
 #include "toolkit/plan_file_system.h"
 
 namespace vexal::fs_tool {
 namespace {
+
+// What the plan tells: printed as it is found for the text form, gathered for --json.
+struct PlanReport {
+  bool text = true;
+  Json restore = Json::array();  // a line for each archive the restore moves or leaves
+  Json adds = Json::array();
+  Json outputs = Json::array();
+
+  void restore_line(const std::string& line) {
+    if (text) {
+      std::printf("%s\n", line.c_str());
+    }
+    restore.push_back(line);
+  }
+};
 
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
@@ -32,7 +49,8 @@ std::string joined(const std::vector<std::string>& names) {
 // Prints what each add command does, as it runs.
 class AddPrinter final : public AddObserver {
  public:
-  explicit AddPrinter(const ArchiveList& archives) : archives_(archives) {}
+  AddPrinter(const ArchiveList& archives, PlanReport& report)
+      : archives_(archives), report_(report) {}
 
   void added(const AddOutcome& outcome) override {
     const ArchiveRecord& source = *archives_.get(outcome.source_slot);
@@ -51,18 +69,39 @@ class AddPrinter final : public AddObserver {
         text += (text.empty() ? "" : "; ") + std::string("re-points ") + joined(outcome.repointed);
       }
     }
-    std::printf("%s: %.*s %s\n", archives_.get(outcome.output_slot)->name.c_str(),
-                static_cast<int>(outcome.command.size()), outcome.command.data(), text.c_str());
+    const std::string& output = archives_.get(outcome.output_slot)->name;
+    if (report_.text) {
+      std::printf("%s: %.*s %s\n", output.c_str(), static_cast<int>(outcome.command.size()),
+                  outcome.command.data(), text.c_str());
+    }
+    report_.adds.push_back({{"archive", output},
+                            {"command", outcome.command},
+                            {"source", source.name},
+                            {"taken", outcome.taken},
+                            {"added", shown_names(outcome.added)},
+                            {"repointed", shown_names(outcome.repointed)},
+                            {"does", text}});
   }
 
  private:
+  static Json shown_names(const std::vector<std::string>& names) {
+    Json shown = Json::array();
+    for (const std::string& name : names) {
+      shown.push_back(shown_name(name));
+    }
+    return shown;
+  }
+
   const ArchiveList& archives_;
+  PlanReport& report_;
 };
 
 // One line per archive the build saves: its size and how many entries each source gave.
 void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const SlotTable& slots,
-                   const std::string& output_folder) {
-  std::printf("A build would save into %s:\n", output_folder.c_str());
+                   const std::string& output_folder, PlanReport& report) {
+  if (report.text) {
+    std::printf("A build would save into %s:\n", output_folder.c_str());
+  }
   for (const int slot : slots) {
     const ArchiveRecord* record = archives.get(slot);
     if (record == nullptr) {
@@ -73,72 +112,100 @@ void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const S
       ++by_source[entry.source_archive];
     }
     std::string sources;
+    Json source_counts = Json::array();
     for (const auto& [source, count] : by_source) {
       sources += (sources.empty() ? "; " : ", ") + std::to_string(count) + " from " +
                  archives.get(source)->name;
+      source_counts.push_back({{"source", archives.get(source)->name}, {"entries", count}});
     }
     const std::size_t count = record->entries.size();
-    std::printf(
-        "  %s: %s, %s%s\n", std::string(file_name_part(record->name)).c_str(),
-        (record->two_level ? counted(count, "group", "groups") : counted(count, "entry", "entries"))
-            .c_str(),
-        counted(plan_fs.written(record->name), "byte", "bytes").c_str(), sources.c_str());
+    const std::string name(file_name_part(record->name));
+    report.outputs.push_back({{"archive", name},
+                              {"path", record->name},
+                              {"entries", count},
+                              {"bytes", plan_fs.written(record->name)},
+                              {"sources", std::move(source_counts)}});
+    if (report.text) {
+      std::printf("  %s: %s, %s%s\n", name.c_str(),
+                  (record->two_level ? counted(count, "group", "groups")
+                                     : counted(count, "entry", "entries"))
+                      .c_str(),
+                  counted(plan_fs.written(record->name), "byte", "bytes").c_str(), sources.c_str());
+    }
   }
 }
 
-// The build's steps after its restore, through the planning file system. ok or the
-// failure and the line it arose at.
+// The build's steps after its restore, through the planning file system, with the
+// checker watching. ok or the failure and the line it arose at.
 Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& vars, bool allow_cd,
-                  const std::string& definition_path, int& line) {
+                  const std::string& definition_path, int& line, Findings& findings,
+                  PlanReport& report) {
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
-  AddPrinter printer(archives);
-  ModContext context{plan_fs, vars, archives, slots, reporter, {}, &printer};
+  AddPrinter printer(archives, report);
+  Checker checker(reporter, printer, archives);
+  ModContext context{plan_fs, vars, archives, slots, checker, {}, &checker};
+  checker.watch(context);
   set_mod_folder(context, definition_path);
   std::string text;
-  if (const Status status = load_definition(plan_fs, reporter, definition_path, text);
-      status != Status::ok) {
-    return status;
-  }
-  const ScanResult scan = scan_definition(context, text, allow_cd);
-  if (scan.status != Status::ok) {
-    line = scan.line;
-    return scan.status;
+  Status status = load_definition(plan_fs, checker, definition_path, text);
+  if (status == Status::ok) {
+    const ScanResult scan = scan_definition(context, text, allow_cd);
+    status = scan.status;
+    line = scan.status == Status::ok ? -1 : scan.line;
   }
   std::string output_folder;
-  Status status = output_folder_of(reporter, vars, definition_path, output_folder);
   if (status == Status::ok) {
-    status = check_output_folder(plan_fs, reporter, output_folder);
+    status = output_folder_of(checker, vars, definition_path, output_folder);
   }
   if (status == Status::ok) {
-    status = save_archives(plan_fs, reporter, archives, slots, output_folder);
+    checker.check_outputs(slots, text, vars.lookup("MAKE", VariableLevel::path).value_or(""));
+    status = check_output_folder(plan_fs, checker, output_folder);
   }
   if (status == Status::ok) {
-    print_outputs(plan_fs, archives, slots, output_folder);
+    status = save_archives(plan_fs, checker, archives, slots, output_folder);
   }
+  if (status == Status::ok) {
+    print_outputs(plan_fs, archives, slots, output_folder, report);
+  }
+  findings = checker.sorted_findings();
   return status;
 }
 
-}  // namespace
+// One line per finding, as compilers print theirs.
+void print_findings(const std::string& file, const Findings& findings) {
+  for (const Finding& finding : findings) {
+    std::printf("%s:%d: warning: %s\n", file.c_str(), finding.line, finding.text.c_str());
+  }
+}
 
-int plan_build(Tool& tool, const Arguments& args) {
-  QuietReporter reporter(tool.console);
-  VariableStore vars;
-  PlanFileSystem plan_fs(tool.fs);
-  const std::string definition_path = definition_path_of(tool.fs, args.words[0]);
-  std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
-  bool allow_cd = true;
-  int line = -1;
-  Status status = read_settings(tool.fs, reporter, vars, allow_cd);
-  if (status == Status::config_missing) {
-    explain_config_beside_program(tool.fs, reporter, tool.command_line);
+// The plan as one document: what the text form prints, field by field.
+Json plan_document(const Tool& tool, const std::string& definition_path, PlanReport& report,
+                   const Findings* findings, Status status, int line) {
+  Json document = json_document(tool.command);
+  document["definition"] = definition_path;
+  document["restore"] = std::move(report.restore);
+  document["adds"] = std::move(report.adds);
+  document["outputs"] = std::move(report.outputs);
+  if (findings != nullptr) {
+    Json found = Json::array();
+    for (const Finding& finding : *findings) {
+      found.push_back({{"line", finding.line}, {"text", finding.text}});
+    }
+    document["findings"] = std::move(found);
   }
-  if (status == Status::ok) {
-    status = preview_restore(tool.fs, reporter, plan_fs, RestoreLines::printed);
-  }
-  if (status == Status::ok) {
-    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line);
+  document["result"] = {{"code", static_cast<int>(status)},
+                        {"line", line >= 0 ? Json(line) : Json(nullptr)},
+                        {"message", status == Status::ok ? "All done." : message_of(status)}};
+  return document;
+}
+
+// The end of a plan in text: the findings of a check, then the build's own report.
+void print_plan_end(Tool& tool, const std::string& file, const Findings* findings, Status status,
+                    int line) {
+  if (findings != nullptr) {
+    print_findings(file, *findings);
   }
   print_text("A build would end with:\n");
   if (status == Status::ok) {
@@ -147,7 +214,53 @@ int plan_build(Tool& tool, const Arguments& args) {
     print_error_at_line(static_cast<int>(status), line);
     tool.console.print_explanations();
   }
+}
+
+// Plans the build; with strict, checks it too.
+int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
+  QuietReporter reporter(tool.console);
+  VariableStore vars;
+  PlanFileSystem plan_fs(tool.fs);
+  PlanReport report{!args.json};
+  const std::string definition_path = definition_path_of(tool.fs, args.words[0]);
+  if (report.text) {
+    std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
+  }
+  bool allow_cd = true;
+  int line = -1;
+  Findings findings;
+  Status status = read_settings(tool.fs, reporter, vars, allow_cd);
+  if (status == Status::config_missing) {
+    explain_config_beside_program(tool.fs, reporter, tool.command_line);
+  }
+  if (status == Status::ok) {
+    status = preview_restore(tool.fs, reporter, plan_fs,
+                             [&](const std::string& line) { report.restore_line(line); });
+  }
+  if (status == Status::ok) {
+    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line, findings, report);
+  }
+  const Findings* shown = strict ? &findings : nullptr;
+  if (report.text) {
+    print_plan_end(tool, args.words[0], shown, status, line);
+  } else {
+    print_json(plan_document(tool, definition_path, report, shown, status, line));
+    tool.console.print_explanations();
+  }
+  if (status == Status::ok && strict && !findings.empty()) {
+    return kDiffers;
+  }
   return exit_code(status);
+}
+
+}  // namespace
+
+int plan_build(Tool& tool, const Arguments& args) {
+  return plan_or_check(tool, args, args.strict);
+}
+
+int check_definition(Tool& tool, const Arguments& args) {
+  return plan_or_check(tool, args, true);
 }
 
 }  // namespace vexal::fs_tool

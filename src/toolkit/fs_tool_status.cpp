@@ -12,6 +12,7 @@
 #include "platform/settings.h"
 #include "session/run_steps.h"
 #include "toolkit/fs_tool.h"
+#include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
 namespace {
@@ -22,8 +23,16 @@ struct ArchiveRow {
   bool swapped = false;  // the key records the mod's archive as being in the game
 };
 
+// What status tells: printed for the text form, gathered into a document for --json.
+struct StatusOutput {
+  bool text = true;
+  Json document;
+};
+
 struct Folders {
   GameFolders game;
+  std::string vexal;  // as config.ini writes them
+  std::string vexalcd;
   bool game_set = false;
   bool cd_set = false;
   std::string mod_data;  // empty when no installation recorded one
@@ -34,7 +43,13 @@ const char* yes_no(bool yes) {
   return yes ? "yes" : "no";
 }
 
-void print_folder(const char* label, const std::string& value, const std::string& data) {
+void print_folder(StatusOutput& out, const char* key, const char* label, const std::string& value,
+                  const std::string& data) {
+  out.document[key] = {{"folder", value.empty() ? Json(nullptr) : Json(value)},
+                       {"archives", value.empty() ? Json(nullptr) : Json(data)}};
+  if (!out.text) {
+    return;
+  }
   if (value.empty()) {
     std::printf("%-15s(not set in [PATH])\n", label);
   } else {
@@ -43,28 +58,36 @@ void print_folder(const char* label, const std::string& value, const std::string
 }
 
 // Prints the folders; gives them for the table.
-Folders print_folders(Tool& tool, Settings& settings) {
+Folders print_folders(Tool& tool, Settings& settings, StatusOutput& out) {
   Folders folders;
   folders.game = read_game_folders(settings);
   const std::string vexal = settings.read_string(kPathSection, "vexal", "");
   const std::string vexalcd = settings.read_string(kPathSection, "vexalcd", "");
+  folders.vexal = vexal;
+  folders.vexalcd = vexalcd;
   folders.game_set = !vexal.empty();
   folders.cd_set = !vexalcd.empty();
-  print_folder("Game folder:", vexal, folders.game.game_data);
-  print_folder("CD folder:", vexalcd, folders.game.cd_data);
+  print_folder(out, "game", "Game folder:", vexal, folders.game.game_data);
+  print_folder(out, "cd", "CD folder:", vexalcd, folders.game.cd_data);
   const int allow = settings.read_integer(kPathSection, "allowcdmod", 1);
-  std::printf("%-15s%s (allowcdmod=%s)\n", "CD archives:", allow > 0 ? "may be modded" : "kept",
-              settings.read_string(kPathSection, "allowcdmod", "").c_str());
+  const std::string allow_text = settings.read_string(kPathSection, "allowcdmod", "");
   folders.mod_data = settings.read_string(kStatusSection, kModDataKey, "");
   folders.backup = settings.read_string(kStatusSection, kBackupKey, "");
-  std::printf("%-15s%s\n", "Installed mod:",
-              folders.mod_data.empty() ? "none recorded" : folders.mod_data.c_str());
-  if (folders.backup.empty()) {
+  const bool backup_recorded = !folders.backup.empty();
+  if (!backup_recorded) {
     folders.backup = join_path(tool.fs.current_directory(), "backup");
-    std::printf("%-15s%s (none recorded; an installation uses this one)\n",
-                "Backup folder:", folders.backup.c_str());
-  } else {
-    std::printf("%-15s%s\n", "Backup folder:", folders.backup.c_str());
+  }
+  out.document["cd_archives_may_be_modded"] = allow > 0;
+  out.document["installed_mod"] = folders.mod_data.empty() ? Json(nullptr) : Json(folders.mod_data);
+  out.document["backup"] = {{"folder", folders.backup}, {"recorded", backup_recorded}};
+  if (out.text) {
+    std::printf("%-15s%s (allowcdmod=%s)\n", "CD archives:", allow > 0 ? "may be modded" : "kept",
+                allow_text.c_str());
+    std::printf("%-15s%s\n", "Installed mod:",
+                folders.mod_data.empty() ? "none recorded" : folders.mod_data.c_str());
+    std::printf(
+        backup_recorded ? "%-15s%s\n" : "%-15s%s (none recorded; an installation uses this one)\n",
+        "Backup folder:", folders.backup.c_str());
   }
   folders.backup = with_trailing_separator(folders.backup);
   return folders;
@@ -107,12 +130,18 @@ ArchiveRows archive_rows(Settings& settings) {
   return rows;
 }
 
-void print_records(const InstallState& state, std::vector<std::string>& attention) {
+void print_records(const InstallState& state, std::vector<std::string>& attention,
+                   StatusOutput& out) {
+  out.document["owners"] = Json::array();
   for (const RecordFile& file : state.records) {
     if (file.damaged) {
       attention.push_back(file.problem);
     } else if (file.exists) {
-      std::printf("%-15s%s (record %s)\n", "Owner:", file.record.owner.c_str(), file.path.c_str());
+      out.document["owners"].push_back({{"owner", file.record.owner}, {"record", file.path}});
+      if (out.text) {
+        std::printf("%-15s%s (record %s)\n", "Owner:", file.record.owner.c_str(),
+                    file.path.c_str());
+      }
       if (!owned_by(file.record, state.working_folder)) {
         attention.push_back("the mod in the game was installed from " + file.record.owner +
                             ": run vexal_mod_builder there without arguments to put the game back");
@@ -170,7 +199,28 @@ bool saved_by_record(const InstallState& state, const std::string& name) {
   return false;
 }
 
-void print_lines(const char* heading, const std::vector<std::string>& lines) {
+// A relative game or CD folder means two folders: the restore takes it against the
+// working folder, while %VEXAL% in a definition is a source path, taken against the mod
+// folder as every relative source is.
+void judge_relative_folders(const Folders& folders, std::vector<std::string>& attention) {
+  for (const auto& [key, value] :
+       {std::pair{"vexal", &folders.vexal}, std::pair{"vexalcd", &folders.vexalcd}}) {
+    if (!value->empty() && !is_absolute_path(*value)) {
+      attention.push_back(std::string(key) + "=" + *value +
+                          " is a relative path: the restore takes it against this working "
+                          "folder, but a build takes %" +
+                          upper_case(key) +
+                          "% in a definition against the mod's folder; write the full path");
+    }
+  }
+}
+
+void print_lines(StatusOutput& out, const char* key, const char* heading,
+                 const std::vector<std::string>& lines) {
+  out.document[key] = lines;
+  if (!out.text) {
+    return;
+  }
   if (!lines.empty()) {
     std::printf("%s\n", heading);
   }
@@ -203,8 +253,11 @@ void scan_backup_folder(Tool& tool, const Folders& folders, const InstallState& 
 }
 
 void print_table(Tool& tool, const Folders& folders, const InstallState& state,
-                 const ArchiveRows& rows, Findings& findings) {
-  std::printf("\n%-13s%-16s%-7s%-8s%s\n", "Archive", "Key", "Game", "Backup", "Output");
+                 const ArchiveRows& rows, Findings& findings, StatusOutput& out) {
+  out.document["archives"] = Json::array();
+  if (out.text) {
+    std::printf("\n%-13s%-16s%-7s%-8s%s\n", "Archive", "Key", "Game", "Backup", "Output");
+  }
   for (const auto& [name, row] : rows) {
     const bool game_set = match_catalogue(name).cd_archive ? folders.cd_set : folders.game_set;
     const bool in_game = game_set && tool.fs.is_file(installed_path(folders.game, name));
@@ -215,41 +268,56 @@ void print_table(Tool& tool, const Folders& folders, const InstallState& state,
       continue;
     }
     const std::string key = row.key.empty() ? "-" : row.key + "=" + row.value;
-    std::printf("%-13s%-16s%-7s%-8s%s\n", name.c_str(), key.c_str(), yes_no(in_game),
-                yes_no(in_backup), yes_no(in_output));
+    out.document["archives"].push_back(
+        {{"archive", name},
+         {"key", row.key.empty() ? Json(nullptr) : Json({{"name", row.key}, {"value", row.value}})},
+         {"game", in_game},
+         {"backup", in_backup},
+         {"output", in_output}});
+    if (out.text) {
+      std::printf("%-13s%-16s%-7s%-8s%s\n", name.c_str(), key.c_str(), yes_no(in_game),
+                  yes_no(in_backup), yes_no(in_output));
+    }
     if (row.swapped && !in_backup && !recorded(state, name)) {
       findings.attention.push_back(key + " records " + name + " as swapped in, but the backup " +
                                    "folder holds no " + name +
                                    ": the game's own archive is missing");
     }
   }
-  std::printf("\n");
+  if (out.text) {
+    std::printf("\n");
+  }
 }
 
 }  // namespace
 
-int show_status(Tool& tool, const Arguments& /*args*/) {
+int show_status(Tool& tool, const Arguments& args) {
   const std::unique_ptr<Settings> settings = open_config(tool.fs, tool.console);
   if (!settings) {
     explain_config_beside_program(tool.fs, tool.console, tool.command_line);
     return tool.fail(Status::config_missing);
   }
-  const Folders folders = print_folders(tool, *settings);
+  StatusOutput out{!args.json, json_document("status")};
+  const Folders folders = print_folders(tool, *settings, out);
   const InstallState state = read_install_state(tool.fs, *settings, tool.fs.current_directory());
   Findings findings;
-  print_records(state, findings.attention);
+  judge_relative_folders(folders, findings.attention);
+  print_records(state, findings.attention, out);
   judge_recorded(state, findings.changed, findings.attention);
   ArchiveRows rows = archive_rows(*settings);
   scan_backup_folder(tool, folders, state, rows, findings);
-  print_table(tool, folders, state, rows, findings);
-  print_lines("Changed outside the tool:", findings.changed);
-  print_lines("Older versions kept in the backup folder:", findings.kept);
-  if (findings.attention.empty()) {
+  print_table(tool, folders, state, rows, findings, out);
+  print_lines(out, "changed_outside", "Changed outside the tool:", findings.changed);
+  print_lines(out, "older_versions_kept",
+              "Older versions kept in the backup folder:", findings.kept);
+  if (findings.attention.empty() && out.text) {
     std::printf("Nothing needs your attention.\n");
-    return kSucceeded;
   }
-  print_lines("Needs your attention:", findings.attention);
-  return kDiffers;
+  print_lines(out, "needs_attention", "Needs your attention:", findings.attention);
+  if (!out.text) {
+    print_json(out.document);
+  }
+  return findings.attention.empty() ? kSucceeded : kDiffers;
 }
 
 }  // namespace vexal::fs_tool

@@ -135,7 +135,7 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
   if (status == Status::ok) {
     status = save_archives(plan_fs, reporter, archives, slots, output_folder);
   }
-  Tool plan_tool{plan_fs, tool.console, tool.command_line};
+  Tool plan_tool{plan_fs, tool.console, tool.command_line, tool.command, false};
   for (std::size_t index = 0; status == Status::ok && index < slots.size(); ++index) {
     if (slots[index] >= 0) {
       status = read_back(plan_tool, context, game, firsts, slots[index], index, mod);

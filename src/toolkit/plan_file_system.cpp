@@ -1,7 +1,6 @@
 #include "toolkit/plan_file_system.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "install/config.h"
 #include "install/install_state.h"
@@ -99,14 +98,12 @@ class KeptFile final : public File {
 // What the restore does to one archive, as far as it changes what the build reads. ok,
 // or restore_failed (explained) when the restore would leave the archive as it is.
 Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       const ArchiveState& archive, RestoreLines lines) {
-  const bool printed = lines == RestoreLines::printed;
+                       const ArchiveState& archive, const RestoreLine& restore_line) {
   if (archive.entry && archive.decision != Decision::swap_back &&
       archive.decision != Decision::put_back) {
-    if (printed &&
-        (archive.decision == Decision::keep_both || archive.decision == Decision::changed)) {
-      std::printf("The restore leaves %s in the game: it has changed since the mod was installed\n",
-                  archive.installed.c_str());
+    if (archive.decision == Decision::keep_both || archive.decision == Decision::changed) {
+      restore_line("The restore leaves " + archive.installed +
+                   " in the game: it has changed since the mod was installed");
     }
     const bool refused = archive.decision == Decision::game_copy_lost ||
                          archive.decision == Decision::missing ||
@@ -121,10 +118,7 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
                      " does not exist");
     return Status::restore_failed;
   }
-  if (printed) {
-    std::printf("The restore puts back %s from %s\n", archive.installed.c_str(),
-                archive.saved.c_str());
-  }
+  restore_line("The restore puts back " + archive.installed + " from " + archive.saved);
   if (archive.decision != Decision::put_back) {
     plan_fs.redirect(archive.returned, archive.installed);
   }
@@ -192,7 +186,7 @@ const std::vector<std::byte>* PlanFileSystem::kept(const std::string& path) cons
 }
 
 Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       RestoreLines lines) {
+                       const RestoreLine& restore_line) {
   const std::unique_ptr<Settings> settings = open_config(fs, reporter);
   if (!settings) {
     return Status::config_missing;
@@ -205,7 +199,7 @@ Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
   }
   for (const ArchiveState& archive : state.archives) {
     if ((archive.entry || !skip_as_before) &&
-        preview_archive(fs, reporter, plan_fs, archive, lines) != Status::ok) {
+        preview_archive(fs, reporter, plan_fs, archive, restore_line) != Status::ok) {
       status = Status::restore_failed;
     }
   }

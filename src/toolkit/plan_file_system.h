@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -64,13 +65,13 @@ class PlanFileSystem final : public FileSystem {
   std::unordered_map<std::string, std::shared_ptr<std::vector<std::byte>>> kept_;
 };
 
-// Whether preview_restore prints what the restore would put back (standard output).
-enum class RestoreLines { printed, left_out };
+// Told each line of what the restore would do to an archive.
+using RestoreLine = std::function<void(const std::string&)>;
 
 // The restore a build begins with, as far as it changes what the build reads: each
 // archive it puts back is read from the backup folder. ok, or the failure the restore
 // would end with (explained).
 Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       RestoreLines lines);
+                       const RestoreLine& restore_line);
 
 }  // namespace vexal::fs_tool
