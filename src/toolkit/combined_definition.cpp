@@ -145,6 +145,7 @@ bool add_lines(Writer& writer, const CombinedArchive& archive, const std::string
     return false;
   }
   std::vector<std::string> taken;
+  taken.reserve(entries.size());
   for (const CombinedEntry* entry : entries) {
     taken.push_back(entry->origin.entry);
   }
@@ -209,7 +210,8 @@ bool compose_block(Writer& writer, const CombinedArchive& archive, std::string& 
     }
     found->second.push_back(&entry);
   }
-  std::ranges::stable_partition(order, [&](const std::string& source) { return source == game; });
+  std::stable_partition(order.begin(), order.end(),
+                        [&](const std::string& source) { return source == game; });
   block += "class " + archive.name() + " {\n";
   std::size_t first = 0;
   if (!order.empty() && order.front() == game && keeps_every_entry(writer, archive, game)) {
