@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/ascii.h"
+#include "toolkit/combine.h"
 #include "toolkit/json_output.h"
 
 namespace vexal::fs_tool {
@@ -23,7 +24,7 @@ struct Subcommand {
 
 constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 
-const std::array<Subcommand, 8> kSubcommands = {{
+const std::array<Subcommand, 10> kSubcommands = {{
     {"list", 1, 2, kJson, list_entries, "list ARCHIVE [MASK] [--json]",
      "Lists the entries of an archive in file order, each with its size in bytes; in a\n"
      "two-level archive (.FSU) each group is followed by its items, indented. The last\n"
@@ -62,6 +63,17 @@ const std::array<Subcommand, 8> kSubcommands = {{
      "installed mod's output folder, every archive key, and which of the game's, the\n"
      "backup and the output folder hold each archive. Exit status 1 when something needs\n"
      "your attention: a backup file that no key records, or a key whose backup is gone.\n"},
+    {"combine", 3, kAny, kJson, combine_mods, "combine MOD.DEF... --into FOLDER [--json]",
+     "Writes FOLDER/combined.def, one definition that builds and installs the mods together:\n"
+     "each archive starts from the game's and takes each mod's changes (entries, and items\n"
+     "of two-level groups, with other bytes, added or left out) in the order given, so\n"
+     "the later mod wins where two change the same one. Groups merged from several mods\n"
+     "are written as folders under FOLDER/sources. Prints one line per conflict. A mod\n"
+     "that would not build stops it with that build's report and status.\n"},
+    {"conflicts", 1, kAny, kJson, show_conflicts, "conflicts MOD.DEF... [--json]",
+     "Prints one line per entry (item) that two or more of the mods change: the archive,\n"
+     "the entry, the mods in order and the one that wins. Exit status 1 when there is\n"
+     "any conflict, 0 when there is none.\n"},
 }};
 
 void print_usage(std::FILE* out) {
@@ -74,7 +86,8 @@ void print_usage(std::FILE* out) {
                " vexal_fs help SUBCOMMAND\n"
                "       vexal_fs --version\n"
                "Exit status: 0 done, 1 differences, damage or findings, 2 wrong usage, 3 failed;\n"
-               "plan and check end as the build would when it fails.\n");
+               "plan and check end as the build would when it fails, combine and conflicts as\n"
+               "the first mod's build that fails.\n");
 }
 
 const Subcommand* find_subcommand(std::string_view name) {

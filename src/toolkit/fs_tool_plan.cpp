@@ -18,92 +18,10 @@
 #include "toolkit/checker.h"
 #include "toolkit/fs_tool.h"
 #include "toolkit/json_output.h"
+#include "toolkit/plan_file_system.h"
 
 namespace vexal::fs_tool {
 namespace {
-
-// A path as the file systems compare it: letter case ignored, any separator the same.
-std::string path_key(std::string_view path) {
-  std::string key;
-  for (const char c : path) {
-    if (!is_path_separator(c) && c != '/') {
-      key += ascii_upper(c);
-    } else if (key.empty() || key.back() != '\\') {
-      key += '\\';
-    }
-  }
-  return key;
-}
-
-// Takes what is written and only counts it.
-class CountingFile final : public File {
- public:
-  explicit CountingFile(std::uint64_t& count) : count_(count) { count_ = 0; }
-  std::optional<std::size_t> read(std::span<std::byte> /*buffer*/) override { return 0; }
-  bool write(std::span<const std::byte> bytes) override {
-    count_ += bytes.size();
-    return true;
-  }
-  bool seek(std::uint64_t /*offset*/) override { return true; }
-  std::optional<std::uint64_t> size() override { return count_; }
-  bool close() override { return true; }
-
- private:
-  std::uint64_t& count_;
-};
-
-class PlanFileSystem final : public FileSystem {
- public:
-  explicit PlanFileSystem(FileSystem& base) : base_(base) {}
-
-  // Reads of from are served by to.
-  void redirect(const std::string& from, const std::string& to) { redirects_[path_key(from)] = to; }
-  // The bytes a save sent to the path.
-  std::uint64_t written(const std::string& path) { return written_[path_key(path)]; }
-
-  bool is_file(const std::string& path) override { return base_.is_file(read_from(path)); }
-  bool is_directory(const std::string& path) override { return base_.is_directory(path); }
-  std::optional<FileInfo> stat(const std::string& path) override {
-    return base_.stat(read_from(path));
-  }
-  bool sync_file(const std::string& /*path*/) override { return true; }
-  std::unique_ptr<File> open_read(const std::string& path) override {
-    return base_.open_read(read_from(path));
-  }
-  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
-    return base_.map_read(read_from(path));
-  }
-  std::unique_ptr<File> open_write(const std::string& path) override {
-    return std::make_unique<CountingFile>(written_[path_key(path)]);
-  }
-  bool move(const std::string& /*from*/, const std::string& /*to*/) override { return false; }
-  bool remove(const std::string& /*path*/) override { return false; }
-  bool make_directory(const std::string& /*path*/) override { return false; }
-  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
-    return base_.list(pattern, mode);
-  }
-  std::string current_directory() override { return base_.current_directory(); }
-  bool replace_file(const std::string& /*path*/, std::string_view /*contents*/) override {
-    return false;
-  }
-  std::unique_ptr<Settings> open_native_settings(const std::string& path) override {
-    return base_.open_native_settings(path);
-  }
-  std::string failure_reason() const override { return base_.failure_reason(); }
-  LockAttempt lock_exclusive(const std::string& path, bool wait) override {
-    return base_.lock_exclusive(path, wait);
-  }
-
- private:
-  std::string read_from(const std::string& path) const {
-    const auto found = redirects_.find(path_key(path));
-    return found == redirects_.end() ? path : found->second;
-  }
-
-  FileSystem& base_;
-  std::unordered_map<std::string, std::string> redirects_;
-  std::unordered_map<std::string, std::uint64_t> written_;
-};
 
 // What the plan tells: printed as it is found for the text form, gathered for --json.
 struct PlanReport {
@@ -119,61 +37,6 @@ struct PlanReport {
     restore.push_back(line);
   }
 };
-
-// What the restore does to one archive, as far as it changes what the build reads. ok,
-// or restore_failed (explained) when the restore would leave the archive as it is.
-Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       const ArchiveState& archive, PlanReport& report) {
-  if (archive.entry && archive.decision != Decision::swap_back &&
-      archive.decision != Decision::put_back) {
-    if (archive.decision == Decision::keep_both || archive.decision == Decision::changed) {
-      report.restore_line("The restore leaves " + archive.installed +
-                          " in the game: it has changed since the mod was installed");
-    }
-    const bool refused = archive.decision == Decision::game_copy_lost ||
-                         archive.decision == Decision::missing ||
-                         archive.decision == Decision::unreadable;
-    if (refused) {
-      reporter.explain(refusal_reason(archive));
-    }
-    return refused ? Status::restore_failed : Status::ok;
-  }
-  if (!archive.entry && !fs.is_file(archive.saved)) {
-    reporter.explain("the restore cannot put back " + archive.installed + ": " + archive.saved +
-                     " does not exist");
-    return Status::restore_failed;
-  }
-  report.restore_line("The restore puts back " + archive.installed + " from " + archive.saved);
-  if (archive.decision != Decision::put_back) {
-    plan_fs.redirect(archive.returned, archive.installed);
-  }
-  plan_fs.redirect(archive.installed, archive.saved);
-  return Status::ok;
-}
-
-// The restore a build begins with, as far as it changes what the build reads: each
-// archive it puts back is read from the backup folder. ok, or the failure the restore
-// would end with (explained).
-Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       PlanReport& report) {
-  const Expected<std::unique_ptr<Settings>> settings = open_config(fs);
-  if (!settings) {
-    return explained(reporter, settings.failure());
-  }
-  const InstallState state = read_install_state(fs, **settings, fs.current_directory());
-  const Expected<bool> skip_as_before = check_restore(state);
-  if (!skip_as_before) {
-    return explained(reporter, skip_as_before.failure());
-  }
-  Status status = Status::ok;
-  for (const ArchiveState& archive : state.archives) {
-    if ((archive.entry || !*skip_as_before) &&
-        preview_archive(fs, reporter, plan_fs, archive, report) != Status::ok) {
-      status = Status::restore_failed;
-    }
-  }
-  return status;
-}
 
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
@@ -369,7 +232,8 @@ int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
     explain_config_beside_program(tool.fs, reporter, tool.command_line);
   }
   if (status == Status::ok) {
-    status = preview_restore(tool.fs, reporter, plan_fs, report);
+    status = preview_restore(tool.fs, reporter, plan_fs,
+                             [&](const std::string& line) { report.restore_line(line); });
   }
   if (status == Status::ok) {
     status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line, findings, report);

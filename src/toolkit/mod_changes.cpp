@@ -1,0 +1,144 @@
+#include "toolkit/mod_changes.h"
+
+#include "archive/catalogue.h"
+#include "install/install.h"
+#include "moddef/definition.h"
+#include "moddef/variables.h"
+#include "platform/ascii.h"
+#include "platform/path_rules.h"
+#include "session/run_steps.h"
+
+namespace vexal::fs_tool {
+namespace {
+
+// The source of the first add of each block that linked anything: the source an
+// archive starts from.
+class FirstSources final : public AddObserver {
+ public:
+  void added(const AddOutcome& outcome) override {
+    if (outcome.output_was_empty && !outcome.added.empty()) {
+      first_.try_emplace(outcome.output, outcome.source);
+    }
+  }
+  const SourceArchive* first_source(const OutputArchive& output) const {
+    const auto found = first_.find(&output);
+    return found == first_.end() ? nullptr : found->second;
+  }
+
+ private:
+  std::map<const OutputArchive*, const SourceArchive*> first_;
+};
+
+// A source's path as the loader takes it: against the mod folder unless absolute.
+std::string full_source_path(const std::string& path, const std::string& mod_folder) {
+  return is_absolute_path(path) ? path : join_path(mod_folder, path);
+}
+
+// Reads back the archive saved for one slot and where each of its entries came from.
+Status read_back(Tool& plan_tool, const ModContext& context, const GameFolders& game,
+                 const FirstSources& firsts, const OutputArchive& output, PlannedMod& mod) {
+  PlannedArchive archive;
+  archive.name = output.name;
+  archive.built = std::make_unique<ArchiveView>();
+  if (const Status status = read_view(plan_tool, output.file_path, *archive.built);
+      status != Status::ok) {
+    return status;
+  }
+  if (archive.built->members.size() != output.links.size()) {
+    return Status::programmer_error;
+  }
+  const std::string game_path = game_archive_path(game, archive.name);
+  for (const Link& link : output.links) {
+    const SourceArchive& source = context.archives.source(link.source);
+    std::string path = full_source_path(source.path, context.mod_folder);
+    if (same_path(path, game_path)) {
+      path = game_path;  // one name for the game's archive, however a mod writes it
+    }
+    archive.origins.push_back({path, std::string(entry_name(context.archives.linked_entry(link)))});
+    auto [names, inserted] = mod.source_entries.try_emplace(path);
+    if (inserted) {
+      for (const Entry& source_entry : source.entries) {
+        names->second.emplace_back(entry_name(source_entry));
+      }
+    }
+  }
+  if (const SourceArchive* first = firsts.first_source(output)) {
+    archive.from_game = same_path(full_source_path(first->path, context.mod_folder), game_path);
+  }
+  mod.archives.push_back(std::move(archive));
+  return Status::ok;
+}
+
+}  // namespace
+
+std::vector<std::string> lexical_parts(std::string_view path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !is_path_separator(path[i])) {
+      part += path[i];
+      continue;
+    }
+    if (part == ".." && !parts.empty() && parts.back() != "..") {
+      parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    part.clear();
+  }
+  return parts;
+}
+
+bool same_path(std::string_view a, std::string_view b) {
+  return lexical_parts(upper_case(a)) == lexical_parts(upper_case(b));
+}
+
+std::string game_archive_path(const GameFolders& game, std::string_view name) {
+  return installed_path(game, std::string(name));
+}
+
+Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
+                const std::string& definition, PlannedMod& mod, int& line) {
+  mod.definition = definition;
+  VariableStore vars;
+  bool allow_cd = true;
+  if (const Status status = read_settings(tool.fs, tool.console, vars, allow_cd);
+      status != Status::ok) {
+    return status;
+  }
+  const std::string definition_path = definition_path_of(tool.fs, definition);
+  ArchiveList archives;
+  SlotTable slots{};
+  reset_slot_table(slots);
+  FirstSources firsts;
+  QuietReporter reporter(tool.console);
+  ModContext context{plan_fs, vars, archives, slots, reporter, {}, &firsts};
+  set_mod_folder(context, definition_path);
+  std::string text;
+  if (const Status status = load_definition(plan_fs, reporter, definition_path, text);
+      status != Status::ok) {
+    return status;
+  }
+  if (const ScanResult scan = scan_definition(context, text, allow_cd); scan.status != Status::ok) {
+    line = scan.line;
+    return scan.status;
+  }
+  std::string output_folder;
+  Status status = output_folder_of(reporter, vars, definition_path, output_folder);
+  if (status == Status::ok) {
+    const Outcome allowed = check_output_folder(plan_fs, output_folder);
+    status = allowed ? Status::ok : explained(reporter, allowed.failure());
+  }
+  if (status == Status::ok) {
+    status = save_archives(plan_fs, reporter, archives, slots, output_folder);
+  }
+  Tool plan_tool{plan_fs, tool.console, tool.command_line, tool.command, false};
+  for (const OutputArchive* output : slots) {
+    if (status == Status::ok && output != nullptr) {
+      status = read_back(plan_tool, context, game, firsts, *output, mod);
+    }
+  }
+  return status;
+}
+
+}  // namespace vexal::fs_tool

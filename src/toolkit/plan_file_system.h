@@ -1,0 +1,77 @@
+// The file system a planned build runs on: it reads what a build would read and writes
+// nothing. Saved archives are counted (or kept in memory, for a tool that reads them
+// back), and while the last installation is still in place, the game's archives are
+// read from the backup folder, where the restore would take them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/reporter.h"
+#include "base/status.h"
+#include "platform/file_system.h"
+
+namespace vexal::fs_tool {
+
+class PlanFileSystem final : public FileSystem {
+ public:
+  explicit PlanFileSystem(FileSystem& base) : base_(base) {}
+
+  // Reads of from are served by to.
+  void redirect(const std::string& from, const std::string& to);
+  // The bytes a save sent to the path.
+  std::uint64_t written(const std::string& path);
+  // From now on the bytes saved to a path are kept, and reads of that path are served
+  // from them, so that a planned build's archives can be read back.
+  void keep_written_bytes() { keep_written_ = true; }
+
+  bool is_file(const std::string& path) override;
+  bool is_directory(const std::string& path) override { return base_.is_directory(path); }
+  std::optional<FileInfo> stat(const std::string& path) override;
+  bool sync_file(const std::string& /*path*/) override { return true; }
+  std::unique_ptr<File> open_read(const std::string& path) override;
+  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override;
+  std::unique_ptr<File> open_write(const std::string& path) override;
+  bool move(const std::string& /*from*/, const std::string& /*to*/) override { return false; }
+  bool remove(const std::string& path) override;
+  bool make_directory(const std::string& /*path*/) override { return false; }
+  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
+    return base_.list(pattern, mode);
+  }
+  std::string current_directory() override { return base_.current_directory(); }
+  bool replace_file(const std::string& /*path*/, std::string_view /*contents*/) override {
+    return false;
+  }
+  std::unique_ptr<Settings> open_native_settings(const std::string& path) override {
+    return base_.open_native_settings(path);
+  }
+  std::string failure_reason() const override { return base_.failure_reason(); }
+  LockAttempt lock_exclusive(const std::string& path, bool wait) override {
+    return base_.lock_exclusive(path, wait);
+  }
+
+ private:
+  std::string read_from(const std::string& path) const;
+  const std::vector<std::byte>* kept(const std::string& path) const;
+
+  FileSystem& base_;
+  bool keep_written_ = false;
+  std::unordered_map<std::string, std::string> redirects_;
+  std::unordered_map<std::string, std::uint64_t> written_;
+  std::unordered_map<std::string, std::shared_ptr<std::vector<std::byte>>> kept_;
+};
+
+// Told each line of what the restore would do to an archive.
+using RestoreLine = std::function<void(const std::string&)>;
+
+// The restore a build begins with, as far as it changes what the build reads: each
+// archive it puts back is read from the backup folder. ok, or the failure the restore
+// would end with (explained).
+Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
+                       const RestoreLine& restore_line);
+
+}  // namespace vexal::fs_tool
