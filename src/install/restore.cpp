@@ -82,7 +82,7 @@ Expected<Settled> take_mod_out(FileSystem& fs, Reporter& reporter, const Archive
 }
 
 Expected<Settled> swap_back(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
-  const Expected<Settled> out = take_mod_out(fs, reporter, archive);
+  Expected<Settled> out = take_mod_out(fs, reporter, archive);
   if (!out) {
     return out;
   }

@@ -79,7 +79,7 @@ TEST_F(ArchiveSaveTest, SavesRandomArchivesSortedAndOtherwiseAsRead) {
       });
       sorted = build_two_level(groups);
     } else {
-      auto entries = random_members<test::FlatEntryBytes>(random, 12, [&](std::string name) {
+      auto entries = random_members<test::FlatEntryBytes>(random, 12, [&](const std::string& name) {
         return test::FlatEntryBytes{name, random_bytes(random)};
       });
       bytes = build_flat(entries);
