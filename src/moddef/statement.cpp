@@ -40,67 +40,82 @@ class StatementParser {
   }
 
  private:
+  // Where the statement stands: inside "(...)" of a command, or after the "=" of an
+  // assignment; a blank ends a piece only outside a parameter or a value.
+  enum class ListState { outside, before_parameter, in_parameter };
+  enum class ValueState { no_equals, before_value, in_value };
+
   Status step(std::size_t i) {
-    const char c = copy_[i];
-    switch (c) {
+    switch (copy_[i]) {
       case '(':
-        if (list_state_ != 0 || assignment_state_ != 0 || token_start_ == i) {
-          return Status::misplaced_open_paren;
-        }
-        take_name(i);
-        list_state_ = 1;
-        return Status::ok;
+        return open_list(i);
       case ')':
-        if (list_state_ == 0 || assignment_state_ != 0) {
-          return Status::misplaced_close_paren;
-        }
-        if (const Status status = take_parameter(i); status != Status::ok) {
-          return status;
-        }
-        list_state_ = 0;
-        return Status::ok;
       case ',':
-        if (list_state_ == 0 || assignment_state_ != 0) {
-          return Status::misplaced_comma;
-        }
-        if (const Status status = take_parameter(i); status != Status::ok) {
-          return status;
-        }
-        token_start_ = i + 1;
-        list_state_ = 1;
-        return Status::ok;
+        return end_parameter(i, copy_[i] == ')');
       case '=':
-        if (list_state_ != 0 || assignment_state_ != 0 || name_) {
-          return Status::misplaced_equals;
-        }
-        take_name(i);
-        assignment_state_ = 1;
-        return Status::ok;
+        return open_value(i);
       case ' ':
       case '\t':
-        if (assignment_state_ == 1 || list_state_ == 1) {
-          token_start_ = i + 1;
-        }
-        if (list_state_ != 2 && assignment_state_ != 2) {
-          copy_[i] = '\0';
-        }
+        blank(i);
         return Status::ok;
       default:
-        if (assignment_state_ == 1) {
-          assignment_state_ = 2;
+        if (value_ == ValueState::before_value) {
+          value_ = ValueState::in_value;
         }
-        if (list_state_ == 1) {
-          list_state_ = 2;
+        if (list_ == ListState::before_parameter) {
+          list_ = ListState::in_parameter;
         }
         return Status::ok;
     }
   }
 
+  Status open_list(std::size_t i) {
+    if (list_ != ListState::outside || value_ != ValueState::no_equals || token_start_ == i) {
+      return Status::misplaced_open_paren;
+    }
+    take_name(i);
+    list_ = ListState::before_parameter;
+    return Status::ok;
+  }
+
+  // A ")" closes the list, a "," opens the next parameter.
+  Status end_parameter(std::size_t i, bool closes) {
+    if (list_ == ListState::outside || value_ != ValueState::no_equals) {
+      return closes ? Status::misplaced_close_paren : Status::misplaced_comma;
+    }
+    if (const Status status = take_parameter(i); status != Status::ok) {
+      return status;
+    }
+    if (!closes) {
+      token_start_ = i + 1;
+    }
+    list_ = closes ? ListState::outside : ListState::before_parameter;
+    return Status::ok;
+  }
+
+  Status open_value(std::size_t i) {
+    if (list_ != ListState::outside || value_ != ValueState::no_equals || name_) {
+      return Status::misplaced_equals;
+    }
+    take_name(i);
+    value_ = ValueState::before_value;
+    return Status::ok;
+  }
+
+  void blank(std::size_t i) {
+    if (value_ == ValueState::before_value || list_ == ListState::before_parameter) {
+      token_start_ = i + 1;
+    }
+    if (list_ != ListState::in_parameter && value_ != ValueState::in_value) {
+      copy_[i] = '\0';
+    }
+  }
+
   Status finish(ModContext& context, int class_code) {
-    if (list_state_ != 0 || !name_) {
+    if (list_ != ListState::outside || !name_) {
       return Status::incomplete_command;
     }
-    if (assignment_state_ != 0) {
+    if (value_ != ValueState::no_equals) {
       const std::string_view value = piece(token_start_);
       if (value.empty() || name_->empty()) {
         return Status::incomplete_command;
@@ -144,8 +159,8 @@ class StatementParser {
   std::size_t token_start_ = 0;
   std::optional<std::string> name_;
   std::vector<std::string> parameters_;
-  int list_state_ = 0;        // 0 outside "(...)", 1 before a parameter, 2 inside one
-  int assignment_state_ = 0;  // 0 no "=", 1 before the value, 2 inside it
+  ListState list_ = ListState::outside;
+  ValueState value_ = ValueState::no_equals;
 };
 
 // Reads the value like "%d": leading white space, an optional sign, digits, and
@@ -186,8 +201,8 @@ OutputArchive* output_of(const ModContext& context, int class_code) {
 // however the command ends.
 class ReplaceModeScope {
  public:
-  ReplaceModeScope(OutputArchive& output, int mode) : output_(output), saved_(output.replace) {
-    output_.replace = mode == -1 ? saved_ : mode == 1;
+  ReplaceModeScope(OutputArchive& output, AddMode mode) : output_(output), saved_(output.replace) {
+    output_.replace = mode == AddMode::block ? saved_ : mode == AddMode::all;
   }
   ~ReplaceModeScope() { output_.replace = saved_; }
   ReplaceModeScope(const ReplaceModeScope&) = delete;
@@ -254,7 +269,7 @@ void tell_observer(ModContext& context, AddOutcome outcome, const Links& before)
 
 // Links the entries of the source (those the mask takes) into the output, in the
 // replace mode of the command, and counts them in outcome.taken.
-Outcome link_into_output(ModContext& context, OutputArchive& output, int mode,
+Outcome link_into_output(ModContext& context, OutputArchive& output, AddMode mode,
                          AddOutcome& outcome) {
   const ReplaceModeScope replace_mode(output, mode);
   if (outcome.mask) {
@@ -317,6 +332,35 @@ Status exec_assignment(ModContext& context, std::string_view name, std::string_v
   return Status::ok;
 }
 
+Expected<AddCommand> parse_add(std::string_view name, const std::vector<std::string>& parameters) {
+  if (name != "add") {
+    return Failure(Status::unknown_command);
+  }
+  const std::size_t count = parameters.size();
+  if (count > 3) {
+    return Failure(Status::wrong_parameter_count);
+  }
+  if (count == 0) {
+    return Failure(Status::invalid_command_parameter);
+  }
+  AddCommand command;
+  if (equal_ignoring_case(parameters[0], "NEW")) {
+    command.mode = AddMode::new_only;
+  } else if (equal_ignoring_case(parameters[0], "ALL")) {
+    command.mode = AddMode::all;
+  }
+  const std::size_t source_index = command.mode == AddMode::block ? 0 : 1;
+  if ((command.mode != AddMode::block && count == 1) ||
+      (command.mode == AddMode::block && count == 3)) {
+    return Failure(Status::invalid_command_parameter);
+  }
+  command.source = parameters[source_index];
+  if (count > source_index + 1) {
+    command.mask = parameters[source_index + 1];
+  }
+  return command;
+}
+
 Status exec_command(ModContext& context, std::string_view name,
                     const std::vector<std::string>& parameters, int class_code) {
   if (class_code < kFirstArchiveClass) {
@@ -325,58 +369,42 @@ Status exec_command(ModContext& context, std::string_view name,
   if (class_code > kLastArchiveClass) {
     return Status::programmer_error;
   }
-  if (name != "add") {
-    return Status::unknown_command;
+  const Expected<AddCommand> command = parse_add(name, parameters);
+  if (!command) {
+    return command.status();
   }
-  const std::size_t count = parameters.size();
-  if (count > 3) {
-    return Status::wrong_parameter_count;
-  }
-  if (count == 0) {
-    return Status::invalid_command_parameter;
-  }
-  int mode = -1;
-  if (equal_ignoring_case(parameters[0], "NEW")) {
-    mode = 0;
-  } else if (equal_ignoring_case(parameters[0], "ALL")) {
-    mode = 1;
-  }
-  const std::size_t source_index = mode == -1 ? 0 : 1;
-  if ((mode != -1 && count == 1) || (mode == -1 && count == 3)) {
-    return Status::invalid_command_parameter;
-  }
-  const std::optional<std::string_view> mask =
-      count > source_index + 1 ? std::optional<std::string_view>(parameters[source_index + 1])
-                               : std::nullopt;
+  return run_add(context, *command, command_text(name, parameters), class_code);
+}
 
-  Expected<std::string> expanded =
-      context.vars.expand(parameters[source_index], VariableLevel::archive);
-  if (!expanded) {
-    return explained(context.reporter, expanded.failure());
+Status run_add(ModContext& context, const AddCommand& command, std::string_view text,
+               int class_code) {
+  Expected<std::string> path = context.vars.expand(command.source, VariableLevel::archive);
+  if (!path) {
+    return explained(context.reporter, path.failure());
   }
-  const std::string& path = *expanded;
   const SourceArchive* source = nullptr;
-  if (const Status status = obtain_source(context, path, source); status != Status::ok) {
+  if (const Status status = obtain_source(context, *path, source); status != Status::ok) {
     return status;
   }
   OutputArchive* output = output_of(context, class_code);
   if (output == nullptr) {
     return Status::archive_not_in_list;
   }
-  const std::string command = command_text(name, parameters);
   AddOutcome outcome;
   outcome.output = output;
   outcome.source = source;
-  outcome.command = command;
-  outcome.mask = mask;
+  outcome.command = text;
+  if (command.mask) {
+    outcome.mask = *command.mask;
+  }
   // Only re-pointed groups and the observer need to know what was linked before.
   const Links before = context.observer != nullptr || output->two_level ? output->links : Links{};
-  if (const Outcome linked = link_into_output(context, *output, mode, outcome); !linked) {
+  if (const Outcome linked = link_into_output(context, *output, command.mode, outcome); !linked) {
     return explained(context.reporter, linked.failure());
   }
   warn_if_nothing_taken(context, outcome);
   if (output->two_level) {
-    warn_of_lost_items(context, *output, command, before);
+    warn_of_lost_items(context, *output, text, before);
   }
   if (context.observer != nullptr) {
     tell_observer(context, std::move(outcome), before);

@@ -2,11 +2,12 @@
 // (name(parameters)), parsed character by character and executed at once.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base/status.h"
+#include "base/expected.h"
 #include "moddef/mod_context.h"
 
 namespace vexal {
@@ -21,10 +22,29 @@ Status run_statement(ModContext& context, std::string_view statement, int class_
 Status exec_assignment(ModContext& context, std::string_view name, std::string_view value,
                        int class_code);
 
-// The "add" command: loads the source once per run and links its entries, or those
-// matching the mask, into the output of the block.
+// The "add" command: parsed by parse_add, then run by run_add.
 Status exec_command(ModContext& context, std::string_view name,
                     const std::vector<std::string>& parameters, int class_code);
+
+// How an add links a name that the output has already: as the block's replace mode
+// says, or as its first parameter NEW (keeps it) or ALL (re-points it) says.
+enum class AddMode { block, new_only, all };
+
+// add([NEW | ALL,] source [, mask]), its parameters as written.
+struct AddCommand {
+  AddMode mode = AddMode::block;
+  std::string source;               // variables not yet expanded
+  std::optional<std::string> mask;  // every entry when absent
+};
+
+// The command of that name and those parameters: unknown_command,
+// wrong_parameter_count (more than three) or invalid_command_parameter when it is no add.
+Expected<AddCommand> parse_add(std::string_view name, const std::vector<std::string>& parameters);
+
+// Loads the source once per run and links its entries, or those the mask takes, into
+// the output of the block; text is the command as written, for warnings and the observer.
+Status run_add(ModContext& context, const AddCommand& command, std::string_view text,
+               int class_code);
 
 // True when the whole entry name matches the whole mask of an add: "*" any run of
 // characters, "?" one character, everything else the identical byte (letter case counts,
