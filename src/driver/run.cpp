@@ -225,15 +225,14 @@ class ToolRun {
     set_mod_folder(context_, definition_path);
     reset_slot_table(slots_);
 
-    std::string text;
-    if (const Status status = load_definition(fs_, reporter_, definition_path, text);
-        status != Status::ok) {
-      return fail(status);
+    Expected<std::string> text = load_definition(fs_, definition_path);
+    if (!text) {
+      return fail(text.failure());
     }
-    const ScanResult scan = scan_definition(context_, text, allow_cd);
-    free_definition(text);
-    if (scan.status != Status::ok) {
-      return fail(scan.status, scan.line);
+    const ScanResult scan = scan_definition(context_, *text, allow_cd);
+    free_definition(*text);
+    if (!scan.outcome) {
+      return fail(explained(reporter_, scan.outcome.failure()), scan.line);
     }
 
     // The output folder is checked before any of it is made.

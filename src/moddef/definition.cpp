@@ -64,16 +64,23 @@ class ClassScanner {
       }
     }
     if (is_failure_of_the_text(status) && status != Status::unknown_class) {
-      context_.reporter.explain("line " + std::to_string(line_) + ": " + std::string(line_text()));
+      explanations_.push_back("line " + std::to_string(line_) + ": " + std::string(line_text()));
       if (hint_) {
-        context_.reporter.explain(*hint_);
+        explanations_.push_back(*hint_);
         note(line_, *hint_);
       }
     }
     if (status == Status::ok && state_ != State::outside) {
       note(block_line_, "the block opened here is never closed: end it with '}'");
     }
-    return {status, line_};
+    if (status == Status::ok) {
+      return {{}, line_};
+    }
+    Failure failure(status);
+    for (std::string& line : explanations_) {
+      failure.because(std::move(line));
+    }
+    return {std::move(failure), line_};
   }
 
  private:
@@ -244,10 +251,10 @@ class ClassScanner {
     const CatalogueMatch found = match_catalogue(text_.substr(position_));
     if (found.class_code == kNoClass) {
       const std::string_view rest = text_.substr(position_);
-      context_.reporter.explain("line " + std::to_string(line_) + ": unknown class \"" +
-                                std::string(rest.substr(0, rest.find_first_of(" \t\n{};/"))) +
-                                "\"; the classes are PATH, SRC and the archive names, such as "
-                                "BASICS.FS, in capitals");
+      explanations_.push_back("line " + std::to_string(line_) + ": unknown class \"" +
+                              std::string(rest.substr(0, rest.find_first_of(" \t\n{};/"))) +
+                              "\"; the classes are PATH, SRC and the archive names, such as "
+                              "BASICS.FS, in capitals");
       return Status::unknown_class;
     }
     position_ += found.length;
@@ -288,40 +295,33 @@ class ClassScanner {
   std::optional<std::size_t> pending_start_;
   bool execute_ = true;
   int line_ = 1;
-  int block_line_ = 1;               // of the class whose block is open
-  bool after_slash_ = false;         // the last statement on this line ended at a "/"
-  std::optional<std::string> hint_;  // how to fix the failure the scan ends with
-  bool finished_ = false;            // the end marker was reached
+  int block_line_ = 1;                     // of the class whose block is open
+  bool after_slash_ = false;               // the last statement on this line ended at a "/"
+  std::optional<std::string> hint_;        // how to fix the failure the scan ends with
+  std::vector<std::string> explanations_;  // of the failure the scan ends with
+  bool finished_ = false;                  // the end marker was reached
 };
 
 }  // namespace
 
-Status load_definition(FileSystem& fs, Reporter& reporter, const std::string& path,
-                       std::string& text) {
-  text.clear();
+Expected<std::string> load_definition(FileSystem& fs, const std::string& path) {
   const std::unique_ptr<File> file = fs.open_read(path);
   if (!file) {
-    reporter.explain(describe_failure(fs, path));
-    return Status::definition_not_opened;
+    return Failure(Status::definition_not_opened, describe_failure(fs, path));
   }
-  try {
-    // Part of a definition would build part of the mod.
-    if (!read_text(*file, text)) {
-      reporter.explain(describe_failure(*file, path + ": cannot be read to its end", "read error"));
-      free_definition(text);
-      return Status::definition_not_opened;
-    }
-    if (text.starts_with(kByteOrderMark)) {
-      text.erase(0, kByteOrderMark.size());
-    }
-    // A last line without its line end is still ended; the end of the string is the
-    // end marker.
-    text.push_back('\n');
-  } catch (const std::bad_alloc&) {
-    free_definition(text);
-    return Status::out_of_memory;
+  std::string text;
+  // Part of a definition would build part of the mod.
+  if (!read_text(*file, text)) {
+    return Failure(Status::definition_not_opened,
+                   describe_failure(*file, path + ": cannot be read to its end", "read error"));
   }
-  return Status::ok;  // a file only read loses nothing when it is closed
+  if (text.starts_with(kByteOrderMark)) {
+    text.erase(0, kByteOrderMark.size());
+  }
+  // A last line without its line end is still ended; the end of the string is the
+  // end marker.
+  text.push_back('\n');
+  return text;  // a file only read loses nothing when it is closed
 }
 
 void free_definition(std::string& text) {

@@ -145,12 +145,13 @@ Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& va
   ModContext context{plan_fs, vars, archives, slots, checker, {}, &checker};
   checker.watch(context);
   set_mod_folder(context, definition_path);
-  std::string text;
-  Status status = load_definition(plan_fs, checker, definition_path, text);
+  Expected<std::string> loaded = load_definition(plan_fs, definition_path);
+  Status status = loaded ? Status::ok : explained(checker, loaded.failure());
+  const std::string text = loaded ? std::move(*loaded) : std::string();
   if (status == Status::ok) {
     const ScanResult scan = scan_definition(context, text, allow_cd);
-    status = scan.status;
-    line = scan.status == Status::ok ? -1 : scan.line;
+    status = scan.outcome ? Status::ok : explained(checker, scan.outcome.failure());
+    line = scan.outcome ? -1 : scan.line;
   }
   std::string output_folder;
   if (status == Status::ok) {

@@ -114,14 +114,13 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
   QuietReporter reporter(tool.console);
   ModContext context{plan_fs, vars, archives, slots, reporter, {}, &firsts};
   set_mod_folder(context, definition_path);
-  std::string text;
-  if (const Status status = load_definition(plan_fs, reporter, definition_path, text);
-      status != Status::ok) {
-    return status;
+  const Expected<std::string> text = load_definition(plan_fs, definition_path);
+  if (!text) {
+    return explained(reporter, text.failure());
   }
-  if (const ScanResult scan = scan_definition(context, text, allow_cd); scan.status != Status::ok) {
+  if (const ScanResult scan = scan_definition(context, *text, allow_cd); !scan.outcome) {
     line = scan.line;
-    return scan.status;
+    return explained(reporter, scan.outcome.failure());
   }
   std::string output_folder;
   Status status = output_folder_of(reporter, vars, definition_path, output_folder);

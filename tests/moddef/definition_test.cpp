@@ -15,9 +15,9 @@ class DefinitionTest : public test::ModFixture {
   // Loads the bytes as a definition file and scans them.
   ScanResult scan_file(const std::string& bytes, bool allow_cd = false) {
     fs.add_file("C:\\mod\\demo.def", bytes);
-    std::string text;
-    EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\demo.def", text), Status::ok);
-    return scan_definition(context, text, allow_cd);
+    const Expected<std::string> text = load_definition(fs, "C:\\mod\\demo.def");
+    EXPECT_TRUE(text);
+    return scan_definition(context, text ? *text : std::string(), allow_cd);
   }
 };
 
@@ -30,10 +30,15 @@ TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
       reset_slot_table(slots);
       reporter = {};
       const ScanResult got = scan_file(c.field(0), kind == std::string("scan-cd"));
-      EXPECT_EQ(code_of(got.status), c.number(1));
+      EXPECT_EQ(code_of(got.status()), c.number(1));
       EXPECT_EQ(got.line, c.number(2));
       if (c.fields.size() > 3) {
-        EXPECT_EQ(reporter.warnings + reporter.explanations, c.field(3));
+        std::string explained = reporter.explanations;
+        for (const std::string& line :
+             got.outcome ? std::vector<std::string>() : got.outcome.failure().explanations) {
+          explained += line + "\n";
+        }
+        EXPECT_EQ(reporter.warnings + explained, c.field(3));
       }
     }
   }
@@ -43,7 +48,7 @@ TEST_F(DefinitionTest, StatementsEndAtTerminatorsButNotAtTheClosingBrace) {
   ASSERT_EQ(scan_file("class PATH { MAKE = out }\n"
                       "class SRC { A = a;B = b ; } class PATH {C=c//comment\n"
                       "D = d/E = e}")
-                .status,
+                .status(),
             Status::ok);
   for (const auto& [name, value] :
        {std::pair{"MAKE", "out }"}, {"A", "a"}, {"B", "b"}, {"C", "c"}, {"D", "d"}, {"E", "e}"}}) {
@@ -60,12 +65,11 @@ TEST_F(DefinitionTest, ADefinitionThatCannotBeReadToItsEndIsNotLoaded) {
     return op.name == "read" && ++reads == 2 ? test::FakeFileSystem::Verdict::fail
                                              : test::FakeFileSystem::Verdict::pass;
   };
-  std::string text;
-  EXPECT_EQ(load_definition(fs, reporter, "C:\\mod\\demo.def", text),
-            Status::definition_not_opened);
-  EXPECT_TRUE(text.empty());
-  EXPECT_EQ(reporter.explanations,
-            "C:\\mod\\demo.def: cannot be read to its end: refused by the fake file system\n");
+  const Expected<std::string> text = load_definition(fs, "C:\\mod\\demo.def");
+  EXPECT_EQ(text.status(), Status::definition_not_opened);
+  EXPECT_EQ(text.failure().explanations,
+            std::vector<std::string>{
+                "C:\\mod\\demo.def: cannot be read to its end: refused by the fake file system"});
 }
 
 }  // namespace
