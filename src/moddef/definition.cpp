@@ -139,15 +139,19 @@ class ClassScanner {
       return Status::ok;
     }
     context_.line = line_;
-    const Status status = run_statement(context_, statement.text, class_code_);
-    if (status != Status::ok) {
-      hint_ = hint_for_failure(status, statement);
-    } else {
-      for (std::string& doubt : doubts_about(statement)) {
-        note(line_, std::move(doubt));
-      }
+    Outcome ran = run_statement(context_, statement.text, class_code_);
+    if (!ran) {
+      hint_ = hint_for_failure(ran.status(), statement);
+      // What the statement explains comes before the line it stands in.
+      Failure failure = std::move(ran).failure();
+      explanations_.insert(explanations_.end(), failure.explanations.begin(),
+                           failure.explanations.end());
+      return failure.status;
     }
-    return status;
+    for (std::string& doubt : doubts_about(statement)) {
+      note(line_, std::move(doubt));
+    }
+    return Status::ok;
   }
 
   Status step() {

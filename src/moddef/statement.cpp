@@ -30,10 +30,10 @@ class StatementParser {
  public:
   explicit StatementParser(std::string_view statement) : copy_(statement) {}
 
-  Status parse(ModContext& context, int class_code) {
+  Outcome parse(ModContext& context, int class_code) {
     for (std::size_t i = 0; i < copy_.size(); ++i) {
       if (const Status status = step(i); status != Status::ok) {
-        return status;
+        return Failure(status);
       }
     }
     return finish(context, class_code);
@@ -111,14 +111,14 @@ class StatementParser {
     }
   }
 
-  Status finish(ModContext& context, int class_code) {
+  Outcome finish(ModContext& context, int class_code) {
     if (list_ != ListState::outside || !name_) {
-      return Status::incomplete_command;
+      return Failure(Status::incomplete_command);
     }
     if (value_ != ValueState::no_equals) {
       const std::string_view value = piece(token_start_);
       if (value.empty() || name_->empty()) {
-        return Status::incomplete_command;
+        return Failure(Status::incomplete_command);
       }
       strip_trailing_blanks(token_start_);
       return exec_assignment(context, *name_, piece(token_start_), class_code);
@@ -228,15 +228,16 @@ Outcome link_matching(ArchiveList& archives, OutputArchive& output, const Source
 }
 
 // The loaded source of a path, loading it on first use. ok or the loader's failure.
-Status obtain_source(ModContext& context, const std::string& path, const SourceArchive*& found) {
-  found = find_source(context, path);
-  if (found != nullptr) {
-    return Status::ok;
+Expected<const SourceArchive*> obtain_source(ModContext& context, const std::string& path) {
+  if (const SourceArchive* found = find_source(context, path)) {
+    return found;
   }
   SourceArchive& source = context.archives.add_source(path);
-  found = &source;
-  const Outcome loaded = load_source(context.fs, context.reporter, source, context.mod_folder);
-  return loaded ? Status::ok : explained(context.reporter, loaded.failure());
+  if (Outcome loaded = load_source(context.fs, context.reporter, source, context.mod_folder);
+      !loaded) {
+    return std::move(loaded).failure();
+  }
+  return &source;
 }
 
 // The command as written: add(ALL, %GFX%, *.TXT).
@@ -293,43 +294,40 @@ void warn_if_nothing_taken(ModContext& context, const AddOutcome& outcome) {
 
 }  // namespace
 
-Status run_statement(ModContext& context, std::string_view statement, int class_code) {
+Outcome run_statement(ModContext& context, std::string_view statement, int class_code) {
   try {
     StatementParser parser(statement);
     return parser.parse(context, class_code);
   } catch (const std::bad_alloc&) {
-    return Status::out_of_memory;
+    return Failure(Status::out_of_memory);
   }
 }
 
-Status exec_assignment(ModContext& context, std::string_view name, std::string_view value,
-                       int class_code) {
+Outcome exec_assignment(ModContext& context, std::string_view name, std::string_view value,
+                        int class_code) {
   if (name.find('%') != std::string_view::npos) {
-    return Status::invalid_variable;
+    return Failure(Status::invalid_variable);
   }
   if (class_code == kPathClass || class_code == kSrcClass) {
     const VariableLevel level = class_code == kPathClass ? VariableLevel::path : VariableLevel::src;
-    if (Outcome defined = context.vars.define(name, value, level); !defined) {
-      return explained(context.reporter, defined.failure());
-    }
-    return Status::ok;
+    return context.vars.define(name, value, level);
   }
   if (!is_archive_class(class_code)) {
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
   if (name != "replace") {
-    return Status::invalid_variable;
+    return Failure(Status::invalid_variable);
   }
   const std::optional<bool> positive = read_positive(value);
   if (!positive) {
-    return Status::invalid_variable_value;
+    return Failure(Status::invalid_variable_value);
   }
   OutputArchive* output = output_of(context, class_code);
   if (output == nullptr) {
-    return Status::archive_not_in_list;
+    return Failure(Status::archive_not_in_list);
   }
   output->replace = *positive;
-  return Status::ok;
+  return {};
 }
 
 Expected<AddCommand> parse_add(std::string_view name, const std::vector<std::string>& parameters) {
@@ -361,34 +359,35 @@ Expected<AddCommand> parse_add(std::string_view name, const std::vector<std::str
   return command;
 }
 
-Status exec_command(ModContext& context, std::string_view name,
-                    const std::vector<std::string>& parameters, int class_code) {
+Outcome exec_command(ModContext& context, std::string_view name,
+                     const std::vector<std::string>& parameters, int class_code) {
   if (class_code < kFirstArchiveClass) {
-    return Status::command_in_path_class;
+    return Failure(Status::command_in_path_class);
   }
   if (class_code > kLastArchiveClass) {
-    return Status::programmer_error;
+    return Failure(Status::programmer_error);
   }
-  const Expected<AddCommand> command = parse_add(name, parameters);
+  Expected<AddCommand> command = parse_add(name, parameters);
   if (!command) {
-    return command.status();
+    return std::move(command).failure();
   }
   return run_add(context, *command, command_text(name, parameters), class_code);
 }
 
-Status run_add(ModContext& context, const AddCommand& command, std::string_view text,
-               int class_code) {
+Outcome run_add(ModContext& context, const AddCommand& command, std::string_view text,
+                int class_code) {
   Expected<std::string> path = context.vars.expand(command.source, VariableLevel::archive);
   if (!path) {
-    return explained(context.reporter, path.failure());
+    return std::move(path).failure();
   }
-  const SourceArchive* source = nullptr;
-  if (const Status status = obtain_source(context, *path, source); status != Status::ok) {
-    return status;
+  Expected<const SourceArchive*> obtained = obtain_source(context, *path);
+  if (!obtained) {
+    return std::move(obtained).failure();
   }
+  const SourceArchive* source = *obtained;
   OutputArchive* output = output_of(context, class_code);
   if (output == nullptr) {
-    return Status::archive_not_in_list;
+    return Failure(Status::archive_not_in_list);
   }
   AddOutcome outcome;
   outcome.output = output;
@@ -399,8 +398,8 @@ Status run_add(ModContext& context, const AddCommand& command, std::string_view 
   }
   // Only re-pointed groups and the observer need to know what was linked before.
   const Links before = context.observer != nullptr || output->two_level ? output->links : Links{};
-  if (const Outcome linked = link_into_output(context, *output, command.mode, outcome); !linked) {
-    return explained(context.reporter, linked.failure());
+  if (Outcome linked = link_into_output(context, *output, command.mode, outcome); !linked) {
+    return linked;
   }
   warn_if_nothing_taken(context, outcome);
   if (output->two_level) {
@@ -409,7 +408,7 @@ Status run_add(ModContext& context, const AddCommand& command, std::string_view 
   if (context.observer != nullptr) {
     tell_observer(context, std::move(outcome), before);
   }
-  return Status::ok;
+  return {};
 }
 
 bool matches_entry_mask(std::string_view mask, std::string_view name) {
