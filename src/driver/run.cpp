@@ -237,11 +237,7 @@ class ToolRun {
 
     // The output folder is checked before any of it is made.
     std::string output_folder;
-    Status folder = output_folder_of(reporter_, vars_, definition_path, output_folder);
-    if (folder == Status::ok) {
-      const Outcome allowed = check_output_folder(fs_, output_folder);
-      folder = allowed ? Status::ok : explained(reporter_, allowed.failure());
-    }
+    Status folder = allowed_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
     if (folder == Status::ok) {
       folder = make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
     }

@@ -4,6 +4,7 @@
 
 #include "archive/archive_writer.h"
 #include "install/config.h"
+#include "install/install.h"
 #include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/path_rules.h"
@@ -78,6 +79,16 @@ Status output_folder_of(Reporter& reporter, const VariableStore& vars,
     output_folder += '\\';
   }
   return Status::ok;
+}
+
+Status allowed_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
+                             const std::string& definition_path, std::string& output_folder) {
+  if (const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
+      status != Status::ok) {
+    return status;
+  }
+  const Outcome allowed = check_output_folder(fs, output_folder);
+  return allowed ? Status::ok : explained(reporter, allowed.failure());
 }
 
 bool make_folders(FileSystem& fs, const std::string& folder) {

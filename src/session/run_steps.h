@@ -38,6 +38,11 @@ void set_mod_folder(ModContext& context, std::string_view definition_path);
 Status output_folder_of(Reporter& reporter, const VariableStore& vars,
                         const std::string& definition_path, std::string& output_folder);
 
+// The output folder as output_folder_of gives it, refused with archive_not_created
+// (explained) when it is the game's data folder, the CD's or the backup folder.
+Status allowed_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
+                             const std::string& definition_path, std::string& output_folder);
+
 // Creates every level of a folder path that does not exist yet; true when the folder
 // exists afterwards (the file system's failure_reason tells why not).
 [[nodiscard]] bool make_folders(FileSystem& fs, const std::string& folder);

@@ -213,17 +213,7 @@ bool write_file(Tool& tool, const std::string& path, std::span<const std::byte> 
     tool.console.explain(describe_failure(tool.fs, path.substr(0, folder_end)));
     return false;
   }
-  const auto file = tool.fs.open_write(path);
-  if (!file) {
-    tool.console.explain(describe_failure(tool.fs, path, "cannot be created"));
-    return false;
-  }
-  if (!file->write(bytes) || !file->close()) {
-    tool.console.explain(
-        describe_failure(*file, path + ": could not be written completely", "is the disk full?"));
-    return false;
-  }
-  return true;
+  return write_whole(tool, path, bytes);
 }
 
 // Writes the definition and its folder sources into a folder that holds neither yet,

@@ -212,6 +212,20 @@ int Tool::fail(std::string_view what) {
   return kFailed;
 }
 
+bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte> bytes) {
+  const auto file = tool.fs.open_write(path);
+  if (!file) {
+    tool.console.explain(describe_failure(tool.fs, path, "cannot be created"));
+    return false;
+  }
+  if (!file->write(bytes) || !file->close()) {
+    tool.console.explain(
+        describe_failure(*file, path + ": could not be written completely", "is the disk full?"));
+    return false;
+  }
+  return true;
+}
+
 Status read_view(Tool& tool, const std::string& path, ArchiveView& view) {
   Expected<ArchiveView> read = read_archive_view(tool.fs, path);
   if (!read) {

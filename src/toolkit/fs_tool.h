@@ -66,6 +66,10 @@ struct Arguments {
 // explained to the console.
 Status read_view(Tool& tool, const std::string& path, ArchiveView& view);
 
+// Writes the bytes as the whole file at path; false, explained to the console, when the
+// file cannot be created or written completely.
+bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte> bytes);
+
 // A name as printed: bytes outside printable ASCII as \xNN.
 std::string shown_name(std::string_view name);
 

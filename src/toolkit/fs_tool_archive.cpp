@@ -108,20 +108,6 @@ std::optional<std::vector<OutputFile>> output_files(
   return refused ? std::nullopt : std::optional(std::move(files));
 }
 
-bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte> bytes) {
-  const auto file = tool.fs.open_write(path);
-  if (!file) {
-    tool.console.explain(describe_failure(tool.fs, path, "cannot be created"));
-    return false;
-  }
-  if (!file->write(bytes) || !file->close()) {
-    tool.console.explain(
-        describe_failure(*file, path + ": could not be written completely", "is the disk full?"));
-    return false;
-  }
-  return true;
-}
-
 // The entries of a listing with their sizes, and the totals.
 Json listing_document(const std::string& path, const ArchiveView& view,
                       const std::vector<const ArchiveView::Member*>& members) {

@@ -123,11 +123,7 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
     return explained(reporter, scan.outcome.failure());
   }
   std::string output_folder;
-  Status status = output_folder_of(reporter, vars, definition_path, output_folder);
-  if (status == Status::ok) {
-    const Outcome allowed = check_output_folder(plan_fs, output_folder);
-    status = allowed ? Status::ok : explained(reporter, allowed.failure());
-  }
+  Status status = allowed_output_folder(plan_fs, reporter, vars, definition_path, output_folder);
   if (status == Status::ok) {
     status = save_archives(plan_fs, reporter, archives, slots, output_folder);
   }
