@@ -7,7 +7,6 @@
 #include "archive/archive_writer.h"
 
 #include <algorithm>
-#include <new>
 #include <optional>
 #include <span>
 #include <utility>
@@ -400,21 +399,17 @@ void sort_links(const ArchiveList& list, OutputArchive& output) {
 // Fails with programmer_error, source_not_opened or archive_not_created.
 Outcome lay_out(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
                 const Refusal& refuse, std::vector<std::byte>& directory, Held& held) {
-  try {
-    directory.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(directory_size(list, output), kMaxFileOffset)));
-    Outcome laid_out = output.two_level ? lay_out_two_level(list, output.links, directory, refuse)
-                                        : lay_out_flat(list, output.links, directory, refuse);
-    if (!laid_out) {
-      return laid_out;
-    }
-    PieceCheck check(fs, output.file_path);
-    Outcome checked = emit_pieces(list, output, check);
-    held = std::move(check.held);
-    return checked;
-  } catch (const std::bad_alloc&) {
-    return refuse("not enough memory for its directory");
+  directory.reserve(static_cast<std::size_t>(
+      std::min<std::uint64_t>(directory_size(list, output), kMaxFileOffset)));
+  Outcome laid_out = output.two_level ? lay_out_two_level(list, output.links, directory, refuse)
+                                      : lay_out_flat(list, output.links, directory, refuse);
+  if (!laid_out) {
+    return laid_out;
   }
+  PieceCheck check(fs, output.file_path);
+  Outcome checked = emit_pieces(list, output, check);
+  held = std::move(check.held);
+  return checked;
 }
 
 // Fails with source_not_opened or archive_not_created.
@@ -440,12 +435,7 @@ Outcome create_file(const ArchiveList& list, FileSystem& fs, const OutputArchive
                    describe_failure(fs, output.file_path, "cannot be created"));
   }
   file->expect_size(directory.size() + data_size(list, output));
-  Outcome written = Failure(Status::archive_not_created);
-  try {
-    written = write_file(list, fs, *file, output, directory, held);
-  } catch (const std::bad_alloc&) {
-    written = Failure(Status::archive_not_created);
-  }
+  Outcome written = write_file(list, fs, *file, output, directory, held);
   if (!file->close() && written) {
     written = Failure(Status::archive_not_created);
   }

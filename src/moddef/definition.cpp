@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <new>
 #include <optional>
 #include <string_view>
 
@@ -57,11 +56,7 @@ class ClassScanner {
   ScanResult run() {
     Status status = Status::ok;
     while (status == Status::ok && !finished_) {
-      try {
-        status = step();
-      } catch (const std::bad_alloc&) {
-        status = Status::out_of_memory;
-      }
+      status = step();
     }
     if (is_failure_of_the_text(status) && status != Status::unknown_class) {
       explanations_.push_back("line " + std::to_string(line_) + ": " + std::string(line_text()));

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <new>
 #include <optional>
 #include <utility>
 
@@ -295,12 +294,8 @@ void warn_if_nothing_taken(ModContext& context, const AddOutcome& outcome) {
 }  // namespace
 
 Outcome run_statement(ModContext& context, std::string_view statement, int class_code) {
-  try {
-    StatementParser parser(statement);
-    return parser.parse(context, class_code);
-  } catch (const std::bad_alloc&) {
-    return Failure(Status::out_of_memory);
-  }
+  StatementParser parser(statement);
+  return parser.parse(context, class_code);
 }
 
 Outcome exec_assignment(ModContext& context, std::string_view name, std::string_view value,

@@ -63,15 +63,14 @@ int mod_failed(Tool& tool, const std::string& mod, Status status, int line) {
 // Plans every mod, after the restore a build begins with. kSucceeded, or the exit
 // status the first mod that would not build ends with (reported).
 int plan_mods(Tool& tool, PlanFileSystem& plan_fs, const Request& request, Combination& result) {
-  QuietReporter reporter(tool.console);
   Expected<ConfigPaths> config = read_config_paths(tool.fs);
-  Status status = config ? Status::ok : explained(reporter, config.failure());
+  Outcome previewed = config ? Outcome() : Outcome(config.failure());
   if (config) {
     result.config = std::move(*config);
-    status = preview_restore(tool.fs, reporter, plan_fs, [](const std::string& /*line*/) {});
+    previewed = preview_restore(tool.fs, plan_fs, [](const std::string& /*line*/) {});
   }
-  if (status != Status::ok) {
-    return mod_failed(tool, request.mods.front(), status, -1);
+  if (!previewed) {
+    return mod_failed(tool, request.mods.front(), tool.console.explained(previewed.failure()), -1);
   }
   result.game = {data_folder(result.config.vexal), data_folder(result.config.vexalcd)};
   plan_fs.keep_written_bytes();

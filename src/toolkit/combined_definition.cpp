@@ -61,7 +61,7 @@ std::string relative_path(std::string_view folder, std::string_view target) {
 }
 
 struct Writer {
-  Reporter& reporter;
+  ConsoleReporter& console;
   const DefinitionPlace& place;
   CombinedDefinition& definition;
 
@@ -80,9 +80,9 @@ struct Writer {
         path.find(':') != std::string::npos ? path : relative_path(place.folder, path);
     std::ranges::replace(text, '/', '\\');
     if (!parameter_text(text)) {
-      reporter.explain("the source " + path +
-                       " cannot be named in a definition: its path holds one of ( ) ; , = { } % / "
-                       "or a blank at an end; move the mod to a folder without them");
+      console.explain("the source " + path +
+                      " cannot be named in a definition: its path holds one of ( ) ; , = { } % / "
+                      "or a blank at an end; move the mod to a folder without them");
       return std::nullopt;
     }
     return text;
@@ -116,8 +116,8 @@ bool add_own_files(Writer& writer, const CombinedArchive& archive, const Combine
     group.pop_back();
   }
   if (!loads_from_file(upper_case(group), archive.two_level() ? 5 : 12)) {
-    writer.reporter.explain(archive.name() + ": the entry " + shown_name(entry.name) +
-                            " can be picked neither by a mask nor from a folder source");
+    writer.console.explain(archive.name() + ": the entry " + shown_name(entry.name) +
+                           " can be picked neither by a mask nor from a folder source");
     return false;
   }
   for (const Piece& piece : entry.pieces) {
@@ -125,9 +125,9 @@ bool add_own_files(Writer& writer, const CombinedArchive& archive, const Combine
       continue;
     }
     if (archive.two_level() && !item_file_name(piece.name)) {
-      writer.reporter.explain(archive.name() + ": the item " + shown_name(piece.name) +
-                              " of the group " + entry.name +
-                              ", merged from several mods, is no name folder loading takes");
+      writer.console.explain(archive.name() + ": the item " + shown_name(piece.name) +
+                             " of the group " + entry.name +
+                             ", merged from several mods, is no name folder loading takes");
       return false;
     }
     const std::string path = archive.two_level() ? folder + "\\" + group + "\\" + piece.name
@@ -163,8 +163,8 @@ bool add_lines(Writer& writer, const CombinedArchive& archive, const std::string
     if (picks_alone(entry->origin.entry)) {
       block += "    add(ALL, " + *text + ", " + entry->origin.entry + ")\n";
     } else if (archive.two_level() || !add_own_files(writer, archive, *entry)) {
-      writer.reporter.explain(archive.name() + ": no mask picks the entry " +
-                              shown_name(entry->origin.entry) + " of " + source + " alone");
+      writer.console.explain(archive.name() + ": no mask picks the entry " +
+                             shown_name(entry->origin.entry) + " of " + source + " alone");
       return false;
     }
   }
@@ -237,11 +237,11 @@ bool compose_block(Writer& writer, const CombinedArchive& archive, std::string& 
 
 }  // namespace
 
-bool compose_definition(Reporter& reporter, const DefinitionPlace& place,
+bool compose_definition(ConsoleReporter& console, const DefinitionPlace& place,
                         const std::vector<std::string>& mods,
                         const std::vector<CombinedArchive>& archives,
                         CombinedDefinition& definition) {
-  Writer writer{reporter, place, definition};
+  Writer writer{console, place, definition};
   std::string names;
   for (const std::string& mod : mods) {
     const bool commentable = mod.find_first_of("\r\n") == std::string::npos;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "base/reporter.h"
 #include "install/config.h"
+#include "session/console.h"
 #include "toolkit/combined_archive.h"
 
 namespace vexal::fs_tool {
@@ -40,8 +40,8 @@ struct DefinitionPlace {
 inline constexpr std::string_view kSourcesFolder = "sources";
 
 // Composes the definition of the combined archives. False when a source path or a
-// name cannot be written in a definition, explained to the reporter.
-[[nodiscard]] bool compose_definition(Reporter& reporter, const DefinitionPlace& place,
+// name cannot be written in a definition, explained to the console.
+[[nodiscard]] bool compose_definition(ConsoleReporter& console, const DefinitionPlace& place,
                                       const std::vector<std::string>& mods,
                                       const std::vector<CombinedArchive>& archives,
                                       CombinedDefinition& definition);

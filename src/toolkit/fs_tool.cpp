@@ -229,7 +229,7 @@ bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte>
 Status read_view(Tool& tool, const std::string& path, ArchiveView& view) {
   Expected<ArchiveView> read = read_archive_view(tool.fs, path);
   if (!read) {
-    return explained(tool.console, read.failure());
+    return tool.console.explained(read.failure());
   }
   view = std::move(*read);
   return Status::ok;

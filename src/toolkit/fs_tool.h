@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_view.h"
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"
@@ -46,7 +47,6 @@ class QuietReporter final : public Reporter {
   void begin(Step /*step*/, std::string_view /*subject*/) override {}
   void end(bool /*succeeded*/) override {}
   void warn(std::string_view text) override { console_.warn(text); }
-  void explain(std::string_view text) override { console_.explain(text); }
 
  private:
   Reporter& console_;
@@ -63,7 +63,7 @@ struct Arguments {
 };
 
 // Reads the archive at path, as the builder reads a source. ok or the reader's failure,
-// explained to the console.
+// its explanations kept by the console.
 Status read_view(Tool& tool, const std::string& path, ArchiveView& view);
 
 // Writes the bytes as the whole file at path; false, explained to the console, when the

@@ -239,7 +239,7 @@ int pack_folder(Tool& tool, const Arguments& args) {
     packed = save_archive(list, tool.fs, output);
   }
   if (!packed) {
-    return tool.fail(explained(reporter, packed.failure()));
+    return tool.fail(tool.console.explained(packed.failure()));
   }
   const std::size_t count = output.links.size();
   std::printf(

@@ -101,10 +101,9 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
                 const std::string& definition, PlannedMod& mod, int& line) {
   mod.definition = definition;
   VariableStore vars;
-  bool allow_cd = true;
-  if (const Status status = read_settings(tool.fs, tool.console, vars, allow_cd);
-      status != Status::ok) {
-    return status;
+  const Expected<ConfigPaths> settings = read_settings(tool.fs, vars);
+  if (!settings) {
+    return tool.console.explained(settings.failure());
   }
   const std::string definition_path = definition_path_of(tool.fs, definition);
   ArchiveList archives;
@@ -116,24 +115,31 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
   set_mod_folder(context, definition_path);
   const Expected<std::string> text = load_definition(plan_fs, definition_path);
   if (!text) {
-    return explained(reporter, text.failure());
+    return tool.console.explained(text.failure());
   }
-  if (const ScanResult scan = scan_definition(context, *text, allow_cd); !scan.outcome) {
+  if (const ScanResult scan = scan_definition(context, *text, settings->allow_cd); !scan.outcome) {
     line = scan.line;
-    return explained(reporter, scan.outcome.failure());
+    return tool.console.explained(scan.outcome.failure());
   }
-  std::string output_folder;
-  Status status = allowed_output_folder(plan_fs, reporter, vars, definition_path, output_folder);
-  if (status == Status::ok) {
-    status = save_archives(plan_fs, reporter, archives, slots, output_folder);
+  const Expected<std::string> output_folder = allowed_output_folder(plan_fs, vars, definition_path);
+  if (!output_folder) {
+    return tool.console.explained(output_folder.failure());
+  }
+  if (const Outcome saved = save_archives(plan_fs, reporter, archives, slots, *output_folder);
+      !saved) {
+    return tool.console.explained(saved.failure());
   }
   Tool plan_tool{plan_fs, tool.console, tool.command_line, tool.command, false};
   for (const OutputArchive* output : slots) {
-    if (status == Status::ok && output != nullptr) {
-      status = read_back(plan_tool, context, game, firsts, *output, mod);
+    if (output == nullptr) {
+      continue;
+    }
+    if (const Status status = read_back(plan_tool, context, game, firsts, *output, mod);
+        status != Status::ok) {
+      return status;
     }
   }
-  return status;
+  return Status::ok;
 }
 
 }  // namespace vexal::fs_tool
