@@ -82,20 +82,10 @@ class CrashTest : public CliTest {
   bool killed_and_recovered(const std::string& call, int n, bool restoring) {
     SCOPED_TRACE(call + " " + std::to_string(n) + (restoring ? " restoring" : " installing"));
     prepare(restoring);
-    const std::vector<std::string> strace = {
-        "env",
-        "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
-        "strace",
-        "-f",
-        "-qq",
-        "-o",
-        "/dev/null",
-        "-e",
-        "trace=" + call,
-        "-e",
-        "inject=" + call + ":signal=KILL:when=" + std::to_string(n)};
+    const std::vector<std::string> strace = under_strace(
+        {"-e", "trace=" + call, "-e", "inject=" + call + ":signal=KILL:when=" + std::to_string(n)});
     const RunResult killed = StartedRun(root(), restoring ? std::vector<std::string>{} : kInstall,
-                                        Program::builder, false, strace)
+                                        Program::builder, strace)
                                  .finish();
     for (std::size_t i = 0; i < archives_.size(); ++i) {
       const auto& [path, bytes] = archives_[i];

@@ -17,17 +17,7 @@ using ProcessTest = CliTest;
 // True when the tool can be started through the launcher here (it is installed, and the
 // user it may switch to can reach the binary).
 bool starts_through(const std::vector<std::string>& launcher, const stdfs::path& folder) {
-  return StartedRun(folder, {"?"}, Program::builder, false, launcher).finish().status == 11;
-}
-
-// The tool started by strace with these arguments, without the leak check of a sanitized
-// build, which cannot work in a traced process.
-std::vector<std::string> under_strace(const std::vector<std::string>& arguments) {
-  std::vector<std::string> launcher = {
-      "env",      "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1", "strace", "-f", "-qq", "-o",
-      "/dev/null"};
-  launcher.insert(launcher.end(), arguments.begin(), arguments.end());
-  return launcher;
+  return StartedRun(folder, {"?"}, Program::builder, launcher).finish().status == 11;
 }
 
 // The lock of the working folder, and the lock of the game, which runs from every
@@ -98,7 +88,7 @@ TEST_F(ProcessTest, ReadAndListingErrorsEndTheBuildWithTheSystemsReason) {
       GTEST_SKIP() << row.launcher.front() << " cannot start the tool here";
     }
     const RunResult result =
-        StartedRun(root(), {row.definition}, Program::builder, false, row.launcher).finish();
+        StartedRun(root(), {row.definition}, Program::builder, row.launcher).finish();
     EXPECT_EQ(result.status, row.code & 0xFF);
     EXPECT_NE(result.errors.find(row.told), std::string::npos) << result.errors;
   }
