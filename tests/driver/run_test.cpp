@@ -29,8 +29,9 @@ TEST(RunTest, WithoutAWorkingFolderNoConfigIsRead) {
     ::testing::internal::CaptureStderr();
     const int code = run_tool(args, world.fs);
     ::testing::internal::GetCapturedStdout();
-    ::testing::internal::GetCapturedStderr();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, 200) << args.size();
+    EXPECT_NE(errors.find("the working folder cannot be read"), std::string::npos) << errors;
   }
   EXPECT_EQ(world.fs.files(), before);
 }
