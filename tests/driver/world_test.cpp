@@ -49,8 +49,10 @@ std::string output_folder(char who) {
 
 // The bytes of a version of an archive, which tell the version and the archive.
 std::string archive_bytes(const std::string& name, const std::string& label) {
-  return name == "TROOP.FSU" ? build_two_level({{"PIKE", {{"001", label}}}})
-                             : build_flat({{"A.DAT", label + " " + name}, {"B.DAT", "b"}});
+  if (name == "TROOP.FSU") {
+    return build_two_level({{"PIKE", {{"001", label}}}});
+  }
+  return build_flat({{"A.DAT", label + " " + name}, {"B.DAT", "b"}});
 }
 
 void set_up(FakeFileSystem& fs) {
