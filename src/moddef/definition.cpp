@@ -23,22 +23,23 @@ bool is_failure_of_the_text(Status status) {
          status == Status::archive_not_in_list;
 }
 
-// Reads everything the file yields, dropping carriage returns and stopping at Ctrl-Z;
-// false when the file could not be read up to there.
-bool read_text(File& file, std::string& text) {
+// Everything the file yields, carriage returns dropped, up to Ctrl-Z; none when the file
+// could not be read up to there.
+std::optional<std::string> read_text(File& file) {
+  std::string text;
   std::array<std::byte, 4096> buffer{};
   while (true) {
     const std::optional<std::size_t> got = file.read(buffer);
     if (!got) {
-      return false;
+      return std::nullopt;
     }
     if (*got == 0) {
-      return true;
+      return text;
     }
     for (std::size_t i = 0; i < *got; ++i) {
       const char c = static_cast<char>(buffer[i]);
       if (c == kEndOfFile) {
-        return true;
+        return text;
       }
       if (c != kCarriageReturn) {
         text.push_back(c);
@@ -309,12 +310,13 @@ Expected<std::string> load_definition(FileSystem& fs, const std::string& path) {
   if (!file) {
     return Failure(Status::definition_not_opened, describe_failure(fs, path));
   }
-  std::string text;
   // Part of a definition would build part of the mod.
-  if (!read_text(*file, text)) {
+  std::optional<std::string> read = read_text(*file);
+  if (!read) {
     return Failure(Status::definition_not_opened,
                    describe_failure(*file, path + ": cannot be read to its end", "read error"));
   }
+  std::string text = std::move(*read);
   if (text.starts_with(kByteOrderMark)) {
     text.erase(0, kByteOrderMark.size());
   }

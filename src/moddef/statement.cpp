@@ -208,18 +208,19 @@ class ReplaceModeScope {
   bool saved_;
 };
 
-// Links the source's entries that match the mask; counts them in taken.
-Outcome link_matching(ArchiveList& archives, OutputArchive& output, const SourceArchive& source,
-                      std::string_view mask, std::size_t& taken) {
+// Links the source's entries that match the mask. How many it took, or the failure.
+Expected<std::size_t> link_matching(ArchiveList& archives, OutputArchive& output,
+                                    const SourceArchive& source, std::string_view mask) {
+  std::size_t taken = 0;
   for (std::size_t i = 0; i < source.entries.size(); ++i) {
     if (matches_entry_mask(mask, entry_name(source.entries[i]))) {
       ++taken;
       if (Outcome linked = archives.link_entry(output, source, i); !linked) {
-        return linked;
+        return std::move(linked).failure();
       }
     }
   }
-  return {};
+  return taken;
 }
 
 // The loaded source of a path, loading it on first use. ok or the loader's failure.
@@ -264,15 +265,17 @@ void tell_observer(ModContext& context, AddOutcome outcome, const Links& before)
 }
 
 // Links the entries of the source (those the mask takes) into the output, in the
-// replace mode of the command, and counts them in outcome.taken.
-Outcome link_into_output(ModContext& context, OutputArchive& output, AddMode mode,
-                         AddOutcome& outcome) {
+// replace mode of the command. How many it took, or the failure.
+Expected<std::size_t> link_into_output(ModContext& context, OutputArchive& output, AddMode mode,
+                                       const AddOutcome& outcome) {
   const ReplaceModeScope replace_mode(output, mode);
   if (outcome.mask) {
-    return link_matching(context.archives, output, *outcome.source, *outcome.mask, outcome.taken);
+    return link_matching(context.archives, output, *outcome.source, *outcome.mask);
   }
-  outcome.taken = outcome.source->entries.size();
-  return context.archives.link_archive(output, *outcome.source);
+  if (Outcome linked = context.archives.link_archive(output, *outcome.source); !linked) {
+    return std::move(linked).failure();
+  }
+  return outcome.source->entries.size();
 }
 
 // A command that took nothing is most likely a mistyped folder or mask.
@@ -385,9 +388,11 @@ Outcome run_add(ModContext& context, const AddCommand& command, std::string_view
   }
   // Only re-pointed groups and the observer need to know what was linked before.
   const Links before = context.observer != nullptr || output->two_level ? output->links : Links{};
-  if (Outcome linked = link_into_output(context, *output, command.mode, outcome); !linked) {
-    return linked;
+  Expected<std::size_t> taken = link_into_output(context, *output, command.mode, outcome);
+  if (!taken) {
+    return std::move(taken).failure();
   }
+  outcome.taken = *taken;
   warn_if_nothing_taken(context, outcome);
   if (output->two_level) {
     warn_of_lost_items(context, *output, text, before);

@@ -75,11 +75,10 @@ int plan_mods(Tool& tool, PlanFileSystem& plan_fs, const Request& request, Combi
   result.game = {data_folder(result.config.vexal), data_folder(result.config.vexalcd)};
   plan_fs.keep_written_bytes();
   for (const std::string& definition : request.mods) {
-    int line = -1;
-    PlannedMod& mod = result.mods.emplace_back();
-    if (const Status planned = plan_mod(tool, plan_fs, result.game, definition, mod, line);
-        planned != Status::ok) {
-      return mod_failed(tool, definition, planned, line);
+    const PlannedMod& mod =
+        result.mods.emplace_back(plan_mod(tool, plan_fs, result.game, definition));
+    if (mod.status != Status::ok) {
+      return mod_failed(tool, definition, mod.status, mod.line);
     }
     for (auto& [source, names] : mod.source_entries) {
       result.source_entries.try_emplace(source, names);
