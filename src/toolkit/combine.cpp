@@ -250,11 +250,13 @@ int combine_mods(Tool& tool, const Arguments& args) {
   }
   const std::string folder = definition_path_of(tool.fs, request->folder);
   const DefinitionPlace place{folder, result.config, result.game, result.source_entries};
-  CombinedDefinition definition;
-  if (!compose_definition(tool.console, place, request->mods, result.archives, definition)) {
+  const Expected<CombinedDefinition> definition =
+      compose_definition(place, request->mods, result.archives);
+  if (!definition) {
+    tool.console.explain(definition.failure());
     return tool.fail("nothing written: the combined archives cannot be written as a definition");
   }
-  if (const int status = write_combination(tool, folder, definition); status != kSucceeded) {
+  if (const int status = write_combination(tool, folder, *definition); status != kSucceeded) {
     return status;
   }
   for (const Combination::Replacement& replaced : result.replacements) {
