@@ -39,11 +39,11 @@ Status read_back(Tool& plan_tool, const ModContext& context, const GameFolders& 
                  const FirstSources& firsts, const OutputArchive& output, PlannedMod& mod) {
   PlannedArchive archive;
   archive.name = output.name;
-  archive.built = std::make_unique<ArchiveView>();
-  if (const Status status = read_view(plan_tool, output.file_path, *archive.built);
-      status != Status::ok) {
-    return status;
+  Expected<ArchiveView> built = read_archive_view(plan_tool.fs, output.file_path);
+  if (!built) {
+    return plan_tool.console.explained(built.failure());
   }
+  archive.built = std::make_unique<ArchiveView>(std::move(*built));
   if (archive.built->members.size() != output.links.size()) {
     return Status::programmer_error;
   }
