@@ -118,10 +118,9 @@ void ConsoleReporter::explain(std::string_view text) {
   explanations_.emplace_back(text);
 }
 
-Status ConsoleReporter::explained(const Failure& failure) {
+void ConsoleReporter::explain(const Failure& failure) {
   explanations_.insert(explanations_.end(), failure.explanations.begin(),
                        failure.explanations.end());
-  return failure.status;
 }
 
 void ConsoleReporter::print_warnings() {

@@ -51,9 +51,14 @@ class ConsoleReporter final : public Reporter {
 
   // Keeps a line that explains the failure about to be reported.
   void explain(std::string_view text);
+  // Keeps the failure's explanations.
+  void explain(const Failure& failure);
   // Keeps the failure's explanations and gives its status, for a caller that ends with
   // the status alone.
-  Status explained(const Failure& failure);
+  Status explained(const Failure& failure) {
+    explain(failure);
+    return failure.status;
+  }
 
   // Prints text that opens a console line, which close_line ends with its last text;
   // warnings wait until then, as they do for a progress line.

@@ -3,11 +3,10 @@
 // path, the mod folder, the output folder and the loop that saves the built archives.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <optional>
 
 #include "base/expected.h"
 #include "install/config.h"

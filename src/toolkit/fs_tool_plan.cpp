@@ -132,12 +132,19 @@ void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const S
   }
 }
 
+// How a planned build ends: ok, or the failure (its explanations kept by the console) and
+// the line of the definition it arose at (-1: none); and what the checker found.
+struct PlanEnd {
+  Status status = Status::ok;
+  int line = -1;
+  Findings findings;
+};
+
 // The build's steps after its restore, through the planning file system, with the
-// checker watching. ok or the failure (its explanations kept by the console) and the line
-// it arose at.
-Status plan_steps(PlanFileSystem& plan_fs, ConsoleReporter& console, VariableStore& vars,
-                  bool allow_cd, const std::string& definition_path, int& line, Findings& findings,
-                  PlanReport& report) {
+// checker watching.
+PlanEnd plan_steps(PlanFileSystem& plan_fs, ConsoleReporter& console, VariableStore& vars,
+                   bool allow_cd, const std::string& definition_path, PlanReport& report) {
+  int line = -1;
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
@@ -172,8 +179,7 @@ Status plan_steps(PlanFileSystem& plan_fs, ConsoleReporter& console, VariableSto
   if (status == Status::ok) {
     print_outputs(plan_fs, archives, slots, *output_folder, report);
   }
-  findings = checker.sorted_findings();
-  return status;
+  return {status, line, checker.sorted_findings()};
 }
 
 // One line per finding, as compilers print theirs.
@@ -228,8 +234,6 @@ int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
   if (report.text) {
     std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
   }
-  int line = -1;
-  Findings findings;
   const Expected<ConfigPaths> settings = read_settings(tool.fs, vars);
   Status status = settings ? Status::ok : tool.console.explained(settings.failure());
   if (status == Status::config_missing) {
@@ -242,21 +246,21 @@ int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
         tool.fs, plan_fs, [&](const std::string& line) { report.restore_line(line); });
     status = previewed ? Status::ok : tool.console.explained(previewed.failure());
   }
+  PlanEnd end{status, -1, {}};
   if (status == Status::ok) {
-    status = plan_steps(plan_fs, tool.console, vars, settings->allow_cd, definition_path, line,
-                        findings, report);
+    end = plan_steps(plan_fs, tool.console, vars, settings->allow_cd, definition_path, report);
   }
-  const Findings* shown = strict ? &findings : nullptr;
+  const Findings* shown = strict ? &end.findings : nullptr;
   if (report.text) {
-    print_plan_end(tool, args.words[0], shown, status, line);
+    print_plan_end(tool, args.words[0], shown, end.status, end.line);
   } else {
-    print_json(plan_document(tool, definition_path, report, shown, status, line));
+    print_json(plan_document(tool, definition_path, report, shown, end.status, end.line));
     tool.console.print_explanations();
   }
-  if (status == Status::ok && strict && !findings.empty()) {
+  if (end.status == Status::ok && strict && !end.findings.empty()) {
     return kDiffers;
   }
-  return exit_code(status);
+  return exit_code(end.status);
 }
 
 }  // namespace

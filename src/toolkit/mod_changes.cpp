@@ -39,11 +39,11 @@ Status read_back(Tool& plan_tool, const ModContext& context, const GameFolders& 
                  const FirstSources& firsts, const OutputArchive& output, PlannedMod& mod) {
   PlannedArchive archive;
   archive.name = output.name;
-  archive.built = std::make_unique<ArchiveView>();
-  if (const Status status = read_view(plan_tool, output.file_path, *archive.built);
-      status != Status::ok) {
-    return status;
+  Expected<ArchiveView> built = read_archive_view(plan_tool.fs, output.file_path);
+  if (!built) {
+    return plan_tool.console.explained(built.failure());
   }
+  archive.built = std::make_unique<ArchiveView>(std::move(*built));
   if (archive.built->members.size() != output.links.size()) {
     return Status::programmer_error;
   }
@@ -97,15 +97,17 @@ std::string game_archive_path(const GameFolders& game, std::string_view name) {
   return installed_path(game, std::string(name));
 }
 
-Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
-                const std::string& definition, PlannedMod& mod, int& line) {
-  mod.definition = definition;
+namespace {
+
+// The build's steps on plan_fs, the archives it would save read back into mod. ok, or
+// the failure (explained to the console) with line set when it stands in the definition.
+Status plan_steps(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game, PlannedMod& mod) {
   VariableStore vars;
   const Expected<ConfigPaths> settings = read_settings(tool.fs, vars);
   if (!settings) {
     return tool.console.explained(settings.failure());
   }
-  const std::string definition_path = definition_path_of(tool.fs, definition);
+  const std::string definition_path = definition_path_of(tool.fs, mod.definition);
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
@@ -118,7 +120,7 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
     return tool.console.explained(text.failure());
   }
   if (const ScanResult scan = scan_definition(context, *text, settings->allow_cd); !scan.outcome) {
-    line = scan.line;
+    mod.line = scan.line;
     return tool.console.explained(scan.outcome.failure());
   }
   const Expected<std::string> output_folder = allowed_output_folder(plan_fs, vars, definition_path);
@@ -140,6 +142,16 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
     }
   }
   return Status::ok;
+}
+
+}  // namespace
+
+PlannedMod plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
+                    const std::string& definition) {
+  PlannedMod mod;
+  mod.definition = definition;
+  mod.status = plan_steps(tool, plan_fs, game, mod);
+  return mod;
 }
 
 }  // namespace vexal::fs_tool
