@@ -20,17 +20,19 @@ bool starts_through(const std::vector<std::string>& launcher, const stdfs::path&
   return StartedRun(folder, {"?"}, Program::builder, launcher).finish().status == 11;
 }
 
-// The lock of the working folder, and the lock of the game, which runs from every
-// working folder share.
+// The lock of the working folder, and the locks of the game and its CD, which runs from
+// every working folder share.
 TEST_F(ProcessTest, ARunWaitsWhileAnotherHoldsTheLockFile) {
   if (windows_paths()) {
     GTEST_SKIP() << "the Windows build locks through Wine, which flock does not reach";
   }
   write_config();
   std::filesystem::create_directories(at("game/data"));
+  std::filesystem::create_directories(at("cd/data"));
   const std::pair<const char*, std::string> locks[] = {
       {"vexal_mod_builder.lock", "in this folder"},
-      {"game/data/vexal_mod_builder.lock", "on the game"}};
+      {"game/data/vexal_mod_builder.lock", "on the game"},
+      {"cd/data/vexal_mod_builder.lock", "on the game"}};
   for (const auto& [lock, where] : locks) {
     const int held = open(at(lock).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
