@@ -199,13 +199,15 @@ TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesAndUnlistableFoldersFailTheLoad
 }
 
 // The files stay on disk until the save, which copies them as they were when listed: a
-// file changed since then (the file system's copy tells any change) fails it and leaves
-// no output.
+// file changed since then (the file system's copy tells any change; a file of the
+// output's name is checked by its size) fails it and leaves no output.
 TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
-  for (const auto& [folder, file] : {std::pair{"flat", "flat\\B"}, {"troop", "troop\\g\\I02"}}) {
+  for (const auto& [folder, file] :
+       {std::pair{"flat", "flat\\B"}, {"flat", "flat\\COPY"}, {"troop", "troop\\g\\I02"}}) {
     fs.restart();
     add("flat\\A", "a");
     add("flat\\B", "bb");
+    add("flat\\COPY", "cc");  // the output's name: taken whole before the output is made
     add("troop\\g\\I01", "1");
     add("troop\\g\\I02", "22");
     ASSERT_EQ(load(folder), Status::ok);
