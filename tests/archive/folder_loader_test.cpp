@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <random>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -11,7 +9,6 @@
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "support/archive_builder.h"
-#include "support/seeded.h"
 #include "support/temp_dir.h"
 
 namespace vexal {
@@ -23,47 +20,6 @@ using test::kModFolder;
 using test::le32;
 
 class FolderLoadTest : public test::EngineTest {};
-
-// Letters of either case and digits: names a folder may hold without a warning.
-constexpr std::string_view kNameBytes = "ABCXYZabcxyz0189";
-
-// Random folder trees, flat (files) and two-level (group folders of item files), loaded
-// and saved: the archive holds the names upper-cased and sorted (groups as padded with
-// "_"), each with its file's bytes.
-TEST_F(FolderLoadTest, SavesRandomFolderTreesUpperCasedAndSorted) {
-  test::for_each_seed(20240602, 200, [&](std::mt19937& random, unsigned round) {
-    fs.remove_tree(kModFolder + "tree");
-    fs.add_directory(kModFolder + "tree");
-    const bool two_level = round % 2 == 1;
-    std::map<std::string, std::map<std::string, std::string>> tree;  // upper-cased names
-    for (std::size_t n = test::pick(random, 8) + (two_level ? 1 : 0); n > 0; --n) {
-      const std::string group = two_level ? test::random_text(random, kNameBytes, 1, 5) : "";
-      const std::string file =
-          test::random_text(random, kNameBytes, two_level ? 3 : 1, two_level ? 3 : 12);
-      std::string& bytes = tree[upper_case(group)][upper_case(file)];
-      if (!bytes.empty()) {
-        continue;  // the name is taken, in some letter case
-      }
-      bytes = std::string(1 + test::pick(random, 9), static_cast<char>(random()));
-      add("tree\\" + (two_level ? group + "\\" : "") + file, bytes);
-    }
-    std::vector<test::GroupBytes> groups;
-    std::vector<test::FlatEntryBytes> entries;
-    for (const auto& [group, files] : tree) {
-      std::vector<test::ItemBytes> items;
-      for (const auto& [file, bytes] : files) {
-        items.push_back({file, bytes});
-        entries.push_back({file, bytes});
-      }
-      groups.push_back({group, items});
-    }
-    ASSERT_EQ(load("tree"), Status::ok) << reporter.explanations;
-    ASSERT_EQ(save_copy(), Status::ok);
-    EXPECT_TRUE(saved("COPY") ==
-                (two_level ? test::saved_form(groups) : test::saved_form(entries)));
-    EXPECT_EQ(reporter.warnings, "");
-  });
-}
 
 // Each row loads a path as a definition names it and saves what it loaded as an archive
 // of the same layout; what the loader warns about and explains is told.
