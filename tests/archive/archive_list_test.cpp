@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <random>
-#include <sstream>
 
 #include "engine_fixture.h"
 #include "support/case_file.h"
@@ -13,13 +11,7 @@ namespace vexal {
 namespace {
 
 using Names = std::vector<std::string>;
-
 const std::string kCases = "tests/archive/cases.txt";
-
-Names words(const std::string& text) {
-  std::istringstream in(text);
-  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
 
 TEST(Names, CompareWithoutAsciiCaseShorterFirstAndCutAtFifteenBytes) {
   const auto sign = [](int value) { return (value > 0) - (value < 0); };
@@ -92,15 +84,6 @@ class ArchiveListTest : public test::EngineTest {
     }
     return source;
   }
-  // The links of an output as name=source.entry of what they link to.
-  std::string links(const OutputArchive& output) {
-    std::string text;
-    for (const Link& link : output.links) {
-      text += (text.empty() ? "" : " ") + std::string(entry_name(list.linked_entry(link))) + "=" +
-              std::to_string(link.source) + "." + std::to_string(link.entry);
-    }
-    return text;
-  }
 };
 
 TEST_F(ArchiveListTest, FindsTheFirstSourceOfAPathWithoutCase) {
@@ -111,23 +94,6 @@ TEST_F(ArchiveListTest, FindsTheFirstSourceOfAPathWithoutCase) {
   EXPECT_EQ(layout_of_name("a\\B.fSu"), NamedLayout::two_level);
   EXPECT_EQ(layout_of_name("B.Fs"), NamedLayout::flat);
   EXPECT_EQ(layout_of_name("dir.fs\\x"), NamedLayout::none);
-}
-
-TEST_F(ArchiveListTest, LinkingKeepsOrRepointsTheFirstEntryOfAName) {
-  for (const test::DataCase& c : test::load_cases(kCases, "link")) {
-    SCOPED_TRACE(c.where);
-    list = {};
-    const SourceArchive& game = add_source("game", words(c.field(0)));
-    const SourceArchive& mod = add_source("mod", words(c.field(1)));
-    OutputArchive& out = list.add_output("OUT", false);
-    ASSERT_EQ(list.link_archive(out, game).status(), Status::ok);
-    out.replace = c.number(2) != 0;
-    for (const char step : c.field(3)) {
-      ASSERT_TRUE(step == '*' ? list.link_archive(out, mod)
-                              : list.link_entry(out, mod, static_cast<std::size_t>(step - '0')));
-    }
-    EXPECT_EQ(links(out), c.field(4));
-  }
 }
 
 TEST_F(ArchiveListTest, BadArgumentsAndImpossibleReservationsAreRefused) {

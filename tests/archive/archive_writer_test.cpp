@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <random>
 #include <set>
 
@@ -9,6 +8,7 @@
 
 #include "engine_fixture.h"
 #include "support/archive_builder.h"
+#include "support/seeded.h"
 
 namespace vexal {
 namespace {
@@ -19,32 +19,16 @@ using test::le32;
 
 class ArchiveSaveTest : public test::EngineTest {};
 
-// A name of 1 to max_length characters, letters of either case, digits and a dot.
-std::string random_name(std::mt19937& random, std::size_t max_length) {
-  static constexpr std::string_view kLetters = "ABCXYZabcxyz0189._";
-  std::string name(1 + random() % max_length, ' ');
-  for (char& c : name) {
-    c = kLetters[random() % kLetters.size()];
-  }
-  return name;
-}
-
-std::string random_bytes(std::mt19937& random) {
-  std::string bytes(random() % 9, ' ');
-  for (char& c : bytes) {
-    c = static_cast<char>(random());
-  }
-  return bytes;
-}
+constexpr std::string_view kNameBytes = "ABCXYZabcxyz0189._";
+constexpr std::string_view kDataBytes{"\0\1a\xFF\x80Z", 6};
 
 // Distinct names without regard to case, in random order.
-template <typename T>
-std::vector<T> random_members(std::mt19937& random, std::size_t max_length,
-                              const std::function<T(std::string)>& make) {
+template <typename T, typename Make>
+std::vector<T> random_members(std::mt19937& random, std::size_t max_length, const Make& make) {
   std::vector<T> members;
   std::set<std::string> seen;
-  for (std::size_t n = random() % 12; members.size() < n;) {
-    std::string name = random_name(random, max_length);
+  for (std::size_t n = test::pick(random, 12); members.size() < n;) {
+    std::string name = test::random_text(random, kNameBytes, 1, max_length);
     if (seen.insert(upper_case(name)).second) {
       members.push_back(make(std::move(name)));
     }
@@ -56,44 +40,34 @@ std::vector<T> random_members(std::mt19937& random, std::size_t max_length,
 // output is the archive with its entries or groups sorted by name without regard to case
 // (as padded with "_" for groups), everything else as it was.
 TEST_F(ArchiveSaveTest, SavesRandomArchivesSortedAndOtherwiseAsRead) {
-  constexpr unsigned kSeed = 20240601;
-  for (unsigned round = 0; round < 300; ++round) {
-    SCOPED_TRACE("seed " + std::to_string(kSeed + round));
-    std::mt19937 random(kSeed + round);
+  test::for_each_seed(20240601, 300, [&](std::mt19937& random, unsigned round) {
     const bool two_level = round % 2 == 1;
     std::string bytes;
     std::string sorted;
     if (two_level) {
       auto groups = random_members<test::GroupBytes>(random, 5, [&](std::string name) {
         test::GroupBytes group{std::move(name), {}};
-        for (std::size_t i = random() % 4; i > 0; --i) {
-          group.items.push_back(
-              {random_name(random, 1) + "0" + std::to_string(i % 10), random_bytes(random)});
+        for (std::size_t i = test::pick(random, 4); i > 0; --i) {
+          group.items.push_back({test::random_text(random, kNameBytes, 3, 3),
+                                 test::random_text(random, kDataBytes, 0, 8)});
         }
         return group;
       });
       bytes = build_two_level(groups);
-      const auto padded = [](std::string name) { return name.resize(5, '_'), name; };
-      std::stable_sort(groups.begin(), groups.end(), [&](const auto& x, const auto& y) {
-        return compare_names(padded(x.name), padded(y.name)) < 0;
-      });
-      sorted = build_two_level(groups);
+      sorted = test::saved_form(groups);
     } else {
-      auto entries = random_members<test::FlatEntryBytes>(random, 12, [&](const std::string& name) {
-        return test::FlatEntryBytes{name, random_bytes(random)};
+      auto entries = random_members<test::FlatEntryBytes>(random, 12, [&](std::string name) {
+        return test::FlatEntryBytes{std::move(name), test::random_text(random, kDataBytes, 0, 8)};
       });
       bytes = build_flat(entries);
-      std::stable_sort(entries.begin(), entries.end(), [](const auto& x, const auto& y) {
-        return compare_names(x.name, y.name) < 0;
-      });
-      sorted = build_flat(entries);
+      sorted = test::saved_form(entries);
     }
     list = {};
     OutputArchive& out = add_output("OUT", two_level);
     ASSERT_TRUE(list.link_archive(out, add_archive(two_level ? "R.FSU" : "R.FS", bytes)));
     ASSERT_EQ(save(out), Status::ok);
     ASSERT_TRUE(saved("OUT") == sorted);
-  }
+  });
 }
 
 // A group of the most items a table can count, after an item of the most bytes.
@@ -106,38 +80,19 @@ std::string largest_two_level() {
   return build_two_level({{"BIG", {{"B01", std::string(65535, 'b')}}}, {"MANY", many}});
 }
 
-// Each row reads archives and links them whole, in replace mode, into an output of the
-// given layout, which is saved as it was read: the extremes of the layouts, names with
-// bytes after their terminator, and a group re-pointed to a mod's.
-TEST_F(ArchiveSaveTest, SavesLinkedArchivesSortedAndOtherwiseAsRead) {
-  struct Row {
-    std::vector<std::pair<const char*, std::string>> sources;
-    bool two_level;
-    std::string sorted = {};  // empty: the bytes of the only source
-  };
-  const Row rows[] = {
-      {{{"A.FS", build_flat({{std::string("A.PCX\0old\0\0\0\0", 13), "aaaa"},
-                             {"B.DAT", ""},
-                             {"LONGESTNAME1", "ccc"}})}},
-       false},
-      {{{"M.fsu", largest_two_level()}}, true},
-      // The re-pointed group holds exactly the mod's items.
-      {{{"GAME.FSU",
-         build_two_level({{"TANK", {{"A01", "old"}, {"A02", "x"}}}, {"JEEP", {{"J01", "j"}}}})},
-        {"MOD.FSU", build_two_level({{"tank", {{"B01", "new"}}}})}},
-       true,
-       build_two_level({{"JEEP", {{"J01", "j"}}}, {"tank", {{"B01", "new"}}}})},
-  };
-  for (const Row& r : rows) {
+// The extremes of the layouts, and names with bytes after their terminator, are saved
+// as they were read.
+TEST_F(ArchiveSaveTest, SavesTheExtremesOfTheLayoutsAsRead) {
+  for (const auto& [name, bytes] :
+       {std::pair{"A.FS", build_flat({{std::string("A.PCX\0old\0\0\0\0", 13), "aaaa"},
+                                      {"B.DAT", ""},
+                                      {"LONGESTNAME1", "ccc"}})},
+        {"M.fsu", largest_two_level()}}) {
     list = {};
-    OutputArchive& out = add_output("OUT", r.two_level);
-    out.replace = true;
-    for (const auto& [name, bytes] : r.sources) {
-      ASSERT_TRUE(list.link_archive(out, add_archive(name, bytes))) << name;
-    }
-    ASSERT_EQ(save(out), Status::ok) << r.sources[0].first;
-    EXPECT_TRUE(saved("OUT") == (r.sorted.empty() ? r.sources[0].second : r.sorted))
-        << r.sources[0].first;
+    OutputArchive& out = add_output("OUT", layout_of_name(name) == NamedLayout::two_level);
+    ASSERT_TRUE(list.link_archive(out, add_archive(name, bytes)));
+    ASSERT_EQ(save(out), Status::ok) << name;
+    EXPECT_TRUE(saved("OUT") == bytes) << name;
   }
 }
 

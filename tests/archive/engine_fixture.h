@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -11,12 +12,28 @@
 #include "archive/archive_reader.h"
 #include "archive/archive_writer.h"
 #include "archive/source_loader.h"
+#include "support/archive_builder.h"
 #include "support/fake_file_system.h"
 #include "support/status_print.h"
 
 namespace vexal::test {
 
 inline const std::string kModFolder = "C:\\mods\\demo\\";
+
+// The bytes of an archive as the writer saves it: entries, or groups as padded with "_",
+// sorted by name without regard to case; items in the order given.
+inline std::string saved_form(std::vector<FlatEntryBytes> entries) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const auto& x, const auto& y) { return compare_names(x.name, y.name) < 0; });
+  return build_flat(entries);
+}
+inline std::string saved_form(std::vector<GroupBytes> groups) {
+  const auto padded = [](std::string name) { return name.resize(5, '_'), name; };
+  std::stable_sort(groups.begin(), groups.end(), [&](const auto& x, const auto& y) {
+    return compare_names(padded(x.name), padded(y.name)) < 0;
+  });
+  return build_two_level(groups);
+}
 
 class EngineTest : public ::testing::Test {
  protected:
