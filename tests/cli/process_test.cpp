@@ -97,23 +97,34 @@ TEST_F(ProcessTest, ReadAndListingErrorsEndTheBuildWithTheSystemsReason) {
 }
 
 // Started from Explorer, the run works in another folder than the program's, and the
-// config.ini beside the program is pointed out with the way to start it there.
+// config.ini beside the program is pointed out with the way to start it there; by both
+// tools.
 TEST_F(ProcessTest, ConfigBesideTheProgramIsPointedOut) {
-  const std::filesystem::path binary = binary_of(Program::builder);
-  const std::filesystem::path copy = at("tool") / binary.filename();
-  std::filesystem::create_directory(at("tool"));
-  std::filesystem::copy_file(binary, copy);
   write_config();
+  std::filesystem::create_directory(at("tool"));
   std::filesystem::rename(at("config.ini"), at("tool/config.ini"));
-  setenv("VEXAL_TEST_BINARY", copy.c_str(), 1);
-  const RunResult result = StartedRun(root(), {"x.def"}).finish();
-  setenv("VEXAL_TEST_BINARY", binary.c_str(), 1);
-  EXPECT_EQ(result.status, 200);
-  const std::string hint = "config.ini is not in the working folder " + tool_path(root()) +
-                           " but beside the program, in " + tool_path(at("tool")) +
-                           "; start the program there: cd ";
-  EXPECT_NE(result.errors.find(hint), std::string::npos) << result.errors;
-  EXPECT_TRUE(result.errors.ends_with("\" then " + copy.filename().string() + " x.def\n"));
+  const struct {
+    Program program;
+    const char* variable;
+    std::vector<std::string> args;
+    std::string ending;
+  } tools[] = {{Program::builder, "VEXAL_TEST_BINARY", {"x.def"}, " x.def\n"},
+               {Program::fs_tool, "VEXAL_TEST_FS_BINARY", {"plan", "x.def"}, " plan x.def\n"}};
+  for (const auto& tool : tools) {
+    const std::filesystem::path binary = binary_of(tool.program);
+    const std::filesystem::path copy = at("tool") / binary.filename();
+    std::filesystem::copy_file(binary, copy);
+    setenv(tool.variable, copy.c_str(), 1);
+    const RunResult result = StartedRun(root(), tool.args, tool.program).finish();
+    setenv(tool.variable, binary.c_str(), 1);
+    EXPECT_EQ(result.status, 200);
+    const std::string hint = "config.ini is not in the working folder " + tool_path(root()) +
+                             " but beside the program, in " + tool_path(at("tool")) +
+                             "; start the program there: cd ";
+    EXPECT_NE(result.errors.find(hint), std::string::npos) << result.errors;
+    EXPECT_TRUE(result.errors.ends_with("\" then " + copy.filename().string() + tool.ending))
+        << result.errors;
+  }
 }
 
 }  // namespace
