@@ -14,9 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.add_file(path, vexal::fuzz::as_text(data, size));
 
   VariableStore vars;
-  SilentReporter reporter;
-  bool allow_cd = false;
-  const Status code = read_settings(fs, reporter, vars, allow_cd);
+  const Status code = read_settings(fs, vars).status();
   require(code == Status::ok || code == Status::config_values_missing ||
               code == Status::variable_already_defined ||
               code == Status::invalid_variable_expression || code == Status::undefined_variable ||

@@ -34,13 +34,7 @@ bool grow_by_blocks(std::vector<T>& table, std::size_t n, std::size_t block) {
       table.capacity() <= table.max_size() / 2 ? 2 * table.capacity() : table.max_size();
   std::size_t wanted = std::max(needed, doubled);
   wanted = wanted <= table.max_size() - block ? (wanted / block + 1) * block : table.max_size();
-  try {
-    table.reserve(wanted);
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const std::length_error&) {
-    return false;
-  }
+  table.reserve(wanted);  // wanted is at most max_size: only memory can run out
   return true;
 }
 

@@ -284,15 +284,11 @@ Outcome read_archive_file(FileSystem& fs, SourceArchive& source, const std::stri
     return Failure(Status::programmer_error);
   }
   source.two_level = layout_of_name(source.path) == NamedLayout::two_level;
-  try {
-    auto file = fs.map_read(full_path);
-    if (!file) {
-      return Failure(Status::archive_not_opened, describe_failure(fs, full_path, "cannot be read"));
-    }
-    return read_archive(source, std::move(file));
-  } catch (const std::bad_alloc&) {
-    return Failure(Status::out_of_memory);
+  auto file = fs.map_read(full_path);
+  if (!file) {
+    return Failure(Status::archive_not_opened, describe_failure(fs, full_path, "cannot be read"));
   }
+  return read_archive(source, std::move(file));
 }
 
 }  // namespace vexal

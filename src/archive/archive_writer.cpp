@@ -7,7 +7,6 @@
 #include "archive/archive_writer.h"
 
 #include <algorithm>
-#include <new>
 #include <optional>
 #include <span>
 #include <utility>
@@ -196,12 +195,11 @@ Outcome lay_out_flat(const ArchiveList& list, const std::vector<Link>& links,
   return {};
 }
 
-// The group records, each pointing at its item table; running ends past the tables.
-// ok, programmer_error or archive_not_created.
-Outcome lay_out_groups(const ArchiveList& list, const std::vector<Link>& links,
-                       std::vector<std::byte>& directory, std::uint64_t& running,
-                       const Refusal& refuse) {
-  running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
+// Appends the group records, each pointing at its item table. The offset where the
+// tables end and the data begins, or programmer_error or archive_not_created.
+Expected<std::uint64_t> lay_out_groups(const ArchiveList& list, const std::vector<Link>& links,
+                                       std::vector<std::byte>& directory, const Refusal& refuse) {
+  std::uint64_t running = kTwoLevelHeaderSize + kGroupRecordSize * links.size();
   directory.resize(4);  // the data start, known once the tables are laid out
   append_le(directory, static_cast<std::uint32_t>(links.size()), 4);
   for (const Link& link : links) {
@@ -225,7 +223,7 @@ Outcome lay_out_groups(const ArchiveList& list, const std::vector<Link>& links,
   if (running > kMaxFileOffset) {
     return refuse.too_large();
   }
-  return {};
+  return running;
 }
 
 // The two-level directory: group records, then the item tables. ok, programmer_error
@@ -235,10 +233,11 @@ Outcome lay_out_two_level(const ArchiveList& list, const std::vector<Link>& link
   if (links.size() > kMaxFileOffset) {
     return refuse.too_large();
   }
-  std::uint64_t running = 0;
-  if (Outcome done = lay_out_groups(list, links, directory, running, refuse); !done) {
-    return done;
+  Expected<std::uint64_t> data_start = lay_out_groups(list, links, directory, refuse);
+  if (!data_start) {
+    return std::move(data_start).failure();
   }
+  std::uint64_t running = *data_start;
   write_le(directory, 0, static_cast<std::uint32_t>(running), 4);
   for (const Link& link : links) {
     const Linked group = resolve(list, link);
@@ -396,25 +395,31 @@ void sort_links(const ArchiveList& list, OutputArchive& output) {
   }
 }
 
-// The directory of the output, every piece checked and the files it may overwrite held.
-// Fails with programmer_error, source_not_opened or archive_not_created.
-Outcome lay_out(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
-                const Refusal& refuse, std::vector<std::byte>& directory, Held& held) {
-  try {
-    directory.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(directory_size(list, output), kMaxFileOffset)));
-    Outcome laid_out = output.two_level ? lay_out_two_level(list, output.links, directory, refuse)
-                                        : lay_out_flat(list, output.links, directory, refuse);
-    if (!laid_out) {
-      return laid_out;
-    }
-    PieceCheck check(fs, output.file_path);
-    Outcome checked = emit_pieces(list, output, check);
-    held = std::move(check.held);
-    return checked;
-  } catch (const std::bad_alloc&) {
-    return refuse("not enough memory for its directory");
+// An output ready to be written: its directory, and the files it may overwrite held.
+struct LaidOut {
+  std::vector<std::byte> directory;
+  Held held;
+};
+
+// The directory of the output, every piece checked. Fails with programmer_error,
+// source_not_opened or archive_not_created.
+Expected<LaidOut> lay_out(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
+                          const Refusal& refuse) {
+  LaidOut laid_out;
+  laid_out.directory.reserve(static_cast<std::size_t>(
+      std::min<std::uint64_t>(directory_size(list, output), kMaxFileOffset)));
+  Outcome directory = output.two_level
+                          ? lay_out_two_level(list, output.links, laid_out.directory, refuse)
+                          : lay_out_flat(list, output.links, laid_out.directory, refuse);
+  if (!directory) {
+    return std::move(directory).failure();
   }
+  PieceCheck check(fs, output.file_path);
+  if (Outcome checked = emit_pieces(list, output, check); !checked) {
+    return std::move(checked).failure();
+  }
+  laid_out.held = std::move(check.held);
+  return laid_out;
 }
 
 // Fails with source_not_opened or archive_not_created.
@@ -440,12 +445,7 @@ Outcome create_file(const ArchiveList& list, FileSystem& fs, const OutputArchive
                    describe_failure(fs, output.file_path, "cannot be created"));
   }
   file->expect_size(directory.size() + data_size(list, output));
-  Outcome written = Failure(Status::archive_not_created);
-  try {
-    written = write_file(list, fs, *file, output, directory, held);
-  } catch (const std::bad_alloc&) {
-    written = Failure(Status::archive_not_created);
-  }
+  Outcome written = write_file(list, fs, *file, output, directory, held);
   if (!file->close() && written) {
     written = Failure(Status::archive_not_created);
   }
@@ -462,13 +462,12 @@ Outcome save_archive(const ArchiveList& list, FileSystem& fs, OutputArchive& out
   if (Outcome checked = check_layouts(list, output); !checked) {
     return checked;
   }
-  std::vector<std::byte> directory;
-  Held held;
   const Refusal refuse{output.file_path};
-  if (Outcome laid_out = lay_out(list, fs, output, refuse, directory, held); !laid_out) {
-    return laid_out;
+  Expected<LaidOut> laid_out = lay_out(list, fs, output, refuse);
+  if (!laid_out) {
+    return std::move(laid_out).failure();
   }
-  return create_file(list, fs, output, refuse, directory, held);
+  return create_file(list, fs, output, refuse, laid_out->directory, laid_out->held);
 }
 
 }  // namespace vexal

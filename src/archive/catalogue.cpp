@@ -5,26 +5,27 @@
 namespace vexal {
 
 const std::array<CatalogueEntry, kCatalogueSize> kCatalogue = {{
-    {"BASICS.FS", 4, false, false},
-    {"Q42.FS", 5, false, false},
-    {"MIRE.FS", 6, false, false},
-    {"BLIGHT.FS", 7, false, false},
-    {"WORDS.FS", 8, false, false},
-    {"SOUNDFX.FS", 9, false, false},
-    {"TUNES.FS", 10, false, false},
-    {"LEARNING.FS", 11, false, false},
-    {"TROOP.FSU", 12, true, false},
-    {"HELP.FS", 13, false, true},
-    {"VIDEO.FS", 14, false, true},
-    {"NARRATE.FS", 15, false, true},
+    {"BASICS.FS", false, false},
+    {"Q42.FS", false, false},
+    {"MIRE.FS", false, false},
+    {"BLIGHT.FS", false, false},
+    {"WORDS.FS", false, false},
+    {"SOUNDFX.FS", false, false},
+    {"TUNES.FS", false, false},
+    {"LEARNING.FS", false, false},
+    {"TROOP.FSU", true, false},
+    {"HELP.FS", false, true},
+    {"VIDEO.FS", false, true},
+    {"NARRATE.FS", false, true},
 }};
 
 CatalogueMatch match_catalogue(std::string_view text, LetterCase letter_case) {
-  for (const CatalogueEntry& entry : kCatalogue) {
+  for (std::size_t slot = 0; slot < kCatalogue.size(); ++slot) {
+    const CatalogueEntry& entry = kCatalogue[slot];
     const std::string_view start = text.substr(0, entry.name.size());
     if (letter_case == LetterCase::exact ? start == entry.name
                                          : equal_ignoring_case(start, entry.name)) {
-      return {entry.class_code, entry.name.size(), entry.cd_archive};
+      return {slot, entry.name.size(), entry.two_level, entry.cd_archive};
     }
   }
   return {};

@@ -1,37 +1,30 @@
-// The archive catalogue: the twelve archives a mod can build, with their class codes,
-// layouts and folders, and the archive slot table that records which output record
-// the run builds for each of them.
+// The archive catalogue: the twelve archives a mod can build, with their layouts and
+// folders, and the archive slot table that records which output record the run builds
+// for each of them. An archive's slot is its place in the catalogue.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace vexal {
 
-// Class codes: the kind of a block of a definition file, and the levels and scopes of
-// variables.
-inline constexpr int kNoClass = 0;
-inline constexpr int kPathClass = 2;
-inline constexpr int kSrcClass = 3;
-inline constexpr int kFirstArchiveClass = 4;
-inline constexpr int kLastArchiveClass = 15;
-inline constexpr int kTwoLevelClass = 12;
 inline constexpr std::size_t kCatalogueSize = 12;
 
 struct CatalogueEntry {
   std::string_view name;
-  int class_code;
   bool two_level;
   bool cd_archive;
 };
 
-// In class-code order; slot = class code - 4.
+// In slot order, the order in which a build saves its archives.
 extern const std::array<CatalogueEntry, kCatalogueSize> kCatalogue;
 
 struct CatalogueMatch {
-  int class_code = kNoClass;  // 0 when the text begins with no catalogue name
+  std::optional<std::size_t> slot;  // none when the text begins with no catalogue name
   std::size_t length = 0;
+  bool two_level = false;
   bool cd_archive = false;
 };
 
@@ -48,8 +41,5 @@ struct OutputArchive;
 using SlotTable = std::array<OutputArchive*, kCatalogueSize>;
 
 void reset_slot_table(SlotTable& table);
-inline std::size_t slot_of_class(int class_code) {
-  return static_cast<std::size_t>(class_code - kFirstArchiveClass);
-}
 
 }  // namespace vexal

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <optional>
 #include <span>
 
@@ -309,25 +308,21 @@ Outcome load_folder(FileSystem& fs, Reporter& reporter, SourceArchive& source,
   if (prefix.back() != '\\') {
     prefix += '\\';
   }
-  try {
-    if (!fits_platform(prefix + "*")) {
-      return Failure(Status::source_not_opened,
-                     full_path + ": the paths of its files would be longer than " +
-                         std::to_string(max_path_bytes - 1) +
-                         " bytes; move the mod to a folder with a shorter path");
-    }
-    // A mistyped or renamed folder would otherwise load as an empty source, and the
-    // archive built from it would lack every file of the mod.
-    if (!fs.is_directory(prefix)) {
-      return Failure(Status::source_not_opened,
-                     "the source folder \"" + full_path +
-                         "\" does not exist; check its name and the path in the definition");
-    }
-    FolderReporter folder_reporter(reporter, prefix, full_path);
-    return load_listed_folder(fs, folder_reporter, source, prefix);
-  } catch (const std::bad_alloc&) {
-    return Failure(Status::out_of_memory);
+  if (!fits_platform(prefix + "*")) {
+    return Failure(Status::source_not_opened,
+                   full_path + ": the paths of its files would be longer than " +
+                       std::to_string(max_path_bytes - 1) +
+                       " bytes; move the mod to a folder with a shorter path");
   }
+  // A mistyped or renamed folder would otherwise load as an empty source, and the
+  // archive built from it would lack every file of the mod.
+  if (!fs.is_directory(prefix)) {
+    return Failure(Status::source_not_opened,
+                   "the source folder \"" + full_path +
+                       "\" does not exist; check its name and the path in the definition");
+  }
+  FolderReporter folder_reporter(reporter, prefix, full_path);
+  return load_listed_folder(fs, folder_reporter, source, prefix);
 }
 
 }  // namespace vexal

@@ -5,14 +5,11 @@
 //   restored, opened by begin and completed by end.
 // - Warnings: something the run passes over that the user may not expect (a file that
 //   cannot be an entry); the run goes on.
-// - Explanations: why the failure that is about to be returned happened, naming the
-//   culprit (a path and the system's reason, a name, an offset); shown after the
-//   failure's report.
+// Why something failed is no news of this kind: it travels inside the Failure that is
+// returned, up to the program that prints it.
 #pragma once
 
 #include <string_view>
-
-#include "base/expected.h"
 
 namespace vexal {
 
@@ -33,7 +30,6 @@ class Reporter {
   // Completes the line that begin opened.
   virtual void end(bool succeeded) = 0;
   virtual void warn(std::string_view text) = 0;
-  virtual void explain(std::string_view text) = 0;
 };
 
 // Tells nothing, for callers that show no progress.
@@ -42,16 +38,6 @@ class SilentReporter final : public Reporter {
   void begin(Step /*step*/, std::string_view /*subject*/) override {}
   void end(bool /*succeeded*/) override {}
   void warn(std::string_view /*text*/) override {}
-  void explain(std::string_view /*text*/) override {}
 };
-
-// Hands the failure's explanations to the reporter and gives its status, for a caller
-// that returns a bare Status.
-inline Status explained(Reporter& reporter, const Failure& failure) {
-  for (const std::string& line : failure.explanations) {
-    reporter.explain(line);
-  }
-  return failure.status;
-}
 
 }  // namespace vexal

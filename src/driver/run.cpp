@@ -67,7 +67,9 @@ class ToolRun {
  private:
   // Prints the report of a failed step, with its explanation on standard error, and
   // passes its code on as the exit status.
-  int fail(const Failure& failure) { return fail(explained(reporter_, failure)); }
+  int fail(const Failure& failure, int line = -1) {
+    return fail(reporter_.explained(failure), line);
+  }
 
   int fail(Status status, int line = -1) {
     if (status == Status::config_missing && fs_.current_directory().empty()) {
@@ -75,7 +77,9 @@ class ToolRun {
           "the working folder cannot be read (it may have been deleted or renamed); run the "
           "tool from the folder that holds config.ini");
     } else if (status == Status::config_missing) {
-      explain_config_beside_program(fs_, reporter_, args_);
+      if (const std::optional<std::string> hint = config_beside_program(fs_, args_)) {
+        reporter_.explain(*hint);
+      }
     }
     explain_slash_in_definition_path();
     if (status == Status::config_not_written) {
@@ -118,10 +122,9 @@ class ToolRun {
       return run_cleanup();
     }
 
-    bool allow_cd = true;
-    if (const Status status = read_settings(fs_, reporter_, vars_, allow_cd);
-        status != Status::ok) {
-      return fail(status);
+    const Expected<ConfigPaths> settings = read_settings(fs_, vars_);
+    if (!settings) {
+      return fail(settings.failure());
     }
     lock_game();
     if (const int code = run_restore(); code != 0) {
@@ -145,7 +148,7 @@ class ToolRun {
       install = false;
     }
     definition_argument_ = definition_argument;
-    return build_mod(definition_path_of(fs_, definition_argument), allow_cd, install);
+    return build_mod(definition_path_of(fs_, definition_argument), settings->allow_cd, install);
   }
 
   // Keeps a second run in the same working folder from moving archives and writing
@@ -232,24 +235,21 @@ class ToolRun {
     const ScanResult scan = scan_definition(context_, *text, allow_cd);
     free_definition(*text);
     if (!scan.outcome) {
-      return fail(explained(reporter_, scan.outcome.failure()), scan.line);
+      return fail(scan.outcome.failure(), scan.line);
     }
 
     // The output folder is checked before any of it is made.
-    std::string output_folder;
-    Status folder = allowed_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
-    if (folder == Status::ok) {
-      folder = make_output_folder(fs_, reporter_, vars_, definition_path, output_folder);
+    const Expected<std::string> output_folder = allowed_output_folder(fs_, vars_, definition_path);
+    if (!output_folder) {
+      return fail(output_folder.failure());
     }
-    if (folder != Status::ok) {
-      return fail(folder);
-    }
-    if (const Status status = save_archives(fs_, reporter_, archives_, slots_, output_folder);
-        status != Status::ok) {
-      return fail(status);
+    make_output_folder(fs_, reporter_, *output_folder);
+    if (const Outcome saved = save_archives(fs_, reporter_, archives_, slots_, *output_folder);
+        !saved) {
+      return fail(saved.failure());
     }
     if (install) {
-      if (const Outcome installed = install_mod(fs_, reporter_, slots_, output_folder);
+      if (const Outcome installed = install_mod(fs_, reporter_, slots_, *output_folder);
           !installed) {
         return fail(installed.failure());
       }

@@ -2,6 +2,7 @@
 // archives back by hand.
 #pragma once
 
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"

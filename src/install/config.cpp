@@ -84,7 +84,7 @@ std::string installed_path(const GameFolders& folders, const std::string& file_n
   // A name outside the catalogue is looked for with the CD archives. The key may be
   // written in any case, as the settings service matches it.
   const CatalogueMatch match = match_catalogue(file_name, LetterCase::ignored);
-  const bool game_folder = match.class_code != kNoClass && !match.cd_archive;
+  const bool game_folder = match.slot && !match.cd_archive;
   return (game_folder ? folders.game_data : folders.cd_data) + stored_name(file_name);
 }
 

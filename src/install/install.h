@@ -7,6 +7,7 @@
 
 #include "archive/archive_list.h"
 #include "archive/catalogue.h"
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"

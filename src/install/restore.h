@@ -2,6 +2,7 @@
 // the previous installation, archive by archive, as the installation state decides.
 #pragma once
 
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "install/install_state.h"

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <new>
 #include <optional>
 #include <string_view>
 
@@ -24,22 +23,23 @@ bool is_failure_of_the_text(Status status) {
          status == Status::archive_not_in_list;
 }
 
-// Reads everything the file yields, dropping carriage returns and stopping at Ctrl-Z;
-// false when the file could not be read up to there.
-bool read_text(File& file, std::string& text) {
+// Everything the file yields, carriage returns dropped, up to Ctrl-Z; none when the file
+// could not be read up to there.
+std::optional<std::string> read_text(File& file) {
+  std::string text;
   std::array<std::byte, 4096> buffer{};
   while (true) {
     const std::optional<std::size_t> got = file.read(buffer);
     if (!got) {
-      return false;
+      return std::nullopt;
     }
     if (*got == 0) {
-      return true;
+      return text;
     }
     for (std::size_t i = 0; i < *got; ++i) {
       const char c = static_cast<char>(buffer[i]);
       if (c == kEndOfFile) {
-        return true;
+        return text;
       }
       if (c != kCarriageReturn) {
         text.push_back(c);
@@ -57,11 +57,7 @@ class ClassScanner {
   ScanResult run() {
     Status status = Status::ok;
     while (status == Status::ok && !finished_) {
-      try {
-        status = step();
-      } catch (const std::bad_alloc&) {
-        status = Status::out_of_memory;
-      }
+      status = step();
     }
     if (is_failure_of_the_text(status) && status != Status::unknown_class) {
       explanations_.push_back("line " + std::to_string(line_) + ": " + std::string(line_text()));
@@ -139,7 +135,7 @@ class ClassScanner {
       return Status::ok;
     }
     context_.line = line_;
-    Outcome ran = run_statement(context_, statement.text, class_code_);
+    Outcome ran = run_statement(context_, statement.text, block_);
     if (!ran) {
       hint_ = hint_for_failure(ran.status(), statement);
       // What the statement explains comes before the line it stands in.
@@ -245,15 +241,15 @@ class ClassScanner {
 
   Status class_header() {
     if (match("PATH")) {
-      enter_block(kPathClass);
+      enter_block({BlockClass::path});
       return Status::ok;
     }
     if (match("SRC")) {
-      enter_block(kSrcClass);
+      enter_block({BlockClass::src});
       return Status::ok;
     }
     const CatalogueMatch found = match_catalogue(text_.substr(position_));
-    if (found.class_code == kNoClass) {
+    if (!found.slot) {
       const std::string_view rest = text_.substr(position_);
       explanations_.push_back("line " + std::to_string(line_) + ": unknown class \"" +
                               std::string(rest.substr(0, rest.find_first_of(" \t\n{};/"))) +
@@ -262,8 +258,8 @@ class ClassScanner {
       return Status::unknown_class;
     }
     position_ += found.length;
-    enter_block(found.class_code);
-    const std::size_t table_slot = slot_of_class(found.class_code);
+    const std::size_t table_slot = *found.slot;
+    enter_block(Block::archive(table_slot));
     if (context_.slots[table_slot] != nullptr) {
       return Status::class_already_defined;
     }
@@ -275,18 +271,19 @@ class ClassScanner {
       execute_ = false;
       return Status::ok;
     }
-    return create_output(table_slot, found.cd_archive);
+    return create_output(table_slot);
   }
 
-  void enter_block(int class_code) {
-    class_code_ = class_code;
+  void enter_block(Block block) {
+    block_ = block;
     block_line_ = line_;
     state_ = State::after_name;
   }
 
-  Status create_output(std::size_t table_slot, bool cd_archive) {
+  Status create_output(std::size_t table_slot) {
+    const CatalogueEntry& archive = kCatalogue[table_slot];
     context_.slots[table_slot] = &context_.archives.add_output(
-        std::string(kCatalogue[table_slot].name), class_code_ == kTwoLevelClass, cd_archive);
+        std::string(archive.name), archive.two_level, archive.cd_archive);
     return Status::ok;
   }
 
@@ -295,7 +292,7 @@ class ClassScanner {
   bool allow_cd_;
   std::size_t position_ = 0;
   State state_ = State::outside;
-  int class_code_ = kNoClass;
+  Block block_;
   std::optional<std::size_t> pending_start_;
   bool execute_ = true;
   int line_ = 1;
@@ -313,12 +310,13 @@ Expected<std::string> load_definition(FileSystem& fs, const std::string& path) {
   if (!file) {
     return Failure(Status::definition_not_opened, describe_failure(fs, path));
   }
-  std::string text;
   // Part of a definition would build part of the mod.
-  if (!read_text(*file, text)) {
+  std::optional<std::string> read = read_text(*file);
+  if (!read) {
     return Failure(Status::definition_not_opened,
                    describe_failure(*file, path + ": cannot be read to its end", "read error"));
   }
+  std::string text = std::move(*read);
   if (text.starts_with(kByteOrderMark)) {
     text.erase(0, kByteOrderMark.size());
   }

@@ -12,6 +12,7 @@
 
 #include "archive/archive_list.h"
 #include "archive/catalogue.h"
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "moddef/findings.h"
 #include "moddef/variables.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <new>
 #include <optional>
 #include <utility>
 
@@ -30,13 +29,13 @@ class StatementParser {
  public:
   explicit StatementParser(std::string_view statement) : copy_(statement) {}
 
-  Outcome parse(ModContext& context, int class_code) {
+  Outcome parse(ModContext& context, Block block) {
     for (std::size_t i = 0; i < copy_.size(); ++i) {
       if (const Status status = step(i); status != Status::ok) {
         return Failure(status);
       }
     }
-    return finish(context, class_code);
+    return finish(context, block);
   }
 
  private:
@@ -111,7 +110,7 @@ class StatementParser {
     }
   }
 
-  Outcome finish(ModContext& context, int class_code) {
+  Outcome finish(ModContext& context, Block block) {
     if (list_ != ListState::outside || !name_) {
       return Failure(Status::incomplete_command);
     }
@@ -121,9 +120,9 @@ class StatementParser {
         return Failure(Status::incomplete_command);
       }
       strip_trailing_blanks(token_start_);
-      return exec_assignment(context, *name_, piece(token_start_), class_code);
+      return exec_assignment(context, *name_, piece(token_start_), block);
     }
-    return exec_command(context, *name_, parameters_, class_code);
+    return exec_command(context, *name_, parameters_, block);
   }
 
   void take_name(std::size_t i) {
@@ -188,13 +187,9 @@ std::optional<bool> read_positive(std::string_view text) {
   return non_zero && !negative;
 }
 
-bool is_archive_class(int class_code) {
-  return class_code >= kFirstArchiveClass && class_code <= kLastArchiveClass;
-}
-
 // The output of an archive block, or null.
-OutputArchive* output_of(const ModContext& context, int class_code) {
-  return context.slots[slot_of_class(class_code)];
+OutputArchive* output_of(const ModContext& context, Block block) {
+  return context.slots[block.slot];
 }
 
 // Sets the output's replace mode for one command and puts the block's own mode back
@@ -213,18 +208,19 @@ class ReplaceModeScope {
   bool saved_;
 };
 
-// Links the source's entries that match the mask; counts them in taken.
-Outcome link_matching(ArchiveList& archives, OutputArchive& output, const SourceArchive& source,
-                      std::string_view mask, std::size_t& taken) {
+// Links the source's entries that match the mask. How many it took, or the failure.
+Expected<std::size_t> link_matching(ArchiveList& archives, OutputArchive& output,
+                                    const SourceArchive& source, std::string_view mask) {
+  std::size_t taken = 0;
   for (std::size_t i = 0; i < source.entries.size(); ++i) {
     if (matches_entry_mask(mask, entry_name(source.entries[i]))) {
       ++taken;
       if (Outcome linked = archives.link_entry(output, source, i); !linked) {
-        return linked;
+        return std::move(linked).failure();
       }
     }
   }
-  return {};
+  return taken;
 }
 
 // The loaded source of a path, loading it on first use. ok or the loader's failure.
@@ -269,15 +265,17 @@ void tell_observer(ModContext& context, AddOutcome outcome, const Links& before)
 }
 
 // Links the entries of the source (those the mask takes) into the output, in the
-// replace mode of the command, and counts them in outcome.taken.
-Outcome link_into_output(ModContext& context, OutputArchive& output, AddMode mode,
-                         AddOutcome& outcome) {
+// replace mode of the command. How many it took, or the failure.
+Expected<std::size_t> link_into_output(ModContext& context, OutputArchive& output, AddMode mode,
+                                       const AddOutcome& outcome) {
   const ReplaceModeScope replace_mode(output, mode);
   if (outcome.mask) {
-    return link_matching(context.archives, output, *outcome.source, *outcome.mask, outcome.taken);
+    return link_matching(context.archives, output, *outcome.source, *outcome.mask);
   }
-  outcome.taken = outcome.source->entries.size();
-  return context.archives.link_archive(output, *outcome.source);
+  if (Outcome linked = context.archives.link_archive(output, *outcome.source); !linked) {
+    return std::move(linked).failure();
+  }
+  return outcome.source->entries.size();
 }
 
 // A command that took nothing is most likely a mistyped folder or mask.
@@ -294,25 +292,20 @@ void warn_if_nothing_taken(ModContext& context, const AddOutcome& outcome) {
 
 }  // namespace
 
-Outcome run_statement(ModContext& context, std::string_view statement, int class_code) {
-  try {
-    StatementParser parser(statement);
-    return parser.parse(context, class_code);
-  } catch (const std::bad_alloc&) {
-    return Failure(Status::out_of_memory);
-  }
+Outcome run_statement(ModContext& context, std::string_view statement, Block block) {
+  StatementParser parser(statement);
+  return parser.parse(context, block);
 }
 
 Outcome exec_assignment(ModContext& context, std::string_view name, std::string_view value,
-                        int class_code) {
+                        Block block) {
   if (name.find('%') != std::string_view::npos) {
     return Failure(Status::invalid_variable);
   }
-  if (class_code == kPathClass || class_code == kSrcClass) {
-    const VariableLevel level = class_code == kPathClass ? VariableLevel::path : VariableLevel::src;
-    return context.vars.define(name, value, level);
+  if (const std::optional<VariableLevel> level = block.defined_level()) {
+    return context.vars.define(name, value, *level);
   }
-  if (!is_archive_class(class_code)) {
+  if (!block.is_archive()) {
     return Failure(Status::programmer_error);
   }
   if (name != "replace") {
@@ -322,7 +315,7 @@ Outcome exec_assignment(ModContext& context, std::string_view name, std::string_
   if (!positive) {
     return Failure(Status::invalid_variable_value);
   }
-  OutputArchive* output = output_of(context, class_code);
+  OutputArchive* output = output_of(context, block);
   if (output == nullptr) {
     return Failure(Status::archive_not_in_list);
   }
@@ -360,22 +353,19 @@ Expected<AddCommand> parse_add(std::string_view name, const std::vector<std::str
 }
 
 Outcome exec_command(ModContext& context, std::string_view name,
-                     const std::vector<std::string>& parameters, int class_code) {
-  if (class_code < kFirstArchiveClass) {
+                     const std::vector<std::string>& parameters, Block block) {
+  if (!block.is_archive()) {
     return Failure(Status::command_in_path_class);
-  }
-  if (class_code > kLastArchiveClass) {
-    return Failure(Status::programmer_error);
   }
   Expected<AddCommand> command = parse_add(name, parameters);
   if (!command) {
     return std::move(command).failure();
   }
-  return run_add(context, *command, command_text(name, parameters), class_code);
+  return run_add(context, *command, command_text(name, parameters), block);
 }
 
 Outcome run_add(ModContext& context, const AddCommand& command, std::string_view text,
-                int class_code) {
+                Block block) {
   Expected<std::string> path = context.vars.expand(command.source, VariableLevel::archive);
   if (!path) {
     return std::move(path).failure();
@@ -385,7 +375,7 @@ Outcome run_add(ModContext& context, const AddCommand& command, std::string_view
     return std::move(obtained).failure();
   }
   const SourceArchive* source = *obtained;
-  OutputArchive* output = output_of(context, class_code);
+  OutputArchive* output = output_of(context, block);
   if (output == nullptr) {
     return Failure(Status::archive_not_in_list);
   }
@@ -398,9 +388,11 @@ Outcome run_add(ModContext& context, const AddCommand& command, std::string_view
   }
   // Only re-pointed groups and the observer need to know what was linked before.
   const Links before = context.observer != nullptr || output->two_level ? output->links : Links{};
-  if (Outcome linked = link_into_output(context, *output, command.mode, outcome); !linked) {
-    return linked;
+  Expected<std::size_t> taken = link_into_output(context, *output, command.mode, outcome);
+  if (!taken) {
+    return std::move(taken).failure();
   }
+  outcome.taken = *taken;
   warn_if_nothing_taken(context, outcome);
   if (output->two_level) {
     warn_of_lost_items(context, *output, text, before);

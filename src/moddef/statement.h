@@ -8,23 +8,24 @@
 #include <vector>
 
 #include "base/expected.h"
+#include "moddef/block.h"
 #include "moddef/mod_context.h"
 
 namespace vexal {
 
-// Parses one statement of a block of the given class code (the text between the start
-// of the statement and its terminator) and executes it.
-Outcome run_statement(ModContext& context, std::string_view statement, int class_code);
+// Parses one statement of the block (the text between the start of the statement and its
+// terminator) and executes it.
+Outcome run_statement(ModContext& context, std::string_view statement, Block block);
 
 // In a PATH or SRC block defines a variable; in an archive block sets its replace mode.
 // Fails with invalid_variable, invalid_variable_value, archive_not_in_list or a failure of
 // the variable store.
 Outcome exec_assignment(ModContext& context, std::string_view name, std::string_view value,
-                        int class_code);
+                        Block block);
 
 // The "add" command: parsed by parse_add, then run by run_add.
 Outcome exec_command(ModContext& context, std::string_view name,
-                     const std::vector<std::string>& parameters, int class_code);
+                     const std::vector<std::string>& parameters, Block block);
 
 // How an add links a name that the output has already: as the block's replace mode
 // says, or as its first parameter NEW (keeps it) or ALL (re-points it) says.
@@ -43,8 +44,7 @@ Expected<AddCommand> parse_add(std::string_view name, const std::vector<std::str
 
 // Loads the source once per run and links its entries, or those the mask takes, into
 // the output of the block; text is the command as written, for warnings and the observer.
-Outcome run_add(ModContext& context, const AddCommand& command, std::string_view text,
-                int class_code);
+Outcome run_add(ModContext& context, const AddCommand& command, std::string_view text, Block block);
 
 // True when the whole entry name matches the whole mask of an add: "*" any run of
 // characters, "?" one character, everything else the identical byte (letter case counts,

@@ -118,6 +118,11 @@ void ConsoleReporter::explain(std::string_view text) {
   explanations_.emplace_back(text);
 }
 
+void ConsoleReporter::explain(const Failure& failure) {
+  explanations_.insert(explanations_.end(), failure.explanations.begin(),
+                       failure.explanations.end());
+}
+
 void ConsoleReporter::print_warnings() {
   for (const std::string& text : held_warnings_) {
     std::fprintf(stderr, "%s: warning: %s\n", program_.c_str(), text.c_str());

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 
@@ -38,7 +39,8 @@ void print_write_error(std::string_view path);
 // message that ends in " ... " and is flushed at once, completed by "done" or "failed".
 // Warnings go to standard error as "<program>: warning: <text>", held back while a
 // progress line is open so that the two streams do not cut into each other on a
-// terminal. Explanations are kept until the failure's report has been printed.
+// terminal. It is also where a failure's explanations are printed: they are kept until
+// the failure's report has been printed.
 class ConsoleReporter final : public Reporter {
  public:
   explicit ConsoleReporter(std::string_view program) : program_(program) {}
@@ -46,7 +48,17 @@ class ConsoleReporter final : public Reporter {
   void begin(Step step, std::string_view subject) override;
   void end(bool succeeded) override;
   void warn(std::string_view text) override;
-  void explain(std::string_view text) override;
+
+  // Keeps a line that explains the failure about to be reported.
+  void explain(std::string_view text);
+  // Keeps the failure's explanations.
+  void explain(const Failure& failure);
+  // Keeps the failure's explanations and gives its status, for a caller that ends with
+  // the status alone.
+  Status explained(const Failure& failure) {
+    explain(failure);
+    return failure.status;
+  }
 
   // Prints text that opens a console line, which close_line ends with its last text;
   // warnings wait until then, as they do for a progress line.

@@ -11,41 +11,40 @@
 
 namespace vexal {
 
-Status read_settings(FileSystem& fs, Reporter& reporter, VariableStore& vars, bool& allow_cd) {
-  const Expected<ConfigPaths> paths = read_config_paths(fs);
+Expected<ConfigPaths> read_settings(FileSystem& fs, VariableStore& vars) {
+  Expected<ConfigPaths> paths = read_config_paths(fs);
   if (!paths) {
-    return explained(reporter, paths.failure());
+    return paths;
   }
-  allow_cd = paths->allow_cd;
   for (const auto& [name, value] :
        {std::pair{"VEXAL", &paths->vexal}, {"VEXALCD", &paths->vexalcd}}) {
     if (Outcome defined = vars.define(name, *value, VariableLevel::settings); !defined) {
-      return explained(reporter, defined.failure());
+      return std::move(defined).failure();
     }
   }
-  return Status::ok;
+  return paths;
 }
 
-void explain_config_beside_program(FileSystem& fs, Reporter& reporter,
-                                   const std::vector<std::string>& args) {
+std::optional<std::string> config_beside_program(FileSystem& fs,
+                                                 const std::vector<std::string>& args) {
   const std::string program = program_path();
   const std::size_t separator = last_separator(program);
   const std::string cwd = fs.current_directory();
   if (separator == std::string::npos || cwd.empty()) {
-    return;
+    return std::nullopt;
   }
   const std::string folder = program.substr(0, separator);
   if (equal_ignoring_case(folder, cwd) || !fs.is_file(join_path(folder, "config.ini"))) {
-    return;
+    return std::nullopt;
   }
   std::string command(file_name_part(program));
   for (const std::string& argument : args) {
     const bool blank = argument.find_first_of(" \t") != std::string::npos;
     command += blank ? " \"" + argument + "\"" : " " + argument;
   }
-  reporter.explain(
-      "config.ini is not in the working folder " + cwd + " but beside the program, in " + folder +
-      "; start the program there: " + change_folder_command(folder) + " then " + command);
+  return "config.ini is not in the working folder " + cwd + " but beside the program, in " +
+         folder + "; start the program there: " + change_folder_command(folder) + " then " +
+         command;
 }
 
 std::string definition_path_of(FileSystem& fs, const std::string& argument) {
@@ -59,9 +58,9 @@ void set_mod_folder(ModContext& context, std::string_view definition_path) {
                            : std::string(definition_path.substr(0, separator + 1));
 }
 
-Status output_folder_of(Reporter& reporter, const VariableStore& vars,
-                        const std::string& definition_path, std::string& output_folder) {
-  output_folder = definition_path;
+Expected<std::string> output_folder_of(const VariableStore& vars,
+                                       const std::string& definition_path) {
+  std::string output_folder = definition_path;
   const std::size_t separator = last_separator(output_folder);
   if (separator != std::string::npos && separator + 1 < output_folder.size()) {
     output_folder.resize(separator + 1);
@@ -69,8 +68,8 @@ Status output_folder_of(Reporter& reporter, const VariableStore& vars,
 
   std::optional<std::string> make = vars.lookup("MAKE", VariableLevel::path);
   if (!make) {
-    reporter.explain("MAKE, the output folder, is not defined in a PATH block");
-    return Status::programmer_error;
+    return Failure(Status::programmer_error,
+                   "MAKE, the output folder, is not defined in a PATH block");
   }
   // Output folders are written with "\" whatever the author typed.
   std::replace(make->begin(), make->end(), '/', '\\');
@@ -78,17 +77,19 @@ Status output_folder_of(Reporter& reporter, const VariableStore& vars,
   if (output_folder.empty() || output_folder.back() != '\\') {
     output_folder += '\\';
   }
-  return Status::ok;
+  return output_folder;
 }
 
-Status allowed_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
-                             const std::string& definition_path, std::string& output_folder) {
-  if (const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
-      status != Status::ok) {
-    return status;
+Expected<std::string> allowed_output_folder(FileSystem& fs, const VariableStore& vars,
+                                            const std::string& definition_path) {
+  Expected<std::string> output_folder = output_folder_of(vars, definition_path);
+  if (!output_folder) {
+    return output_folder;
   }
-  const Outcome allowed = check_output_folder(fs, output_folder);
-  return allowed ? Status::ok : explained(reporter, allowed.failure());
+  if (Outcome allowed = check_output_folder(fs, *output_folder); !allowed) {
+    return std::move(allowed).failure();
+  }
+  return output_folder;
 }
 
 bool make_folders(FileSystem& fs, const std::string& folder) {
@@ -109,18 +110,14 @@ bool make_folders(FileSystem& fs, const std::string& folder) {
   return made || fs.is_directory(level);
 }
 
-Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
-                          const std::string& definition_path, std::string& output_folder) {
-  const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
-  // Saving into it fails then, and says so; a mod without archives needs no folder.
-  if (status == Status::ok && !make_folders(fs, output_folder)) {
+void make_output_folder(FileSystem& fs, Reporter& reporter, const std::string& output_folder) {
+  if (!make_folders(fs, output_folder)) {
     reporter.warn(describe_failure(fs, "the output folder " + output_folder + " cannot be made"));
   }
-  return status;
 }
 
-Status save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& archives,
-                     const SlotTable& slots, const std::string& output_folder) {
+Outcome save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& archives,
+                      const SlotTable& slots, const std::string& output_folder) {
   for (OutputArchive* output : slots) {
     if (output == nullptr) {
       continue;
@@ -130,10 +127,10 @@ Status save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& arch
     const Outcome saved = save_archive(archives, fs, *output);
     reporter.end(saved.has_value());
     if (!saved) {
-      return explained(reporter, saved.failure());
+      return saved;
     }
   }
-  return Status::ok;
+  return {};
 }
 
 }  // namespace vexal

@@ -96,14 +96,15 @@ Json difference_document(const Arguments& args, const std::vector<Difference>& f
 }  // namespace
 
 int diff_archives(Tool& tool, const Arguments& args) {
-  ArchiveView old_view;
-  ArchiveView new_view;
-  for (auto [view, path] : {std::pair{&old_view, &args.words[0]}, {&new_view, &args.words[1]}}) {
-    if (const Status status = read_view(tool, *path, *view); status != Status::ok) {
-      return tool.fail(status);
-    }
+  const Expected<ArchiveView> old_view = read_archive_view(tool.fs, args.words[0]);
+  if (!old_view) {
+    return tool.fail(old_view.failure());
   }
-  const std::vector<Difference> found = differences(contents_of(old_view), contents_of(new_view));
+  const Expected<ArchiveView> new_view = read_archive_view(tool.fs, args.words[1]);
+  if (!new_view) {
+    return tool.fail(new_view.failure());
+  }
+  const std::vector<Difference> found = differences(contents_of(*old_view), contents_of(*new_view));
   if (args.json) {
     print_json(difference_document(args, found));
   } else {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "moddef/findings.h"
 #include "moddef/mod_context.h"
@@ -28,7 +29,6 @@ class Checker final : public Reporter, public AddObserver {
   void begin(Step step, std::string_view subject) override { console_.begin(step, subject); }
   void end(bool succeeded) override { console_.end(succeeded); }
   void warn(std::string_view text) override;
-  void explain(std::string_view text) override { console_.explain(text); }
   void added(const AddOutcome& outcome) override;
 
   // After the scan: each archive block that took no archive of its own name from the

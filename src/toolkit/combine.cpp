@@ -63,24 +63,22 @@ int mod_failed(Tool& tool, const std::string& mod, Status status, int line) {
 // Plans every mod, after the restore a build begins with. kSucceeded, or the exit
 // status the first mod that would not build ends with (reported).
 int plan_mods(Tool& tool, PlanFileSystem& plan_fs, const Request& request, Combination& result) {
-  QuietReporter reporter(tool.console);
   Expected<ConfigPaths> config = read_config_paths(tool.fs);
-  Status status = config ? Status::ok : explained(reporter, config.failure());
+  Outcome previewed = config ? Outcome() : Outcome(config.failure());
   if (config) {
     result.config = std::move(*config);
-    status = preview_restore(tool.fs, reporter, plan_fs, [](const std::string& /*line*/) {});
+    previewed = preview_restore(tool.fs, plan_fs, [](const std::string& /*line*/) {});
   }
-  if (status != Status::ok) {
-    return mod_failed(tool, request.mods.front(), status, -1);
+  if (!previewed) {
+    return mod_failed(tool, request.mods.front(), tool.console.explained(previewed.failure()), -1);
   }
   result.game = {data_folder(result.config.vexal), data_folder(result.config.vexalcd)};
   plan_fs.keep_written_bytes();
   for (const std::string& definition : request.mods) {
-    int line = -1;
-    PlannedMod& mod = result.mods.emplace_back();
-    if (const Status planned = plan_mod(tool, plan_fs, result.game, definition, mod, line);
-        planned != Status::ok) {
-      return mod_failed(tool, definition, planned, line);
+    const PlannedMod& mod =
+        result.mods.emplace_back(plan_mod(tool, plan_fs, result.game, definition));
+    if (mod.status != Status::ok) {
+      return mod_failed(tool, definition, mod.status, mod.line);
     }
     for (auto& [source, names] : mod.source_entries) {
       result.source_entries.try_emplace(source, names);
@@ -90,14 +88,13 @@ int plan_mods(Tool& tool, PlanFileSystem& plan_fs, const Request& request, Combi
 }
 
 // The game's own archive, or null when the game has none that can be read.
-const ArchiveView* read_game_archive(Tool& tool, PlanFileSystem& plan_fs, Combination& result,
+const ArchiveView* read_game_archive(PlanFileSystem& plan_fs, Combination& result,
                                      const std::string& path) {
-  ConsoleReporter quiet("vexal_fs");  // a game without the archive is no failure here
-  Tool plan_tool{plan_fs, quiet, tool.command_line, tool.command, false};
-  auto view = std::make_unique<ArchiveView>();
-  if (read_view(plan_tool, path, *view) != Status::ok) {
-    return nullptr;
+  Expected<ArchiveView> read = read_archive_view(plan_fs, path);
+  if (!read) {
+    return nullptr;  // a game without the archive is no failure here
   }
+  auto view = std::make_unique<ArchiveView>(std::move(*read));
   auto& names = result.source_entries[path];
   names.clear();
   for (const ArchiveView::Member& member : view->members) {
@@ -106,7 +103,7 @@ const ArchiveView* read_game_archive(Tool& tool, PlanFileSystem& plan_fs, Combin
   return result.game_archives.emplace_back(std::move(view)).get();
 }
 
-void combine_archives(Tool& tool, PlanFileSystem& plan_fs, Combination& result) {
+void combine_archives(PlanFileSystem& plan_fs, Combination& result) {
   for (const CatalogueEntry& catalogued : kCatalogue) {
     const std::string name(catalogued.name);
     std::optional<CombinedArchive> combined;
@@ -117,7 +114,7 @@ void combine_archives(Tool& tool, PlanFileSystem& plan_fs, Combination& result) 
         }
         if (!combined) {
           const std::string path = game_archive_path(result.game, name);
-          combined.emplace(name, read_game_archive(tool, plan_fs, result, path), path);
+          combined.emplace(name, read_game_archive(plan_fs, result, path), path);
         }
         if (!archive.from_game) {
           result.replacements.push_back({name, mod});
@@ -203,7 +200,7 @@ int combined(Tool& tool, const Request& request, Combination& result) {
   if (const int status = plan_mods(tool, plan_fs, request, result); status != kSucceeded) {
     return status;
   }
-  combine_archives(tool, plan_fs, result);
+  combine_archives(plan_fs, result);
   return kSucceeded;
 }
 
@@ -252,11 +249,13 @@ int combine_mods(Tool& tool, const Arguments& args) {
   }
   const std::string folder = definition_path_of(tool.fs, request->folder);
   const DefinitionPlace place{folder, result.config, result.game, result.source_entries};
-  CombinedDefinition definition;
-  if (!compose_definition(tool.console, place, request->mods, result.archives, definition)) {
+  const Expected<CombinedDefinition> definition =
+      compose_definition(place, request->mods, result.archives);
+  if (!definition) {
+    tool.console.explain(definition.failure());
     return tool.fail("nothing written: the combined archives cannot be written as a definition");
   }
-  if (const int status = write_combination(tool, folder, definition); status != kSucceeded) {
+  if (const int status = write_combination(tool, folder, *definition); status != kSucceeded) {
     return status;
   }
   for (const Combination::Replacement& replaced : result.replacements) {

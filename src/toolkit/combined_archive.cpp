@@ -41,7 +41,7 @@ void add_changer(Piece& piece, std::size_t mod) {
 CombinedArchive::CombinedArchive(std::string name, const ArchiveView* game, std::string game_path)
     : name_(std::move(name)), game_(game), game_path_(std::move(game_path)) {
   const CatalogueMatch match = match_catalogue(name_, LetterCase::ignored);
-  two_level_ = match.class_code == kTwoLevelClass;
+  two_level_ = match.two_level;
   start_from_game();
 }
 

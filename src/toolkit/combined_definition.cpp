@@ -10,6 +10,10 @@
 namespace vexal::fs_tool {
 namespace {
 
+// Refuses what a definition cannot say, naming it.
+Failure unwritable(std::string explanation) {
+  return {Status::archive_not_created, std::move(explanation)};
+}
 // Characters that end or split a parameter of add, or that the scanner reads first.
 constexpr std::string_view kSpecial = "();,={}%/";
 
@@ -61,14 +65,13 @@ std::string relative_path(std::string_view folder, std::string_view target) {
 }
 
 struct Writer {
-  Reporter& reporter;
   const DefinitionPlace& place;
   CombinedDefinition& definition;
 
   // How the definition names a source: the game's archive through VEXAL or VEXALCD,
   // a path with a drive as it is, any other path from the definition's folder (a
   // definition holds no "/", so no POSIX path is written whole).
-  std::optional<std::string> source_text(const std::string& path, std::string_view archive) {
+  Expected<std::string> source_text(const std::string& path, std::string_view archive) {
     const CatalogueMatch match = match_catalogue(archive, LetterCase::ignored);
     if (same_path(path, installed_path(place.game, std::string(archive)))) {
       const std::string& value = match.cd_archive ? place.config.vexalcd : place.config.vexal;
@@ -80,10 +83,9 @@ struct Writer {
         path.find(':') != std::string::npos ? path : relative_path(place.folder, path);
     std::ranges::replace(text, '/', '\\');
     if (!parameter_text(text)) {
-      reporter.explain("the source " + path +
-                       " cannot be named in a definition: its path holds one of ( ) ; , = { } % / "
-                       "or a blank at an end; move the mod to a folder without them");
-      return std::nullopt;
+      return unwritable("the source " + path +
+                        " cannot be named in a definition: its path holds one of ( ) ; , = { } % "
+                        "/ or a blank at an end; move the mod to a folder without them");
     }
     return text;
   }
@@ -107,42 +109,39 @@ bool item_file_name(std::string_view name) {
 }
 
 // Puts an entry into the archive's folder source: a flat entry as its file, a group
-// as a folder of its present items. False (explained) when folder loading could not
-// give it back under its name.
-bool add_own_files(Writer& writer, const CombinedArchive& archive, const CombinedEntry& entry) {
+// as a folder of its present items. Fails when folder loading could not give it back
+// under its name.
+Outcome add_own_files(Writer& writer, const CombinedArchive& archive, const CombinedEntry& entry) {
   const std::string folder = own_folder(archive.name());
   std::string group = entry.name;
   while (archive.two_level() && !group.empty() && group.back() == '_') {
     group.pop_back();
   }
   if (!loads_from_file(upper_case(group), archive.two_level() ? 5 : 12)) {
-    writer.reporter.explain(archive.name() + ": the entry " + shown_name(entry.name) +
-                            " can be picked neither by a mask nor from a folder source");
-    return false;
+    return unwritable(archive.name() + ": the entry " + shown_name(entry.name) +
+                      " can be picked neither by a mask nor from a folder source");
   }
   for (const Piece& piece : entry.pieces) {
     if (!piece.present) {
       continue;
     }
     if (archive.two_level() && !item_file_name(piece.name)) {
-      writer.reporter.explain(archive.name() + ": the item " + shown_name(piece.name) +
-                              " of the group " + entry.name +
-                              ", merged from several mods, is no name folder loading takes");
-      return false;
+      return unwritable(archive.name() + ": the item " + shown_name(piece.name) + " of the group " +
+                        entry.name + ", merged from several mods, is no name folder loading takes");
     }
     const std::string path = archive.two_level() ? folder + "\\" + group + "\\" + piece.name
                                                  : folder + "\\" + piece.name;
     writer.definition.files.push_back({path, piece.bytes});
   }
-  return true;
+  return {};
 }
 
 // The adds that take every entry of one source that the archive takes from it.
-bool add_lines(Writer& writer, const CombinedArchive& archive, const std::string& source,
-               const std::vector<const CombinedEntry*>& entries, std::string& block) {
-  const std::optional<std::string> text = writer.source_text(source, archive.name());
+Outcome add_lines(Writer& writer, const CombinedArchive& archive, const std::string& source,
+                  const std::vector<const CombinedEntry*>& entries, std::string& block) {
+  Expected<std::string> text = writer.source_text(source, archive.name());
   if (!text) {
-    return false;
+    return std::move(text).failure();
   }
   std::vector<std::string> taken;
   taken.reserve(entries.size());
@@ -156,19 +155,23 @@ bool add_lines(Writer& writer, const CombinedArchive& archive, const std::string
     std::ranges::sort(names);
     if (names == taken) {
       block += "    add(ALL, " + *text + ")\n";
-      return true;
+      return {};
     }
   }
   for (const CombinedEntry* entry : entries) {
     if (picks_alone(entry->origin.entry)) {
       block += "    add(ALL, " + *text + ", " + entry->origin.entry + ")\n";
-    } else if (archive.two_level() || !add_own_files(writer, archive, *entry)) {
-      writer.reporter.explain(archive.name() + ": no mask picks the entry " +
-                              shown_name(entry->origin.entry) + " of " + source + " alone");
-      return false;
+      continue;
+    }
+    Outcome own = archive.two_level() ? Outcome(Status::archive_not_created)
+                                      : add_own_files(writer, archive, *entry);
+    if (!own) {
+      return std::move(own).failure().because(archive.name() + ": no mask picks the entry " +
+                                              shown_name(entry->origin.entry) + " of " + source +
+                                              " alone");
     }
   }
-  return true;
+  return {};
 }
 
 // True when the combined archive holds every entry of the source, from wherever.
@@ -189,7 +192,7 @@ bool keeps_every_entry(const Writer& writer, const CombinedArchive& archive,
 }
 
 // The block of one archive. The game's archive, when it gives anything, comes first.
-bool compose_block(Writer& writer, const CombinedArchive& archive, std::string& block) {
+Outcome compose_block(Writer& writer, const CombinedArchive& archive, std::string& block) {
   const std::string game = installed_path(writer.place.game, archive.name());
   std::vector<std::string> order;
   std::map<std::string, std::vector<const CombinedEntry*>> by_source;
@@ -199,8 +202,8 @@ bool compose_block(Writer& writer, const CombinedArchive& archive, std::string& 
       continue;
     }
     if (archive.two_level() && entry.merged()) {
-      if (!add_own_files(writer, archive, entry)) {
-        return false;
+      if (Outcome own = add_own_files(writer, archive, entry); !own) {
+        return own;
       }
       continue;
     }
@@ -216,32 +219,32 @@ bool compose_block(Writer& writer, const CombinedArchive& archive, std::string& 
   std::size_t first = 0;
   if (!order.empty() && order.front() == game && keeps_every_entry(writer, archive, game)) {
     // The block starts from the whole game archive; the later adds re-point its entries.
-    const std::optional<std::string> text = writer.source_text(game, archive.name());
+    Expected<std::string> text = writer.source_text(game, archive.name());
     if (!text) {
-      return false;
+      return std::move(text).failure();
     }
     block += "    add(" + *text + ")\n";
     first = 1;
   }
   for (const std::string& source : std::span(order).subspan(first)) {
-    if (!add_lines(writer, archive, source, by_source[source], block)) {
-      return false;
+    if (Outcome lines = add_lines(writer, archive, source, by_source[source], block); !lines) {
+      return lines;
     }
   }
   if (writer.definition.files.size() > own_files) {
     block += "    add(ALL, " + own_folder(archive.name()) + ")\n";
   }
   block += "}\n";
-  return true;
+  return {};
 }
 
 }  // namespace
 
-bool compose_definition(Reporter& reporter, const DefinitionPlace& place,
-                        const std::vector<std::string>& mods,
-                        const std::vector<CombinedArchive>& archives,
-                        CombinedDefinition& definition) {
-  Writer writer{reporter, place, definition};
+Expected<CombinedDefinition> compose_definition(const DefinitionPlace& place,
+                                                const std::vector<std::string>& mods,
+                                                const std::vector<CombinedArchive>& archives) {
+  CombinedDefinition definition;
+  Writer writer{place, definition};
   std::string names;
   for (const std::string& mod : mods) {
     const bool commentable = mod.find_first_of("\r\n") == std::string::npos;
@@ -251,11 +254,11 @@ bool compose_definition(Reporter& reporter, const DefinitionPlace& place,
                     ",\n// in this order: where two change the same entry, the later one wins.\n"
                     "class PATH {\n    MAKE = out\n}\n";
   for (const CombinedArchive& archive : archives) {
-    if (!compose_block(writer, archive, definition.text)) {
-      return false;
+    if (Outcome block = compose_block(writer, archive, definition.text); !block) {
+      return std::move(block).failure();
     }
   }
-  return true;
+  return definition;
 }
 
 }  // namespace vexal::fs_tool

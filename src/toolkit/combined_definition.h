@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/reporter.h"
+#include "base/expected.h"
 #include "install/config.h"
 #include "toolkit/combined_archive.h"
 
@@ -39,11 +39,10 @@ struct DefinitionPlace {
 
 inline constexpr std::string_view kSourcesFolder = "sources";
 
-// Composes the definition of the combined archives. False when a source path or a
-// name cannot be written in a definition, explained to the reporter.
-[[nodiscard]] bool compose_definition(Reporter& reporter, const DefinitionPlace& place,
-                                      const std::vector<std::string>& mods,
-                                      const std::vector<CombinedArchive>& archives,
-                                      CombinedDefinition& definition);
+// Composes the definition of the combined archives. Fails with archive_not_created,
+// naming each source path or name that cannot be written in a definition.
+Expected<CombinedDefinition> compose_definition(const DefinitionPlace& place,
+                                                const std::vector<std::string>& mods,
+                                                const std::vector<CombinedArchive>& archives);
 
 }  // namespace vexal::fs_tool

@@ -226,15 +226,6 @@ bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte>
   return true;
 }
 
-Status read_view(Tool& tool, const std::string& path, ArchiveView& view) {
-  Expected<ArchiveView> read = read_archive_view(tool.fs, path);
-  if (!read) {
-    return explained(tool.console, read.failure());
-  }
-  view = std::move(*read);
-  return Status::ok;
-}
-
 std::string shown_name(std::string_view name) {
   std::string shown;
   for (const char c : name) {

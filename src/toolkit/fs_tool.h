@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_view.h"
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"
@@ -37,6 +38,10 @@ struct Tool {
   // a document whose "error" is what failed); kFailed.
   int fail(std::string_view what);
   int fail(Status status) { return fail(message_of(status)); }
+  int fail(const Failure& failure) {
+    console.explain(failure);
+    return fail(failure.status);
+  }
 };
 
 // The console without progress lines: the toolkit prints its own results instead.
@@ -46,7 +51,6 @@ class QuietReporter final : public Reporter {
   void begin(Step /*step*/, std::string_view /*subject*/) override {}
   void end(bool /*succeeded*/) override {}
   void warn(std::string_view text) override { console_.warn(text); }
-  void explain(std::string_view text) override { console_.explain(text); }
 
  private:
   Reporter& console_;
@@ -61,10 +65,6 @@ struct Arguments {
   bool strict = false;  // plan: report the checker's findings as check does
   bool json = false;    // one JSON document on standard output instead of text
 };
-
-// Reads the archive at path, as the builder reads a source. ok or the reader's failure,
-// explained to the console.
-Status read_view(Tool& tool, const std::string& path, ArchiveView& view);
 
 // Writes the bytes as the whole file at path; false, explained to the console, when the
 // file cannot be created or written completely.

@@ -138,10 +138,11 @@ Json listing_document(const std::string& path, const ArchiveView& view,
 }  // namespace
 
 int list_entries(Tool& tool, const Arguments& args) {
-  ArchiveView view;
-  if (const Status status = read_view(tool, args.words[0], view); status != Status::ok) {
-    return tool.fail(status);
+  Expected<ArchiveView> read = read_archive_view(tool.fs, args.words[0]);
+  if (!read) {
+    return tool.fail(read.failure());
   }
+  const ArchiveView& view = *read;
   std::uint64_t total = 0;
   std::size_t items = 0;
   const auto members = picked(view, args.words, 1);
@@ -165,10 +166,11 @@ int list_entries(Tool& tool, const Arguments& args) {
 }
 
 int extract_entries(Tool& tool, const Arguments& args) {
-  ArchiveView view;
-  if (const Status status = read_view(tool, args.words[0], view); status != Status::ok) {
-    return tool.fail(status);
+  Expected<ArchiveView> read = read_archive_view(tool.fs, args.words[0]);
+  if (!read) {
+    return tool.fail(read.failure());
   }
+  const ArchiveView& view = *read;
   const auto files = output_files(tool, view.two_level, picked(view, args.words, 2));
   if (!files) {
     return tool.fail("nothing extracted: entry names that are no safe file names");
@@ -239,7 +241,7 @@ int pack_folder(Tool& tool, const Arguments& args) {
     packed = save_archive(list, tool.fs, output);
   }
   if (!packed) {
-    return tool.fail(explained(reporter, packed.failure()));
+    return tool.fail(tool.console.explained(packed.failure()));
   }
   const std::size_t count = output.links.size();
   std::printf(

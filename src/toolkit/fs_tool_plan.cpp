@@ -132,44 +132,54 @@ void print_outputs(PlanFileSystem& plan_fs, const ArchiveList& archives, const S
   }
 }
 
+// How a planned build ends: ok, or the failure (its explanations kept by the console) and
+// the line of the definition it arose at (-1: none); and what the checker found.
+struct PlanEnd {
+  Status status = Status::ok;
+  int line = -1;
+  Findings findings;
+};
+
 // The build's steps after its restore, through the planning file system, with the
-// checker watching. ok or the failure and the line it arose at.
-Status plan_steps(PlanFileSystem& plan_fs, Reporter& reporter, VariableStore& vars, bool allow_cd,
-                  const std::string& definition_path, int& line, Findings& findings,
-                  PlanReport& report) {
+// checker watching.
+PlanEnd plan_steps(PlanFileSystem& plan_fs, ConsoleReporter& console, VariableStore& vars,
+                   bool allow_cd, const std::string& definition_path, PlanReport& report) {
+  int line = -1;
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
   AddPrinter printer(report);
+  QuietReporter reporter(console);
   Checker checker(reporter, printer);
   ModContext context{plan_fs, vars, archives, slots, checker, {}, &checker};
   checker.watch(context);
   set_mod_folder(context, definition_path);
   Expected<std::string> loaded = load_definition(plan_fs, definition_path);
-  Status status = loaded ? Status::ok : explained(checker, loaded.failure());
+  Status status = loaded ? Status::ok : console.explained(loaded.failure());
   const std::string text = loaded ? std::move(*loaded) : std::string();
   if (status == Status::ok) {
     const ScanResult scan = scan_definition(context, text, allow_cd);
-    status = scan.outcome ? Status::ok : explained(checker, scan.outcome.failure());
+    status = scan.outcome ? Status::ok : console.explained(scan.outcome.failure());
     line = scan.outcome ? -1 : scan.line;
   }
-  std::string output_folder;
+  Expected<std::string> output_folder = Failure(Status::programmer_error);  // until read
   if (status == Status::ok) {
-    status = output_folder_of(checker, vars, definition_path, output_folder);
+    output_folder = output_folder_of(vars, definition_path);
+    status = output_folder ? Status::ok : console.explained(output_folder.failure());
   }
   if (status == Status::ok) {
     checker.check_outputs(slots, text, vars.lookup("MAKE", VariableLevel::path).value_or(""));
-    const Outcome allowed = check_output_folder(plan_fs, output_folder);
-    status = allowed ? Status::ok : explained(checker, allowed.failure());
+    const Outcome allowed = check_output_folder(plan_fs, *output_folder);
+    status = allowed ? Status::ok : console.explained(allowed.failure());
   }
   if (status == Status::ok) {
-    status = save_archives(plan_fs, checker, archives, slots, output_folder);
+    const Outcome saved = save_archives(plan_fs, checker, archives, slots, *output_folder);
+    status = saved ? Status::ok : console.explained(saved.failure());
   }
   if (status == Status::ok) {
-    print_outputs(plan_fs, archives, slots, output_folder, report);
+    print_outputs(plan_fs, archives, slots, *output_folder, report);
   }
-  findings = checker.sorted_findings();
-  return status;
+  return {status, line, checker.sorted_findings()};
 }
 
 // One line per finding, as compilers print theirs.
@@ -217,7 +227,6 @@ void print_plan_end(Tool& tool, const std::string& file, const Findings* finding
 
 // Plans the build; with strict, checks it too.
 int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
-  QuietReporter reporter(tool.console);
   VariableStore vars;
   PlanFileSystem plan_fs(tool.fs);
   PlanReport report{!args.json};
@@ -225,31 +234,33 @@ int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
   if (report.text) {
     std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
   }
-  bool allow_cd = true;
-  int line = -1;
-  Findings findings;
-  Status status = read_settings(tool.fs, reporter, vars, allow_cd);
+  const Expected<ConfigPaths> settings = read_settings(tool.fs, vars);
+  Status status = settings ? Status::ok : tool.console.explained(settings.failure());
   if (status == Status::config_missing) {
-    explain_config_beside_program(tool.fs, reporter, tool.command_line);
+    if (const std::optional<std::string> hint = config_beside_program(tool.fs, tool.command_line)) {
+      tool.console.explain(*hint);
+    }
   }
   if (status == Status::ok) {
-    status = preview_restore(tool.fs, reporter, plan_fs,
-                             [&](const std::string& line) { report.restore_line(line); });
+    const Outcome previewed = preview_restore(
+        tool.fs, plan_fs, [&](const std::string& line) { report.restore_line(line); });
+    status = previewed ? Status::ok : tool.console.explained(previewed.failure());
   }
+  PlanEnd end{status, -1, {}};
   if (status == Status::ok) {
-    status = plan_steps(plan_fs, reporter, vars, allow_cd, definition_path, line, findings, report);
+    end = plan_steps(plan_fs, tool.console, vars, settings->allow_cd, definition_path, report);
   }
-  const Findings* shown = strict ? &findings : nullptr;
+  const Findings* shown = strict ? &end.findings : nullptr;
   if (report.text) {
-    print_plan_end(tool, args.words[0], shown, status, line);
+    print_plan_end(tool, args.words[0], shown, end.status, end.line);
   } else {
-    print_json(plan_document(tool, definition_path, report, shown, status, line));
+    print_json(plan_document(tool, definition_path, report, shown, end.status, end.line));
     tool.console.print_explanations();
   }
-  if (status == Status::ok && strict && !findings.empty()) {
+  if (end.status == Status::ok && strict && !end.findings.empty()) {
     return kDiffers;
   }
-  return exit_code(status);
+  return exit_code(end.status);
 }
 
 }  // namespace

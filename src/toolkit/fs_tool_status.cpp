@@ -294,8 +294,10 @@ void print_table(Tool& tool, const Folders& folders, const InstallState& state,
 int show_status(Tool& tool, const Arguments& args) {
   const Expected<std::unique_ptr<Settings>> opened = open_config(tool.fs);
   if (!opened) {
-    const Status status = explained(tool.console, opened.failure());
-    explain_config_beside_program(tool.fs, tool.console, tool.command_line);
+    const Status status = tool.console.explained(opened.failure());
+    if (const std::optional<std::string> hint = config_beside_program(tool.fs, tool.command_line)) {
+      tool.console.explain(*hint);
+    }
     return tool.fail(status);
   }
   Settings* const settings = opened->get();

@@ -39,11 +39,11 @@ Status read_back(Tool& plan_tool, const ModContext& context, const GameFolders& 
                  const FirstSources& firsts, const OutputArchive& output, PlannedMod& mod) {
   PlannedArchive archive;
   archive.name = output.name;
-  archive.built = std::make_unique<ArchiveView>();
-  if (const Status status = read_view(plan_tool, output.file_path, *archive.built);
-      status != Status::ok) {
-    return status;
+  Expected<ArchiveView> built = read_archive_view(plan_tool.fs, output.file_path);
+  if (!built) {
+    return plan_tool.console.explained(built.failure());
   }
+  archive.built = std::make_unique<ArchiveView>(std::move(*built));
   if (archive.built->members.size() != output.links.size()) {
     return Status::programmer_error;
   }
@@ -97,16 +97,17 @@ std::string game_archive_path(const GameFolders& game, std::string_view name) {
   return installed_path(game, std::string(name));
 }
 
-Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
-                const std::string& definition, PlannedMod& mod, int& line) {
-  mod.definition = definition;
+namespace {
+
+// The build's steps on plan_fs, the archives it would save read back into mod. ok, or
+// the failure (explained to the console) with line set when it stands in the definition.
+Status plan_steps(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game, PlannedMod& mod) {
   VariableStore vars;
-  bool allow_cd = true;
-  if (const Status status = read_settings(tool.fs, tool.console, vars, allow_cd);
-      status != Status::ok) {
-    return status;
+  const Expected<ConfigPaths> settings = read_settings(tool.fs, vars);
+  if (!settings) {
+    return tool.console.explained(settings.failure());
   }
-  const std::string definition_path = definition_path_of(tool.fs, definition);
+  const std::string definition_path = definition_path_of(tool.fs, mod.definition);
   ArchiveList archives;
   SlotTable slots{};
   reset_slot_table(slots);
@@ -116,24 +117,41 @@ Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
   set_mod_folder(context, definition_path);
   const Expected<std::string> text = load_definition(plan_fs, definition_path);
   if (!text) {
-    return explained(reporter, text.failure());
+    return tool.console.explained(text.failure());
   }
-  if (const ScanResult scan = scan_definition(context, *text, allow_cd); !scan.outcome) {
-    line = scan.line;
-    return explained(reporter, scan.outcome.failure());
+  if (const ScanResult scan = scan_definition(context, *text, settings->allow_cd); !scan.outcome) {
+    mod.line = scan.line;
+    return tool.console.explained(scan.outcome.failure());
   }
-  std::string output_folder;
-  Status status = allowed_output_folder(plan_fs, reporter, vars, definition_path, output_folder);
-  if (status == Status::ok) {
-    status = save_archives(plan_fs, reporter, archives, slots, output_folder);
+  const Expected<std::string> output_folder = allowed_output_folder(plan_fs, vars, definition_path);
+  if (!output_folder) {
+    return tool.console.explained(output_folder.failure());
+  }
+  if (const Outcome saved = save_archives(plan_fs, reporter, archives, slots, *output_folder);
+      !saved) {
+    return tool.console.explained(saved.failure());
   }
   Tool plan_tool{plan_fs, tool.console, tool.command_line, tool.command, false};
   for (const OutputArchive* output : slots) {
-    if (status == Status::ok && output != nullptr) {
-      status = read_back(plan_tool, context, game, firsts, *output, mod);
+    if (output == nullptr) {
+      continue;
+    }
+    if (const Status status = read_back(plan_tool, context, game, firsts, *output, mod);
+        status != Status::ok) {
+      return status;
     }
   }
-  return status;
+  return Status::ok;
+}
+
+}  // namespace
+
+PlannedMod plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
+                    const std::string& definition) {
+  PlannedMod mod;
+  mod.definition = definition;
+  mod.status = plan_steps(tool, plan_fs, game, mod);
+  return mod;
 }
 
 }  // namespace vexal::fs_tool

@@ -36,6 +36,10 @@ struct PlannedMod {
   std::vector<PlannedArchive> archives;  // in catalogue order
   // The names of every entry of each source an origin names, in the source's order.
   std::map<std::string, std::vector<std::string>> source_entries;
+  // How its build would end: ok, or the failure (its explanations kept by the console)
+  // and the line of the definition it arose at (-1: none).
+  Status status = Status::ok;
+  int line = -1;
 };
 
 // The parts of a path between its separators, "." and ".." taken away by its text.
@@ -48,9 +52,8 @@ bool same_path(std::string_view a, std::string_view b);
 std::string game_archive_path(const GameFolders& game, std::string_view name);
 
 // Plans the build of the definition on plan_fs (after preview_restore, with
-// keep_written_bytes) and reads back what it would save. ok, or the failure the build
-// would end with, explained; line is set to the line of a failure in the definition.
-Status plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
-                const std::string& definition, PlannedMod& mod, int& line);
+// keep_written_bytes): what it would save, read back, and how the build would end.
+PlannedMod plan_mod(Tool& tool, PlanFileSystem& plan_fs, const GameFolders& game,
+                    const std::string& definition);
 
 }  // namespace vexal::fs_tool

@@ -95,10 +95,10 @@ class KeptFile final : public File {
   std::size_t position_ = 0;
 };
 
-// What the restore does to one archive, as far as it changes what the build reads. ok,
-// or restore_failed (explained) when the restore would leave the archive as it is.
-Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       const ArchiveState& archive, const RestoreLine& restore_line) {
+// What the restore does to one archive, as far as it changes what the build reads.
+// Succeeds, or fails with restore_failed when the restore would leave the archive as it is.
+Outcome preview_archive(FileSystem& fs, PlanFileSystem& plan_fs, const ArchiveState& archive,
+                        const RestoreLine& restore_line) {
   if (archive.entry && archive.decision != Decision::swap_back &&
       archive.decision != Decision::put_back) {
     if (archive.decision == Decision::keep_both || archive.decision == Decision::changed) {
@@ -109,21 +109,20 @@ Status preview_archive(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_
                          archive.decision == Decision::missing ||
                          archive.decision == Decision::unreadable;
     if (refused) {
-      reporter.explain(refusal_reason(archive));
+      return Failure(Status::restore_failed, refusal_reason(archive));
     }
-    return refused ? Status::restore_failed : Status::ok;
+    return {};
   }
   if (!archive.entry && !fs.is_file(archive.saved)) {
-    reporter.explain("the restore cannot put back " + archive.installed + ": " + archive.saved +
-                     " does not exist");
-    return Status::restore_failed;
+    return Failure(Status::restore_failed, "the restore cannot put back " + archive.installed +
+                                               ": " + archive.saved + " does not exist");
   }
   restore_line("The restore puts back " + archive.installed + " from " + archive.saved);
   if (archive.decision != Decision::put_back) {
     plan_fs.redirect(archive.returned, archive.installed);
   }
   plan_fs.redirect(archive.installed, archive.saved);
-  return Status::ok;
+  return {};
 }
 
 }  // namespace
@@ -185,25 +184,31 @@ const std::vector<std::byte>* PlanFileSystem::kept(const std::string& path) cons
   return found == kept_.end() ? nullptr : found->second.get();
 }
 
-Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       const RestoreLine& restore_line) {
-  const Expected<std::unique_ptr<Settings>> settings = open_config(fs);
+Outcome preview_restore(FileSystem& fs, PlanFileSystem& plan_fs, const RestoreLine& restore_line) {
+  Expected<std::unique_ptr<Settings>> settings = open_config(fs);
   if (!settings) {
-    return explained(reporter, settings.failure());
+    return std::move(settings).failure();
   }
   const InstallState state = read_install_state(fs, **settings, fs.current_directory());
-  const Expected<bool> skip_as_before = check_restore(state);
+  Expected<bool> skip_as_before = check_restore(state);
   if (!skip_as_before) {
-    return explained(reporter, skip_as_before.failure());
+    return std::move(skip_as_before).failure();
   }
-  Status status = Status::ok;
+  // Every archive is previewed, so that the failure names each one the restore refuses.
+  std::optional<Failure> refused;
   for (const ArchiveState& archive : state.archives) {
-    if ((archive.entry || !*skip_as_before) &&
-        preview_archive(fs, reporter, plan_fs, archive, restore_line) != Status::ok) {
-      status = Status::restore_failed;
+    if (!archive.entry && *skip_as_before) {
+      continue;
+    }
+    if (Outcome previewed = preview_archive(fs, plan_fs, archive, restore_line); !previewed) {
+      if (refused) {
+        refused->include(previewed.failure());
+      } else {
+        refused = std::move(previewed).failure();
+      }
     }
   }
-  return status;
+  return refused ? Outcome(std::move(*refused)) : Outcome();
 }
 
 }  // namespace vexal::fs_tool

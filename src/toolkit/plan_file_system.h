@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 #include "platform/file_system.h"
@@ -69,9 +70,8 @@ class PlanFileSystem final : public FileSystem {
 using RestoreLine = std::function<void(const std::string&)>;
 
 // The restore a build begins with, as far as it changes what the build reads: each
-// archive it puts back is read from the backup folder. ok, or the failure the restore
-// would end with (explained).
-Status preview_restore(FileSystem& fs, Reporter& reporter, PlanFileSystem& plan_fs,
-                       const RestoreLine& restore_line);
+// archive it puts back is read from the backup folder. Succeeds, or gives the failure
+// the restore would end with, explaining every archive it would leave as it is.
+Outcome preview_restore(FileSystem& fs, PlanFileSystem& plan_fs, const RestoreLine& restore_line);
 
 }  // namespace vexal::fs_tool

@@ -83,7 +83,7 @@ class EngineTest : public ::testing::Test {
   }
   // The status of an outcome, its explanations told to the reporter as a run tells them.
   Status told(const Outcome& outcome) {
-    return outcome ? Status::ok : explained(reporter, outcome.failure());
+    return outcome ? Status::ok : reporter.explained(outcome.failure());
   }
 
   FakeFileSystem fs;

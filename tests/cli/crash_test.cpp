@@ -1,28 +1,41 @@
 // The real tool killed at the N-th call of each system call that changes files, during
 // an installation and during a restore, for every N until the run completes (strace
-// injects the kill). After each kill one plain run must end with status 0 and leave the
-// game's own archives in its folders, byte for byte.
+// injects the kill). The game lies on a small volume of its own where this process may
+// mount one, so that its archives are copied between volumes. After each kill neither
+// end of a move holds a part of an archive under its name and the game's archive is
+// whole at one of them; one plain run then ends with status 0 and leaves the game's own
+// archives in its folders, byte for byte, with their time and permissions.
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 
 #include "support/archive_builder.h"
 #include "support/cli_runner.h"
+#include "support/small_volume.h"
 
 namespace vexal::test {
 namespace {
 
-// The calls that change what the next run finds: opening a file to write it, or
-// flushing it, changes nothing that a kill at its first write, or at the next change,
-// would not show. Sanitized and unoptimized builds run the tool ten times slower: they
-// kill it at the renames alone, which move the archives and write the records.
+namespace stdfs = std::filesystem;
+
+// Opening a file to write it, or flushing it, changes nothing that a kill at its first
+// write, or at the next change, would not show. Sanitized and unoptimized builds run the
+// tool ten times slower: they kill it at the renames alone, which move the archives and
+// write the records.
 #if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
 const char* const kSyscalls[] = {"rename", "renameat2"};
 #else
-const char* const kSyscalls[] = {"write", "rename", "renameat2", "unlink", "mkdir"};
+const char* const kSyscalls[] = {"write", "rename", "renameat2", "unlink",
+                                 "mkdir", "fchown", "fchmod",    "utimensat"};
 #endif
 
-const std::pair<const char*, std::string> kGameArchives[] = {
-    {"game/data/BASICS.FS", build_flat({{"A.DAT", "aaa"}, {"B.DAT", "bb"}})},
-    {"cd/data/VIDEO.FS", build_flat({{"INTRO.VID", "intro"}})}};
+constexpr stdfs::perms kGamePerms =
+    stdfs::perms::owner_read | stdfs::perms::owner_write | stdfs::perms::group_read;
+
+std::string read_or_empty(const stdfs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
 
 class CrashTest : public CliTest {
  protected:
@@ -30,48 +43,77 @@ class CrashTest : public CliTest {
     if (windows_paths() || std::system("strace -V >/dev/null 2>&1") != 0) {
       GTEST_SKIP() << "needs strace and the Linux build";
     }
-  }
-
-  // A working folder with the game and a mod of both archives, installed or not.
-  std::string new_world(int number, bool installed) const {
-    std::string world = "w" + std::to_string(number) + "/";
-    dir_.write_file(world + "config.ini", "[PATH]\nvexal=" + tool_path(at(world + "game")) +
-                                              "\nvexalcd=" + tool_path(at(world + "cd")) +
-                                              "\nallowcdmod=1\n");
-    for (const auto& [path, bytes] : kGameArchives) {
-      dir_.write_file(world + path, bytes);
-    }
-    dir_.write_file(world + "mod/gfx/B.DAT", "mod");
-    dir_.write_file(world + "mod/mod.def",
+    archives_ = {
+        {game_.dir().path() / "data/BASICS.FS",
+         build_flat({{"A.DAT", "a"}, {"B.DAT", std::string(std::size_t{600} << 10, 'b')}})},
+        {at("cd/data/VIDEO.FS"), build_flat({{"INTRO.VID", "intro"}})}};
+    dir_.write_file("mod/gfx/B.DAT", "mod");
+    dir_.write_file("mod/mod.def",
                     "class PATH { MAKE = out; }\n"
                     "class BASICS.FS { add(%VEXAL%\\data\\BASICS.FS); add(ALL, gfx); }\n"
                     "class VIDEO.FS { add(gfx); }\n");
-    if (installed) {
-      EXPECT_EQ(StartedRun(at(world), {"mod\\mod.def", "-mod"}).finish().status, 0);
+    prepare(true);
+    for (const auto& [path, bytes] : archives_) {
+      installed_.push_back(read_or_empty(path));
     }
-    return world;
   }
 
-  // Kills the run at the N-th call, then runs the tool once more; false once the run
-  // completed without being killed.
-  bool killed_and_recovered(const char* call, int n, bool restoring) {
-    const std::string world = new_world(n, restoring);
-    const std::vector<std::string> args =
-        restoring ? std::vector<std::string>{} : std::vector<std::string>{"mod\\mod.def", "-mod"};
-    // A sanitized build cannot check for leaks in a traced process.
-    const std::string kill = std::string(call) + ":signal=KILL:when=" + std::to_string(n);
-    std::vector<std::string> strace = {"env", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"};
-    strace.insert(strace.end(), {"strace", "-f", "-qq", "-o", "/dev/null"});
-    strace.insert(strace.end(), {"-e", "trace=" + std::string(call), "-e", "inject=" + kill});
-    const RunResult killed = StartedRun(at(world), args, Program::builder, false, strace).finish();
-    const RunResult next = StartedRun(at(world), {}).finish();
-    EXPECT_EQ(next.status, 0) << call << " " << n << ":\n" << next.output << next.errors;
-    for (const auto& [path, bytes] : kGameArchives) {
-      EXPECT_EQ(dir_.read_file(world + path), bytes) << call << " " << n << ": " << path;
+  // The game as it was, the mod not built, installed or not.
+  void prepare(bool installed) {
+    for (const char* folder : {"backup", "mod/out", "config.ini"}) {
+      stdfs::remove_all(at(folder));
     }
-    std::filesystem::remove_all(at(world));
+    for (const auto& [path, bytes] : archives_) {
+      stdfs::remove_all(path.parent_path());  // with the record of an installation
+      stdfs::create_directories(path.parent_path());
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+      stdfs::permissions(path, kGamePerms);
+      stdfs::last_write_time(path, long_ago_);
+    }
+    dir_.write_file("config.ini", "[PATH]\nvexal=" + tool_path(game_.dir().path()) +
+                                      "\nvexalcd=" + tool_path(at("cd")) + "\nallowcdmod=1\n");
+    if (installed) {
+      EXPECT_EQ(StartedRun(root(), kInstall).finish().status, 0);
+    }
+  }
+
+  // Kills the run at the N-th call and checks both ends of each move, then runs the tool
+  // once more; false once the run completed without being killed.
+  bool killed_and_recovered(const std::string& call, int n, bool restoring) {
+    SCOPED_TRACE(call + " " + std::to_string(n) + (restoring ? " restoring" : " installing"));
+    prepare(restoring);
+    const std::vector<std::string> strace = under_strace(
+        {"-e", "trace=" + call, "-e", "inject=" + call + ":signal=KILL:when=" + std::to_string(n)});
+    const RunResult killed = StartedRun(root(), restoring ? std::vector<std::string>{} : kInstall,
+                                        Program::builder, strace)
+                                 .finish();
+    for (std::size_t i = 0; i < archives_.size(); ++i) {
+      const auto& [path, bytes] = archives_[i];
+      const std::string game = read_or_empty(path);
+      const std::string backup = read_or_empty(at("backup") / path.filename());
+      EXPECT_TRUE(game == bytes || backup == bytes) << path;
+      for (const std::string* end : {&game, &backup}) {
+        EXPECT_TRUE(end->empty() || *end == bytes || *end == installed_[i])
+            << path << ": an end holds " << end->size() << " bytes";
+      }
+    }
+    const RunResult next = StartedRun(root(), {}).finish();
+    EXPECT_EQ(next.status, 0) << next.output << next.errors;
+    for (const auto& [path, bytes] : archives_) {
+      EXPECT_EQ(read_or_empty(path), bytes) << path;
+      EXPECT_EQ(stdfs::last_write_time(path), long_ago_) << path;
+      EXPECT_EQ(stdfs::status(path).permissions(), kGamePerms) << path;
+    }
     return killed.status == -1;
   }
+
+  const std::vector<std::string> kInstall = {"mod/mod.def", "-mod"};
+  const SmallVolume game_{std::uint64_t{4} << 20, root()};
+  const stdfs::file_time_type long_ago_ =
+      std::chrono::floor<std::chrono::seconds>(stdfs::file_time_type::clock::now()) -
+      std::chrono::hours(24 * 365);
+  std::vector<std::pair<stdfs::path, std::string>> archives_;  // the game's, as it was
+  std::vector<std::string> installed_;                         // the mod's, in their place
 };
 
 TEST_F(CrashTest, EveryKillIsFinishedOrUndoneByTheNextRun) {

@@ -5,12 +5,7 @@
 //   expect PATH CONTENT     the file holds exactly these bytes
 //   has PATH [TEXT]         the file (its "\r\n" read as "\n") contains the text or block
 //   missing PATH            nothing exists there
-//   append PATH COUNT TEXT  adds COUNT copies of the text to the file, "{i}" in each
-//                           the number of the copy
-//   noise PATH SIZE         adds that many bytes of every value, always the same
 //   mkdir, rm PATH; cut PATH SIZE; readonly PATH; link PATH TARGET (symbolic)
-//   tmpfs PATH SIZE         mounts a file system of that size there (skips the test
-//                           where that is not permitted)
 //   cd FOLDER               later runs work in that folder ("." the first one)
 //   hold PATH               the next run's Windows build finds the file held open
 //   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
@@ -18,8 +13,9 @@
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
 //   bare ARGS [=> CODE]     "run" of a run that prints no banner
-//   lost ARGS [=> CODE]     "run" in a working folder removed once the run is in it
 //   quiet                   the last run printed nothing (after the banner)
+//   json POINTER JSON       its standard output is one JSON document, whose /schema is 1
+//                           and whose field at the pointer is that value
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
 //                           "!sees", "!err", "!has" that it does not
 //   sample                  the bundled sample game, CD and mod, the archives packed
@@ -28,17 +24,14 @@
 // A block is the lines after a command that start with "|", each one up to its end
 // after "| ", with a line feed. CONTENT is "= TEXT" (no line feed), "@PATH" (the bytes
 // of that file), "flat NAME=BYTES..." or "fsu GROUP/ITEM=BYTES..." (an archive), or
-// nothing for the block; a PATH that expect or missing takes may end in "*", for the one
-// file whose name begins with the rest; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting
-// with "#" are comments. "let NAME" before the first test names a block without its
+// nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting with
+// "#" are comments. "let NAME" before the first test names a block without its
 // last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
-// writes them, and {long} for relative folders longer together than the tool's
-// platform takes. After "let unix NAME" the text is empty against the Windows build,
+// writes them. After "let unix NAME" the text is empty against the Windows build,
 // and a block line that holds nothing else is left out.
-#include <sys/mount.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdint>
 #include <fstream>
 #include <map>
 #include <set>
@@ -106,31 +99,11 @@ std::vector<Script> load_scripts() {
   return scripts;
 }
 
-// Folders, longer together than the tool's platform takes, for a relative path.
-std::string long_folders() {
-  std::string path;
-  for (int i = 0; i < (windows_paths() ? 2 : 21); ++i) {
-    path += std::string(200, 'd') + "\\";
-  }
-  return path;
-}
-
 void replace_all(std::string& text, const std::string& key, const std::string& value) {
   for (std::size_t at = text.find(key); at != std::string::npos;
        at = text.find(key, at + value.size())) {
     text.replace(at, key.size(), value);
   }
-}
-
-// Reproducible bytes of every value, zero bytes included.
-std::string noise(std::size_t size) {
-  std::string bytes(size, '\0');
-  std::uint32_t seed = 7;
-  for (char& byte : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    byte = static_cast<char>(seed >> 16);
-  }
-  return bytes;
 }
 
 // The first word and the rest after the spaces that follow it.
@@ -153,8 +126,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                                                            GetParam().names.end());
     names.insert(names.end(), {{"root", tool_path(root())},
                                {"game", tool_path(at("game"))},
-                               {"cd", tool_path(at("cd"))},
-                               {"long", long_folders()}});
+                               {"cd", tool_path(at("cd"))}});
     for (auto& [name, value] : names) {
       replace_all(text, "{" + name + "}", value);
     }
@@ -188,17 +160,14 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   void run_command(const std::string& args, const std::string& block, bool has_block,
-                   Program program, bool lost = false, bool banner = true) {
+                   Program program, bool banner = true) {
     const std::size_t arrow = args.find("=>");
     std::istringstream words(args.substr(0, arrow));
     std::vector<std::string> list;
     for (std::string word; words >> word;) {
       list.push_back(word);
     }
-    if (lost) {
-      std::filesystem::create_directory(at("lost"));
-    }
-    last_ = StartedRun(lost ? at("lost") : at(cwd_), list, program, lost).finish();
+    last_ = StartedRun(at(cwd_), list, program).finish();
     unsetenv("VEXAL_TEST_HOLD");
     if (program == Program::builder && banner) {
       last_.output = after_banner(last_.output);
@@ -224,23 +193,12 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "file" || command == "flat" || command == "fsu") {
       dir_.write_file(path, content(command == "file" ? form : command + " " + form, block));
     } else if (command == "expect") {
-      EXPECT_EQ(dir_.read_file(matching(path)), content(form, block));
+      EXPECT_EQ(dir_.read_file(path), content(form, block));
     } else if (command == "has") {
       expect_contains(without_carriage_returns(dir_.read_file(path)), has_block ? block : form,
                       negated);
-    } else if (command == "append") {
-      const auto [count, copy] = split_first(form);
-      std::string bytes = dir_.read_file(path);
-      for (int i = 0; i < std::stoi(count); ++i) {
-        std::string numbered = unescaped(copy, false);
-        replace_all(numbered, "{i}", std::to_string(i));
-        bytes += numbered;
-      }
-      dir_.write_file(path, bytes);
-    } else if (command == "noise") {
-      dir_.write_file(path, dir_.read_file(path) + noise(std::stoul(form)));
     } else if (command == "missing") {
-      EXPECT_FALSE(std::filesystem::exists(at(matching(path))));
+      EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {
       std::filesystem::create_directories(at(path));
     } else if (command == "rm") {
@@ -249,23 +207,24 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       std::filesystem::resize_file(at(path), std::stoul(form));
     } else if (command == "link") {
       std::filesystem::create_symlink(form, at(path));
-    } else if (command == "tmpfs") {
-      std::filesystem::create_directories(at(path));
-      if (mount("tmpfs", at(path).c_str(), "tmpfs", 0, ("size=" + form).c_str()) != 0) {
-        GTEST_SKIP() << "cannot mount a file system here";
-      }
-      mounted_.push_back(at(path));
     } else if (command == "cd") {
       cwd_ = path == "." ? "" : path;
     } else if (command == "hold") {
       setenv("VEXAL_TEST_HOLD", tool_path(at(path)).c_str(), 1);
     } else if (command == "readonly") {
       std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
-    } else if (command == "run" || command == "fs" || command == "lost" || command == "bare") {
+    } else if (command == "run" || command == "fs" || command == "bare") {
       run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
-                  command == "lost", command != "bare");
+                  command != "bare");
     } else if (command == "quiet") {
       EXPECT_EQ(last_.output, "");
+    } else if (command == "json") {
+      const nlohmann::json document = nlohmann::json::parse(last_.output, nullptr, false);
+      ASSERT_FALSE(document.is_discarded()) << "not one JSON document:\n" << last_.output;
+      EXPECT_EQ(document.value("/schema"_json_pointer, 0), 1);
+      const nlohmann::json::json_pointer pointer(path);
+      ASSERT_TRUE(document.contains(pointer)) << last_.output;
+      EXPECT_EQ(document.at(pointer), nlohmann::json::parse(form));
     } else if (command == "sees") {
       expect_contains(last_.output, text, negated);
     } else if (command == "err") {
@@ -291,32 +250,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     }
   }
 
-  // The path below the test's folder, or the one file there whose name begins with the
-  // text before a final "*".
-  std::string matching(const std::string& path) const {
-    if (!path.ends_with('*')) {
-      return path;
-    }
-    const std::filesystem::path pattern = at(path.substr(0, path.size() - 1));
-    std::string found = path;
-    for (const auto& entry : std::filesystem::directory_iterator(pattern.parent_path())) {
-      if (entry.path().filename().string().starts_with(pattern.filename().string())) {
-        EXPECT_EQ(found, path) << "two files match " << path;
-        found = std::filesystem::relative(entry.path(), root()).string();
-      }
-    }
-    return found;
-  }
-
-  void TearDown() override {
-    for (const std::filesystem::path& folder : mounted_) {
-      umount2(folder.c_str(), MNT_DETACH);
-    }
-  }
-
   RunResult last_;
   std::string cwd_;  // below the test's folder; empty for the folder itself
-  std::vector<std::filesystem::path> mounted_;
 };
 
 TEST_P(ScriptTest, Runs) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "install/install_fixture.h"
 #include "support/case_file.h"
 #include "support/fake_file_system.h"
@@ -27,10 +29,34 @@ TEST(RunTest, WithoutAWorkingFolderNoConfigIsRead) {
     ::testing::internal::CaptureStderr();
     const int code = run_tool(args, world.fs);
     ::testing::internal::GetCapturedStdout();
-    ::testing::internal::GetCapturedStderr();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, 200) << args.size();
+    EXPECT_NE(errors.find("the working folder cannot be read"), std::string::npos) << errors;
   }
   EXPECT_EQ(world.fs.files(), before);
+}
+
+// Memory that runs out while a source is listed or an archive written ends the run
+// with status 3, wherever it happens.
+TEST(RunTest, RunningOutOfMemoryEndsWithStatus3) {
+  for (const std::string_view failing : {"list", "open_write", "write"}) {
+    test::InstallWorld world;
+    world.fs.add_file("C:\\m\\mod.def",
+                      "class PATH { MAKE = out; }\nclass WORDS.FS { add(gfx); }\n");
+    world.fs.add_file("C:\\m\\gfx\\A", "a");
+    world.fs.hook = [failing](const FakeFileSystem::Op& op) {
+      if (op.name == failing && op.path.starts_with("C:\\m\\")) {
+        throw std::bad_alloc();
+      }
+      return FakeFileSystem::Verdict::pass;
+    };
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const int code = run_tool({"C:\\m\\mod.def"}, world.fs);
+    ::testing::internal::GetCapturedStdout();
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, 3) << failing;
+  }
 }
 
 }  // namespace

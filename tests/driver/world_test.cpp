@@ -11,6 +11,7 @@
 //     record names as the tool's at that moment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <sstream>
@@ -29,15 +30,13 @@ namespace {
 
 using Verdict = FakeFileSystem::Verdict;
 
-struct GameArchive {
-  std::string name;
-  std::string folder;
-};
-const GameArchive kArchives[] = {{"BASICS.FS", "C:\\GAME\\data\\"},
-                                 {"WORDS.FS", "C:\\GAME\\data\\"},
-                                 {"TROOP.FSU", "C:\\GAME\\data\\"},
-                                 {"VIDEO.FS", "E:\\CD\\data\\"}};
+const char* const kArchives[] = {"BASICS.FS", "WORDS.FS", "TROOP.FSU", "VIDEO.FS"};
 const char* const kGameFolders[] = {"C:\\GAME\\data\\", "E:\\CD\\data\\"};
+
+// Where the game keeps an archive: VIDEO.FS on the CD.
+std::string game_path(const std::string& name) {
+  return kGameFolders[name == "VIDEO.FS" ? 1 : 0] + name;
+}
 
 // The working folder of a run ('a' or 'b') and its mod, whose output folder is on
 // another drive than the game for b.
@@ -51,8 +50,7 @@ std::string output_folder(char who) {
 // The bytes of a version of an archive, which tell the version and the archive.
 std::string archive_bytes(const std::string& name, const std::string& label) {
   if (name == "TROOP.FSU") {
-    GroupBytes group{"PIKE", {ItemBytes{"001", label}}};
-    return build_two_level({group});
+    return build_two_level({{"PIKE", {{"001", label}}}});
   }
   return build_flat({{"A.DAT", label + " " + name}, {"B.DAT", "b"}});
 }
@@ -62,8 +60,8 @@ void set_up(FakeFileSystem& fs) {
     fs.add_file(working_folder(who) + "\\config.ini",
                 "[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\nallowcdmod=1\n");
   }
-  for (const GameArchive& archive : kArchives) {
-    fs.add_file(archive.folder + archive.name, archive_bytes(archive.name, "game"));
+  for (const char* name : kArchives) {
+    fs.add_file(game_path(name), archive_bytes(name, "game"));
   }
   fs.add_file("C:\\mods\\a\\a.def",
               "class PATH { MAKE = out; }\n"
@@ -82,15 +80,10 @@ void set_up(FakeFileSystem& fs) {
 
 std::vector<std::string> arguments(char who, char kind) {
   const std::string definition = who == 'a' ? "C:\\mods\\a\\a.def" : "D:\\mods\\b\\b.def";
-  switch (kind) {
-    case '+':
-      return {definition, "-mod"};
-    case '-':
-      return {"-cleanup"};
-    case '?':
-      return {"C:\\mods\\bad.def", "-mod"};
-  }
-  return {};
+  return kind == '+'   ? std::vector<std::string>{definition, "-mod"}
+         : kind == '-' ? std::vector<std::string>{"-cleanup"}
+         : kind == '?' ? std::vector<std::string>{"C:\\mods\\bad.def", "-mod"}
+                       : std::vector<std::string>{};
 }
 
 // What the function returns, with what the runs print kept from the test's log.
@@ -114,8 +107,8 @@ class World {
  public:
   World() {
     set_up(fs_);
-    for (const GameArchive& archive : kArchives) {
-      versions_[archive_bytes(archive.name, "game")] = "game";
+    for (const char* name : kArchives) {
+      versions_[archive_bytes(name, "game")] = "game";
     }
   }
 
@@ -159,25 +152,14 @@ class World {
   static std::string backup_path(const std::string& place) {
     return working_folder(place[0]) + "\\backup\\" + place.substr(2);
   }
-  static std::string game_path(const std::string& name) {
-    for (const GameArchive& archive : kArchives) {
-      if (archive.name == name) {
-        return archive.folder + name;
-      }
-    }
-    return name;
-  }
 
   void event(const std::string& word) {
     const std::string what = word.substr(0, word.find(':'));
     const std::string name = word.substr(word.find(':') + 1);
-    if (what == "patch") {
-      const std::string label = "patch" + std::to_string(++patches_);
+    if (what == "patch" || what == "repair") {
+      const std::string label = what == "repair" ? "game" : "patch" + std::to_string(++patches_);
       versions_[archive_bytes(name, label)] = label;
       fs_.add_file(game_path(name), archive_bytes(name, label));
-    } else if (what == "repair") {
-      versions_[archive_bytes(name, "game")] = "game";
-      fs_.add_file(game_path(name), archive_bytes(name, "game"));
     } else if (what == "edit") {
       const std::string record = record_path_in(kGameFolders[0]);
       fs_.add_file(record, fs_.contents(record).value_or("") + name + "\n");
@@ -204,7 +186,12 @@ class World {
     fs_.change_directory(working_folder(word[0]));
     fault_ = fault_hook(word.substr(2, equals - 2));
     fs_.hook = [this](const FakeFileSystem::Op& op) { return watch(op); };
-    const std::set<std::string> before = archives_in_game();
+    std::set<std::string> before;
+    for (const char* name : kArchives) {
+      if (fs_.exists(game_path(name))) {
+        before.insert(game_path(name));
+      }
+    }
     int status = -1;
     try {
       status = run_tool(arguments(word[0], word[1]), fs_);
@@ -280,28 +267,15 @@ class World {
     return false;
   }
 
-  std::set<std::string> archives_in_game() {
-    std::set<std::string> paths;
-    for (const GameArchive& archive : kArchives) {
-      if (fs_.exists(archive.folder + archive.name)) {
-        paths.insert(archive.folder + archive.name);
-      }
-    }
-    return paths;
-  }
-
   bool whole_archive(const std::string& path) {
     ArchiveList list;
     return read_archive_file(fs_, list.add_source(path), path).has_value();
   }
 
   bool somewhere(const std::string& bytes) const {
-    for (const auto& [path, content] : fs_.files()) {
-      if (content == bytes) {
-        return true;
-      }
-    }
-    return false;
+    const auto& files = fs_.files();
+    return std::any_of(files.begin(), files.end(),
+                       [&](const auto& file) { return file.second == bytes; });
   }
 
   FakeFileSystem fs_{working_folder('a')};
@@ -359,7 +333,7 @@ std::string random_step(std::mt19937& engine) {
     if (event == "full:" || event == "free:") {
       return event + "CDE"[below(3)];
     }
-    return event + kArchives[below(std::size(kArchives))].name;
+    return event + kArchives[below(std::size(kArchives))];
   }
   std::string word{who, pick < 9 ? '+' : pick < 17 ? '.' : pick < 18 ? '-' : '?'};
   if (below(3) == 0) {

@@ -9,6 +9,7 @@
 
 #include "archive/archive_list.h"
 #include "archive/catalogue.h"
+#include "moddef/block.h"
 #include "moddef/mod_context.h"
 #include "moddef/variables.h"
 #include "support/fake_file_system.h"
@@ -21,12 +22,11 @@ class ModFixture : public ::testing::Test {
   ModFixture() { reset_slot_table(slots); }
 
   // Creates the output of a catalogue archive as the scanner does at a header.
-  void add_output(int class_code) {
-    slots[slot_of_class(class_code)] =
-        &archives.add_output(std::string(kCatalogue[slot_of_class(class_code)].name), false);
+  void add_output(Block block) {
+    slots[block.slot] = &archives.add_output(std::string(kCatalogue[block.slot].name), false);
   }
 
-  OutputArchive& output(int class_code) { return *slots[slot_of_class(class_code)]; }
+  OutputArchive& output(Block block) { return *slots[block.slot]; }
 
   std::string value_of(std::string_view name) const {
     return vars.lookup(name, VariableLevel::archive).value_or("<undefined>");

@@ -19,7 +19,7 @@ namespace {
 
 using test::ModFixture;
 
-constexpr int kBasics = 4;
+const Block kBasics = Block::archive(0);
 const std::string kCases = "tests/moddef/cases.txt";
 
 // "*" any run of characters, "?" one, anything else itself: the mask of an add, by its
@@ -157,10 +157,10 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
     // Starting from the other mode tells a change from none.
     output(kBasics).replace = expected != "1";
     const std::string& block = c.field(0);
-    const int class_code = block == "PATH"  ? kPathClass
-                           : block == "SRC" ? kSrcClass
-                                            : match_catalogue(block, LetterCase::exact).class_code;
-    EXPECT_EQ(code_of(run_statement(context, c.field(1), class_code).status()), c.number(2));
+    const Block in = block == "PATH"  ? Block{BlockClass::path}
+                     : block == "SRC" ? Block{BlockClass::src}
+                                      : Block::archive(*match_catalogue(block).slot);
+    EXPECT_EQ(code_of(run_statement(context, c.field(1), in).status()), c.number(2));
     EXPECT_EQ(name == "replace" ? std::to_string(output(kBasics).replace) : value_of(name),
               expected == "unchanged" ? "1" : expected);
   }

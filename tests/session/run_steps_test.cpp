@@ -23,10 +23,11 @@ TEST(OutputFolderTest, CreatesEveryLevelBelowTheModFolderWithOneTrailingSeparato
     FakeFileSystem fs{"C:\\tools"};
     VariableStore vars;
     ASSERT_TRUE(vars.define("MAKE", make, VariableLevel::path));
-    std::string output;
+    const Expected<std::string> output = output_folder_of(vars, "C:\\m\\demo.def");
+    ASSERT_TRUE(output);
     SilentReporter reporter;
-    ASSERT_EQ(make_output_folder(fs, reporter, vars, "C:\\m\\demo.def", output), Status::ok);
-    EXPECT_EQ(output, expected);
+    make_output_folder(fs, reporter, *output);
+    EXPECT_EQ(*output, expected);
     EXPECT_TRUE(fs.is_directory(expected));
   }
 }
@@ -42,9 +43,7 @@ TEST(SettingsTest, DefinesBothGameFoldersOrNothing) {
     test::InstallWorld world("[PATH]\nvexal=" + c.field(0) + "\nvexalcd=" + c.field(1) +
                              "\nallowcdmod=0\n");
     VariableStore vars;
-    bool allow_cd = true;
-    SilentReporter reporter;
-    EXPECT_EQ(code_of(read_settings(world.fs, reporter, vars, allow_cd)), c.number(2));
+    EXPECT_EQ(code_of(read_settings(world.fs, vars).status()), c.number(2));
     if (c.number(2) == 0) {
       EXPECT_EQ(variable(vars, "VEXAL"), "C:\\GAME\\");
       EXPECT_EQ(variable(vars, "VEXALCD"), "C:\\GAME\\CD");

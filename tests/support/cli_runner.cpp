@@ -41,14 +41,14 @@ std::vector<std::string> command_line(Program program, const std::vector<std::st
 // In the child: standard output and error go to the files "output" and "errors" of the
 // run's own folder, where the Windows build's wrapper also writes "status".
 [[noreturn]] void exec_in(const std::filesystem::path& folder, std::vector<std::string> command,
-                          const TempDir& files, bool remove_folder) {
+                          const TempDir& files) {
   setenv("VEXAL_TEST_STATUS_FILE", tool_path(files.join("status")).c_str(), 1);
   const int output =
       open(files.join("output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   const int errors =
       open(files.join("errors").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (dup2(output, STDOUT_FILENO) < 0 || dup2(errors, STDERR_FILENO) < 0 ||
-      chdir(folder.c_str()) != 0 || (remove_folder && rmdir(folder.c_str()) != 0)) {
+      chdir(folder.c_str()) != 0) {
     _exit(127);
   }
   std::vector<char*> argv;
@@ -81,15 +81,14 @@ void read_as_windows_run(RunResult& result, const std::string& status) {
 }  // namespace
 
 StartedRun::StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
-                       Program program, bool remove_folder,
-                       const std::vector<std::string>& launcher) {
+                       Program program, const std::vector<std::string>& launcher) {
   const std::vector<std::string> command = command_line(program, args, launcher);
   pid_ = fork();
   if (pid_ < 0) {
     throw std::runtime_error("fork failed");
   }
   if (pid_ == 0) {
-    exec_in(folder, command, files_, remove_folder);
+    exec_in(folder, command, files_);
   }
 }
 
@@ -120,6 +119,14 @@ RunResult StartedRun::finish() {
     }
   }
   return result_;
+}
+
+std::vector<std::string> under_strace(const std::vector<std::string>& arguments) {
+  std::vector<std::string> launcher = {
+      "env",      "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1", "strace", "-f", "-qq", "-o",
+      "/dev/null"};
+  launcher.insert(launcher.end(), arguments.begin(), arguments.end());
+  return launcher;
 }
 
 std::filesystem::path binary_of(Program program) {

@@ -33,12 +33,9 @@ enum class Program { builder, fs_tool };
 // A run of a tool started without waiting for it, for runs at the same time.
 class StartedRun {
  public:
-  // With remove_folder, the (empty) folder is removed once the run has entered it, so
-  // that the run has no working folder. A launcher (a program and its arguments, such as
-  // strace) starts the tool when given.
+  // A launcher (a program and its arguments, such as strace) starts the tool when given.
   StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
-             Program program = Program::builder, bool remove_folder = false,
-             const std::vector<std::string>& launcher = {});
+             Program program = Program::builder, const std::vector<std::string>& launcher = {});
   ~StartedRun();
   StartedRun(const StartedRun&) = delete;
   StartedRun& operator=(const StartedRun&) = delete;
@@ -54,6 +51,10 @@ class StartedRun {
   int pid_ = -1;   // -1 once the run has ended
   RunResult result_;
 };
+
+// A launcher: strace with these arguments, without the leak check of a sanitized build,
+// which cannot work in a traced process.
+std::vector<std::string> under_strace(const std::vector<std::string>& arguments);
 
 // The program file under test.
 std::filesystem::path binary_of(Program program);

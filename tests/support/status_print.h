@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "base/expected.h"
 #include "base/reporter.h"
 #include "base/status.h"
 
@@ -30,7 +31,13 @@ class RecordingReporter final : public Reporter {
   }
   void end(bool succeeded) override { text += succeeded ? "done\n" : "failed\n"; }
   void warn(std::string_view line) override { warnings += std::string(line) + "\n"; }
-  void explain(std::string_view line) override { explanations += std::string(line) + "\n"; }
+  // Keeps the failure's explanations as the console would print them, and gives its status.
+  Status explained(const Failure& failure) {
+    for (const std::string& line : failure.explanations) {
+      explanations += line + "\n";
+    }
+    return failure.status;
+  }
 
   std::string text;
   std::string warnings;
