@@ -89,14 +89,13 @@ class StatementTest : public ModFixture {};
 // Random adds (NEW, ALL or the block's mode, masks or none) and replace statements into
 // a flat or a two-level output link what the model links.
 TEST_F(StatementTest, AddsLinkAsTheModelLinks) {
-  constexpr int kTroop = 12;
+  const Block troop = Block::archive(*match_catalogue("TROOP.FSU").slot);
   test::for_each_seed(4200, 300, [&](std::mt19937& random, unsigned round) {
     const bool two_level = round % 2 == 1;
     archives = {};
     reset_slot_table(slots);
-    const int class_code = two_level ? kTroop : kBasics;
-    slots[slot_of_class(class_code)] =
-        &archives.add_output(two_level ? "TROOP.FSU" : "BASICS.FS", two_level);
+    const Block block = two_level ? troop : kBasics;
+    slots[block.slot] = &archives.add_output(two_level ? "TROOP.FSU" : "BASICS.FS", two_level);
     LinkModel::Sources names(3);
     for (std::size_t s = 0; s < names.size(); ++s) {
       std::vector<test::FlatEntryBytes> entries;
@@ -134,10 +133,10 @@ TEST_F(StatementTest, AddsLinkAsTheModelLinks) {
                     (mask ? ", " + *mask : "") + ")";
       }
       script += statement + "; ";
-      ASSERT_TRUE(run_statement(context, statement, class_code)) << script;
+      ASSERT_TRUE(run_statement(context, statement, block)) << script;
     }
     std::vector<std::pair<std::size_t, std::size_t>> linked;
-    for (const Link& link : output(class_code).links) {
+    for (const Link& link : output(block).links) {
       const std::string& path = archives.source(link.source).path;
       linked.push_back({static_cast<std::size_t>(path[1] - '0'), link.entry});
     }

@@ -22,16 +22,12 @@ inline int code_of(Status status) {
 
 namespace test {
 
-// The progress lines as the console would show them, and the warnings and
+// The progress steps, each as its number, subject and end, and the warnings and
 // explanations, one per line.
 class RecordingReporter final : public Reporter {
  public:
   void begin(Step step, std::string_view subject) override {
-    static constexpr const char* kOpenings[] = {"Loading archive ", "Loading folder ",
-                                                "Saving archive ", "Swapping archive ",
-                                                "Restoring archive "};
-    text += kOpenings[static_cast<int>(step)];
-    text += "\"" + std::string(subject) + "\" ... ";
+    text += std::to_string(static_cast<int>(step)) + " " + std::string(subject) + " ";
   }
   void end(bool succeeded) override { text += succeeded ? "done\n" : "failed\n"; }
   void warn(std::string_view line) override { warnings += std::string(line) + "\n"; }
