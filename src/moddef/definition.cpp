@@ -25,21 +25,21 @@ bool is_failure_of_the_text(Status status) {
 }
 
 // Reads everything the file yields, dropping carriage returns and stopping at Ctrl-Z;
-// false when the file could not be read up to there.
-bool read_text(File& file, std::string& text) {
+// a failure when the file could not be read up to there.
+IoResult read_text(File& file, std::string& text) {
   std::array<std::byte, 4096> buffer{};
   while (true) {
-    const std::optional<std::size_t> got = file.read(buffer);
+    const IoExpected<std::size_t> got = file.read(buffer);
     if (!got) {
-      return false;
+      return got.result();
     }
     if (*got == 0) {
-      return true;
+      return {};
     }
     for (std::size_t i = 0; i < *got; ++i) {
       const char c = static_cast<char>(buffer[i]);
       if (c == kEndOfFile) {
-        return true;
+        return {};
       }
       if (c != kCarriageReturn) {
         text.push_back(c);
@@ -309,15 +309,15 @@ class ClassScanner {
 }  // namespace
 
 Expected<std::string> load_definition(FileSystem& fs, const std::string& path) {
-  const std::unique_ptr<File> file = fs.open_read(path);
+  const OpenedFile file = fs.open_read(path);
   if (!file) {
-    return Failure(Status::definition_not_opened, describe_failure(fs, path));
+    return Failure(Status::definition_not_opened, file.describe(path));
   }
   std::string text;
   // Part of a definition would build part of the mod.
-  if (!read_text(*file, text)) {
+  if (const IoResult read = read_text(**file, text); !read) {
     return Failure(Status::definition_not_opened,
-                   describe_failure(*file, path + ": cannot be read to its end", "read error"));
+                   read.describe(path + ": cannot be read to its end", "read error"));
   }
   if (text.starts_with(kByteOrderMark)) {
     text.erase(0, kByteOrderMark.size());

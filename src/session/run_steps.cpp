@@ -91,11 +91,11 @@ Status allowed_output_folder(FileSystem& fs, Reporter& reporter, const VariableS
   return allowed ? Status::ok : explained(reporter, allowed.failure());
 }
 
-bool make_folders(FileSystem& fs, const std::string& folder) {
+IoResult make_folders(FileSystem& fs, const std::string& folder) {
   // Every level is tried: the drive and the folders that exist already refuse to be
   // made, which is fine; what counts is that the last level is a folder afterwards.
   std::string level;
-  bool made = false;
+  IoResult made = IoResult::failed({});
   for (std::size_t i = 0; i < folder.size(); ++i) {
     if (is_path_separator(folder[i])) {
       level = folder.substr(0, i);
@@ -106,15 +106,18 @@ bool make_folders(FileSystem& fs, const std::string& folder) {
     level = folder;
     made = fs.make_directory(level);
   }
-  return made || fs.is_directory(level);
+  return made || fs.is_directory(level) ? IoResult() : made;
 }
 
 Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
                           const std::string& definition_path, std::string& output_folder) {
   const Status status = output_folder_of(reporter, vars, definition_path, output_folder);
   // Saving into it fails then, and says so; a mod without archives needs no folder.
-  if (status == Status::ok && !make_folders(fs, output_folder)) {
-    reporter.warn(describe_failure(fs, "the output folder " + output_folder + " cannot be made"));
+  if (status != Status::ok) {
+    return status;
+  }
+  if (const IoResult made = make_folders(fs, output_folder); !made) {
+    reporter.warn(made.describe("the output folder " + output_folder + " cannot be made"));
   }
   return status;
 }

@@ -43,9 +43,9 @@ Status output_folder_of(Reporter& reporter, const VariableStore& vars,
 Status allowed_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
                              const std::string& definition_path, std::string& output_folder);
 
-// Creates every level of a folder path that does not exist yet; true when the folder
-// exists afterwards (the file system's failure_reason tells why not).
-[[nodiscard]] bool make_folders(FileSystem& fs, const std::string& folder);
+// Creates every level of a folder path that does not exist yet; done when the folder
+// exists afterwards, otherwise the failure of making its last level.
+IoResult make_folders(FileSystem& fs, const std::string& folder);
 
 // The output folder as output_folder_of gives it, with every level of it created.
 Status make_output_folder(FileSystem& fs, Reporter& reporter, const VariableStore& vars,
