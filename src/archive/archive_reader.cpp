@@ -286,9 +286,9 @@ Outcome read_archive_file(FileSystem& fs, SourceArchive& source, const std::stri
   source.two_level = layout_of_name(source.path) == NamedLayout::two_level;
   auto file = fs.map_read(full_path);
   if (!file) {
-    return Failure(Status::archive_not_opened, describe_failure(fs, full_path, "cannot be read"));
+    return Failure(Status::archive_not_opened, file.describe(full_path, "cannot be read"));
   }
-  return read_archive(source, std::move(file));
+  return read_archive(source, std::move(*file));
 }
 
 }  // namespace vexal

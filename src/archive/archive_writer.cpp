@@ -264,6 +264,12 @@ Failure source_changed(const std::string& path, std::uint64_t size) {
                                          " bytes it had when it was loaded; build again"};
 }
 
+// A write to the output that failed. Its reason travels as the failure's one explanation
+// until discard_partial words it into the archive's refusal.
+Failure write_failed(const IoResult& written) {
+  return {Status::archive_not_created, written.reason()};
+}
+
 // Files of source folders taken whole before the output is created.
 using Held = std::vector<std::pair<const LooseFile*, std::shared_ptr<const MappedBytes>>>;
 
@@ -281,10 +287,10 @@ class PieceCheck final : public PieceSink {
     }
     const std::string path = source.folder + loose.name;
     auto bytes = fs_.map_read(path);
-    if (!bytes || bytes->bytes().size() != loose.size) {
+    if (!bytes || (*bytes)->bytes().size() != loose.size) {
       return source_changed(path, loose.size);
     }
-    held.emplace_back(&loose, std::move(bytes));
+    held.emplace_back(&loose, std::move(*bytes));
     return {};
   }
 
@@ -317,11 +323,12 @@ class PieceWriter final : public PieceSink {
   // Writes the run still pending. ok or archive_not_created.
   Outcome flush() {
     const Chunk run = std::exchange(pending_, Chunk{});
-    if (run.empty() ||
-        (pending_file_ != nullptr ? file_.write_from(*pending_file_, run) : file_.write(run))) {
+    if (run.empty()) {
       return {};
     }
-    return Failure(Status::archive_not_created);
+    const IoResult written =
+        pending_file_ != nullptr ? file_.write_from(*pending_file_, run) : file_.write(run);
+    return written ? Outcome() : write_failed(written);
   }
 
  private:
@@ -342,21 +349,20 @@ Outcome PieceWriter::add_loose(const SourceArchive& source, const LooseFile& loo
                                  [&loose](const auto& held) { return held.first == &loose; });
   if (kept != held_.end()) {
     const MappedBytes& bytes = *kept->second;
-    if (file_.write_from(bytes, bytes.bytes())) {
-      return {};
-    }
-    return Failure(Status::archive_not_created);
+    const IoResult written = file_.write_from(bytes, bytes.bytes());
+    return written ? Outcome() : write_failed(written);
   }
   const std::string path = source.folder + loose.name;
-  switch (fs_.append_file(file_, path, loose.size)) {
-    case CopyResult::copied:
+  const CopyResult copy = fs_.append_file(file_, path, loose.size);
+  switch (copy.end) {
+    case CopyEnd::copied:
       return {};
-    case CopyResult::source_failed:
+    case CopyEnd::source_failed:
       return source_changed(path, loose.size);
-    case CopyResult::target_failed:
+    case CopyEnd::target_failed:
       break;
   }
-  return Failure(Status::archive_not_created);
+  return write_failed(copy.target);
 }
 
 // Removes the file of a save that failed after creating it (written tells why: a write
@@ -367,11 +373,12 @@ Failure discard_partial(FileSystem& fs, const Refusal& refuse, Failure written,
   const bool write_failed = written.status == Status::archive_not_created;
   const std::string cause = "could not be written completely (" +
                             (write_reason.empty() ? "is the disk full?" : write_reason) + ")";
-  if (fs.remove(path)) {
+  const IoResult removed = fs.remove(path);
+  if (removed) {
     return write_failed ? refuse(cause + ", so it was removed") : written;
   }
   const std::string left = "the partial file is left at " + path + " and must be deleted (" +
-                           describe_failure(fs, "removing it failed") + ")";
+                           removed.describe("removing it failed") + ")";
   if (write_failed) {
     return refuse(cause + "; " + left);
   }
@@ -425,8 +432,8 @@ Expected<LaidOut> lay_out(const ArchiveList& list, FileSystem& fs, const OutputA
 // Fails with source_not_opened or archive_not_created.
 Outcome write_file(const ArchiveList& list, FileSystem& fs, File& file, const OutputArchive& output,
                    std::span<const std::byte> directory, const Held& held) {
-  if (!file.write(directory)) {
-    return Failure(Status::archive_not_created);
+  if (const IoResult written = file.write(directory); !written) {
+    return write_failed(written);
   }
   PieceWriter writer(fs, file, held);
   if (Outcome written = emit_pieces(list, output, writer); !written) {
@@ -439,20 +446,28 @@ Outcome write_file(const ArchiveList& list, FileSystem& fs, File& file, const Ou
 // whole.
 Outcome create_file(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
                     const Refusal& refuse, std::span<const std::byte> directory, const Held& held) {
-  const std::unique_ptr<File> file = fs.open_write(output.file_path);
-  if (!file) {
+  const OpenedFile opened = fs.open_write(output.file_path);
+  if (!opened) {
     return Failure(Status::archive_not_created,
-                   describe_failure(fs, output.file_path, "cannot be created"));
+                   opened.describe(output.file_path, "cannot be created"));
   }
-  file->expect_size(directory.size() + data_size(list, output));
-  Outcome written = write_file(list, fs, *file, output, directory, held);
-  if (!file->close() && written) {
-    written = Failure(Status::archive_not_created);
+  File& file = **opened;
+  file.expect_size(directory.size() + data_size(list, output));
+  Outcome written = write_file(list, fs, file, output, directory, held);
+  const IoResult closed = file.close();
+  if (written && !closed) {
+    written = write_failed(closed);
   }
   if (written) {
     return {};
   }
-  return discard_partial(fs, refuse, std::move(written).failure(), file->failure_reason());
+  // The reason of the last write that failed: the close's, when it gives one.
+  const std::vector<std::string>& carried = written.failure().explanations;
+  const std::string reason = !closed.reason().empty() ? closed.reason()
+                             : written.status() == Status::archive_not_created && !carried.empty()
+                                 ? carried.front()
+                                 : std::string();
+  return discard_partial(fs, refuse, std::move(written).failure(), reason);
 }
 
 }  // namespace

@@ -56,15 +56,15 @@ class FolderReporter {
   Failure refuse(const std::string& path, std::string_view why) const {
     return {Status::source_not_opened, shown(path) + ": " + std::string(why)};
   }
-  Failure refuse_failure(const FileSystem& fs, const std::string& path) const {
-    return {Status::source_not_opened, describe_failure(fs, shown(path))};
+  Failure refuse_failure(const IoResult& failed, const std::string& path) const {
+    return {Status::source_not_opened, failed.describe(shown(path))};
   }
   // A folder that exists but cannot be listed: loading it as empty would leave its files
   // out of the build.
-  Failure refuse_listing(const FileSystem& fs, const std::string& folder) const {
-    return {Status::source_not_opened,
-            describe_failure(fs, folder.size() < prefix_size_ ? top() : shown(folder),
-                             "cannot be listed")};
+  Failure refuse_listing(const IoResult& failed, const std::string& folder) const {
+    return {
+        Status::source_not_opened,
+        failed.describe(folder.size() < prefix_size_ ? top() : shown(folder), "cannot be listed")};
   }
 
  private:
@@ -88,9 +88,9 @@ Outcome add_loose_file(FileSystem& fs, FolderReporter& reporter, SourceArchive& 
     return Failure(Status::out_of_memory);  // beyond what an entry can point to
   }
   const std::string path = record.folder + name;
-  const std::optional<std::uint64_t> found = fs.readable_file_size(path);
+  const IoExpected<std::uint64_t> found = fs.readable_file_size(path);
   if (!found) {
-    return reporter.refuse_failure(fs, path);
+    return reporter.refuse_failure(found.result(), path);
   }
   if (*found < size) {
     return reporter.refuse(path, "holds fewer bytes than its folder listing said");
@@ -151,9 +151,9 @@ struct GroupFolder {
 // The item files of a group folder, sorted, or the failure to list it.
 Expected<std::vector<ItemFile>> list_items(FileSystem& fs, FolderReporter& reporter,
                                            const std::string& folder) {
-  const std::optional<std::vector<DirEntry>> files = fs.list(folder + "\\*", ListMode::files_only);
+  const IoExpected<std::vector<DirEntry>> files = fs.list(folder + "\\*", ListMode::files_only);
   if (!files) {
-    return reporter.refuse_listing(fs, folder);
+    return reporter.refuse_listing(files.result(), folder);
   }
   std::vector<ItemFile> items;
   for (const DirEntry& file : *files) {
@@ -273,10 +273,9 @@ Outcome load_two_level(FileSystem& fs, FolderReporter& reporter, SourceArchive& 
 Outcome load_listed_folder(FileSystem& fs, FolderReporter& reporter, SourceArchive& record,
                            const std::string& prefix) {
   record.two_level = false;
-  std::optional<std::vector<DirEntry>> listed =
-      fs.list(prefix + "*", ListMode::directories_included);
+  IoExpected<std::vector<DirEntry>> listed = fs.list(prefix + "*", ListMode::directories_included);
   if (!listed) {
-    return reporter.refuse_listing(fs, {});
+    return reporter.refuse_listing(listed.result(), {});
   }
   std::vector<DirEntry>& listing = *listed;
   const auto first_folder = std::find_if(listing.begin(), listing.end(), [](const DirEntry& e) {

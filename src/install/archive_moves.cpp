@@ -5,19 +5,23 @@
 
 namespace vexal {
 
-std::string move_failure(FileSystem& fs, const std::string& from, const std::string& to) {
+std::string move_failure(FileSystem& fs, const IoResult& failed, const std::string& from,
+                         const std::string& to) {
   const std::string what = "cannot move " + from + " to " + to;
   // move_file refuses a missing file before the file system is asked.
-  return fs.is_file(from) ? describe_failure(fs, what) : what + ": the file does not exist";
+  return fs.is_file(from) ? failed.describe(what) : what + ": the file does not exist";
 }
 
-bool move_file(FileSystem& fs, const std::string& from, const std::string& to, bool replace) {
+IoResult move_file(FileSystem& fs, const std::string& from, const std::string& to, bool replace) {
   if (!fs.is_file(from)) {
-    return false;
+    return IoResult::failed({});
   }
   if (fs.is_file(to)) {
-    if (!replace || !fs.remove(to)) {
-      return false;
+    if (!replace) {
+      return IoResult::failed({});
+    }
+    if (IoResult removed = fs.remove(to); !removed) {
+      return removed;
     }
   }
   return fs.move(from, to);
@@ -32,7 +36,7 @@ std::string kept_name(FileSystem& fs, const std::string& path) {
   }
   const std::string base = path + ".old-" + stamp.data();
   std::string name = base;
-  for (int copy = 2; fs.stat(name).has_value(); ++copy) {
+  for (int copy = 2; fs.stat(name).ok(); ++copy) {
     name = base + "-" + std::to_string(copy);
   }
   return name;

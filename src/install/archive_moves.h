@@ -9,10 +9,10 @@
 namespace vexal {
 
 // Moves a file; with replace an existing destination file is deleted first.
-[[nodiscard]] bool move_file(FileSystem& fs, const std::string& from, const std::string& to,
-                             bool replace);
-// Why move_file just failed, naming both paths.
-std::string move_failure(FileSystem& fs, const std::string& from, const std::string& to);
+IoResult move_file(FileSystem& fs, const std::string& from, const std::string& to, bool replace);
+// Why a move failed, naming both paths.
+std::string move_failure(FileSystem& fs, const IoResult& failed, const std::string& from,
+                         const std::string& to);
 
 // A free name beside path for an older version kept there: path followed by
 // ".old-YYYYMMDD-HHMMSS" (local time), with "-2", "-3" ... when that is taken. No later

@@ -28,8 +28,8 @@ Expected<std::unique_ptr<Settings>> open_config(FileSystem& fs) {
   if (path.empty()) {
     return Failure(Status::config_missing);
   }
-  if (!fs.open_read(path)) {
-    return Failure(Status::config_missing, describe_failure(fs, path));
+  if (const OpenedFile opened = fs.open_read(path); !opened) {
+    return Failure(Status::config_missing, opened.describe(path));
   }
   std::unique_ptr<Settings> settings = open_settings(fs, path);
   if (!settings) {

@@ -16,8 +16,16 @@ std::uint64_t hash_bytes(std::uint64_t hash, std::span<const std::byte> bytes) {
   return hash;
 }
 
-bool read_exactly(File& file, std::uint64_t offset, std::span<std::byte> buffer) {
-  return file.seek(offset) && file.read(buffer) == buffer.size();
+// Fails also when the file ends before the buffer is full.
+IoResult read_exactly(File& file, std::uint64_t offset, std::span<std::byte> buffer) {
+  if (IoResult sought = file.seek(offset); !sought) {
+    return sought;
+  }
+  const IoExpected<std::size_t> count = file.read(buffer);
+  if (!count) {
+    return count.result();
+  }
+  return *count == buffer.size() ? IoResult() : IoResult::failed({});
 }
 
 template <typename Number>
@@ -43,9 +51,9 @@ std::uint64_t edge_hash(std::span<const std::byte> head, std::span<const std::by
 }
 
 std::optional<FileIdentity> identify(FileSystem& fs, const std::string& path, std::string& why) {
-  const std::optional<FileInfo> info = fs.stat(path);
+  const IoExpected<FileInfo> info = fs.stat(path);
   if (!info) {
-    why = describe_failure(fs, path, "does not exist");
+    why = info.describe(path, "does not exist");
     return std::nullopt;
   }
   if (info->kind != FileInfo::Kind::file) {
@@ -56,9 +64,17 @@ std::optional<FileIdentity> identify(FileSystem& fs, const std::string& path, st
       static_cast<std::size_t>(std::min<std::uint64_t>(info->size, kIdentityEdgeBytes));
   std::vector<std::byte> head(edge);
   std::vector<std::byte> tail(edge);
-  const std::unique_ptr<File> file = fs.open_read(path);
-  if (!file || !read_exactly(*file, 0, head) || !read_exactly(*file, info->size - edge, tail)) {
-    why = describe_failure(fs, path, "cannot be read");
+  const OpenedFile file = fs.open_read(path);
+  if (!file) {
+    why = file.describe(path, "cannot be read");
+    return std::nullopt;
+  }
+  IoResult read = read_exactly(**file, 0, head);
+  if (read) {
+    read = read_exactly(**file, info->size - edge, tail);
+  }
+  if (!read) {
+    why = read.describe(path, "cannot be read");
     return std::nullopt;
   }
   return FileIdentity{info->size, info->modified, edge_hash(head, tail), info->identity};

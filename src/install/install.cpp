@@ -89,7 +89,7 @@ Outcome check_swap(FileSystem& fs, Swap& swap) {
                        "\" is not the game's own (or is missing), move it back there in its " +
                        "place, otherwise delete it; then run the tool again");
   }
-  const std::optional<FileInfo> info = fs.stat(entry.installed);
+  const IoExpected<FileInfo> info = fs.stat(entry.installed);
   if (info && info->kind == FileInfo::Kind::link) {
     return Failure(Status::move_failed,
                    "\"" + entry.installed + "\" is a symbolic link: the tool swaps only real " +
@@ -160,9 +160,12 @@ Outcome prepare_swaps(FileSystem& fs, const std::string& working_folder,
   }
   Outcome ready = store_records(fs, installation);
   for (const Swap& swap : installation.swaps) {
-    if (ready && swap.game_found && !fs.sync_file(swap.entry.returned)) {
+    if (!ready || !swap.game_found) {
+      continue;
+    }
+    if (const IoResult synced = fs.sync_file(swap.entry.returned); !synced) {
       ready = Failure(Status::move_failed,
-                      describe_failure(fs, "cannot write " + swap.entry.returned + " to the disk"));
+                      synced.describe("cannot write " + swap.entry.returned + " to the disk"));
     }
   }
   if (ready) {
@@ -182,12 +185,14 @@ Outcome prepare_swaps(FileSystem& fs, const std::string& working_folder,
 // move_failed naming the move that failed; progress tells what moved.
 Outcome swap_archive(FileSystem& fs, Swap& swap) {
   const RecordEntry& entry = swap.entry;
-  if (!swap.game_found || !fs.move(entry.installed, entry.saved)) {
-    return Failure(Status::move_failed, move_failure(fs, entry.installed, entry.saved));
+  const IoResult saved =
+      swap.game_found ? fs.move(entry.installed, entry.saved) : IoResult::failed({});
+  if (!saved) {
+    return Failure(Status::move_failed, move_failure(fs, saved, entry.installed, entry.saved));
   }
   swap.progress = Swap::Progress::game_saved;
-  if (!fs.move(entry.returned, entry.installed)) {
-    return Failure(Status::move_failed, move_failure(fs, entry.returned, entry.installed));
+  if (const IoResult in = fs.move(entry.returned, entry.installed); !in) {
+    return Failure(Status::move_failed, move_failure(fs, in, entry.returned, entry.installed));
   }
   swap.progress = Swap::Progress::mod_in;
   return {};
@@ -199,15 +204,20 @@ Outcome swap_archive(FileSystem& fs, Swap& swap) {
 // next restore.
 bool undo_swap(FileSystem& fs, Settings& settings, const Swap& swap, Failure& failure) {
   const RecordEntry& entry = swap.entry;
-  if (swap.progress >= Swap::Progress::mod_in && !fs.move(entry.installed, entry.returned)) {
-    failure.because(move_failure(fs, entry.installed, entry.returned) + "; the game keeps the " +
-                    "mod's " + entry.archive + ", and the game's own is \"" + entry.saved + "\"");
-    return false;
+  if (swap.progress >= Swap::Progress::mod_in) {
+    if (const IoResult out = fs.move(entry.installed, entry.returned); !out) {
+      failure.because(move_failure(fs, out, entry.installed, entry.returned) +
+                      "; the game keeps the mod's " + entry.archive + ", and the game's own is \"" +
+                      entry.saved + "\"");
+      return false;
+    }
   }
-  if (swap.progress >= Swap::Progress::game_saved && !fs.move(entry.saved, entry.installed)) {
-    failure.because(move_failure(fs, entry.saved, entry.installed) + "; the game's own " +
-                    entry.archive + " is \"" + entry.saved + "\"");
-    return false;
+  if (swap.progress >= Swap::Progress::game_saved) {
+    if (const IoResult back = fs.move(entry.saved, entry.installed); !back) {
+      failure.because(move_failure(fs, back, entry.saved, entry.installed) + "; the game's own " +
+                      entry.archive + " is \"" + entry.saved + "\"");
+      return false;
+    }
   }
   if (swap.progress >= Swap::Progress::key_written &&
       !settings.write_string(kStatusSection, swap.key,
@@ -325,9 +335,10 @@ Outcome install_mod(FileSystem& fs, Reporter& reporter, const SlotTable& slots,
   if (!settings.write_string(kStatusSection, kModDataKey, output_folder)) {
     return key_not_written(kModDataKey);
   }
-  if (!fs.make_directory(backup_folder) && !fs.is_directory(backup_folder)) {
+  if (const IoResult made = fs.make_directory(backup_folder);
+      !made && !fs.is_directory(backup_folder)) {
     return Failure(Status::move_failed,
-                   describe_failure(fs, "cannot create the backup folder " + backup_folder));
+                   made.describe("cannot create the backup folder " + backup_folder));
   }
   if (!settings.write_string(kStatusSection, kBackupKey, backup_folder)) {
     return key_not_written(kBackupKey);

@@ -122,19 +122,18 @@ std::string record_path_in(const std::string& data_folder) {
 RecordFile load_record(FileSystem& fs, const std::string& data_folder) {
   RecordFile file;
   file.path = record_path_in(data_folder);
-  const std::optional<FileInfo> info = fs.stat(file.path);
-  file.exists = info.has_value();
+  file.exists = fs.stat(file.path).ok();
   if (!file.exists) {
     return file;
   }
-  const std::optional<std::string> text = read_whole_file(fs, file.path);
+  const IoExpected<std::string> text = read_whole_file(fs, file.path);
   std::optional<InstallRecord> record = text ? parse_record(*text) : std::nullopt;
   if (!record) {
     file.damaged = true;
     file.problem = text ? file.path +
                               ": was changed by hand or cut short, so the tool cannot "
                               "trust it"
-                        : describe_failure(fs, file.path, "cannot be read");
+                        : text.describe(file.path, "cannot be read");
     return file;
   }
   file.record = std::move(*record);
@@ -143,17 +142,20 @@ RecordFile load_record(FileSystem& fs, const std::string& data_folder) {
 
 bool store_record(FileSystem& fs, const RecordFile& file, std::string& why) {
   if (file.record.entries.empty()) {
-    if (!fs.is_file(file.path) || fs.remove(file.path)) {
+    if (!fs.is_file(file.path)) {
       return true;
     }
-    why = describe_failure(fs, "cannot remove " + file.path);
-    return false;
+    const IoResult removed = fs.remove(file.path);
+    if (!removed) {
+      why = removed.describe("cannot remove " + file.path);
+    }
+    return removed.ok();
   }
-  if (fs.replace_file(file.path, record_text(file.record))) {
-    return true;
+  const IoResult written = fs.replace_file(file.path, record_text(file.record));
+  if (!written) {
+    why = written.describe("cannot write " + file.path);
   }
-  why = describe_failure(fs, "cannot write " + file.path);
-  return false;
+  return written.ok();
 }
 
 }  // namespace vexal

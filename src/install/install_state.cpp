@@ -107,7 +107,7 @@ bool owned_by(const InstallRecord& record, const std::string& working_folder) {
 
 Holding holding_at(FileSystem& fs, const std::string& path, const RecordEntry& entry,
                    std::string& why) {
-  const std::optional<FileInfo> info = fs.stat(path);
+  const IoExpected<FileInfo> info = fs.stat(path);
   if (!info) {
     return Holding::nothing;
   }

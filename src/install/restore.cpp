@@ -33,22 +33,28 @@ Expected<Settled> restore_as_before(FileSystem& fs, Reporter& reporter,
     return restore_failure("\"" + archive.saved +
                            "\" is missing: the game's archive was not moved");
   }
-  const bool mod_returned = move_file(fs, archive.installed, archive.returned, true);
+  const IoResult mod_returned = move_file(fs, archive.installed, archive.returned, true);
   const std::string not_returned =
-      mod_returned ? std::string() : move_failure(fs, archive.installed, archive.returned);
-  if (move_file(fs, archive.saved, archive.installed, true)) {
+      mod_returned ? std::string()
+                   : move_failure(fs, mod_returned, archive.installed, archive.returned);
+  const IoResult game_back = move_file(fs, archive.saved, archive.installed, true);
+  if (game_back) {
     if (!mod_returned) {
       reporter.warn(not_returned);
     }
     return mod_returned ? Settled::fully : Settled::mod_not_returned;
   }
-  Failure failure = restore_failure(move_failure(fs, archive.saved, archive.installed));
+  Failure failure = restore_failure(move_failure(fs, game_back, archive.saved, archive.installed));
   // Only a mod archive that really left may be put back: if it never left, the
   // returned path holds some other file, and replacing the game's folder with it could
   // destroy a game archive that an interrupted earlier restore had already put back.
-  if (mod_returned && !move_file(fs, archive.returned, archive.installed, true)) {
-    failure.because(move_failure(fs, archive.returned, archive.installed) + "; the mod's " +
-                    archive.name + " is in \"" + archive.returned + "\"");
+  if (!mod_returned) {
+    return failure;
+  }
+  if (const IoResult mod_back = move_file(fs, archive.returned, archive.installed, true);
+      !mod_back) {
+    failure.because(move_failure(fs, mod_back, archive.returned, archive.installed) +
+                    "; the mod's " + archive.name + " is in \"" + archive.returned + "\"");
   }
   return failure;
 }
@@ -59,22 +65,25 @@ Expected<Settled> restore_as_before(FileSystem& fs, Reporter& reporter,
 // folder still holds it.
 Expected<Settled> take_mod_out(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
   std::string why;
-  bool gone = false;
+  IoResult moved = IoResult::failed({});
   if (holding_at(fs, archive.returned, *archive.entry, why) == Holding::mod_archive) {
     // A copy left by a move between drives that was cut short.
-    gone = fs.remove(archive.returned) && fs.move(archive.installed, archive.returned);
-  } else {
-    gone = !fs.stat(archive.returned) && fs.move(archive.installed, archive.returned);
+    moved = fs.remove(archive.returned);
+    if (moved) {
+      moved = fs.move(archive.installed, archive.returned);
+    }
+  } else if (!fs.stat(archive.returned)) {
+    moved = fs.move(archive.installed, archive.returned);
   }
-  if (gone) {
+  if (moved) {
     return Settled::fully;
   }
-  const std::string not_returned = fs.stat(archive.returned)
-                                       ? "\"" + archive.returned + "\" holds another file"
-                                       : move_failure(fs, archive.installed, archive.returned);
-  if (!fs.remove(archive.installed)) {
-    return restore_failure(describe_failure(
-        fs, "cannot move the mod's archive out of the game: " + archive.installed));
+  const std::string not_returned =
+      fs.stat(archive.returned) ? "\"" + archive.returned + "\" holds another file"
+                                : move_failure(fs, moved, archive.installed, archive.returned);
+  if (const IoResult removed = fs.remove(archive.installed); !removed) {
+    return restore_failure(
+        removed.describe("cannot move the mod's archive out of the game: " + archive.installed));
   }
   reporter.warn(not_returned + "; the mod's " + archive.name + " was deleted from the game " +
                 "instead (build the mod again to get it back)");
@@ -86,10 +95,11 @@ Expected<Settled> swap_back(FileSystem& fs, Reporter& reporter, const ArchiveSta
   if (!out) {
     return out;
   }
-  if (fs.move(archive.saved, archive.installed)) {
+  const IoResult back = fs.move(archive.saved, archive.installed);
+  if (back) {
     return out;
   }
-  Failure failure = restore_failure(move_failure(fs, archive.saved, archive.installed));
+  Failure failure = restore_failure(move_failure(fs, back, archive.saved, archive.installed));
   if (*out == Settled::fully && !fs.move(archive.returned, archive.installed)) {
     failure.because("the game lacks " + archive.name + ": its own is in \"" + archive.saved +
                     "\", the mod's in \"" + archive.returned + "\"");
@@ -101,8 +111,8 @@ Expected<Settled> swap_back(FileSystem& fs, Reporter& reporter, const ArchiveSta
 // game's archive that the installation saved is kept under a name of its own.
 Expected<Settled> keep_both(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
   const std::string kept = kept_name(fs, archive.saved);
-  if (!fs.move(archive.saved, kept)) {
-    return restore_failure(move_failure(fs, archive.saved, kept));
+  if (const IoResult moved = fs.move(archive.saved, kept); !moved) {
+    return restore_failure(move_failure(fs, moved, archive.saved, kept));
   }
   reporter.warn("\"" + archive.installed + "\" has changed since the mod was installed (a " +
                 "patch or a repair of the game?), so it stays in the game; the game's " +
@@ -113,8 +123,8 @@ Expected<Settled> keep_both(FileSystem& fs, Reporter& reporter, const ArchiveSta
 // The game's own archive is in place, and a copy of it (the same identity) was left in
 // the backup folder by a move between drives that was cut short.
 Settled drop_copy(FileSystem& fs, Reporter& reporter, const ArchiveState& archive) {
-  if (!fs.remove(archive.saved)) {
-    reporter.warn(describe_failure(fs, "cannot remove " + archive.saved) +
+  if (const IoResult removed = fs.remove(archive.saved); !removed) {
+    reporter.warn(removed.describe("cannot remove " + archive.saved) +
                   "; it is a copy of the game's own archive, which is back in the game");
   }
   return Settled::fully;
@@ -125,11 +135,13 @@ Expected<Settled> restore_recorded(FileSystem& fs, Reporter& reporter,
   switch (archive.decision) {
     case Decision::swap_back:
       return swap_back(fs, reporter, archive);
-    case Decision::put_back:
-      if (fs.move(archive.saved, archive.installed)) {
+    case Decision::put_back: {
+      const IoResult back = fs.move(archive.saved, archive.installed);
+      if (back) {
         return Settled::fully;
       }
-      return restore_failure(move_failure(fs, archive.saved, archive.installed));
+      return restore_failure(move_failure(fs, back, archive.saved, archive.installed));
+    }
     case Decision::keep_both:
       return keep_both(fs, reporter, archive);
     case Decision::changed:

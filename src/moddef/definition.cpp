@@ -23,15 +23,15 @@ bool is_failure_of_the_text(Status status) {
          status == Status::archive_not_in_list;
 }
 
-// Everything the file yields, carriage returns dropped, up to Ctrl-Z; none when the file
-// could not be read up to there.
-std::optional<std::string> read_text(File& file) {
+// Everything the file yields, carriage returns dropped, up to Ctrl-Z; a failure when the
+// file could not be read up to there.
+IoExpected<std::string> read_text(File& file) {
   std::string text;
   std::array<std::byte, 4096> buffer{};
   while (true) {
-    const std::optional<std::size_t> got = file.read(buffer);
+    const IoExpected<std::size_t> got = file.read(buffer);
     if (!got) {
-      return std::nullopt;
+      return got.result();
     }
     if (*got == 0) {
       return text;
@@ -306,15 +306,15 @@ class ClassScanner {
 }  // namespace
 
 Expected<std::string> load_definition(FileSystem& fs, const std::string& path) {
-  const std::unique_ptr<File> file = fs.open_read(path);
+  const OpenedFile file = fs.open_read(path);
   if (!file) {
-    return Failure(Status::definition_not_opened, describe_failure(fs, path));
+    return Failure(Status::definition_not_opened, file.describe(path));
   }
   // Part of a definition would build part of the mod.
-  std::optional<std::string> read = read_text(*file);
+  IoExpected<std::string> read = read_text(**file);
   if (!read) {
     return Failure(Status::definition_not_opened,
-                   describe_failure(*file, path + ": cannot be read to its end", "read error"));
+                   read.describe(path + ": cannot be read to its end", "read error"));
   }
   std::string text = std::move(*read);
   if (text.starts_with(kByteOrderMark)) {

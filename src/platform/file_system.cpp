@@ -13,33 +13,9 @@ std::unique_ptr<Settings> FileSystem::open_native_settings(const std::string& /*
   return nullptr;
 }
 
-std::string FileSystem::failure_reason() const {
-  return {};
-}
-
 std::string held_open_reason(std::string_view system_message) {
   return std::string(system_message) +
          "; another program, such as the game, has the file open: close it and run again";
-}
-
-namespace {
-
-std::string described(std::string_view what, const std::string& reason, std::string_view fallback) {
-  std::string text(what);
-  text += ": ";
-  text += reason.empty() ? fallback : std::string_view(reason);
-  return text;
-}
-
-}  // namespace
-
-std::string describe_failure(const FileSystem& fs, std::string_view what,
-                             std::string_view fallback) {
-  return described(what, fs.failure_reason(), fallback);
-}
-
-std::string describe_failure(const File& file, std::string_view what, std::string_view fallback) {
-  return described(what, file.failure_reason(), fallback);
 }
 
 namespace {
@@ -55,72 +31,87 @@ class OwnedBytes : public MappedBytes {
 
 }  // namespace
 
-bool File::write_from(const MappedBytes& /*source*/, std::span<const std::byte> bytes) {
+IoResult File::write_from(const MappedBytes& /*source*/, std::span<const std::byte> bytes) {
   return write(bytes);
 }
 
 CopyResult FileSystem::append_file(File& target, const std::string& path, std::uint64_t size) {
-  const auto source = open_read(path);
-  if (!source) {
-    return CopyResult::source_failed;
+  const OpenedFile opened = open_read(path);
+  if (!opened) {
+    return {CopyEnd::source_failed, {}};
   }
+  File& source = **opened;
   constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
   // One byte more than the rest, so that the last read also finds the end.
   std::vector<std::byte> buffer(static_cast<std::size_t>(std::min(size, kBlock) + 1));
   for (std::uint64_t left = size;;) {
     const std::uint64_t wanted = std::min(left, kBlock);
-    const std::optional<std::size_t> count = source->read(
+    const IoExpected<std::size_t> count = source.read(
         std::span(buffer).first(static_cast<std::size_t>(wanted == left ? wanted + 1 : wanted)));
-    if (count != wanted) {
-      return CopyResult::source_failed;
+    if (!count || *count != wanted) {
+      return {CopyEnd::source_failed, {}};
     }
-    if (*count > 0 && !target.write(std::span(buffer).first(*count))) {
-      return CopyResult::target_failed;
+    if (*count > 0) {
+      if (IoResult written = target.write(std::span(buffer).first(*count)); !written) {
+        return {CopyEnd::target_failed, std::move(written)};
+      }
     }
     left -= *count;
     if (left == 0) {
-      return CopyResult::copied;
+      return {};
     }
   }
 }
 
-std::optional<std::uint64_t> FileSystem::readable_file_size(const std::string& path) {
-  const auto file = open_read(path);
-  return file ? file->size() : std::nullopt;
+IoExpected<std::uint64_t> FileSystem::readable_file_size(const std::string& path) {
+  const OpenedFile file = open_read(path);
+  if (!file) {
+    return file.result();
+  }
+  return (*file)->size();
 }
 
-std::shared_ptr<const MappedBytes> FileSystem::map_read(const std::string& path) {
-  const auto file = open_read(path);
-  if (!file) {
-    return nullptr;
+IoExpected<std::shared_ptr<const MappedBytes>> FileSystem::map_read(const std::string& path) {
+  const OpenedFile opened = open_read(path);
+  if (!opened) {
+    return opened.result();
   }
-  const std::optional<std::uint64_t> size = file->size();
-  if (!size || *size > std::numeric_limits<std::size_t>::max()) {
-    return nullptr;
+  File& file = **opened;
+  const IoExpected<std::uint64_t> size = file.size();
+  if (!size) {
+    return size.result();
+  }
+  if (*size > std::numeric_limits<std::size_t>::max()) {
+    return IoResult::failed({});
   }
   std::vector<std::byte> bytes;
   bytes.reserve(static_cast<std::size_t>(*size));
   advise_large_buffer(bytes.data(), bytes.capacity());
   bytes.resize(static_cast<std::size_t>(*size));
   // A file that changed since its size was taken is not taken either.
-  if (file->read(bytes) != bytes.size()) {
-    return nullptr;
+  const IoExpected<std::size_t> count = file.read(bytes);
+  if (!count) {
+    return count.result();
   }
-  return std::make_shared<const OwnedBytes>(std::move(bytes));
+  if (*count != bytes.size()) {
+    return IoResult::failed({});
+  }
+  return std::shared_ptr<const MappedBytes>(std::make_shared<const OwnedBytes>(std::move(bytes)));
 }
 
-std::optional<std::string> read_whole_file(FileSystem& fs, const std::string& path) {
-  const auto file = fs.open_read(path);
-  if (!file) {
-    return std::nullopt;
+IoExpected<std::string> read_whole_file(FileSystem& fs, const std::string& path) {
+  const OpenedFile opened = fs.open_read(path);
+  if (!opened) {
+    return opened.result();
   }
-  const std::optional<std::uint64_t> expected = file->size();
+  File& file = **opened;
+  const IoExpected<std::uint64_t> expected = file.size();
   std::string text;
   std::array<std::byte, std::size_t{64} * 1024> chunk{};
   for (;;) {
-    const std::optional<std::size_t> count = file->read(chunk);
+    const IoExpected<std::size_t> count = file.read(chunk);
     if (!count) {
-      return std::nullopt;
+      return count.result();
     }
     if (*count == 0) {
       break;
@@ -129,7 +120,7 @@ std::optional<std::string> read_whole_file(FileSystem& fs, const std::string& pa
   }
   // A file that changed while it was read is not taken either.
   if (!expected || text.size() != *expected) {
-    return std::nullopt;
+    return IoResult::failed({});
   }
   return text;
 }

@@ -112,12 +112,11 @@ class PosixFileSystem : public FileSystem {
     return resolved && stat_path(*resolved, info) && S_ISDIR(info.st_mode);
   }
 
-  std::optional<FileInfo> stat(const std::string& path) override {
+  IoExpected<FileInfo> stat(const std::string& path) override {
     struct stat info {};
     const auto resolved = resolve_existing_path(path);
     if (!resolved || ::lstat(resolved->c_str(), &info) != 0) {
-      fail(resolved ? errno : ENOENT);
-      return std::nullopt;
+      return fail(resolved ? errno : ENOENT);
     }
     FileInfo result;
     result.kind = S_ISLNK(info.st_mode)   ? FileInfo::Kind::link
@@ -130,16 +129,19 @@ class PosixFileSystem : public FileSystem {
     return result;
   }
 
-  bool sync_file(const std::string& path) override {
+  IoResult sync_file(const std::string& path) override {
     const auto resolved = resolve_existing_path(path);
     const FileDescriptor fd(resolved ? ::open(resolved->c_str(), O_RDONLY | O_CLOEXEC) : -1);
-    return (fd.get() >= 0 && ::fsync(fd.get()) == 0) || fail(resolved ? errno : ENOENT);
+    if (fd.get() >= 0 && ::fsync(fd.get()) == 0) {
+      return {};
+    }
+    return fail(resolved ? errno : ENOENT);
   }
 
-  std::unique_ptr<File> open_read(const std::string& path) override {
+  OpenedFile open_read(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {
-      return fail_open(ENAMETOOLONG);
+      return fail(ENAMETOOLONG);
     }
     // The path as spelt is tried first: a folder of thousands of files is opened file by
     // file, and looking each one up beforehand would cost as much again.
@@ -152,15 +154,15 @@ class PosixFileSystem : public FileSystem {
       }
     }
     if (file == nullptr) {
-      return fail_open(error);
+      return fail(error);
     }
     // Every reader asks for whole blocks; a stream buffer would only add a copy and the
     // stat that sizes it.
     std::setvbuf(file, nullptr, _IONBF, 0);
-    auto result = std::make_unique<PosixStdioFile>(file);
+    std::unique_ptr<File> result = std::make_unique<PosixStdioFile>(file);
     struct stat info {};
     if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-      return fail_open(EISDIR);
+      return fail(EISDIR);
     }
     return result;
   }
@@ -169,11 +171,10 @@ class PosixFileSystem : public FileSystem {
   // where they plainly allow reading, and access() only where they seem not to (it also
   // knows ACLs and privileges). A file that ACLs or security modules close to this process
   // after all is found out when it is read.
-  std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
+  IoExpected<std::uint64_t> readable_file_size(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {
-      fail(ENAMETOOLONG);
-      return std::nullopt;
+      return fail(ENAMETOOLONG);
     }
     const OpenFolder::Place place = folder_.place_of(*os_path);
     std::optional<std::string> resolved;
@@ -190,24 +191,22 @@ class PosixFileSystem : public FileSystem {
         found = resolved && stat_path(*resolved, info);
       }
       if (!found || !S_ISREG(info.st_mode)) {
-        fail(found ? EISDIR : ENOENT);
-        return std::nullopt;
+        return fail(found ? EISDIR : ENOENT);
       }
       file = {info.st_mode, info.st_uid, static_cast<std::uint64_t>(info.st_size)};
     }
     if (!bits_allow_reading(file) &&
         (resolved ? ::access(resolved->c_str(), R_OK)
                   : ::faccessat(place.folder, place.name, R_OK, 0)) != 0) {
-      fail(errno);
-      return std::nullopt;
+      return fail(errno);
     }
     return file.size;
   }
 
-  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
+  IoExpected<std::shared_ptr<const MappedBytes>> map_read(const std::string& path) override {
     const auto os_path = os_form(path);
     if (!os_path) {
-      return fail_open(ENAMETOOLONG);
+      return fail(ENAMETOOLONG);
     }
     int opened = ::open(os_path->c_str(), O_RDONLY | O_CLOEXEC);
     int error = errno;
@@ -220,53 +219,53 @@ class PosixFileSystem : public FileSystem {
     FileDescriptor fd(opened);
     struct stat info {};
     if (fd.get() < 0) {
-      return fail_open(error);
+      return fail(error);
     }
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-      return fail_open(EISDIR);
+      return fail(EISDIR);
     }
     if (static_cast<std::uint64_t>(info.st_size) > std::numeric_limits<std::size_t>::max()) {
-      return fail_open(EFBIG);
+      return fail(EFBIG);
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     void* address = nullptr;
     if (size != 0) {
       address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
       if (address == MAP_FAILED) {
-        return fail_open(errno);
+        return fail(errno);
       }
     }
     auto mapped = std::make_shared<const MappedFile>(fd.release(), info, address, size);
     std::erase_if(mapped_, [](const auto& weak) { return weak.expired(); });
     mapped_.push_back(mapped);
-    return mapped;
+    return std::shared_ptr<const MappedBytes>(std::move(mapped));
   }
 
-  std::unique_ptr<File> open_write(const std::string& path) override {
+  OpenedFile open_write(const std::string& path) override {
     listed_.forget();
     const auto target = resolve_for_writing(path);
     struct stat info {};
     const bool exists = target && stat_path(*target, info);
     if (!target) {
-      return fail_open(ENOENT);
+      return fail(ENOENT);
     }
     if (exists && !S_ISREG(info.st_mode)) {
-      return fail_open(EISDIR);
+      return fail(EISDIR);
     }
     if (exists && is_read_only(info)) {
-      return fail_open(EACCES);
+      return fail(EACCES);
     }
     // Truncating a mapped file would pull the bytes from under its mapping: an output
     // written over one of its own sources gets a new file instead, and the mapping keeps
     // the old one until it is released.
     if (exists && is_mapped(info) && ::unlink(target->c_str()) != 0) {
-      return fail_open(errno);
+      return fail(errno);
     }
     std::FILE* file = std::fopen(target->c_str(), "wb");
     if (file == nullptr) {
-      return fail_open(errno);
+      return fail(errno);
     }
-    return std::make_unique<PosixStdioFile>(file, kWriteBufferSize);
+    return std::unique_ptr<File>(std::make_unique<PosixStdioFile>(file, kWriteBufferSize));
   }
 
   CopyResult append_file(File& target, const std::string& path, std::uint64_t size) override {
@@ -284,10 +283,13 @@ class PosixFileSystem : public FileSystem {
       }
     }
     const FileDescriptor source(opened);
-    return source.get() < 0 ? CopyResult::source_failed : out->append_from(source.get(), size);
+    if (source.get() < 0) {
+      return {CopyEnd::source_failed, {}};
+    }
+    return out->append_from(source.get(), size);
   }
 
-  bool move(const std::string& from, const std::string& to) override {
+  IoResult move(const std::string& from, const std::string& to) override {
     folder_.forget();  // it may be the folder moved
     listed_.forget();
     const auto source = resolve_existing_path(from);
@@ -309,7 +311,7 @@ class PosixFileSystem : public FileSystem {
     return moved(move_no_replace(*source, *target));
   }
 
-  bool remove(const std::string& path) override {
+  IoResult remove(const std::string& path) override {
     listed_.forget();
     struct stat info {};
     const auto resolved = resolve_existing_path(path);
@@ -319,10 +321,10 @@ class PosixFileSystem : public FileSystem {
     if (S_ISDIR(info.st_mode)) {
       return fail(EISDIR);
     }
-    return ::unlink(resolved->c_str()) == 0 || fail(errno);
+    return ::unlink(resolved->c_str()) == 0 ? IoResult() : fail(errno);
   }
 
-  bool make_directory(const std::string& path) override {
+  IoResult make_directory(const std::string& path) override {
     listed_.forget();
     const auto os_path = os_form(path);
     if (!os_path) {
@@ -335,10 +337,10 @@ class PosixFileSystem : public FileSystem {
     if (!target) {
       return fail(ENOENT);
     }
-    return ::mkdir(target->c_str(), 0777) == 0 || fail(errno);
+    return ::mkdir(target->c_str(), 0777) == 0 ? IoResult() : fail(errno);
   }
 
-  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
+  IoExpected<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
     std::vector<DirEntry> result;
     const auto os_pattern = os_form(pattern);
     if (!os_pattern) {
@@ -354,14 +356,19 @@ class PosixFileSystem : public FileSystem {
     }
     DirHandle dir(*folder);
     if (dir.get() == nullptr) {
-      return errno == ENOTDIR || errno == ENOENT ? std::optional(std::move(result))
-                                                 : list_failed(errno, {});
+      if (errno == ENOTDIR || errno == ENOENT) {
+        return result;
+      }
+      return list_failed(errno, {});
     }
     for (;;) {
       errno = 0;
       const dirent* entry = ::readdir(dir.get());
       if (entry == nullptr) {
-        return errno == 0 ? std::optional(std::move(result)) : list_failed(errno, {});
+        if (errno == 0) {
+          return result;
+        }
+        return list_failed(errno, {});
       }
       const std::string_view name = entry->d_name;
       if (name.front() == '.' || !matches_listing_pattern(wildcard, name)) {
@@ -381,7 +388,6 @@ class PosixFileSystem : public FileSystem {
     }
   }
 
-  std::string failure_reason() const override { return reason_; }
   LockAttempt lock_exclusive(const std::string& path, bool wait) override {
     const auto target = resolve_for_writing(path);
     if (!target) {
@@ -413,7 +419,7 @@ class PosixFileSystem : public FileSystem {
     return error ? std::string{} : path.string();
   }
 
-  bool replace_file(const std::string& path, std::string_view contents) override {
+  IoResult replace_file(const std::string& path, std::string_view contents) override {
     listed_.forget();
     const auto target = resolve_for_writing(path);
     if (!target) {
@@ -438,49 +444,44 @@ class PosixFileSystem : public FileSystem {
         ::fsync(temp.get()) == 0 && temp.reset() &&
         ::rename(temp_name.c_str(), target->c_str()) == 0;
     if (!written) {
-      fail(errno);
+      std::string reason = reason_of(errno);
       if (::unlink(temp_name.c_str()) != 0) {
-        reason_ += "; the unfinished copy " + temp_name + " could not be deleted";
+        reason += "; the unfinished copy " + temp_name + " could not be deleted";
       }
-      return false;
+      return IoResult::failed(std::move(reason));
     }
     // The new content stands, but until the folder is written through a power loss may
     // bring the old one back: the caller must know that it is not safely written.
-    return sync_folder(folder) || fail(errno);
+    return sync_folder(folder) ? IoResult() : fail(errno);
   }
 
  private:
-  // Remembers the reason for failure_reason; false, as the failed call returns.
-  bool fail(int error) {
-    // A busy file is one another program holds open (a running program's file, or a
-    // file of a mount in use).
-    reason_ = error == ETXTBSY || error == EBUSY ? held_open_reason(std::strerror(error))
-                                                 : std::string(std::strerror(error));
-    return false;
+  // A busy file is one another program holds open (a running program's file, or a file
+  // of a mount in use).
+  static std::string reason_of(int error) {
+    return error == ETXTBSY || error == EBUSY ? held_open_reason(std::strerror(error))
+                                              : std::string(std::strerror(error));
   }
+  static IoResult fail(int error) { return IoResult::failed(reason_of(error)); }
   // A move that failed, with what it could not take back.
-  bool moved(const MoveResult& result) {
+  static IoResult moved(const MoveResult& result) {
     if (result.error == 0) {
-      return true;
+      return {};
     }
-    fail(result.error);
+    std::string reason = reason_of(result.error);
     if (!result.left_behind.empty()) {
-      reason_ += "; " + result.left_behind;
+      reason += "; " + result.left_behind;
     }
-    return false;
+    return IoResult::failed(std::move(reason));
   }
   // A listing that failed, for the folder or for the entry of that name.
-  std::nullopt_t list_failed(int error, std::string_view entry) {
+  IoResult list_failed(int error, std::string_view entry) {
     listed_.forget();
-    fail(error);
-    if (!entry.empty()) {
-      reason_ = "the attributes of \"" + std::string(entry) + "\" cannot be read: " + reason_;
+    if (entry.empty()) {
+      return fail(error);
     }
-    return std::nullopt;
-  }
-  std::nullptr_t fail_open(int error) {
-    fail(error);
-    return nullptr;
+    return IoResult::failed("the attributes of \"" + std::string(entry) +
+                            "\" cannot be read: " + reason_of(error));
   }
 
   // The owner's bits for the owner; for anyone else only what both group and others may,
@@ -498,7 +499,6 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::vector<std::weak_ptr<const MappedFile>> mapped_;
-  std::string reason_;
   const uid_t user_ = ::geteuid();
   OpenFolder folder_;
   ListedFiles listed_;

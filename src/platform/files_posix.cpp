@@ -91,18 +91,20 @@ MappedFile::~MappedFile() {
   }
 }
 
-bool PosixStdioFile::write(std::span<const std::byte> bytes) {
+IoResult PosixStdioFile::write(std::span<const std::byte> bytes) {
   if (bytes.size() < kDirectWriteSize) {
     return StdioFile::write(bytes);
   }
   std::FILE* const file = stream();
-  return (file != nullptr && std::fflush(file) == 0 &&
-          write_all(::fileno(file),
-                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) ||
-         fail_with_errno();
+  if (file != nullptr && std::fflush(file) == 0 &&
+      write_all(::fileno(file),
+                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+    return {};
+  }
+  return fail_with_errno();
 }
 
-bool PosixStdioFile::write_from(const MappedBytes& source, std::span<const std::byte> bytes) {
+IoResult PosixStdioFile::write_from(const MappedBytes& source, std::span<const std::byte> bytes) {
   const auto* mapped = dynamic_cast<const MappedFile*>(&source);
   std::FILE* const file = stream();
   if (file == nullptr || mapped == nullptr || bytes.size() < kDirectWriteSize) {
@@ -124,7 +126,7 @@ PosixStdioFile::PosixStdioFile(std::FILE* file, std::size_t buffer_size) : Stdio
 
 PosixStdioFile::~PosixStdioFile() {
   // Only a file given up on a failure, which its owner reports, is still open here.
-  [[maybe_unused]] const bool closed = close();
+  [[maybe_unused]] const IoResult closed = close();
 }
 
 void PosixStdioFile::expect_size(std::uint64_t size) {
@@ -140,15 +142,16 @@ void PosixStdioFile::expect_size(std::uint64_t size) {
 CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
   std::FILE* const file = stream();
   if (file == nullptr) {
-    return CopyResult::target_failed;
+    return {CopyEnd::target_failed, IoResult::failed({})};
   }
   if (size < kDirectWriteSize) {
     std::array<std::byte, kDirectWriteSize + 1> buffer;
     // One byte more than the file should hold: a regular file gives at once what it has.
     if (read_some(fd, std::span(buffer).first(size + 1)) != static_cast<std::int64_t>(size)) {
-      return CopyResult::source_failed;
+      return {CopyEnd::source_failed, {}};
     }
-    return write(std::span(buffer).first(size)) ? CopyResult::copied : CopyResult::target_failed;
+    IoResult written = write(std::span(buffer).first(size));
+    return {written ? CopyEnd::copied : CopyEnd::target_failed, std::move(written)};
   }
   // The block starts at the output's offset within a page, so that the kernel copies it
   // into the output between equal offsets within pages. Where the output lies a few
@@ -159,8 +162,7 @@ CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
   const int out = ::fileno(file);
   const off_t position = std::fflush(file) == 0 ? ::lseek(out, 0, SEEK_CUR) : -1;
   if (position < 0) {
-    fail_with_errno();
-    return CopyResult::target_failed;
+    return {CopyEnd::target_failed, fail_with_errno()};
   }
   if (!copy_buffer_) {
     copy_buffer_ = std::make_unique_for_overwrite<std::byte[]>(kPageSize + kCopyBlock + 1);
@@ -174,15 +176,14 @@ CopyResult PosixStdioFile::append_from(int fd, std::uint64_t size) {
     const std::size_t wanted = left > kCopyBlock ? kCopyBlock : static_cast<std::size_t>(left);
     const std::size_t asked = left > kCopyBlock ? kCopyBlock : wanted + 1;
     if (read_some(fd, buffer.first(asked)) != static_cast<std::int64_t>(wanted)) {
-      return CopyResult::source_failed;
+      return {CopyEnd::source_failed, {}};
     }
     if (!write_all(out, std::string_view(reinterpret_cast<const char*>(buffer.data()), wanted))) {
-      fail_with_errno();
-      return CopyResult::target_failed;
+      return {CopyEnd::target_failed, fail_with_errno()};
     }
     left -= wanted;
   }
-  return CopyResult::copied;
+  return {};
 }
 
 }  // namespace vexal::posix

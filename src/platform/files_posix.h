@@ -103,10 +103,10 @@ class PosixStdioFile : public StdioFile {
   PosixStdioFile(const PosixStdioFile&) = delete;
   PosixStdioFile& operator=(const PosixStdioFile&) = delete;
 
-  bool write(std::span<const std::byte> bytes) override;
+  IoResult write(std::span<const std::byte> bytes) override;
   // Large runs of a mapped archive are copied by the kernel, as cat does, instead of
   // being faulted into this process only to be copied out again.
-  bool write_from(const MappedBytes& source, std::span<const std::byte> bytes) override;
+  IoResult write_from(const MappedBytes& source, std::span<const std::byte> bytes) override;
   // Copies an open file, which must hold exactly `size` bytes, as the files of source
   // folders are copied: small ones through the stream's buffer, large ones through a
   // block placed at the output's offset within a page. The kernel's own copy is slower

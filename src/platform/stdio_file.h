@@ -17,18 +17,18 @@ class StdioFile : public File {
   StdioFile(const StdioFile&) = delete;
   StdioFile& operator=(const StdioFile&) = delete;
 
-  std::optional<std::size_t> read(std::span<std::byte> buffer) override;
-  bool write(std::span<const std::byte> bytes) override;
-  bool seek(std::uint64_t offset) override;
-  std::optional<std::uint64_t> size() override;
-  bool close() override;
-  std::string failure_reason() const override { return reason_; }
+  IoExpected<std::size_t> read(std::span<std::byte> buffer) override;
+  IoResult write(std::span<const std::byte> bytes) override;
+  IoResult seek(std::uint64_t offset) override;
+  IoExpected<std::uint64_t> size() override;
+  IoResult close() override;
 
  protected:
   // Null once closed.
   std::FILE* stream() const { return file_; }
-  // Remembers the reason of the error in errno; false, as the failed call returns.
-  bool fail_with_errno();
+  // The failure for the error in errno, remembered: a stream in error fails to close for
+  // the reason of the error that put it there.
+  IoResult fail_with_errno();
 
  private:
   std::FILE* file_;
@@ -40,6 +40,6 @@ class StdioFile : public File {
 bool seek_stream(std::FILE* file, std::uint64_t offset);
 
 // Per platform: the size of the file behind a flushed stream.
-std::optional<std::uint64_t> stream_size(std::FILE* file);
+IoExpected<std::uint64_t> stream_size(std::FILE* file);
 
 }  // namespace vexal

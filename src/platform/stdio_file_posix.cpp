@@ -14,10 +14,10 @@ bool seek_stream(std::FILE* file, std::uint64_t offset) {
   return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-std::optional<std::uint64_t> stream_size(std::FILE* file) {
+IoExpected<std::uint64_t> stream_size(std::FILE* file) {
   struct stat info {};
   if (::fstat(::fileno(file), &info) != 0) {
-    return std::nullopt;
+    return IoResult::failed({});
   }
   return static_cast<std::uint64_t>(info.st_size);
 }

@@ -92,11 +92,11 @@ Expected<std::string> allowed_output_folder(FileSystem& fs, const VariableStore&
   return output_folder;
 }
 
-bool make_folders(FileSystem& fs, const std::string& folder) {
+IoResult make_folders(FileSystem& fs, const std::string& folder) {
   // Every level is tried: the drive and the folders that exist already refuse to be
   // made, which is fine; what counts is that the last level is a folder afterwards.
   std::string level;
-  bool made = false;
+  IoResult made = IoResult::failed({});
   for (std::size_t i = 0; i < folder.size(); ++i) {
     if (is_path_separator(folder[i])) {
       level = folder.substr(0, i);
@@ -107,12 +107,12 @@ bool make_folders(FileSystem& fs, const std::string& folder) {
     level = folder;
     made = fs.make_directory(level);
   }
-  return made || fs.is_directory(level);
+  return made || fs.is_directory(level) ? IoResult() : made;
 }
 
 void make_output_folder(FileSystem& fs, Reporter& reporter, const std::string& output_folder) {
-  if (!make_folders(fs, output_folder)) {
-    reporter.warn(describe_failure(fs, "the output folder " + output_folder + " cannot be made"));
+  if (const IoResult made = make_folders(fs, output_folder); !made) {
+    reporter.warn(made.describe("the output folder " + output_folder + " cannot be made"));
   }
 }
 

@@ -45,9 +45,9 @@ Expected<std::string> output_folder_of(const VariableStore& vars,
 Expected<std::string> allowed_output_folder(FileSystem& fs, const VariableStore& vars,
                                             const std::string& definition_path);
 
-// Creates every level of a folder path that does not exist yet; true when the folder
-// exists afterwards (the file system's failure_reason tells why not).
-[[nodiscard]] bool make_folders(FileSystem& fs, const std::string& folder);
+// Creates every level of a folder path that does not exist yet; done when the folder
+// exists afterwards, otherwise the failure of making its last level.
+IoResult make_folders(FileSystem& fs, const std::string& folder);
 
 // Creates every level of the output folder, warning when it cannot: saving into it
 // fails then, and says so, while a mod without archives needs no folder.

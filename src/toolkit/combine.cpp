@@ -206,9 +206,11 @@ int combined(Tool& tool, const Request& request, Combination& result) {
 
 bool write_file(Tool& tool, const std::string& path, std::span<const std::byte> bytes) {
   const std::size_t folder_end = last_separator(path);
-  if (folder_end != std::string::npos && !make_folders(tool.fs, path.substr(0, folder_end))) {
-    tool.console.explain(describe_failure(tool.fs, path.substr(0, folder_end)));
-    return false;
+  if (folder_end != std::string::npos) {
+    if (const IoResult made = make_folders(tool.fs, path.substr(0, folder_end)); !made) {
+      tool.console.explain(made.describe(path.substr(0, folder_end)));
+      return false;
+    }
   }
   return write_whole(tool, path, bytes);
 }

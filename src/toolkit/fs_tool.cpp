@@ -213,14 +213,18 @@ int Tool::fail(std::string_view what) {
 }
 
 bool write_whole(Tool& tool, const std::string& path, std::span<const std::byte> bytes) {
-  const auto file = tool.fs.open_write(path);
+  const OpenedFile file = tool.fs.open_write(path);
   if (!file) {
-    tool.console.explain(describe_failure(tool.fs, path, "cannot be created"));
+    tool.console.explain(file.describe(path, "cannot be created"));
     return false;
   }
-  if (!file->write(bytes) || !file->close()) {
+  IoResult written = (*file)->write(bytes);
+  if (written) {
+    written = (*file)->close();
+  }
+  if (!written) {
     tool.console.explain(
-        describe_failure(*file, path + ": could not be written completely", "is the disk full?"));
+        written.describe(path + ": could not be written completely", "is the disk full?"));
     return false;
   }
   return true;

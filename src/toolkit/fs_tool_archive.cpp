@@ -194,16 +194,19 @@ int extract_entries(Tool& tool, const Arguments& args) {
     return tool.fail("nothing extracted: --force replaces existing files");
   }
   std::uint64_t total = 0;
-  if (!make_folders(tool.fs, folder)) {
-    tool.console.explain(describe_failure(tool.fs, args.words[1]));
+  if (const IoResult made = make_folders(tool.fs, folder); !made) {
+    tool.console.explain(made.describe(args.words[1]));
     return tool.fail("extracting stopped");
   }
   for (const OutputFile& file : *files) {
     // A group's folder is made by its first item; an existing one is fine.
     const std::string group = folder + file.folder;
-    if (!file.folder.empty() && !tool.fs.make_directory(group) && !tool.fs.is_directory(group)) {
-      tool.console.explain(describe_failure(tool.fs, group));
-      return tool.fail("extracting stopped");
+    if (!file.folder.empty()) {
+      if (const IoResult made = tool.fs.make_directory(group);
+          !made && !tool.fs.is_directory(group)) {
+        tool.console.explain(made.describe(group));
+        return tool.fail("extracting stopped");
+      }
     }
     if (!write_whole(tool, path_of(file), file.bytes)) {
       return tool.fail("extracting stopped");

@@ -233,11 +233,11 @@ void print_lines(StatusOutput& out, const char* key, const char* heading,
 // versions a restore kept there.
 void scan_backup_folder(Tool& tool, const Folders& folders, const InstallState& state,
                         ArchiveRows& rows, Findings& findings) {
-  const std::optional<std::vector<DirEntry>> backups =
+  const IoExpected<std::vector<DirEntry>> backups =
       tool.fs.list(folders.backup + "*", ListMode::files_only);
   if (!backups) {
     findings.attention.push_back(
-        describe_failure(tool.fs, "the backup folder " + folders.backup, "cannot be listed") +
+        backups.describe("the backup folder " + folders.backup, "cannot be listed") +
         "; it may hold the game's only copies of its archives");
   }
   for (const DirEntry& file : backups.value_or(std::vector<DirEntry>{})) {

@@ -36,8 +36,8 @@ class PlannedFile final : public File {
       bytes_->clear();
     }
   }
-  std::optional<std::size_t> read(std::span<std::byte> /*buffer*/) override { return 0; }
-  bool write(std::span<const std::byte> bytes) override {
+  IoExpected<std::size_t> read(std::span<std::byte> /*buffer*/) override { return 0; }
+  IoResult write(std::span<const std::byte> bytes) override {
     const std::uint64_t end = position_ + bytes.size();
     if (bytes_ != nullptr) {
       bytes_->resize(static_cast<std::size_t>(std::max<std::uint64_t>(end, bytes_->size())));
@@ -45,14 +45,14 @@ class PlannedFile final : public File {
     }
     position_ = end;
     count_ = std::max(count_, end);
-    return true;
+    return {};
   }
-  bool seek(std::uint64_t offset) override {
+  IoResult seek(std::uint64_t offset) override {
     position_ = offset;
-    return true;
+    return {};
   }
-  std::optional<std::uint64_t> size() override { return count_; }
-  bool close() override { return true; }
+  IoExpected<std::uint64_t> size() override { return count_; }
+  IoResult close() override { return {}; }
 
  private:
   std::uint64_t& count_;
@@ -76,19 +76,19 @@ class KeptBytes final : public MappedBytes {
 class KeptFile final : public File {
  public:
   explicit KeptFile(std::vector<std::byte> bytes) : bytes_(std::move(bytes)) {}
-  std::optional<std::size_t> read(std::span<std::byte> buffer) override {
+  IoExpected<std::size_t> read(std::span<std::byte> buffer) override {
     const std::size_t count = std::min(buffer.size(), bytes_.size() - position_);
     std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position_), count, buffer.begin());
     position_ += count;
     return count;
   }
-  bool write(std::span<const std::byte> /*bytes*/) override { return false; }
-  bool seek(std::uint64_t offset) override {
+  IoResult write(std::span<const std::byte> /*bytes*/) override { return IoResult::failed({}); }
+  IoResult seek(std::uint64_t offset) override {
     position_ = static_cast<std::size_t>(std::min<std::uint64_t>(offset, bytes_.size()));
-    return true;
+    return {};
   }
-  std::optional<std::uint64_t> size() override { return bytes_.size(); }
-  bool close() override { return true; }
+  IoExpected<std::uint64_t> size() override { return std::uint64_t{bytes_.size()}; }
+  IoResult close() override { return {}; }
 
  private:
   std::vector<std::byte> bytes_;
@@ -139,39 +139,39 @@ bool PlanFileSystem::is_file(const std::string& path) {
   return kept(path) != nullptr || base_.is_file(read_from(path));
 }
 
-std::optional<FileInfo> PlanFileSystem::stat(const std::string& path) {
+IoExpected<FileInfo> PlanFileSystem::stat(const std::string& path) {
   if (const std::vector<std::byte>* bytes = kept(path)) {
     return FileInfo{FileInfo::Kind::file, bytes->size(), 0, {}};
   }
   return base_.stat(read_from(path));
 }
 
-std::unique_ptr<File> PlanFileSystem::open_read(const std::string& path) {
+OpenedFile PlanFileSystem::open_read(const std::string& path) {
   if (const std::vector<std::byte>* bytes = kept(path)) {
-    return std::make_unique<KeptFile>(*bytes);
+    return std::unique_ptr<File>(std::make_unique<KeptFile>(*bytes));
   }
   return base_.open_read(read_from(path));
 }
 
-std::shared_ptr<const MappedBytes> PlanFileSystem::map_read(const std::string& path) {
+IoExpected<std::shared_ptr<const MappedBytes>> PlanFileSystem::map_read(const std::string& path) {
   if (const auto found = kept_.find(path_key(path)); found != kept_.end()) {
-    return std::make_shared<KeptBytes>(found->second);
+    return std::shared_ptr<const MappedBytes>(std::make_shared<KeptBytes>(found->second));
   }
   return base_.map_read(read_from(path));
 }
 
-std::unique_ptr<File> PlanFileSystem::open_write(const std::string& path) {
+OpenedFile PlanFileSystem::open_write(const std::string& path) {
   const std::string key = path_key(path);
   std::shared_ptr<std::vector<std::byte>> bytes;
   if (keep_written_) {
     bytes = std::make_shared<std::vector<std::byte>>();
     kept_[key] = bytes;
   }
-  return std::make_unique<PlannedFile>(written_[key], std::move(bytes));
+  return std::unique_ptr<File>(std::make_unique<PlannedFile>(written_[key], std::move(bytes)));
 }
 
-bool PlanFileSystem::remove(const std::string& path) {
-  return kept_.erase(path_key(path)) > 0;
+IoResult PlanFileSystem::remove(const std::string& path) {
+  return kept_.erase(path_key(path)) > 0 ? IoResult() : IoResult::failed({});
 }
 
 std::string PlanFileSystem::read_from(const std::string& path) const {

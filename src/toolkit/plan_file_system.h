@@ -32,25 +32,26 @@ class PlanFileSystem final : public FileSystem {
 
   bool is_file(const std::string& path) override;
   bool is_directory(const std::string& path) override { return base_.is_directory(path); }
-  std::optional<FileInfo> stat(const std::string& path) override;
-  bool sync_file(const std::string& /*path*/) override { return true; }
-  std::unique_ptr<File> open_read(const std::string& path) override;
-  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override;
-  std::unique_ptr<File> open_write(const std::string& path) override;
-  bool move(const std::string& /*from*/, const std::string& /*to*/) override { return false; }
-  bool remove(const std::string& path) override;
-  bool make_directory(const std::string& /*path*/) override { return false; }
-  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
+  IoExpected<FileInfo> stat(const std::string& path) override;
+  IoResult sync_file(const std::string& /*path*/) override { return {}; }
+  OpenedFile open_read(const std::string& path) override;
+  IoExpected<std::shared_ptr<const MappedBytes>> map_read(const std::string& path) override;
+  OpenedFile open_write(const std::string& path) override;
+  IoResult move(const std::string& /*from*/, const std::string& /*to*/) override {
+    return IoResult::failed({});
+  }
+  IoResult remove(const std::string& path) override;
+  IoResult make_directory(const std::string& /*path*/) override { return IoResult::failed({}); }
+  IoExpected<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
     return base_.list(pattern, mode);
   }
   std::string current_directory() override { return base_.current_directory(); }
-  bool replace_file(const std::string& /*path*/, std::string_view /*contents*/) override {
-    return false;
+  IoResult replace_file(const std::string& /*path*/, std::string_view /*contents*/) override {
+    return IoResult::failed({});
   }
   std::unique_ptr<Settings> open_native_settings(const std::string& path) override {
     return base_.open_native_settings(path);
   }
-  std::string failure_reason() const override { return base_.failure_reason(); }
   LockAttempt lock_exclusive(const std::string& path, bool wait) override {
     return base_.lock_exclusive(path, wait);
   }

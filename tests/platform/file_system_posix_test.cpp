@@ -50,19 +50,19 @@ TEST_F(PosixFileSystemTest, FailedCallsTellTheSystemsReason) {
   const bool mounted =
       ::mount(dir_.join("a").c_str(), dir_.join("busy").c_str(), nullptr, MS_BIND, nullptr) == 0;
   struct Case {
-    std::function<bool()> call;
+    std::function<IoResult()> call;
     std::string reason;
   };
   std::vector<Case> cases = {
-      {[&] { return fs_->open_read(path("missing")) != nullptr; }, std::strerror(ENOENT)},
-      {[&] { return fs_->map_read(path("")) != nullptr; }, std::strerror(EISDIR)},
-      {[&] { return fs_->open_write(path("missing\\x")) != nullptr; }, std::strerror(ENOENT)},
+      {[&] { return fs_->open_read(path("missing")).result(); }, std::strerror(ENOENT)},
+      {[&] { return fs_->map_read(path("")).result(); }, std::strerror(EISDIR)},
+      {[&] { return fs_->open_write(path("missing\\x")).result(); }, std::strerror(ENOENT)},
       {[&] { return fs_->move(path("a"), path("b")); }, std::strerror(EEXIST)},
       {[&] { return fs_->make_directory(path("A")); }, std::strerror(EEXIST)},
       {[&] { return fs_->remove(path("missing")); }, std::strerror(ENOENT)},
       {[&] { return fs_->make_directory(path(std::string(4096, 'x'))); },
        std::strerror(ENAMETOOLONG)},
-      {[&] { return fs_->list(path("LINKS\\*"), ListMode::files_only).has_value(); },
+      {[&] { return fs_->list(path("LINKS\\*"), ListMode::files_only).result(); },
        "the attributes of \"dangling\" cannot be read: " + std::string(std::strerror(ENOENT))},
   };
   if (mounted) {
@@ -71,8 +71,9 @@ TEST_F(PosixFileSystemTest, FailedCallsTellTheSystemsReason) {
     cases.push_back({[&] { return fs_->move(path("busy"), path("c")); }, busy});
   }
   for (const auto& row : cases) {
-    EXPECT_FALSE(row.call());
-    EXPECT_EQ(fs_->failure_reason(), row.reason);
+    const IoResult result = row.call();
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.reason(), row.reason);
   }
   if (mounted) {
     ::umount2(dir_.join("busy").c_str(), MNT_DETACH);
@@ -94,9 +95,9 @@ TEST_F(PosixFileSystemTest, FilesWithoutReadPermissionHaveNoReadableSize) {
   dir_.write_file("File.dat", "1");
   chmod("File.dat", 0);
   const auto expected = ::geteuid() == 0 ? std::optional<std::uint64_t>(1) : std::nullopt;
-  EXPECT_EQ(fs_->readable_file_size(path("File.dat")), expected);
+  EXPECT_EQ(fs_->readable_file_size(path("File.dat")).ok(), expected.has_value());
   ASSERT_TRUE(fs_->list(path("*"), ListMode::files_only));
-  EXPECT_EQ(fs_->readable_file_size(path("File.dat")), expected);
+  EXPECT_EQ(fs_->readable_file_size(path("File.dat")).ok(), expected.has_value());
 }
 
 }  // namespace

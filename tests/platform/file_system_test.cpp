@@ -103,6 +103,15 @@ class FakeBackend {
   test::FakeFileSystem fake_{root()};
 };
 
+// The file opened, or null.
+std::unique_ptr<File> opened(OpenedFile file) {
+  return file ? std::move(*file) : nullptr;
+}
+std::shared_ptr<const MappedBytes> mapped_or_null(
+    IoExpected<std::shared_ptr<const MappedBytes>> m) {
+  return m ? std::move(*m) : nullptr;
+}
+
 std::string text_of(std::span<const std::byte> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -152,7 +161,7 @@ TYPED_TEST(FileSystemContract, FindsNamesInAnyCaseAndCreatesNewOnesAsSpelled) {
   EXPECT_TRUE(fs.is_directory(this->path("game\\data")));
   EXPECT_FALSE(fs.is_file(this->path("game\\data")));
   EXPECT_FALSE(fs.is_directory(this->path("game\\data\\words.fs")));
-  EXPECT_EQ(fs.open_read(this->path("game")), nullptr);
+  EXPECT_EQ(opened(fs.open_read(this->path("game"))), nullptr);
   EXPECT_EQ(this->read("game\\DATA\\words.FS"), "abc");
 
   EXPECT_TRUE(fs.make_directory(this->path("GAME\\Backup")));
@@ -166,7 +175,7 @@ TYPED_TEST(FileSystemContract, FindsNamesInAnyCaseAndCreatesNewOnesAsSpelled) {
   EXPECT_FALSE(fs.remove(this->path("Game\\Backup")));
   EXPECT_TRUE(fs.is_directory(this->path("Game\\Backup")));
 
-  auto created = fs.open_write(this->path("GAME\\NewFile.TXT"));
+  auto created = opened(fs.open_write(this->path("GAME\\NewFile.TXT")));
   EXPECT_TRUE(created && created->close());
   EXPECT_TRUE(fs.replace_file(this->path("game\\Other.ini"), "x"));
   EXPECT_EQ(this->listed("game\\*", ListMode::directories_included),
@@ -197,17 +206,19 @@ TYPED_TEST(FileSystemContract, MovesWholeOrNotAtAll) {
     }
     const std::string bytes = pattern_bytes(row.size);
     this->backend_.write("source.fs", bytes);
-    const std::optional<FileInfo> before = fs.stat(source);
+    const IoExpected<FileInfo> before = fs.stat(source);
     ASSERT_TRUE(before);
-    ASSERT_EQ(fs.move(source, row.to), row.moves);
-    const std::optional<FileInfo> after = fs.stat(row.moves ? row.to : source);
+    const IoResult moved = fs.move(source, row.to);
+    ASSERT_EQ(moved.ok(), row.moves);
+    const IoExpected<FileInfo> after = fs.stat(row.moves ? row.to : source);
     ASSERT_TRUE(after);
     EXPECT_EQ(std::tie(after->kind, after->size, after->modified),
               std::tie(before->kind, before->size, before->modified));
     EXPECT_EQ(after->identity != before->identity, row.moves && row.to.starts_with(other + "\\"));
-    EXPECT_TRUE(read_whole_file(fs, row.moves ? row.to : source) == bytes);
+    const IoExpected<std::string> whole = read_whole_file(fs, row.moves ? row.to : source);
+    EXPECT_TRUE(whole && *whole == bytes);
     EXPECT_EQ(fs.is_file(source), !row.moves);
-    EXPECT_TRUE(row.moves ? fs.remove(row.to) : !fs.failure_reason().empty());
+    EXPECT_TRUE(row.moves ? fs.remove(row.to).ok() : !moved.reason().empty());
   }
   EXPECT_EQ(this->backend_.names_in(this->backend_.root()), (Names{"source.fs", "taken.fs"}));
   EXPECT_TRUE(other.empty() || this->backend_.names_in(other) == Names{"taken.fs"});
@@ -223,7 +234,7 @@ TYPED_TEST(FileSystemContract, MovesWholeOrNotAtAll) {
 TYPED_TEST(FileSystemContract, TellsAboutFilesAndWritesThemThrough) {
   this->backend_.write("a", "123");
   FileSystem& fs = this->fs;
-  const std::optional<FileInfo> file = fs.stat(this->path("A"));
+  const IoExpected<FileInfo> file = fs.stat(this->path("A"));
   ASSERT_TRUE(file);
   EXPECT_EQ(std::tuple(file->kind, file->size), std::tuple(FileInfo::Kind::file, 3u));
   this->backend_.write("copy", "123");
@@ -236,23 +247,23 @@ TYPED_TEST(FileSystemContract, TellsAboutFilesAndWritesThemThrough) {
 
 TYPED_TEST(FileSystemContract, WritesReadsAndSeeks) {
   this->backend_.write("Out.bin", "an older and longer content");
-  auto out = this->fs.open_write(this->path("OUT.BIN"));
+  auto out = opened(this->fs.open_write(this->path("OUT.BIN")));
   ASSERT_NE(out, nullptr);
   const std::string_view text = "0123\n56789";
   EXPECT_TRUE(out->write(std::as_bytes(std::span(text))));
-  EXPECT_EQ(out->size(), 10u);  // binary: no "\r" added
+  EXPECT_EQ(*out->size(), 10u);  // binary: no "\r" added
   EXPECT_TRUE(out->close());
-  auto in = this->fs.open_read(this->path("out.bin"));
+  auto in = opened(this->fs.open_read(this->path("out.bin")));
   ASSERT_NE(in, nullptr);
-  EXPECT_EQ(in->size(), 10u);
+  EXPECT_EQ(*in->size(), 10u);
   ASSERT_TRUE(in->seek(7));
   std::array<std::byte, 8> buffer{};
-  EXPECT_EQ(in->read(buffer), std::optional<std::size_t>(3));
+  EXPECT_EQ(*in->read(buffer), 3u);
   EXPECT_EQ(text_of(std::span(buffer).first(3)), "789");
-  EXPECT_EQ(in->read(buffer), std::optional<std::size_t>(0));
+  EXPECT_EQ(*in->read(buffer), 0u);
   EXPECT_EQ(this->read("Out.bin"), text);
-  EXPECT_EQ(this->fs.open_write(this->path("missing\\x")), nullptr);
-  EXPECT_EQ(this->fs.open_read(this->path("missing")), nullptr);
+  EXPECT_EQ(opened(this->fs.open_write(this->path("missing\\x"))), nullptr);
+  EXPECT_EQ(opened(this->fs.open_read(this->path("missing"))), nullptr);
 }
 
 TYPED_TEST(FileSystemContract, ListsMatchingNamesWithTheirSizes) {
@@ -290,7 +301,7 @@ TYPED_TEST(FileSystemContract, ReplacesFilesWholeAndRefusesReadOnlyOnes) {
 
   this->backend_.make_read_only("config.ini");
   EXPECT_FALSE(fs.replace_file(this->path("config.ini"), "newer"));
-  EXPECT_EQ(fs.open_write(this->path("config.ini")), nullptr);
+  EXPECT_EQ(opened(fs.open_write(this->path("config.ini"))), nullptr);
   EXPECT_EQ(this->read("config.ini"), "new");
   EXPECT_EQ(this->listed("*"), (Names{"config.ini", "fresh.ini"}));
 }
@@ -303,8 +314,8 @@ TYPED_TEST(FileSystemContract, WritesAnyMixOfBytesRunsAndFiles) {
   std::mt19937 random(kSeed);
   const std::string contents = pattern_bytes(3'000'000);
   this->backend_.write("Game.fs", contents);
-  const auto mapped = this->fs.map_read(this->path("GAME.FS"));
-  auto out = this->fs.open_write(this->path("Out.fs"));
+  const auto mapped = mapped_or_null(this->fs.map_read(this->path("GAME.FS")));
+  auto out = opened(this->fs.open_write(this->path("Out.fs")));
   ASSERT_TRUE(mapped && out);
   std::string expected;
   for (int i = 0; i < 30; ++i) {
@@ -319,7 +330,7 @@ TYPED_TEST(FileSystemContract, WritesAnyMixOfBytesRunsAndFiles) {
       EXPECT_TRUE(out->write_from(*mapped, bytes));
     } else {
       this->backend_.write("File.dat", text_of(bytes));
-      EXPECT_EQ(this->fs.append_file(*out, this->path("FILE.DAT"), size), CopyResult::copied);
+      EXPECT_EQ(this->fs.append_file(*out, this->path("FILE.DAT"), size).end, CopyEnd::copied);
     }
     expected += text_of(bytes);
   }
@@ -338,20 +349,20 @@ TYPED_TEST(FileSystemContract, MappedFilesKeepTheirBytesWhateverHappensToTheirNa
   FileSystem& fs = this->fs;
   std::vector<std::shared_ptr<const MappedBytes>> mapped;
   for (const char* name : {"DATA/a.FS", "Data/B.fs", "data/c.fs", "Data/A.fs", "Data/EMPTY.fs"}) {
-    mapped.push_back(fs.map_read(this->path(name)));
+    mapped.push_back(mapped_or_null(fs.map_read(this->path(name))));
     ASSERT_NE(mapped.back(), nullptr) << name;
   }
   EXPECT_TRUE(mapped[4]->bytes().empty());
-  EXPECT_EQ(fs.map_read(this->path("Data/Missing.fs")), nullptr);
-  EXPECT_EQ(fs.map_read(this->path("Data")), nullptr);
+  EXPECT_EQ(mapped_or_null(fs.map_read(this->path("Data/Missing.fs"))), nullptr);
+  EXPECT_EQ(mapped_or_null(fs.map_read(this->path("Data"))), nullptr);
 
-  auto over = fs.open_write(this->path("data/A.FS"));
+  auto over = opened(fs.open_write(this->path("data/A.FS")));
   ASSERT_NE(over, nullptr);
   EXPECT_TRUE(over->write_from(*mapped[0], mapped[0]->bytes().subspan(50'000)));
   EXPECT_TRUE(over->close());
   EXPECT_TRUE(fs.remove(this->path("Data/b.fs")));
   EXPECT_TRUE(fs.move(this->path("Data/C.fs"), this->path("Data/D.fs")));
-  auto empty = fs.open_write(this->path("Data/Empty.fs"));
+  auto empty = opened(fs.open_write(this->path("Data/Empty.fs")));
   EXPECT_TRUE(empty && empty->close());
   mapped[0].reset();  // the other mapping of A still needs the old file
   for (const std::size_t i : {1, 2, 3}) {
@@ -386,18 +397,20 @@ TYPED_TEST(FileSystemContract, AppendsOnlyFilesThatHoldExactlyTheirSize) {
     if (row.contents) {
       this->backend_.write("Mod/File.dat", *row.contents);
     }
-    auto out = this->fs.open_write(this->path("Out.fs"));
+    auto out = opened(this->fs.open_write(this->path("Out.fs")));
     ASSERT_NE(out, nullptr);
     const std::string source = row.contents ? "MOD\\file.DAT" : "Mod";
-    EXPECT_EQ(this->fs.append_file(*out, this->path(source), row.size), CopyResult::source_failed);
+    EXPECT_EQ(this->fs.append_file(*out, this->path(source), row.size).end, CopyEnd::source_failed);
     EXPECT_TRUE(out->close());
   }
-  EXPECT_EQ(
-      this->fs.append_file(*this->fs.open_write(this->path("Out.fs")), this->path("Mod\\None"), 0),
-      CopyResult::source_failed);
-  auto reading = this->fs.open_read(this->path("Out.fs"));
-  EXPECT_EQ(this->fs.append_file(*reading, this->path("Mod\\File.dat"), large.size()),
-            CopyResult::target_failed);
+  EXPECT_EQ(this->fs
+                .append_file(*opened(this->fs.open_write(this->path("Out.fs"))),
+                             this->path("Mod\\None"), 0)
+                .end,
+            CopyEnd::source_failed);
+  auto reading = opened(this->fs.open_read(this->path("Out.fs")));
+  EXPECT_EQ(this->fs.append_file(*reading, this->path("Mod\\File.dat"), large.size()).end,
+            CopyEnd::target_failed);
 }
 
 TYPED_TEST(FileSystemContract, TellsTheSizeOfFilesItMayRead) {
@@ -409,12 +422,12 @@ TYPED_TEST(FileSystemContract, TellsTheSizeOfFilesItMayRead) {
     if (after_listing) {
       ASSERT_TRUE(fs.list(this->path("Mod\\*"), ListMode::directories_included));
     }
-    EXPECT_EQ(fs.readable_file_size(this->path("MOD\\file.DAT")), 5u);
-    EXPECT_EQ(fs.readable_file_size(this->path("Mod\\Sub")), std::nullopt);
-    EXPECT_EQ(fs.readable_file_size(this->path("Mod\\None")), std::nullopt);
+    EXPECT_EQ(*fs.readable_file_size(this->path("MOD\\file.DAT")), 5u);
+    EXPECT_FALSE(fs.readable_file_size(this->path("Mod\\Sub")));
+    EXPECT_FALSE(fs.readable_file_size(this->path("Mod\\None")));
   }
   EXPECT_TRUE(fs.replace_file(this->path("Mod\\File.dat"), "1"));
-  EXPECT_EQ(fs.readable_file_size(this->path("Mod\\File.dat")), 1u);
+  EXPECT_EQ(*fs.readable_file_size(this->path("Mod\\File.dat")), 1u);
 }
 
 // A second lock on the same file, as another run would take it, is refused while the
@@ -440,7 +453,7 @@ TYPED_TEST(FileSystemContract, RefusesPathsOfTheSystemsLimit) {
   const std::string long_path = this->path(std::string(max_path_bytes, 'x'));
   FileSystem& fs = this->fs;
   EXPECT_FALSE(fs.is_file(long_path));
-  EXPECT_EQ(fs.open_write(long_path), nullptr);
+  EXPECT_EQ(opened(fs.open_write(long_path)), nullptr);
   EXPECT_FALSE(fs.make_directory(long_path));
   EXPECT_FALSE(fs.replace_file(long_path, "x"));
   EXPECT_TRUE(fs.list(long_path + "\\*", ListMode::directories_included)->empty());

@@ -40,7 +40,9 @@ std::string drive_of(const std::string& key) {
   return key.substr(0, key.find('\\'));
 }
 
-constexpr std::string_view kRefused = "refused by the fake file system";
+IoResult refused() {
+  return IoResult::failed("refused by the fake file system");
+}
 
 }  // namespace
 
@@ -61,41 +63,47 @@ class FakeFileSystem::FakeFile : public File {
       closed_ = true;
     }
   }
-  std::optional<std::size_t> read(std::span<std::byte> buffer) override {
+  IoExpected<std::size_t> read(std::span<std::byte> buffer) override {
     if (!owner_.allow("read", path_)) {
-      return std::nullopt;
+      return refused();
     }
     const std::size_t count = data_.copy(reinterpret_cast<char*>(buffer.data()), buffer.size(),
                                          std::min(pos_, data_.size()));
     pos_ += count;
     return count;
   }
-  bool write(std::span<const std::byte> bytes) override {
-    if (!owner_.allow("write", path_) || !writing_ || closed_ ||
-        !owner_.has_room(owner_.key_of(path_), std::max(data_.size(), pos_ + bytes.size()))) {
-      return false;
+  IoResult write(std::span<const std::byte> bytes) override {
+    if (!owner_.allow("write", path_) || !writing_ || closed_) {
+      return refused();
+    }
+    IoResult room =
+        owner_.has_room(owner_.key_of(path_), std::max(data_.size(), pos_ + bytes.size()));
+    if (!room) {
+      return room;
     }
     data_.resize(std::max(data_.size(), pos_));
     data_.replace(pos_, bytes.size(), reinterpret_cast<const char*>(bytes.data()), bytes.size());
     pos_ += bytes.size();
-    return true;
+    return {};
   }
-  bool seek(std::uint64_t offset) override {
+  IoResult seek(std::uint64_t offset) override {
     pos_ = static_cast<std::size_t>(offset);
-    return owner_.allow("seek", path_);
+    return owner_.allow("seek", path_) ? IoResult() : refused();
   }
-  std::optional<std::uint64_t> size() override {
-    return owner_.allow("size", path_) ? std::optional<std::uint64_t>(data_.size()) : std::nullopt;
+  IoExpected<std::uint64_t> size() override {
+    if (!owner_.allow("size", path_)) {
+      return refused();
+    }
+    return std::uint64_t{data_.size()};
   }
-  bool close() override {
+  IoResult close() override {
     const bool allowed = owner_.allow("close", path_, writing_);
     const bool was_open = !std::exchange(closed_, true);
-    if (!allowed || !was_open || !writing_) {
-      return allowed && was_open;
+    if (!allowed || !was_open) {
+      return refused();
     }
-    return owner_.commit(path_, std::move(data_));
+    return writing_ ? owner_.commit(path_, std::move(data_)) : IoResult();
   }
-  std::string failure_reason() const override { return owner_.reason_; }
 
  private:
   FakeFileSystem& owner_;
@@ -114,7 +122,7 @@ struct FakeFileSystem::HeldLock : FileLock {
 };
 
 FakeFileSystem::FakeFileSystem(std::string current_directory)
-    : current_directory_(std::move(current_directory)), reason_(kRefused) {
+    : current_directory_(std::move(current_directory)) {
   add_directory(current_directory_);
 }
 
@@ -125,7 +133,6 @@ bool FakeFileSystem::allow(std::string_view name, const std::string& path, bool 
   }
   const Verdict verdict = hook ? hook(Op{name, path, to, mutates}) : Verdict::pass;
   crashed_ = verdict == Verdict::crash_after;
-  reason_ = kRefused;
   return verdict != Verdict::fail && path.size() < max_path_bytes && to.size() < max_path_bytes;
 }
 
@@ -165,26 +172,28 @@ bool FakeFileSystem::can_write_file(const std::string& key) const {
   return is_directory_key(parent_key(key)) && (!node || (!node->is_directory && !node->read_only));
 }
 
-bool FakeFileSystem::has_room(const std::string& key, std::uint64_t size) {
+IoResult FakeFileSystem::has_room(const std::string& key, std::uint64_t size) const {
   const auto capacity = capacity_.find(drive_of(key));
   if (capacity == capacity_.end()) {
-    return true;
+    return {};
   }
   std::uint64_t used = 0;
   for (const auto& [other, node] : nodes_) {
     used += other != key && drive_of(other) == capacity->first ? node.data.size() : 0;
   }
   if (used + size <= capacity->second) {
-    return true;
+    return {};
   }
-  reason_ = "There is not enough space on the disk";
-  return false;
+  return IoResult::failed("There is not enough space on the disk");
 }
 
-bool FakeFileSystem::commit(const std::string& path, std::string data) {
+IoResult FakeFileSystem::commit(const std::string& path, std::string data) {
   const std::string key = key_of(path);
-  if (!can_write_file(key) || !has_room(key, data.size())) {
-    return false;
+  if (!can_write_file(key)) {
+    return refused();
+  }
+  if (IoResult room = has_room(key, data.size()); !room) {
+    return room;
   }
   Node& node = nodes_[key];
   if (node.name.empty()) {
@@ -193,7 +202,7 @@ bool FakeFileSystem::commit(const std::string& path, std::string data) {
   }
   node.data = std::move(data);
   node.modified = stored_time(key, tick());
-  return true;
+  return {};
 }
 
 std::int64_t FakeFileSystem::stored_time(const std::string& key, std::int64_t time) const {
@@ -212,10 +221,10 @@ bool FakeFileSystem::is_directory(const std::string& path) {
   return allow("is_directory", path) && is_directory_key(key_of(path));
 }
 
-std::optional<FileInfo> FakeFileSystem::stat(const std::string& path) {
+IoExpected<FileInfo> FakeFileSystem::stat(const std::string& path) {
   const std::string key = key_of(path);
   if (!allow("stat", path) || (!is_directory_key(key) && !find(key))) {
-    return std::nullopt;
+    return refused();
   }
   const Node* node = find(key);
   if (node == nullptr || node->is_directory) {
@@ -225,25 +234,26 @@ std::optional<FileInfo> FakeFileSystem::stat(const std::string& path) {
                   node->modified, std::to_string(node->id)};
 }
 
-bool FakeFileSystem::sync_file(const std::string& path) {
-  return allow("sync_file", path) && find_file(key_of(path)) != nullptr;
+IoResult FakeFileSystem::sync_file(const std::string& path) {
+  return allow("sync_file", path) && find_file(key_of(path)) != nullptr ? IoResult() : refused();
 }
 
-std::unique_ptr<File> FakeFileSystem::open_read(const std::string& path) {
-  if (!allow("open_read", path)) {
-    return nullptr;
+OpenedFile FakeFileSystem::open_read(const std::string& path) {
+  const Node* node = allow("open_read", path) ? find_file(key_of(path)) : nullptr;
+  if (node == nullptr) {
+    return refused();
   }
-  const Node* node = find_file(key_of(path));
-  return node ? std::make_unique<FakeFile>(*this, path, node->data, false) : nullptr;
+  return std::unique_ptr<File>(std::make_unique<FakeFile>(*this, path, node->data, false));
 }
 
-std::unique_ptr<File> FakeFileSystem::open_write(const std::string& path) {
-  return allow("open_write", path) && can_write_file(key_of(path))
-             ? std::make_unique<FakeFile>(*this, path, std::string(), true)
-             : nullptr;
+OpenedFile FakeFileSystem::open_write(const std::string& path) {
+  if (!allow("open_write", path) || !can_write_file(key_of(path))) {
+    return refused();
+  }
+  return std::unique_ptr<File>(std::make_unique<FakeFile>(*this, path, std::string(), true));
 }
 
-bool FakeFileSystem::move(const std::string& from, const std::string& to) {
+IoResult FakeFileSystem::move(const std::string& from, const std::string& to) {
   const std::string from_key = key_of(from);
   const std::string to_key = key_of(to);
   if (drive_of(from_key) != drive_of(to_key)) {
@@ -251,13 +261,13 @@ bool FakeFileSystem::move(const std::string& from, const std::string& to) {
   }
   if (!allow("move", from, true, to) || !find_file(from_key) ||
       !is_directory_key(parent_key(to_key)) || (to_key != from_key && find(to_key))) {
-    return false;
+    return refused();
   }
   rename_node(from_key, to_key, last_name(to));
-  return true;
+  return {};
 }
 
-bool FakeFileSystem::move_across(const std::string& from, const std::string& to) {
+IoResult FakeFileSystem::move_across(const std::string& from, const std::string& to) {
   const std::string from_key = key_of(from);
   const std::string to_key = key_of(to);
   const std::size_t separator = to.find_last_of("\\/");
@@ -266,9 +276,11 @@ bool FakeFileSystem::move_across(const std::string& from, const std::string& to)
   const std::string temp_key = key_of(temp);
   const Node* source = find_file(from_key);
   if (!allow("copy", from, true, temp) || source == nullptr ||
-      !is_directory_key(parent_key(to_key)) || find(to_key) || find(temp_key) ||
-      !has_room(temp_key, source->data.size())) {
-    return false;
+      !is_directory_key(parent_key(to_key)) || find(to_key) || find(temp_key)) {
+    return refused();
+  }
+  if (IoResult room = has_room(temp_key, source->data.size()); !room) {
+    return room;
   }
   Node copy = *source;
   copy.name = last_name(temp);
@@ -279,16 +291,16 @@ bool FakeFileSystem::move_across(const std::string& from, const std::string& to)
   nodes_[temp_key] = std::move(copy);
   if (!allow("move", from, true, to) || find(to_key)) {
     nodes_.erase(temp_key);
-    return false;
+    return refused();
   }
   rename_node(temp_key, to_key, last_name(to));
   nodes_[to_key].hidden = false;
   if (!allow("remove", from, true)) {
     nodes_.erase(to_key);
-    return false;
+    return refused();
   }
   nodes_.erase(from_key);
-  return true;
+  return {};
 }
 
 void FakeFileSystem::rename_node(const std::string& from_key, const std::string& to_key,
@@ -299,30 +311,30 @@ void FakeFileSystem::rename_node(const std::string& from_key, const std::string&
   nodes_.insert(std::move(moved));
 }
 
-bool FakeFileSystem::remove(const std::string& path) {
+IoResult FakeFileSystem::remove(const std::string& path) {
   const std::string key = key_of(path);
   if (!allow("remove", path, true) || !find_file(key)) {
-    return false;
+    return refused();
   }
   nodes_.erase(key);
-  return true;
+  return {};
 }
 
-bool FakeFileSystem::make_directory(const std::string& path) {
+IoResult FakeFileSystem::make_directory(const std::string& path) {
   const std::string key = key_of(path);
   if (!allow("make_directory", path, true) || key.find('\\') == std::string::npos || find(key) ||
       !is_directory_key(parent_key(key))) {
-    return false;
+    return refused();
   }
   Node folder;
   folder.name = last_name(path);
   folder.is_directory = true;
   nodes_[key] = std::move(folder);
-  return true;
+  return {};
 }
 
-bool FakeFileSystem::replace_file(const std::string& path, std::string_view contents) {
-  return allow("replace_file", path, true) && commit(path, std::string(contents));
+IoResult FakeFileSystem::replace_file(const std::string& path, std::string_view contents) {
+  return allow("replace_file", path, true) ? commit(path, std::string(contents)) : refused();
 }
 
 LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*/) {
@@ -334,20 +346,22 @@ LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*
     return {nullptr, true};
   }
   const Node* node = find(key);
-  if (node ? node->is_directory : !commit(path, {})) {
+  if (node ? node->is_directory : !commit(path, {}).ok()) {
     return {};
   }
   locked_.insert(key);
   return {std::make_unique<HeldLock>(locked_, key), false};
 }
 
-std::optional<std::vector<DirEntry>> FakeFileSystem::list(const std::string& pattern,
-                                                          ListMode mode) {
+IoExpected<std::vector<DirEntry>> FakeFileSystem::list(const std::string& pattern, ListMode mode) {
   std::vector<DirEntry> result;
   const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
   // A path longer than the system takes names no folder, like one that does not exist.
   if (!allow("list", pattern)) {
-    return pattern.size() < max_path_bytes ? std::nullopt : std::optional(result);
+    if (pattern.size() < max_path_bytes) {
+      return refused();
+    }
+    return result;
   }
   if (!is_directory_key(folder_key)) {
     return result;

@@ -51,18 +51,17 @@ class FakeFileSystem : public FileSystem {
 
   bool is_file(const std::string& path) override;
   bool is_directory(const std::string& path) override;
-  std::optional<FileInfo> stat(const std::string& path) override;
-  bool sync_file(const std::string& path) override;
-  std::unique_ptr<File> open_read(const std::string& path) override;
-  std::unique_ptr<File> open_write(const std::string& path) override;
-  bool move(const std::string& from, const std::string& to) override;
-  bool remove(const std::string& path) override;
-  bool make_directory(const std::string& path) override;
-  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override;
+  // A failure's reason is "refused by the fake file system", or that the drive is full.
+  IoExpected<FileInfo> stat(const std::string& path) override;
+  IoResult sync_file(const std::string& path) override;
+  OpenedFile open_read(const std::string& path) override;
+  OpenedFile open_write(const std::string& path) override;
+  IoResult move(const std::string& from, const std::string& to) override;
+  IoResult remove(const std::string& path) override;
+  IoResult make_directory(const std::string& path) override;
+  IoExpected<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override;
   std::string current_directory() override;
-  bool replace_file(const std::string& path, std::string_view contents) override;
-  // "refused by the fake file system", or that the drive is full.
-  std::string failure_reason() const override { return reason_; }
+  IoResult replace_file(const std::string& path, std::string_view contents) override;
   LockAttempt lock_exclusive(const std::string& path, bool wait) override;
 
   Hook hook;  // null lets everything pass
@@ -120,10 +119,10 @@ class FakeFileSystem : public FileSystem {
   bool is_directory_key(const std::string& key) const;
   bool can_write_file(const std::string& key) const;
   void put(const std::string& path, bool directory, std::string data);
-  bool commit(const std::string& path, std::string data);
-  // True when the file at key may hold size bytes without passing its drive's capacity.
-  bool has_room(const std::string& key, std::uint64_t size);
-  bool move_across(const std::string& from, const std::string& to);
+  IoResult commit(const std::string& path, std::string data);
+  // Done when the file at key may hold size bytes without passing its drive's capacity.
+  IoResult has_room(const std::string& key, std::uint64_t size) const;
+  IoResult move_across(const std::string& from, const std::string& to);
   void rename_node(const std::string& from_key, const std::string& to_key, std::string name);
 
   std::string current_directory_;
@@ -132,7 +131,6 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, std::uint64_t> capacity_;  // by upper-case drive
   std::map<std::string, std::int64_t> time_rounding_;
   std::int64_t stored_time(const std::string& key, std::int64_t time) const;
-  std::string reason_;
   bool crashed_ = false;
   std::uint64_t next_id_ = 1;
   // The last write time of each write, ten seconds after the one before, so that no two
