@@ -124,7 +124,7 @@ Outcome save_archives(FileSystem& fs, Reporter& reporter, const ArchiveList& arc
     }
     output->file_path = output_folder + output->name;
     reporter.begin(Reporter::Step::saving_archive, output->name);
-    const Outcome saved = save_archive(archives, fs, *output);
+    Outcome saved = save_archive(archives, fs, *output);
     reporter.end(saved.has_value());
     if (!saved) {
       return saved;

@@ -32,8 +32,8 @@ TEST(PackTest, ExtractedArchivesPackAsTheyAreSaved) {
       if (named.first.empty()) {
         named.first = group;
       }
-      named.second.try_emplace(upper_case(name), name,
-                               test::random_text(random, "\x01zZ\xFF", 0, 8));
+      named.second.try_emplace(
+          upper_case(name), test::ItemBytes{name, test::random_text(random, "\x01zZ\xFF", 0, 8)});
     }
     std::vector<test::GroupBytes> groups;
     std::vector<test::FlatEntryBytes> entries;
