@@ -159,11 +159,10 @@ class Win32FileSystem : public FileSystem {
     return names_directory(attributes_of(path));
   }
 
-  std::optional<FileInfo> stat(const std::string& path) override {
+  IoExpected<FileInfo> stat(const std::string& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!usable(path) || GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0) {
-      fail(last_error(path));
-      return std::nullopt;
+      return fail(last_error(path));
     }
     FileInfo info;
     const DWORD attributes = data.dwFileAttributes;
@@ -181,7 +180,7 @@ class Win32FileSystem : public FileSystem {
     return info;
   }
 
-  bool sync_file(const std::string& path) override {
+  IoResult sync_file(const std::string& path) override {
     const HANDLE handle = usable(path)
                               ? CreateFileA(path.c_str(), GENERIC_WRITE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -193,23 +192,21 @@ class Win32FileSystem : public FileSystem {
     const bool flushed = FlushFileBuffers(handle) != 0;
     const DWORD error = GetLastError();
     CloseHandle(handle);
-    return flushed || fail(error);
+    return flushed ? IoResult() : fail(error);
   }
 
-  std::unique_ptr<File> open_read(const std::string& path) override {
+  OpenedFile open_read(const std::string& path) override {
     const DWORD attributes = attributes_of(path);
     if (!names_file(attributes)) {
-      return fail_open(attributes == INVALID_FILE_ATTRIBUTES ? last_error(path)
-                                                             : ERROR_ACCESS_DENIED);
+      return fail(attributes == INVALID_FILE_ATTRIBUTES ? last_error(path) : ERROR_ACCESS_DENIED);
     }
-    Handle file = open_existing(path);
-    return file.valid() ? std::make_unique<HandleFile>(std::move(file)) : fail_open(GetLastError());
+    return opened(open_existing(path));
   }
 
   // The attributes are all Windows tells without opening the file; a file another program
   // holds open without sharing is found out only when it is read. The files of the folder
   // listed last are answered from what the listing found.
-  std::optional<std::uint64_t> readable_file_size(const std::string& path) override {
+  IoExpected<std::uint64_t> readable_file_size(const std::string& path) override {
     const std::size_t separator = last_separator(path);
     if (separator != std::string::npos &&
         std::string_view(path).substr(0, separator) == listed_folder_) {
@@ -220,38 +217,35 @@ class Win32FileSystem : public FileSystem {
     }
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!usable(path)) {
-      fail(ERROR_FILENAME_EXCED_RANGE);
-      return std::nullopt;
+      return fail(ERROR_FILENAME_EXCED_RANGE);
     }
     if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) == 0) {
-      fail(GetLastError());
-      return std::nullopt;
+      return fail(GetLastError());
     }
     if (!names_file(data.dwFileAttributes)) {
-      fail(ERROR_ACCESS_DENIED);
-      return std::nullopt;
+      return fail(ERROR_ACCESS_DENIED);
     }
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
 
-  std::unique_ptr<File> open_write(const std::string& path) override {
+  OpenedFile open_write(const std::string& path) override {
     forget_listing();
     // Checked here too: under Wine, root could write a read-only file.
     if (!usable(path) || is_read_only(attributes_of(path))) {
-      return fail_open(usable(path) ? ERROR_ACCESS_DENIED : ERROR_FILENAME_EXCED_RANGE);
+      return fail(usable(path) ? ERROR_ACCESS_DENIED : ERROR_FILENAME_EXCED_RANGE);
     }
     // A mapped file cannot be truncated: an output written over one of its own sources
     // gets a new file under the old one's spelling, and the mapping keeps the old one.
     std::string target = path;
     if (const auto mappings = mappings_of(path); !mappings.empty()) {
       target = stored_spelling(path);
-      if (!set_aside(path, mappings)) {
-        return nullptr;
+      if (const win32::MoveResult aside = set_aside(path, mappings); aside.error != ERROR_SUCCESS) {
+        return moved(aside);
       }
     }
-    Handle file(CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() ? std::make_unique<HandleFile>(std::move(file)) : fail_open(GetLastError());
+    return opened(
+        Handle(CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
   }
 
   CopyResult append_file(File& target, const std::string& path, std::uint64_t size) override {
@@ -260,20 +254,24 @@ class Win32FileSystem : public FileSystem {
       return FileSystem::append_file(target, path, size);
     }
     const Handle source = usable(path) ? open_existing(path) : Handle();
-    return source.valid() ? out->append_from(source.get(), size) : CopyResult::source_failed;
+    if (!source.valid()) {
+      return {CopyEnd::source_failed, {}};
+    }
+    return out->append_from(source.get(), size);
   }
 
-  std::shared_ptr<const MappedBytes> map_read(const std::string& path) override {
+  IoExpected<std::shared_ptr<const MappedBytes>> map_read(const std::string& path) override {
     Handle file = usable(path) ? open_existing(path) : Handle();
     LARGE_INTEGER size{};
     if (!file.valid() || GetFileSizeEx(file.get(), &size) == 0) {
-      return fail_open(last_error(path));
+      return fail(last_error(path));
     }
     if (static_cast<std::uint64_t>(size.QuadPart) > std::numeric_limits<std::size_t>::max()) {
-      return fail_open(ERROR_NOT_ENOUGH_MEMORY);
+      return fail(ERROR_NOT_ENOUGH_MEMORY);
     }
     if (size.QuadPart == 0) {  // nothing to map, and nothing to lose when it is written over
-      return std::make_shared<const MappedFile>(Handle(), FileId{}, Handle(), nullptr, 0);
+      return std::shared_ptr<const MappedBytes>(
+          std::make_shared<const MappedFile>(Handle(), FileId{}, Handle(), nullptr, 0));
     }
     const std::optional<FileId> id = win32::id_of(file.get());
     Handle section(id ? CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr)
@@ -281,16 +279,16 @@ class Win32FileSystem : public FileSystem {
     const void* view =
         section.valid() ? MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, 0) : nullptr;
     if (view == nullptr) {
-      return fail_open(GetLastError());
+      return fail(GetLastError());
     }
     auto mapped = std::make_shared<MappedFile>(std::move(file), *id, std::move(section), view,
                                                static_cast<std::size_t>(size.QuadPart));
     std::erase_if(mapped_, [](const auto& weak) { return weak.expired(); });
     mapped_.push_back(mapped);
-    return mapped;
+    return std::shared_ptr<const MappedBytes>(std::move(mapped));
   }
 
-  bool move(const std::string& from, const std::string& to) override {
+  IoResult move(const std::string& from, const std::string& to) override {
     forget_listing();
     if (!usable(from) || !usable(to)) {
       return fail(ERROR_FILENAME_EXCED_RANGE);
@@ -302,19 +300,12 @@ class Win32FileSystem : public FileSystem {
       if (mappings.empty()) {
         return DeleteFileA(from.c_str()) != 0 ? ERROR_SUCCESS : GetLastError();
       }
-      return set_aside(from, mappings) ? ERROR_SUCCESS : error_;
+      return set_aside(from, mappings).error;
     });
-    if (result.error == ERROR_SUCCESS) {
-      return true;
-    }
-    fail(result.error);
-    if (!result.left_behind.empty()) {
-      reason_ += "; " + result.left_behind;
-    }
-    return false;
+    return moved(result);
   }
 
-  bool remove(const std::string& path) override {
+  IoResult remove(const std::string& path) override {
     forget_listing();
     if (!usable(path)) {
       return fail(ERROR_FILENAME_EXCED_RANGE);
@@ -322,19 +313,20 @@ class Win32FileSystem : public FileSystem {
     // A mapped file cannot be deleted: it goes by another name until its mapping goes.
     if (const auto mappings = mappings_of(path); !mappings.empty()) {
       return is_read_only(attributes_of(path)) ? fail(ERROR_ACCESS_DENIED)
-                                               : set_aside(path, mappings);
+                                               : moved(set_aside(path, mappings));
     }
-    return DeleteFileA(path.c_str()) != 0 || fail(GetLastError());
+    return DeleteFileA(path.c_str()) != 0 ? IoResult() : fail(GetLastError());
   }
 
-  bool make_directory(const std::string& path) override {
+  IoResult make_directory(const std::string& path) override {
     forget_listing();
-    return (usable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0) || fail(last_error(path));
+    if (usable(path) && CreateDirectoryA(path.c_str(), nullptr) != 0) {
+      return {};
+    }
+    return fail(last_error(path));
   }
 
-  std::string failure_reason() const override { return reason_; }
-
-  std::optional<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
+  IoExpected<std::vector<DirEntry>> list(const std::string& pattern, ListMode mode) override {
     std::vector<DirEntry> result;
     if (!usable(pattern)) {
       return result;
@@ -357,8 +349,7 @@ class Win32FileSystem : public FileSystem {
           error == ERROR_DIRECTORY) {
         return result;
       }
-      fail(error);
-      return std::nullopt;
+      return fail(error);
     }
     const bool remember = separator != std::string::npos;
     if (remember) {
@@ -373,8 +364,7 @@ class Win32FileSystem : public FileSystem {
       }
     } while (find.next(data));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
-      fail(error);
-      return std::nullopt;
+      return fail(error);
     }
     return result;
   }
@@ -410,7 +400,7 @@ class Win32FileSystem : public FileSystem {
     return buffer;
   }
 
-  bool replace_file(const std::string& path, std::string_view contents) override {
+  IoResult replace_file(const std::string& path, std::string_view contents) override {
     forget_listing();
     const DWORD attributes = attributes_of(path);
     const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
@@ -428,13 +418,14 @@ class Win32FileSystem : public FileSystem {
                           (!existed || SetFileAttributesA(temp->c_str(), attributes) != 0) &&
                           MoveFileExA(temp->c_str(), path.c_str(),
                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!replaced) {
-      fail(GetLastError());
-      if (DeleteFileA(temp->c_str()) == 0) {
-        reason_ += "; the unfinished copy " + *temp + " could not be deleted";
-      }
+    if (replaced) {
+      return {};
     }
-    return replaced;
+    std::string reason = win32::reason_of(GetLastError());
+    if (DeleteFileA(temp->c_str()) == 0) {
+      reason += "; the unfinished copy " + *temp + " could not be deleted";
+    }
+    return IoResult::failed(std::move(reason));
   }
 
   std::unique_ptr<Settings> open_native_settings(const std::string& path) override {
@@ -446,15 +437,24 @@ class Win32FileSystem : public FileSystem {
   static DWORD last_error(const std::string& path) {
     return usable(path) ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
   }
-  // Remembers the reason for failure_reason; false, as the failed call returns.
-  bool fail(DWORD error) {
-    error_ = error;
-    reason_ = win32::reason_of(error);
-    return false;
+  static IoResult fail(DWORD error) { return IoResult::failed(win32::reason_of(error)); }
+  // A move that failed, with what it could not take back; done when it did not fail.
+  static IoResult moved(const win32::MoveResult& result) {
+    if (result.error == ERROR_SUCCESS) {
+      return {};
+    }
+    std::string reason = win32::reason_of(result.error);
+    if (!result.left_behind.empty()) {
+      reason += "; " + result.left_behind;
+    }
+    return IoResult::failed(std::move(reason));
   }
-  std::nullptr_t fail_open(DWORD error) {
-    fail(error);
-    return nullptr;
+  // The file CreateFile opened, or why it could not.
+  static OpenedFile opened(Handle file) {
+    if (!file.valid()) {
+      return fail(GetLastError());
+    }
+    return std::unique_ptr<File>(std::make_unique<HandleFile>(std::move(file)));
   }
 
   // The live mappings of the file at path; none when it is not mapped or not there.
@@ -472,18 +472,18 @@ class Win32FileSystem : public FileSystem {
 
   // Renames the mapped file at path to a hidden temporary name in its folder, deleted when
   // its last mapping goes (or left hidden, out of every listing, if the process dies first).
-  [[nodiscard]] bool set_aside(const std::string& path,
-                               const std::vector<std::shared_ptr<MappedFile>>& mappings) {
+  [[nodiscard]] static win32::MoveResult set_aside(
+      const std::string& path, const std::vector<std::shared_ptr<MappedFile>>& mappings) {
     const std::optional<std::string> temp = new_temporary_file(path);
     if (!temp) {
-      return fail(GetLastError());
+      return {GetLastError(), {}};
     }
     if (MoveFileExA(path.c_str(), temp->c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
-      fail(GetLastError());
+      const DWORD error = GetLastError();
       if (DeleteFileA(temp->c_str()) == 0) {
-        reason_ += "; the temporary file " + *temp + " could not be deleted";
+        return {error, "the temporary file " + *temp + " could not be deleted"};
       }
-      return false;
+      return {error, {}};
     }
     if (const DWORD attributes = GetFileAttributesA(temp->c_str());
         attributes != INVALID_FILE_ATTRIBUTES) {
@@ -493,7 +493,7 @@ class Win32FileSystem : public FileSystem {
     for (const auto& mapped : mappings) {
       mapped->set_aside(file);
     }
-    return true;
+    return {};
   }
 
   // The entry for a found name, or nullopt for names a listing leaves out.
@@ -521,8 +521,6 @@ class Win32FileSystem : public FileSystem {
   }
 
   std::vector<std::weak_ptr<MappedFile>> mapped_;
-  DWORD error_ = ERROR_SUCCESS;  // of the last failure, told by reason_
-  std::string reason_;
   // What the last listing found: its folder as given, and the sizes of its files by name.
   std::string listed_folder_;
   std::unordered_map<std::string, std::uint64_t> listed_sizes_;

@@ -92,17 +92,17 @@ MappedFile::~MappedFile() {
   file_.reset();
 }
 
-std::optional<std::size_t> HandleFile::read(std::span<std::byte> buffer) {
+IoExpected<std::size_t> HandleFile::read(std::span<std::byte> buffer) {
   std::size_t total = 0;
   if (!flush()) {
-    return std::nullopt;
+    return outcome(false);
   }
   while (total < buffer.size()) {
     DWORD count = 0;
     const DWORD asked = static_cast<DWORD>(std::min(buffer.size() - total, kLargestCall));
     if (ReadFile(handle_.get(), buffer.data() + total, asked, &count, nullptr) == 0) {
       fail();
-      return std::nullopt;
+      return outcome(false);
     }
     if (count == 0) {
       break;  // the end of the file
@@ -112,25 +112,25 @@ std::optional<std::size_t> HandleFile::read(std::span<std::byte> buffer) {
   return total;
 }
 
-bool HandleFile::write(std::span<const std::byte> bytes) {
+IoResult HandleFile::write(std::span<const std::byte> bytes) {
   if (!handle_.valid()) {
-    return false;
+    return outcome(false);
   }
   if (bytes.size() >= kDirectWriteSize) {
-    return flush() && write_through(bytes);
+    return outcome(flush() && write_through(bytes));
   }
   if (buffered_ + bytes.size() > kBufferSize && !flush()) {
-    return false;
+    return outcome(false);
   }
   if (!buffer_) {
     buffer_ = std::make_unique_for_overwrite<std::byte[]>(kBufferSize);
   }
   std::copy(bytes.begin(), bytes.end(), buffer_.get() + buffered_);
   buffered_ += bytes.size();
-  return !failed_;
+  return outcome(!failed_);
 }
 
-bool HandleFile::write_from(const MappedBytes& source, std::span<const std::byte> bytes) {
+IoResult HandleFile::write_from(const MappedBytes& source, std::span<const std::byte> bytes) {
   const auto* const mapped = dynamic_cast<const MappedFile*>(&source);
   const std::span<const std::byte> whole = source.bytes();
   if (mapped == nullptr || bytes.size() < kDirectWriteSize || bytes.data() < whole.data() ||
@@ -138,7 +138,8 @@ bool HandleFile::write_from(const MappedBytes& source, std::span<const std::byte
     return write(bytes);
   }
   const auto offset = static_cast<std::uint64_t>(bytes.data() - whole.data());
-  return flush() && copy_blocks(mapped->file(), offset, bytes.size(), false) == CopyResult::copied;
+  return outcome(flush() &&
+                 copy_blocks(mapped->file(), offset, bytes.size(), false).end == CopyEnd::copied);
 }
 
 void HandleFile::expect_size(std::uint64_t size) {
@@ -149,51 +150,58 @@ void HandleFile::expect_size(std::uint64_t size) {
   SetFileInformationByHandle(handle_.get(), FileAllocationInfo, &allocation, sizeof allocation);
 }
 
-bool HandleFile::seek(std::uint64_t offset) {
-  return flush() && seek_to(handle_.get(), offset);
+IoResult HandleFile::seek(std::uint64_t offset) {
+  return outcome(flush() && seek_to(handle_.get(), offset));
 }
 
-std::optional<std::uint64_t> HandleFile::size() {
+IoExpected<std::uint64_t> HandleFile::size() {
   LARGE_INTEGER size{};
   if (!flush() || GetFileSizeEx(handle_.get(), &size) == 0) {
-    return std::nullopt;
+    return outcome(false);
   }
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-bool HandleFile::close() {
+IoResult HandleFile::close() {
   if (!handle_.valid()) {
-    return false;
+    return outcome(false);
   }
   const bool flushed = flush();
-  return handle_.reset() && flushed;
+  return outcome(handle_.reset() && flushed);
 }
 
 CopyResult HandleFile::append_from(HANDLE source, std::uint64_t size) {
   if (size >= kDirectWriteSize) {
-    return flush() ? copy_blocks(source, 0, size, true) : CopyResult::target_failed;
+    return flush() ? copy_blocks(source, 0, size, true) : target_failed();
   }
   // A small file is read straight into the gathered bytes, with one byte more than it
   // should hold: a file gives at once what it has, so the count tells both a short and a
   // grown file.
   if (buffered_ + size + 1 > kBufferSize && !flush()) {
-    return CopyResult::target_failed;
+    return target_failed();
   }
   if (!buffer_) {
     buffer_ = std::make_unique_for_overwrite<std::byte[]>(kBufferSize);
   }
   const auto wanted = static_cast<std::size_t>(size);
   if (read_some(source, {buffer_.get() + buffered_, wanted + 1}) != wanted) {
-    return CopyResult::source_failed;
+    return {CopyEnd::source_failed, {}};
   }
   buffered_ += wanted;
-  return failed_ ? CopyResult::target_failed : CopyResult::copied;
+  return failed_ ? target_failed() : CopyResult{};
 }
 
 bool HandleFile::fail() {
   error_ = GetLastError();
   failed_ = true;
   return false;
+}
+
+IoResult HandleFile::outcome(bool ok) const {
+  if (ok) {
+    return {};
+  }
+  return IoResult::failed(error_ == 0 ? std::string() : reason_of(error_));
 }
 
 bool HandleFile::flush() {
@@ -215,7 +223,7 @@ bool HandleFile::write_through(std::span<const std::byte> bytes) {
 CopyResult HandleFile::copy_blocks(HANDLE source, std::uint64_t offset, std::uint64_t size,
                                    bool to_end) {
   if (!seek_to(source, offset)) {
-    return CopyResult::source_failed;
+    return {CopyEnd::source_failed, {}};
   }
   const std::span<std::byte> block = copy_block();
   for (std::uint64_t left = size; left > 0;) {
@@ -223,14 +231,14 @@ CopyResult HandleFile::copy_blocks(HANDLE source, std::uint64_t offset, std::uin
     // The last read asks for a byte more than is left, to find the end as well.
     const std::size_t asked = to_end && left <= kCopyBlock ? wanted + 1 : wanted;
     if (read_some(source, block.first(asked)) != wanted) {
-      return CopyResult::source_failed;
+      return {CopyEnd::source_failed, {}};
     }
     if (!write_through(block.first(wanted))) {
-      return CopyResult::target_failed;
+      return target_failed();
     }
     left -= wanted;
   }
-  return CopyResult::copied;
+  return {};
 }
 
 // The block starts at a page: under Wine, placing it at the output's offset within a page,

@@ -102,21 +102,24 @@ class HandleFile : public File {
   HandleFile(const HandleFile&) = delete;
   HandleFile& operator=(const HandleFile&) = delete;
 
-  std::optional<std::size_t> read(std::span<std::byte> buffer) override;
-  bool write(std::span<const std::byte> bytes) override;
+  IoExpected<std::size_t> read(std::span<std::byte> buffer) override;
+  IoResult write(std::span<const std::byte> bytes) override;
   // Large runs of a mapped file are read from its handle rather than from the mapping.
-  bool write_from(const MappedBytes& source, std::span<const std::byte> bytes) override;
+  IoResult write_from(const MappedBytes& source, std::span<const std::byte> bytes) override;
   void expect_size(std::uint64_t size) override;
-  bool seek(std::uint64_t offset) override;
-  std::optional<std::uint64_t> size() override;
-  bool close() override;
-  std::string failure_reason() const override { return error_ == 0 ? "" : reason_of(error_); }
+  IoResult seek(std::uint64_t offset) override;
+  IoExpected<std::uint64_t> size() override;
+  IoResult close() override;
   // Copies the open file, which must hold exactly `size` bytes, to the end of this one.
-  [[nodiscard]] CopyResult append_from(HANDLE source, std::uint64_t size);
+  CopyResult append_from(HANDLE source, std::uint64_t size);
 
  private:
   // Remembers the error of the call that just failed; false, as that call returns.
   bool fail();
+  // Done when ok; otherwise failed for the error of the last failed read or write (no
+  // reason when none failed).
+  IoResult outcome(bool ok) const;
+  CopyResult target_failed() const { return {CopyEnd::target_failed, outcome(false)}; }
   // Writes out the gathered bytes; false (and the file failed) when that failed.
   [[nodiscard]] bool flush();
   [[nodiscard]] bool write_through(std::span<const std::byte> bytes);

@@ -30,10 +30,10 @@ class Win32FileSystemTest : public ::testing::Test {
 TEST_F(Win32FileSystemTest, FailedCallsTellTheSystemsReason) {
   dir_.write_file("a", "1");
   dir_.write_file("b", "2");
-  EXPECT_EQ(fs_->open_read(path("missing")), nullptr);
-  const std::string missing = fs_->failure_reason();
-  EXPECT_FALSE(fs_->move(path("a"), path("b")));
-  const std::string exists = fs_->failure_reason();
+  const std::string missing = fs_->open_read(path("missing")).reason();
+  const IoResult onto_existing = fs_->move(path("a"), path("b"));
+  EXPECT_FALSE(onto_existing);
+  const std::string exists = onto_existing.reason();
   EXPECT_FALSE(missing.empty());
   EXPECT_NE(missing, exists);
   EXPECT_NE(missing.back(), '\n');
@@ -41,16 +41,17 @@ TEST_F(Win32FileSystemTest, FailedCallsTellTheSystemsReason) {
   const HANDLE held = CreateFileA(path("a").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const std::function<bool()> refused[] = {
-      [&] { return fs_->open_read(path("a")) == nullptr; },
-      [&] { return !fs_->remove(path("a")); },
-      [&] { return !fs_->move(path("a"), path("c")); },
+  const std::function<IoResult()> refused[] = {
+      [&] { return fs_->open_read(path("a")).result(); },
+      [&] { return fs_->remove(path("a")); },
+      [&] { return fs_->move(path("a"), path("c")); },
   };
   for (const auto& call : refused) {
-    EXPECT_TRUE(call());
-    EXPECT_TRUE(fs_->failure_reason().ends_with(
+    const IoResult result = call();
+    EXPECT_FALSE(result);
+    EXPECT_TRUE(result.reason().ends_with(
         "; another program, such as the game, has the file open: close it and run again"))
-        << fs_->failure_reason();
+        << result.reason();
   }
   CloseHandle(held);
 }
@@ -68,10 +69,10 @@ TEST_F(Win32FileSystemTest, ListingLeavesOutHiddenAndSystemFiles) {
 
 TEST_F(Win32FileSystemTest, PathsFitBelowMaxPathBytes) {
   const std::string long_name(260 - dir_.str().size(), 'x');  // one byte too many with "\"
-  EXPECT_EQ(fs_->open_write(path(long_name)), nullptr);
+  EXPECT_FALSE(fs_->open_write(path(long_name)));
   auto fits = fs_->open_write(path(long_name.substr(10)));
-  ASSERT_NE(fits, nullptr);
-  EXPECT_TRUE(fits->close());
+  ASSERT_TRUE(fits);
+  EXPECT_TRUE((*fits)->close());
 }
 
 TEST_F(Win32FileSystemTest, ReplaceFileKeepsAttributes) {
@@ -90,7 +91,7 @@ TEST_F(Win32FileSystemTest, MovesAMappedFileToAnotherVolume) {
   }
   test::TempDir other("Z:\\dev\\shm");
   other.write_file("archive.fs", "bytes");
-  auto mapped = fs_->map_read(other.str() + "\\archive.fs");
+  auto mapped = fs_->map_read(other.str() + "\\archive.fs").value_or(nullptr);
   ASSERT_NE(mapped, nullptr);
   EXPECT_TRUE(fs_->move(other.str() + "\\ARCHIVE.FS", path("Moved.fs")));
   EXPECT_EQ(dir_.read_file("Moved.fs"), "bytes");
