@@ -68,19 +68,10 @@ class ToolRun {
   // Prints the report of a failed step, with its explanation on standard error, and
   // passes its code on as the exit status.
   int fail(const Failure& failure, int line = -1) {
-    return fail(reporter_.explained(failure), line);
+    return fail(reporter_.explained(with_config_hint(fs_, args_, failure)), line);
   }
 
   int fail(Status status, int line = -1) {
-    if (status == Status::config_missing && fs_.current_directory().empty()) {
-      reporter_.explain(
-          "the working folder cannot be read (it may have been deleted or renamed); run the "
-          "tool from the folder that holds config.ini");
-    } else if (status == Status::config_missing) {
-      if (const std::optional<std::string> hint = config_beside_program(fs_, args_)) {
-        reporter_.explain(*hint);
-      }
-    }
     explain_slash_in_definition_path();
     if (status == Status::config_not_written) {
       print_write_error(config_path(fs_));

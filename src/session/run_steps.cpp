@@ -25,6 +25,10 @@ Expected<ConfigPaths> read_settings(FileSystem& fs, VariableStore& vars) {
   return paths;
 }
 
+namespace {
+
+// The line that says config.ini stands beside the program and not in the working folder,
+// or nullopt.
 std::optional<std::string> config_beside_program(FileSystem& fs,
                                                  const std::vector<std::string>& args) {
   const std::string program = program_path();
@@ -45,6 +49,23 @@ std::optional<std::string> config_beside_program(FileSystem& fs,
   return "config.ini is not in the working folder " + cwd + " but beside the program, in " +
          folder + "; start the program there: " + change_folder_command(folder) + " then " +
          command;
+}
+
+}  // namespace
+
+Failure with_config_hint(FileSystem& fs, const std::vector<std::string>& args, Failure failure) {
+  if (failure.status != Status::config_missing) {
+    return failure;
+  }
+  if (fs.current_directory().empty()) {
+    return std::move(failure).because(
+        "the working folder cannot be read (it may have been deleted or renamed); run the "
+        "tool from the folder that holds config.ini");
+  }
+  if (std::optional<std::string> hint = config_beside_program(fs, args)) {
+    failure.because(std::move(*hint));
+  }
+  return failure;
 }
 
 std::string definition_path_of(FileSystem& fs, const std::string& argument) {

@@ -21,11 +21,11 @@ namespace vexal {
 // settings or of the variable store.
 Expected<ConfigPaths> read_settings(FileSystem& fs, VariableStore& vars);
 
-// When config.ini is missing from the working folder but stands beside the program (a
-// run started from Explorer works in another folder), the line that says so, with the
-// commands that start the program there with the same arguments.
-std::optional<std::string> config_beside_program(FileSystem& fs,
-                                                 const std::vector<std::string>& args);
+// The failure with what helps the user find config.ini when it is missing: that the
+// working folder cannot be read, or that config.ini stands beside the program (a run
+// started from Explorer works in another folder), with the commands that start the
+// program there with the same arguments. Other failures come back as they are.
+Failure with_config_hint(FileSystem& fs, const std::vector<std::string>& args, Failure failure);
 
 // The definition file a command-line argument names: taken against the working folder
 // unless it is absolute.

@@ -235,12 +235,9 @@ int plan_or_check(Tool& tool, const Arguments& args, bool strict) {
     std::printf("Plan of %s; nothing is written.\n", definition_path.c_str());
   }
   const Expected<ConfigPaths> settings = read_settings(tool.fs, vars);
-  Status status = settings ? Status::ok : tool.console.explained(settings.failure());
-  if (status == Status::config_missing) {
-    if (const std::optional<std::string> hint = config_beside_program(tool.fs, tool.command_line)) {
-      tool.console.explain(*hint);
-    }
-  }
+  Status status = settings ? Status::ok
+                           : tool.console.explained(
+                                 with_config_hint(tool.fs, tool.command_line, settings.failure()));
   if (status == Status::ok) {
     const Outcome previewed = preview_restore(
         tool.fs, plan_fs, [&](const std::string& line) { report.restore_line(line); });

@@ -294,11 +294,8 @@ void print_table(Tool& tool, const Folders& folders, const InstallState& state,
 int show_status(Tool& tool, const Arguments& args) {
   const Expected<std::unique_ptr<Settings>> opened = open_config(tool.fs);
   if (!opened) {
-    const Status status = tool.console.explained(opened.failure());
-    if (const std::optional<std::string> hint = config_beside_program(tool.fs, tool.command_line)) {
-      tool.console.explain(*hint);
-    }
-    return tool.fail(status);
+    return tool.fail(
+        tool.console.explained(with_config_hint(tool.fs, tool.command_line, opened.failure())));
   }
   Settings* const settings = opened->get();
   StatusOutput out{!args.json, json_document("status")};
