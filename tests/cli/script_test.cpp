@@ -27,8 +27,7 @@
 // nothing for the block; "\xNN" in a TEXT, NAME or BYTES is a byte. Lines starting with
 // "#" are comments. "let NAME" before the first test names a block without its
 // last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
-// writes them. After "let unix NAME" the text is empty against the Windows build,
-// and a block line that holds nothing else is left out.
+// writes them.
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -71,7 +70,6 @@ std::vector<Script> load_scripts() {
     std::ifstream in(file);
     std::map<std::string, std::string> names;
     std::string* let = nullptr;
-    std::string ignored;
     std::string joined;
     int number = 0;
     for (std::string text; std::getline(in, text);) {
@@ -80,9 +78,7 @@ std::vector<Script> load_scripts() {
         continue;
       }
       if (text.starts_with("let ")) {
-        const bool unix_only = text.starts_with("let unix ");
-        let = &names[text.substr(unix_only ? 9 : 4)];
-        let = unix_only && windows_paths() ? &ignored : let;
+        let = &names[text.substr(4)];
         joined = "";
       } else if (text.starts_with("== ")) {
         let = nullptr;
@@ -261,11 +257,7 @@ TEST_P(ScriptTest, Runs) {
     std::string block;
     bool has_block = false;
     for (; i < lines.size() && lines[i].text.starts_with('|'); ++i, has_block = true) {
-      const std::string raw = lines[i].text.substr(std::min<std::size_t>(2, lines[i].text.size()));
-      const std::string text = expand(raw);
-      if (raw.empty() || !text.empty()) {
-        block += text + "\n";
-      }
+      block += expand(lines[i].text.substr(std::min<std::size_t>(2, lines[i].text.size()))) + "\n";
     }
     SCOPED_TRACE(line.where + ": " + line.text);
     step(expand(line.text), block, has_block);

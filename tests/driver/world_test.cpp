@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <set>
 #include <sstream>
@@ -288,11 +289,7 @@ class World {
 
 std::vector<std::string> words_of(const std::string& text) {
   std::istringstream in(text);
-  std::vector<std::string> words;
-  for (std::string word; in >> word;) {
-    words.push_back(word);
-  }
-  return words;
+  return {std::istream_iterator<std::string>(in), {}};
 }
 
 // What differs from the scenario of a case; empty when nothing.

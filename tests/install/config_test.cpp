@@ -8,12 +8,6 @@
 namespace vexal::test {
 namespace {
 
-TEST(ConfigPaths, DataFolderGetsOneSeparator) {
-  EXPECT_EQ(data_folder("C:\\GAME"), "C:\\GAME\\data\\");
-  EXPECT_EQ(data_folder("C:\\GAME\\"), "C:\\GAME\\data\\");
-  EXPECT_EQ(data_folder("E:"), "E:\\data\\");
-}
-
 TEST(ConfigPaths, ReadsEveryKeyOrExplainsTheMissingOne) {
   for (const DataCase& c : load_cases("tests/install/cases.txt", "paths")) {
     SCOPED_TRACE(c.where);

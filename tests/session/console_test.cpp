@@ -7,12 +7,6 @@
 namespace vexal {
 namespace {
 
-TEST(ErrorReportTest, MessagesOfCodesWithoutARowAreUnknown) {
-  for (const int code : {0, 1, 310, 600, -1}) {
-    EXPECT_EQ(message_of(code), "unknown error!") << code;
-  }
-}
-
 TEST(ErrorReportTest, LineFormOnlyForLinesFromZeroOn) {
   ::testing::internal::CaptureStdout();
   print_error_at_line(316, -1);
