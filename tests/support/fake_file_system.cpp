@@ -230,12 +230,12 @@ IoExpected<FileInfo> FakeFileSystem::stat(const std::string& path) {
   if (node == nullptr || node->is_directory) {
     return FileInfo{FileInfo::Kind::directory, 0, 0, key};
   }
-  return FileInfo{node->link ? FileInfo::Kind::link : FileInfo::Kind::file, node->data.size(),
-                  node->modified, std::to_string(node->id)};
+  return FileInfo{FileInfo::Kind::file, node->data.size(), node->modified,
+                  std::to_string(node->id)};
 }
 
 IoResult FakeFileSystem::sync_file(const std::string& path) {
-  return allow("sync_file", path) && find_file(key_of(path)) != nullptr ? IoResult() : refused();
+  return allow("sync_file", path) && exists(path) ? IoResult() : refused();
 }
 
 OpenedFile FakeFileSystem::open_read(const std::string& path) {
@@ -259,8 +259,11 @@ IoResult FakeFileSystem::move(const std::string& from, const std::string& to) {
   if (drive_of(from_key) != drive_of(to_key)) {
     return move_across(from, to);
   }
+  // Only the source itself may stand at the destination: the move then changes its case.
+  const Node* taken = find(to_key);
   if (!allow("move", from, true, to) || !find_file(from_key) ||
-      !is_directory_key(parent_key(to_key)) || (to_key != from_key && find(to_key))) {
+      !is_directory_key(parent_key(to_key)) ||
+      (taken && (to_key != from_key || taken->name == last_name(to)))) {
     return refused();
   }
   rename_node(from_key, to_key, last_name(to));
@@ -286,7 +289,6 @@ IoResult FakeFileSystem::move_across(const std::string& from, const std::string&
   copy.name = last_name(temp);
   copy.modified = stored_time(temp_key, copy.modified);
   copy.id = next_id_++;
-  copy.link = false;
   copy.hidden = true;
   nodes_[temp_key] = std::move(copy);
   if (!allow("move", from, true, to) || find(to_key)) {
@@ -431,12 +433,6 @@ void FakeFileSystem::set_capacity(const std::string& drive, std::uint64_t bytes)
   capacity_[upper_case(drive)] = bytes;
 }
 
-void FakeFileSystem::set_link(const std::string& path) {
-  if (const auto it = nodes_.find(key_of(path)); it != nodes_.end()) {
-    it->second.link = true;
-  }
-}
-
 std::optional<std::string> FakeFileSystem::contents(const std::string& path) const {
   const Node* node = find_file(key_of(path));
   return node ? std::optional(node->data) : std::nullopt;
@@ -460,15 +456,6 @@ std::map<std::string, std::string> FakeFileSystem::files() const {
     }
   }
   return result;
-}
-
-FakeFileSystem::Hook at_mutations(std::set<std::uint64_t> numbers,
-                                  FakeFileSystem::Verdict verdict) {
-  return [numbers = std::move(numbers), verdict,
-          count = std::uint64_t{0}](const FakeFileSystem::Op& op) mutable {
-    count += op.mutates ? 1 : 0;
-    return op.mutates && numbers.count(count) != 0 ? verdict : FakeFileSystem::Verdict::pass;
-  };
 }
 
 }  // namespace vexal::test

@@ -77,9 +77,6 @@ class FakeFileSystem : public FileSystem {
   void change_directory(std::string path) { current_directory_ = std::move(path); }
   // A read-only file refuses open_write and replace_file.
   void set_read_only(const std::string& path);
-  // The file stands for a symbolic link: stat describes it as one, every other call
-  // treats it as the file it leads to.
-  void set_link(const std::string& path);
   // The files of the drive ("D:") may hold that many bytes together: writes, closes and
   // copies that would pass it fail, as on a full disk.
   void set_capacity(const std::string& drive, std::uint64_t bytes);
@@ -98,7 +95,6 @@ class FakeFileSystem : public FileSystem {
     std::string name;  // spelling as created
     bool is_directory = false;
     bool read_only = false;
-    bool link = false;
     bool hidden = false;  // left out of listings
     std::string data;
     std::uint64_t id = 0;       // the file's identity: kept by a move, new for a new file
@@ -138,9 +134,5 @@ class FakeFileSystem : public FileSystem {
   std::int64_t tick() { return clock_ += 10'000'000'001; }
   std::int64_t clock_ = 0;
 };
-
-// A hook that gives the verdict to the mutating calls of the given numbers, counted from
-// 1 when the hook is made, and lets every other call pass.
-FakeFileSystem::Hook at_mutations(std::set<std::uint64_t> numbers, FakeFileSystem::Verdict verdict);
 
 }  // namespace vexal::test
