@@ -330,6 +330,9 @@ TYPED_TEST(FileSystemContract, WritesAnyMixOfBytesRunsAndFiles) {
       EXPECT_TRUE(out->write_from(*mapped, bytes));
     } else {
       this->backend_.write("File.dat", text_of(bytes));
+      if (random() % 2 == 0) {  // announced, the file may be read ahead
+        this->fs.expect_appends({{this->path("FILE.DAT"), size}});
+      }
       EXPECT_EQ(this->fs.append_file(*out, this->path("FILE.DAT"), size).end, CopyEnd::copied);
     }
     expected += text_of(bytes);
@@ -392,16 +395,22 @@ TYPED_TEST(FileSystemContract, AppendsOnlyFilesThatHoldExactlyTheirSize) {
       {std::nullopt, 0},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.contents.value_or("?").size()) + " " +
-                 std::to_string(row.size));
-    if (row.contents) {
-      this->backend_.write("Mod/File.dat", *row.contents);
+    for (const bool announced : {false, true}) {
+      SCOPED_TRACE(std::to_string(row.contents.value_or("?").size()) + " " +
+                   std::to_string(row.size) + (announced ? " announced" : ""));
+      if (row.contents) {
+        this->backend_.write("Mod/File.dat", *row.contents);
+      }
+      auto out = opened(this->fs.open_write(this->path("Out.fs")));
+      ASSERT_NE(out, nullptr);
+      const std::string source = row.contents ? "MOD\\file.DAT" : "Mod";
+      if (announced) {  // the file may be read ahead
+        this->fs.expect_appends({{this->path(source), row.size}});
+      }
+      EXPECT_EQ(this->fs.append_file(*out, this->path(source), row.size).end,
+                CopyEnd::source_failed);
+      EXPECT_TRUE(out->close());
     }
-    auto out = opened(this->fs.open_write(this->path("Out.fs")));
-    ASSERT_NE(out, nullptr);
-    const std::string source = row.contents ? "MOD\\file.DAT" : "Mod";
-    EXPECT_EQ(this->fs.append_file(*out, this->path(source), row.size).end, CopyEnd::source_failed);
-    EXPECT_TRUE(out->close());
   }
   EXPECT_EQ(this->fs
                 .append_file(*opened(this->fs.open_write(this->path("Out.fs"))),
