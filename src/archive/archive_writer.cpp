@@ -282,10 +282,11 @@ class PieceCheck final : public PieceSink {
 
   Outcome add(Chunk /*bytes*/, const MappedBytes* /*file*/) override { return {}; }
   Outcome add_loose(const SourceArchive& source, const LooseFile& loose) override {
+    std::string path = source.folder + loose.name;
     if (!names_equal(file_name_part(loose.name), output_)) {
+      appends.push_back({std::move(path), loose.size});
       return {};
     }
-    const std::string path = source.folder + loose.name;
     auto bytes = fs_.map_read(path);
     if (!bytes || (*bytes)->bytes().size() != loose.size) {
       return source_changed(path, loose.size);
@@ -295,6 +296,7 @@ class PieceCheck final : public PieceSink {
   }
 
   Held held;
+  std::vector<PlannedAppend> appends;  // the files the writer will copy, in order
 
  private:
   FileSystem& fs_;
@@ -406,6 +408,7 @@ void sort_links(const ArchiveList& list, OutputArchive& output) {
 struct LaidOut {
   std::vector<std::byte> directory;
   Held held;
+  std::vector<PlannedAppend> appends;
 };
 
 // The directory of the output, every piece checked. Fails with programmer_error,
@@ -426,6 +429,7 @@ Expected<LaidOut> lay_out(const ArchiveList& list, FileSystem& fs, const OutputA
     return std::move(checked).failure();
   }
   laid_out.held = std::move(check.held);
+  laid_out.appends = std::move(check.appends);
   return laid_out;
 }
 
@@ -445,7 +449,9 @@ Outcome write_file(const ArchiveList& list, FileSystem& fs, File& file, const Ou
 // Writes the laid-out output into a new file, removed again when it cannot be written
 // whole.
 Outcome create_file(const ArchiveList& list, FileSystem& fs, const OutputArchive& output,
-                    const Refusal& refuse, std::span<const std::byte> directory, const Held& held) {
+                    const Refusal& refuse, LaidOut& laid_out) {
+  const std::span<const std::byte> directory = laid_out.directory;
+  const Held& held = laid_out.held;
   const OpenedFile opened = fs.open_write(output.file_path);
   if (!opened) {
     return Failure(Status::archive_not_created,
@@ -453,6 +459,7 @@ Outcome create_file(const ArchiveList& list, FileSystem& fs, const OutputArchive
   }
   File& file = **opened;
   file.expect_size(directory.size() + data_size(list, output));
+  fs.expect_appends(std::move(laid_out.appends));
   Outcome written = write_file(list, fs, file, output, directory, held);
   const IoResult closed = file.close();
   if (written && !closed) {
@@ -482,7 +489,7 @@ Outcome save_archive(const ArchiveList& list, FileSystem& fs, OutputArchive& out
   if (!laid_out) {
     return std::move(laid_out).failure();
   }
-  return create_file(list, fs, output, refuse, laid_out->directory, laid_out->held);
+  return create_file(list, fs, output, refuse, *laid_out);
 }
 
 }  // namespace vexal

@@ -84,6 +84,12 @@ struct DirEntry {
 
 enum class ListMode { files_only, directories_included };
 
+// A file that append_file is about to copy: its path and the size it must have.
+struct PlannedAppend {
+  std::string path;
+  std::uint64_t size = 0;
+};
+
 // What the file system tells of a path without opening it: enough to know a file again
 // in a later run.
 struct FileInfo {
@@ -124,6 +130,10 @@ class FileSystem {
   // read or holds more or fewer bytes, target_failed when they cannot all be written. A
   // backend may copy them inside the operating system; the default reads large blocks.
   virtual CopyResult append_file(File& target, const std::string& path, std::uint64_t size);
+  // Tells which files append_file will copy next, in this order, so that a backend may open
+  // and read them ahead. Only a hint: calls that differ from it are served as without it, and
+  // any change made through the file system ends it. The default ignores it.
+  virtual void expect_appends(std::vector<PlannedAppend> /*files*/) {}
   // Renames a file; fails when the destination exists. Only files move. The move is
   // durable once it returns true: the folders of both ends are written through to the
   // disk. Between volumes the file is copied under a hidden temporary name in the

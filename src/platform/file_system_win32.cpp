@@ -16,6 +16,7 @@
 #include "platform/list_pattern.h"
 #include "platform/moves_win32.h"
 #include "platform/path_rules.h"
+#include "platform/read_ahead_win32.h"
 #include "platform/settings_win32.h"
 
 namespace vexal {
@@ -253,11 +254,26 @@ class Win32FileSystem : public FileSystem {
     if (out == nullptr) {
       return FileSystem::append_file(target, path, size);
     }
+    if (read_ahead_) {
+      if (std::optional<win32::AheadFile> ahead = read_ahead_->take(path, size)) {
+        return copy_ahead(*out, *ahead, size);
+      }
+      read_ahead_.reset();
+    }
     const Handle source = usable(path) ? open_existing(path) : Handle();
     if (!source.valid()) {
       return {CopyEnd::source_failed, {}};
     }
     return out->append_from(source.get(), size);
+  }
+
+  void expect_appends(std::vector<PlannedAppend> files) override {
+    read_ahead_.reset();
+    if (!files.empty()) {
+      read_ahead_ = std::make_unique<win32::ReadAhead>(
+          std::move(files),
+          [](const std::string& path) { return usable(path) ? open_existing(path) : Handle(); });
+    }
   }
 
   IoExpected<std::shared_ptr<const MappedBytes>> map_read(const std::string& path) override {
@@ -514,16 +530,34 @@ class Win32FileSystem : public FileSystem {
     return DirEntry{std::string(name), size, false};
   }
 
-  // After any change made through the file system.
+  // After any change made through the file system, which may have changed what the last
+  // listing found and what was read ahead.
   void forget_listing() {
     listed_folder_.clear();
     listed_sizes_.clear();
+    read_ahead_.reset();
+  }
+
+  // Copies a file the read-ahead opened or read, as append_file copies one it opens itself.
+  static CopyResult copy_ahead(HandleFile& out, win32::AheadFile& file, std::uint64_t size) {
+    switch (file.state) {
+      case win32::AheadFile::State::failed:
+        return {CopyEnd::source_failed, {}};
+      case win32::AheadFile::State::open:
+        return out.append_from(file.handle.get(), size);
+      case win32::AheadFile::State::read:
+        break;
+    }
+    IoResult written = out.write(file.bytes);
+    return written ? CopyResult{} : CopyResult{CopyEnd::target_failed, std::move(written)};
   }
 
   std::vector<std::weak_ptr<MappedFile>> mapped_;
   // What the last listing found: its folder as given, and the sizes of its files by name.
   std::string listed_folder_;
   std::unordered_map<std::string, std::uint64_t> listed_sizes_;
+  // The files append_file is told it will copy next, opened and read on a thread of their own.
+  std::unique_ptr<win32::ReadAhead> read_ahead_;
 };
 
 }  // namespace

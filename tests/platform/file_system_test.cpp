@@ -265,6 +265,9 @@ std::string write(FileSystem& fs, const std::string& path, const Step& step,
            std::to_string((*out)->size().value_or(999));
   } else {
     const std::uint64_t size = fs.stat(other).value_or(FileInfo{}).size + step.size_error;
+    if (step.offset % 2 == 0) {  // announced, the file may be read ahead
+      fs.expect_appends({{other, size}});
+    }
     text = std::to_string(static_cast<int>(fs.append_file(**out, other, size).end));
   }
   return text + " " + ok((*out)->close());
@@ -430,6 +433,9 @@ TYPED_TEST(FileSystemContract, WritesAnyMixOfBytesRunsAndFiles) {
       EXPECT_TRUE(out->write_from(*mapped, bytes));
     } else {
       this->backend_.write("File.dat", text_of(bytes));
+      if (random() % 2 == 0) {  // announced, the file may be read ahead
+        this->fs.expect_appends({{this->path("FILE.DAT"), size}});
+      }
       EXPECT_EQ(this->fs.append_file(*out, this->path("FILE.DAT"), size).end, CopyEnd::copied);
     }
     expected += text_of(bytes);
