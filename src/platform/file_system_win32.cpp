@@ -355,14 +355,16 @@ class Win32FileSystem : public FileSystem {
     const std::string_view wildcard = file_name_part(pattern);
     const std::string everything =
         separator == std::string::npos ? "*" : pattern.substr(0, separator + 1) + "*";
+    // Forgotten before the search: what it forgets may reset the search's last error.
+    forget_listing();
     WIN32_FIND_DATAA data{};
     FindHandle find(everything, data);
-    forget_listing();
     if (!find.found()) {
       const DWORD error = GetLastError();
-      // A folder that does not exist holds nothing.
+      // A folder that does not exist holds nothing, nor does a file taken for a folder
+      // (which Wine calls an invalid name).
       if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-          error == ERROR_DIRECTORY) {
+          error == ERROR_DIRECTORY || error == ERROR_INVALID_NAME) {
         return result;
       }
       return fail(error);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -229,12 +230,18 @@ std::string probe(FileSystem& fs, const std::string& path, Mappings& mappings) {
   if (mapped) {
     mappings.emplace_back(*mapped, text_of((*mapped)->bytes()));
   }
+#ifdef _WIN32  // Windows syncs files only
+  const bool syncable = fs.is_file(path);
+#else
+  const bool syncable = true;
+#endif
   return std::to_string(fs.is_file(path)) + std::to_string(fs.is_directory(path)) +
          (info ? " kind " + std::to_string(static_cast<int>(info->kind)) + " size " +
                      std::to_string(info->kind == FileInfo::Kind::file ? info->size : 0)
                : " no stat") +
          (readable ? " readable " + std::to_string(*readable) : " unreadable") + " sync " +
-         ok(fs.sync_file(path)) + (mapped ? " map " + summary(text_of((*mapped)->bytes())) : "");
+         (syncable ? ok(fs.sync_file(path)) : "-") +
+         (mapped ? " map " + summary(text_of((*mapped)->bytes())) : "");
 }
 
 // Opens, seeks and reads a few bytes.
@@ -321,14 +328,22 @@ TEST(FileSystemDifferentialTest, NativeAndFakeAgreeOnEveryOperation) {
     NativeBackend native;
     FakeBackend fake;
     Mappings native_mappings, fake_mappings;
+    std::set<std::string> probed;  // names that may be mapped
     for (int i = 0; i < 60; ++i) {
       const Step step = draw(random);
       // Appending a file to itself truncates it first on one backend, at the close on the other.
       if (step.kind == 1 && upper_case(step.path) == upper_case(step.other)) {
         continue;
       }
-#ifdef _WIN32  // Wine keeps the old spelling when a move changes only the letter case
-      if (step.kind == 6 && upper_case(step.path) == upper_case(step.other)) {
+#ifdef _WIN32
+      // Wine keeps the old spelling when a move changes only the letter case; Windows
+      // removes no read-only file, where POSIX (and the fake) let its owner; and replaces
+      // no mapped file, which the tool never does.
+      if (step.kind == 4) {
+        probed.insert(upper_case(step.path));
+      }
+      if ((step.kind == 6 && upper_case(step.path) == upper_case(step.other)) || step.kind == 9 ||
+          (step.kind == 2 && probed.contains(upper_case(step.path)))) {
         continue;
       }
 #endif
