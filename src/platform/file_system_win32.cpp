@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <vector>
 
@@ -269,10 +270,15 @@ class Win32FileSystem : public FileSystem {
 
   void expect_appends(std::vector<PlannedAppend> files) override {
     read_ahead_.reset();
-    if (!files.empty()) {
+    if (files.empty()) {
+      return;
+    }
+    try {
       read_ahead_ = std::make_unique<win32::ReadAhead>(
           std::move(files),
           [](const std::string& path) { return usable(path) ? open_existing(path) : Handle(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the copies open the files themselves, as without the hint.
     }
   }
 

@@ -1,5 +1,6 @@
 #include "platform/read_ahead_win32.h"
 
+#include <new>
 #include <utility>
 
 namespace vexal::win32 {
@@ -46,10 +47,14 @@ std::optional<AheadFile> ReadAhead::take(const std::string& path, std::uint64_t 
   std::optional<AheadFile> file;
   {
     const Locked locked(lock_);
-    while (ready_.empty()) {
+    while (ready_.empty() && !finished_) {
       taker_waits_ = true;
       SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
       taker_waits_ = false;
+    }
+    if (ready_.empty()) {  // the thread gave up: the copies open the files themselves
+      next_ = files_.size();
+      return std::nullopt;
     }
     file = std::move(ready_.front());
     ready_.pop_front();
@@ -62,7 +67,25 @@ std::optional<AheadFile> ReadAhead::take(const std::string& path, std::uint64_t 
   return file;
 }
 
+// Out of memory, the thread stops reading ahead; it never ends the program.
 void ReadAhead::run() {
+  try {
+    read_all();
+  } catch (const std::bad_alloc&) {
+    // finished_ below sends the copies to open the files left themselves.
+  }
+  bool wake = false;
+  {
+    const Locked locked(lock_);
+    finished_ = true;
+    wake = taker_waits_;
+  }
+  if (wake) {
+    WakeAllConditionVariable(&changed_);
+  }
+}
+
+void ReadAhead::read_all() {
   for (const PlannedAppend& planned : files_) {
     {
       const Locked locked(lock_);

@@ -46,6 +46,7 @@ class ReadAhead {
 
  private:
   void run();
+  void read_all();
   [[nodiscard]] AheadFile fetch(const PlannedAppend& file) const;
 
   const std::vector<PlannedAppend> files_;
@@ -56,6 +57,7 @@ class ReadAhead {
   std::deque<AheadFile> ready_;  // guarded by lock_, as are the fields below
   std::size_t ready_bytes_ = 0;
   bool stop_ = false;
+  bool finished_ = false;  // the thread has ended, whether or not it read every file
   bool taker_waits_ = false;
   bool reader_waits_ = false;
   std::thread thread_;  // started last, joined first
