@@ -108,8 +108,12 @@ std::string identity_of(const std::string& path) {
 // Opens an existing file for reading, sharing it with every other use: a source stays open
 // while the build and the installation write, move and remove other files, and itself.
 // (No FILE_FLAG_SEQUENTIAL_SCAN: Wine's server makes a system call of it at every open, and
-// most files are read whole with one call.)
+// most files are read whole with one call.) A path the ANSI functions cannot take whole
+// opens nothing.
 Handle open_existing(const std::string& path) {
+  if (!usable(path)) {
+    return Handle();
+  }
   return Handle(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -261,7 +265,7 @@ class Win32FileSystem : public FileSystem {
       }
       read_ahead_.reset();
     }
-    const Handle source = usable(path) ? open_existing(path) : Handle();
+    const Handle source = open_existing(path);
     if (!source.valid()) {
       return {CopyEnd::source_failed, {}};
     }
@@ -274,16 +278,14 @@ class Win32FileSystem : public FileSystem {
       return;
     }
     try {
-      read_ahead_ = std::make_unique<win32::ReadAhead>(
-          std::move(files),
-          [](const std::string& path) { return usable(path) ? open_existing(path) : Handle(); });
+      read_ahead_ = std::make_unique<win32::ReadAhead>(std::move(files), open_existing);
     } catch (const std::system_error&) {
       // No thread to be had: the copies open the files themselves, as without the hint.
     }
   }
 
   IoExpected<std::shared_ptr<const MappedBytes>> map_read(const std::string& path) override {
-    Handle file = usable(path) ? open_existing(path) : Handle();
+    Handle file = open_existing(path);
     LARGE_INTEGER size{};
     if (!file.valid() || GetFileSizeEx(file.get(), &size) == 0) {
       return fail(last_error(path));
