@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -20,7 +21,6 @@ namespace {
 using test::ModFixture;
 
 const Block kBasics = Block::archive(0);
-const std::string kCases = "tests/moddef/cases.txt";
 
 // "*" any run of characters, "?" one, anything else itself: the mask of an add, by its
 // definition rather than by the scan the code makes.
@@ -146,24 +146,38 @@ TEST_F(StatementTest, AddsLinkAsTheModelLinks) {
 
 TEST_F(StatementTest, RunsOrRejectsEachStatement) {
   add_output(kBasics);
-  for (const test::DataCase& c : test::load_cases(kCases, "statement")) {
+  for (const test::DataCase& c : test::load_cases("tests/moddef/cases.txt", "statement")) {
     SCOPED_TRACE(c.where);
     vars = {};
-    ASSERT_TRUE(vars.define("VEXAL", "C:\\GAME", VariableLevel::settings));
-    const std::string after = c.field(3, "replace=unchanged");
+    for (const auto& [name, value, level] :
+         {std::tuple{"VEXAL", "C:\\GAME", VariableLevel::settings},
+          std::tuple{"A", "aa", VariableLevel::settings},
+          std::tuple{"MAKE", "out", VariableLevel::path},
+          std::tuple{"ORIG", "%VEXAL%\\data\\", VariableLevel::src}}) {
+      ASSERT_TRUE(vars.define(name, value, level));
+    }
+    const std::string after = c.field(3, "replace=1");
     const std::string name = after.substr(0, after.find('='));
-    const std::string expected = after.substr(name.size() + 1);
-    // Starting from the other mode tells a change from none.
-    output(kBasics).replace = expected != "1";
+    output(kBasics).replace = c.fields.size() < 4 || after.back() != '1';
     const std::string& block = c.field(0);
     const Block in = block == "PATH"  ? Block{BlockClass::path}
                      : block == "SRC" ? Block{BlockClass::src}
                                       : Block::archive(*match_catalogue(block).slot);
     EXPECT_EQ(code_of(run_statement(context, c.field(1), in).status()), c.number(2));
-    EXPECT_EQ(name == "replace" ? std::to_string(output(kBasics).replace) : value_of(name),
-              expected == "unchanged" ? "1" : expected);
+    EXPECT_EQ(
+        name + "=" + (name == "replace" ? std::to_string(output(kBasics).replace) : value_of(name)),
+        after);
   }
   EXPECT_EQ(archives.source_count(), 0u) << "no source was loaded";
+}
+
+TEST(VariableStore, ValuesLongerThanSixtyFourKibibytesSurvive) {
+  VariableStore vars;
+  ASSERT_TRUE(vars.define("LONG", std::string(100000, 'x'), VariableLevel::path));
+  ASSERT_TRUE(vars.define("TWICE", "%LONG%%LONG%", VariableLevel::src));
+  const Expected<std::string> out = vars.expand("%TWICE%!", VariableLevel::archive);
+  ASSERT_TRUE(out);
+  EXPECT_EQ(*out, std::string(200000, 'x') + "!");
 }
 
 }  // namespace
