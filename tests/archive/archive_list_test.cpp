@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "archive/folder_loader.h"
 #include "engine_fixture.h"
 #include "support/case_file.h"
 
@@ -107,6 +108,11 @@ TEST_F(ArchiveListTest, BadArgumentsAndImpossibleReservationsAreRefused) {
   EXPECT_TRUE(out.links.empty());
   EXPECT_EQ(ArchiveList::reserve_entries(add_source("a"), SIZE_MAX / 2).status(),
             Status::out_of_memory);
+  SourceArchive& unnamed = list.add_source("");
+  EXPECT_EQ(read_archive_file(fs, unnamed, "").status(), Status::programmer_error);
+  EXPECT_EQ(load_source(fs, reporter, unnamed, test::kModFolder).status(),
+            Status::programmer_error);
+  EXPECT_EQ(load_folder(fs, reporter, unnamed, "").status(), Status::programmer_error);
 }
 
 }  // namespace

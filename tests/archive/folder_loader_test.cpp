@@ -149,9 +149,10 @@ TEST_F(FolderLoadTest, LoadsRandomTreesAsTheModelKeeps) {
 
 // Each row loads a path as a definition names it, which fails with the explanation.
 TEST_F(FolderLoadTest, RefusesFoldersThatCannotBeLoadedWhole) {
-  add("wrong\\ab_\\x01", "x");  // the group AB___ reads its items from the folder ab
+  fs.add_file(kModFolder + "wrong\\ab_\\x01",
+              "x");  // the group AB___ reads its items from the folder ab
   fs.add_directory(kModFolder + "folder.fs");
-  add("file", "not a folder");
+  fs.add_file(kModFolder + "file", "not a folder");
   // A folder whose own listing fits the platform's limit, but whose group's items do not.
   const std::string deep = "D:\\" + std::string(max_path_bytes - 9, 'd');
   fs.add_file(deep + "\\ab\\X01", "x");
@@ -177,13 +178,6 @@ TEST_F(FolderLoadTest, RefusesFoldersThatCannotBeLoadedWhole) {
     EXPECT_EQ(reporter.text, (archive ? "0 " : "1 ") + path + " failed\n");
     EXPECT_EQ(reporter.explanations, told);
   }
-}
-
-TEST_F(FolderLoadTest, MissingArgumentsAreRefused) {
-  SourceArchive& source = list.add_source("");
-  EXPECT_EQ(read_archive_file(fs, source, "").status(), Status::programmer_error);
-  EXPECT_EQ(load_source(fs, reporter, source, kModFolder).status(), Status::programmer_error);
-  EXPECT_EQ(load_folder(fs, reporter, source, "").status(), Status::programmer_error);
 }
 
 // On disk, where file names keep their letter case: the group folder Ab is found as AB,

@@ -145,7 +145,7 @@ TEST_F(StatementTest, AddsLinkAsTheModelLinks) {
 }
 
 TEST_F(StatementTest, RunsOrRejectsEachStatement) {
-  add_output(kBasics);
+  slots[kBasics.slot] = &archives.add_output("BASICS.FS", false);
   for (const test::DataCase& c : test::load_cases("tests/moddef/cases.txt", "statement")) {
     SCOPED_TRACE(c.where);
     vars = {};
