@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "archive/folder_loader.h"
 #include "engine_fixture.h"
 #include "support/case_file.h"
@@ -29,51 +27,6 @@ TEST(Names, CompareWithoutAsciiCaseShorterFirstAndCutAtFifteenBytes) {
   EXPECT_EQ(entry_name(entry), "0123456789ABCDE");
   entry.name = {'A', 'B', '\0', 'x'};
   EXPECT_EQ(entry_name(entry), "AB");
-}
-
-// The index answers as a front-to-back search of the table does, through appends,
-// shrinking, and reordering and renaming (after which the index is cleared). Names are
-// drawn from bytes whose bit 5 is the letter case only for letters.
-TEST(EntryIndex, FindsWhatAFrontToBackSearchFinds) {
-  std::mt19937 random(15);
-  const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
-  std::vector<Entry> entries;
-  EntryIndex index;
-  const auto some_name = [&] {  // new, or of the table with bit 5 of some bytes flipped
-    std::string name(1 + pick(pick(2) == 0 ? 2 : 15), ' ');
-    for (char& c : name) {
-      c = "aZqM@[`{09_\xE1\xC1"[pick(13)];
-    }
-    if (!entries.empty() && pick(2) == 0) {
-      name = entry_name(entries[pick(entries.size())]);
-      for (char& c : name) {
-        c = static_cast<char>(c ^ (pick(3) == 0 ? 0x20 : 0));
-      }
-    }
-    Entry entry;
-    set_entry_name(entry, name);
-    return entry;
-  };
-  for (int step = 0; step < 4000; ++step) {
-    if (const std::size_t action = pick(200); action == 0) {
-      entries.resize(pick(entries.size() + 1));
-    } else if (action < 10 && !entries.empty()) {
-      std::swap(entries[pick(entries.size())], entries[pick(entries.size())]);
-      entries[pick(entries.size())].name = some_name().name;
-      index.clear();
-    } else {
-      entries.push_back(some_name());
-    }
-    const Entry wanted = some_name();
-    std::size_t first = 0;
-    while (first < entries.size() && !names_equal(entry_name(entries[first]), entry_name(wanted))) {
-      ++first;
-    }
-    const auto key_at = [&](std::size_t p) { return EntryIndex::key_of(entry_name(entries[p])); };
-    ASSERT_EQ(index.find_first(entries.size(), key_at, EntryIndex::key_of(entry_name(wanted))),
-              first < entries.size() ? first : EntryIndex::npos)
-        << "step " << step << ", name " << entry_name(wanted);
-  }
 }
 
 class ArchiveListTest : public test::EngineTest {
