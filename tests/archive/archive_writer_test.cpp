@@ -15,7 +15,6 @@ namespace {
 
 using test::build_flat;
 using test::build_two_level;
-using test::le32;
 
 class ArchiveSaveTest : public test::EngineTest {};
 using Verdict = test::FakeFileSystem::Verdict;
@@ -55,8 +54,7 @@ std::vector<test::GroupBytes> largest_two_level() {
 TEST_F(ArchiveSaveTest, SavesRandomArchivesSortedAndLeavesNoPartialOutput) {
   test::for_each_seed(20240601, 300, [&](std::mt19937& random, unsigned round) {
     const bool two_level = round % 2 == 1;
-    std::string bytes;
-    std::string sorted;
+    std::string bytes, sorted;
     if (two_level) {
       auto groups = random_members<test::GroupBytes>(random, 5, [&](std::string name) {
         test::GroupBytes group{std::move(name), {}};

@@ -21,7 +21,6 @@ namespace {
 using test::build_flat;
 using test::build_two_level;
 using test::kModFolder;
-using test::le32;
 
 class FolderLoadTest : public test::EngineTest {};
 using Verdict = test::FakeFileSystem::Verdict;
@@ -52,8 +51,7 @@ TEST_F(FolderLoadTest, LoadsRandomTreesAsTheModelKeeps) {
     fs.remove_tree(kModFolder);
     fs.remove_tree("D:\\abs");
     fs.add_directory(root);
-    std::vector<std::string> warned;
-    std::vector<std::string> files;  // loaded
+    std::vector<std::string> warned, files;  // the warnings due, the files loaded
     const auto skipped = [&](const std::string& path, const std::string& why) {
       warned.push_back(path + ": skipped: " + why);
     };
@@ -149,8 +147,8 @@ TEST_F(FolderLoadTest, LoadsRandomTreesAsTheModelKeeps) {
 
 // Each row loads a path as a definition names it, which fails with the explanation.
 TEST_F(FolderLoadTest, RefusesFoldersThatCannotBeLoadedWhole) {
-  fs.add_file(kModFolder + "wrong\\ab_\\x01",
-              "x");  // the group AB___ reads its items from the folder ab
+  // The group AB___ reads its items from the folder ab.
+  fs.add_file(kModFolder + "wrong\\ab_\\x01", "x");
   fs.add_directory(kModFolder + "folder.fs");
   fs.add_file(kModFolder + "file", "not a folder");
   // A folder whose own listing fits the platform's limit, but whose group's items do not.
@@ -185,7 +183,6 @@ TEST_F(FolderLoadTest, RefusesFoldersThatCannotBeLoadedWhole) {
 // twice) keeps that file's bytes.
 TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
   const test::TempDir root;
-  root.write_file("mod/b.dat", "bb");
   root.write_file("mod/A.pcx", "a");
   root.write_file("mod/OUT.FS", "old");
   root.write_file("troop/tank/a01", "1");
@@ -201,8 +198,7 @@ TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
     ASSERT_TRUE(list.link_archive(out, source));
     ASSERT_EQ(save(out, native.get()), Status::ok);
   }
-  EXPECT_TRUE(root.read_file("mod/OUT.FS") ==
-              build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}, {"OUT.FS", "old"}}));
+  EXPECT_TRUE(root.read_file("mod/OUT.FS") == build_flat({{"A.PCX", "a"}, {"OUT.FS", "old"}}));
   EXPECT_EQ(root.read_file("OUT.FSU"),
             build_two_level({{"AB", {{"Z00", "z"}}}, {"TANK", {{"A01", "1"}}}}));
   // A sparse file larger than a flat entry records fails the load.

@@ -106,14 +106,14 @@ TEST_F(DefinitionTest, RandomDefinitionsRunOrStopAtTheirBrokenPiece) {
 TEST_F(DefinitionTest, OnlyCdArchiveBlocksAreSkipped) {
   for (const CatalogueEntry& entry : kCatalogue) {
     const std::string name(entry.name);
+    const std::string text = "class " + name + " { nonsense; }";
     const bool cd = name == "HELP.FS" || name == "VIDEO.FS" || name == "NARRATE.FS";
-    EXPECT_EQ(code_of(fresh_scan("class " + name + " { nonsense; }").status()), cd ? 0 : 305)
-        << name;
+    EXPECT_EQ(code_of(fresh_scan(text).status()), cd ? 0 : 305) << name;
     EXPECT_EQ(reporter.warnings,
               cd ? "line 1: the " + name +
                        " block is skipped, since allowcdmod in config.ini is 0 or less\n"
                  : "");
-    EXPECT_EQ(code_of(fresh_scan("class " + name + " { nonsense; }", true).status()), 305) << name;
+    EXPECT_EQ(code_of(fresh_scan(text, true).status()), 305) << name;
   }
 }
 

@@ -18,8 +18,6 @@
 namespace vexal {
 namespace {
 
-using test::ModFixture;
-
 const Block kBasics = Block::archive(0);
 
 // "*" any run of characters, "?" one, anything else itself: the mask of an add, by its
@@ -35,7 +33,7 @@ bool mask_takes(std::string_view mask, std::string_view name) {
          mask_takes(mask.substr(1), name.substr(1));
 }
 
-class StatementTest : public ModFixture {};
+class StatementTest : public test::ModFixture {};
 
 // Random adds (NEW, ALL or the block's mode, masks or none) and replace statements into
 // a flat or a two-level output link what a model links: an add without a mask into an
@@ -147,15 +145,6 @@ TEST_F(StatementTest, RunsOrRejectsEachStatement) {
         after);
   }
   EXPECT_EQ(archives.source_count(), 0u) << "no source was loaded";
-}
-
-TEST(VariableStore, ValuesLongerThanSixtyFourKibibytesSurvive) {
-  VariableStore vars;
-  ASSERT_TRUE(vars.define("LONG", std::string(100000, 'x'), VariableLevel::path));
-  ASSERT_TRUE(vars.define("TWICE", "%LONG%%LONG%", VariableLevel::src));
-  const Expected<std::string> out = vars.expand("%TWICE%!", VariableLevel::archive);
-  ASSERT_TRUE(out);
-  EXPECT_EQ(*out, std::string(200000, 'x') + "!");
 }
 
 }  // namespace
