@@ -50,10 +50,6 @@ class EngineTest : public ::testing::Test {
     EXPECT_EQ(read(name, std::move(bytes), "C:\\src\\" + name), Status::ok);
     return list.source(static_cast<std::uint32_t>(list.source_count() - 1));
   }
-  // A file below the mod folder.
-  void add(const std::string& relative, std::string bytes) {
-    fs.add_file(kModFolder + relative, std::move(bytes));
-  }
   // Loads path, as a definition names it, as the only source of a fresh list; what the
   // load reports starts afresh.
   Status load(const std::string& path, FileSystem* through = nullptr) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -9,6 +12,7 @@
 #include "platform/ascii.h"
 #include "platform/path_rules.h"
 #include "support/archive_builder.h"
+#include "support/seeded.h"
 #include "support/temp_dir.h"
 
 namespace vexal {
@@ -17,43 +21,139 @@ namespace {
 using test::build_flat;
 using test::build_two_level;
 using test::kModFolder;
-using test::le32;
 
 class FolderLoadTest : public test::EngineTest {};
+using Verdict = test::FakeFileSystem::Verdict;
 
-// Each row loads a path as a definition names it and saves what it loaded as an archive
-// of the same layout; what the loader warns about and explains is told.
-TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
-  add("flat\\b.dat", "bb");
-  add("flat\\A.PCX", "a");
-  add("flat\\TWELVECHARS1", "12");
-  add("flat\\THIRTEENCHARS", "x");
-  add("troop\\top.txt", "x");
-  add("troop\\tank\\a09", "1");
-  add("troop\\tank\\AZ2", "22");
-  add("troop\\tank\\a-1", "x");
-  add("troop\\tank\\MAX", std::string(65535, 'm'));
-  add("troop\\tank\\BIG", std::string(65536, 'b'));
-  add("troop\\ab\\z00", "z");
-  add("troop\\empty\\toolong", "x");
-  add("troop\\sixchr\\x01", "x");
-  add("mixed\\A.PCX", "a");
-  fs.add_directory(kModFolder + "mixed\\toolongname");
-  add("wrong\\ab_\\x01", "x");  // the group AB___ reads its items from the folder ab
-  add("sub\\dir\\A", "rel");
-  fs.add_file("D:\\abs\\dir\\A", "abs");
-  const std::string fsu = build_two_level({{"G", {{"I01", "i"}}}});
-  add("data\\x.Fsu", fsu);
+// Random folder trees, loaded and saved whole, against a model of what loading keeps:
+// with no folder at the top, the files of at most 12 bytes of name; else the group
+// folders of at most 5 bytes of name that hold items, files named by exactly three
+// letters or digits, of at most 65535 bytes. Everything else is skipped with a warning.
+// Then a file loaded changes before a second save, which fails and leaves no output; or
+// any one call of a second load fails it, naming what failed below the folder, or a file
+// shrinks between listing and opening.
+TEST_F(FolderLoadTest, LoadsRandomTreesAsTheModelKeeps) {
+  test::for_each_seed(31000, 400, [&](std::mt19937& random, unsigned round) {
+    const auto pick = [&](std::size_t n) { return test::pick(random, n); };
+    // The folder as a definition may name it; files are named as it is written.
+    const std::string named = std::array{"t", "t/", "sub/t\\", "D:\\abs\\t", "t.fsx"}[pick(5)];
+    const std::string root = (named[1] == ':' ? "" : kModFolder) + named +
+                             (named.back() == 't' || named.back() == 'x' ? "\\" : "");
+    std::set<std::string> taken;
+    const auto fresh_name = [&](std::size_t min, std::size_t max) {
+      for (;;) {
+        if (std::string name = test::random_text(random, "aBz09-.", min, max);
+            name.find_first_not_of('.') != name.npos && taken.insert(upper_case(name)).second) {
+          return name;
+        }
+      }
+    };
+    fs.remove_tree(kModFolder);
+    fs.remove_tree("D:\\abs");
+    fs.add_directory(root);
+    std::vector<std::string> warned, files;  // the warnings due, the files loaded
+    const auto skipped = [&](const std::string& path, const std::string& why) {
+      warned.push_back(path + ": skipped: " + why);
+    };
+    std::vector<test::FlatEntryBytes> entries;
+    std::vector<test::GroupBytes> groups;
+    const bool two_level = round % 2 == 1;
+    for (std::size_t n = two_level + pick(6); n > 0; --n) {
+      const bool folder = two_level && (n == 1 || pick(3) != 0);
+      // A file of the output's name is taken whole before the output is made.
+      const bool copy = !two_level && n == 1 && pick(3) == 0;
+      const std::string name = copy ? "copy" : fresh_name(1, folder ? 6 : 14);
+      const std::string path = root + name;
+      if (!folder) {
+        const std::string bytes = test::random_text(random, "xyz", 0, 3);
+        fs.add_file(path, bytes);
+        if (two_level || name.size() > 12) {
+          skipped(path, two_level ? "a file beside group folders is no item"
+                                  : "an entry name has at most 12 bytes");
+        } else {
+          entries.push_back({upper_case(name), bytes}), files.push_back(path);
+        }
+        continue;
+      }
+      fs.add_directory(path);
+      test::GroupBytes group{upper_case(name), {}};
+      for (std::size_t i = pick(4); i > 0; --i) {
+        const std::string item = path + "\\" + fresh_name(2, 4);
+        const std::string bytes(pick(12) == 0 ? 65535 + pick(2) : pick(3), 'i');
+        fs.add_file(item, bytes);
+        if (group.name.size() > 5) {
+          continue;  // not listed
+        }
+        if (item.size() - path.size() != 4 || item.find_first_of("-.", path.size()) != item.npos) {
+          skipped(item, "an item name is exactly 3 ASCII letters or digits");
+        } else if (bytes.size() > 65535) {
+          skipped(item, "an item holds at most 65535 bytes");
+        } else {
+          group.items.push_back({upper_case(item.substr(path.size() + 1)), bytes});
+          files.push_back(item);
+        }
+      }
+      std::ranges::sort(group.items, {}, &test::ItemBytes::name);
+      if (group.name.size() > 5) {
+        skipped(path, "a group folder name has at most 5 bytes");
+      } else if (group.items.empty()) {
+        skipped(path, "the group folder holds no item files");
+      } else {
+        groups.push_back(group);
+      }
+    }
+    ASSERT_EQ(load(named), Status::ok);
+    ASSERT_EQ(reporter.text, "1 " + named + " done\n");
+    for (const std::string& line : warned) {
+      ASSERT_NE(reporter.warnings.find(line + "\n"), std::string::npos) << line;
+    }
+    ASSERT_EQ(std::ranges::count(reporter.warnings, '\n'), std::ssize(warned));
+    ASSERT_EQ(save_copy(), Status::ok);
+    ASSERT_TRUE(saved("COPY") ==
+                (two_level ? test::saved_form(groups) : test::saved_form(entries)));
+    fs.remove_tree("C:\\out\\COPY");
+
+    if (!files.empty() && pick(2) == 0) {
+      const std::string& changed = files[pick(files.size())];
+      fs.add_file(changed, *fs.contents(changed) + "!");
+      ASSERT_EQ(save_copy(), Status::source_not_opened) << changed;
+      ASSERT_FALSE(saved("COPY")) << changed;
+      return;
+    }
+    std::size_t calls = 0;
+    fs.hook = [&](const test::FakeFileSystem::Op&) { return ++calls, Verdict::pass; };
+    ASSERT_EQ(load(named), Status::ok);
+    const std::size_t failing = pick(calls);
+    const bool shrink = pick(2) == 0;
+    std::string told;
+    fs.hook = [&](const test::FakeFileSystem::Op& op) {
+      if (failing != --calls) {
+        return Verdict::pass;
+      }
+      if (shrink && op.name == "open_read" && !fs.contents(op.path)->empty()) {
+        fs.add_file(op.path, fs.contents(op.path)->substr(1));
+        return told = op.path + ": holds fewer bytes than its folder listing said\n", Verdict::pass;
+      }
+      told = op.path.substr(0, op.path.find_last_not_of("\\*") + 1);
+      return Verdict::fail;
+    };
+    ASSERT_EQ(load(named), Status::source_not_opened);
+    ASSERT_EQ(reporter.text, "1 " + named + " failed\n");
+    std::ranges::replace(reporter.explanations, '/', '\\');
+    ASSERT_NE(reporter.explanations.find(told), std::string::npos) << told;
+    fs.hook = nullptr;
+  });
+}
+
+// Each row loads a path as a definition names it, which fails with the explanation.
+TEST_F(FolderLoadTest, RefusesFoldersThatCannotBeLoadedWhole) {
+  // The group AB___ reads its items from the folder ab.
+  fs.add_file(kModFolder + "wrong\\ab_\\x01", "x");
   fs.add_directory(kModFolder + "folder.fs");
-  add("data.fsx\\E", "folder");
-  add("file", "not a folder");
+  fs.add_file(kModFolder + "file", "not a folder");
   // A folder whose own listing fits the platform's limit, but whose group's items do not.
   const std::string deep = "D:\\" + std::string(max_path_bytes - 9, 'd');
   fs.add_file(deep + "\\ab\\X01", "x");
-  const std::string troop = kModFolder + "troop\\";
-  const std::string no_item = ": skipped: an item name is exactly 3 ASCII letters or digits\n";
-  const std::string no_group = ": skipped: a group folder name has at most 5 bytes\n";
-  const std::string beside = ": skipped: a file beside group folders is no item\n";
   const std::string refused = ": refused by the fake file system\n";
   const auto missing = [](const std::string& name) {
     return "the source folder \"" + kModFolder + name +
@@ -64,133 +164,26 @@ TEST_F(FolderLoadTest, LoadsFoldersAndArchiveFiles) {
            std::to_string(max_path_bytes - 1) +
            " bytes; move the mod to a folder with a shorter path\n";
   };
-  struct Row {
-    std::string path;
-    Status status;
-    bool archive;
-    std::string saved;
-    std::string told;  // warnings, then the explanation of a failure
-  };
-  const Row rows[] = {
-      {"flat", Status::ok, false,
-       build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}, {"TWELVECHARS1", "12"}}),
-       kModFolder + "flat\\THIRTEENCHARS: skipped: an entry name has at most 12 bytes\n"},
-      {"troop", Status::ok, false,
-       build_two_level({{"AB", {{"Z00", "z"}}},
-                        {"TANK", {{"A09", "1"}, {"AZ2", "22"}, {"MAX", std::string(65535, 'm')}}}}),
-       troop + "empty\\toolong" + no_item + troop +
-           "empty: skipped: the group folder holds no item files\n" + troop + "sixchr" + no_group +
-           troop + "tank\\a-1" + no_item + troop +
-           "tank\\BIG: skipped: an item holds at most 65535 bytes\n" + troop + "top.txt" + beside},
-      {"mixed", Status::ok, false, le32(8) + le32(0),
-       kModFolder + "mixed\\A.PCX" + beside + kModFolder + "mixed\\toolongname" + no_group},
-      {"sub/dir/", Status::ok, false, build_flat({{"A", "rel"}}), ""},
-      {"D:\\abs\\dir", Status::ok, false, build_flat({{"A", "abs"}}), ""},
-      {"data\\x.Fsu", Status::ok, true, fsu, ""},
-      {"data.fsx", Status::ok, false, build_flat({{"E", "folder"}}), ""},
-      {"folder.fs", Status::archive_not_opened, true, "", kModFolder + "folder.fs" + refused},
-      {"wrong", Status::source_not_opened, false, "", kModFolder + "wrong\\AB\\x01" + refused},
-      {"none", Status::source_not_opened, false, "", missing("none")},
-      {"file", Status::source_not_opened, false, "", missing("file")},
-      {deep, Status::source_not_opened, false, "", too_long(deep + "\\ab")},
-      {deep + "ddddd", Status::source_not_opened, false, "", too_long(deep + "ddddd")},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.path.substr(0, 40));
-    ASSERT_EQ(load(r.path), r.status);
-    EXPECT_EQ(reporter.text, (r.archive ? "0 " : "1 ") + r.path +
-                                 (r.status == Status::ok ? " done\n" : " failed\n"));
-    EXPECT_EQ(reporter.warnings + reporter.explanations, r.told);
-    if (r.status == Status::ok) {
-      ASSERT_EQ(save_copy(), Status::ok);
-      EXPECT_TRUE(saved("COPY") == r.saved);
-    }
+  for (const auto& [path, told] :
+       {std::pair{std::string("folder.fs"), kModFolder + "folder.fs" + refused},
+        {"wrong", kModFolder + "wrong\\AB\\x01" + refused},
+        {"none", missing("none")},
+        {"file", missing("file")},
+        {deep, too_long(deep + "\\ab")},
+        {deep + "ddddd", too_long(deep + "ddddd")}}) {
+    const bool archive = path == "folder.fs";
+    EXPECT_EQ(load(path), archive ? Status::archive_not_opened : Status::source_not_opened);
+    EXPECT_EQ(reporter.text, (archive ? "0 " : "1 ") + path + " failed\n");
+    EXPECT_EQ(reporter.explanations, told);
   }
-}
-
-// A file that cannot be opened, that holds fewer bytes than listed once opened, or a
-// folder that cannot be listed fails the load; so does a file larger
-// than a flat entry records.
-TEST_F(FolderLoadTest, UnreadableShortOrHugeFilesAndUnlistableFoldersFailTheLoad) {
-  add("flat\\A", "a");
-  add("troop\\G\\I01", "i");
-  const std::string refused = ": refused by the fake file system\n";
-  const struct {
-    const char* folder;
-    std::string_view call;  // fails at its nth time; "shrink": every file loses a byte
-    int nth;
-    std::string told;
-  } rows[] = {
-      {"flat", "open_read", 1, "flat\\A" + refused},
-      {"troop", "open_read", 1, "troop\\G\\I01" + refused},
-      {"flat", "shrink", 1, "flat\\A: holds fewer bytes than its folder listing said\n"},
-      {"troop", "shrink", 1, "troop\\G\\I01: holds fewer bytes than its folder listing said\n"},
-      {"flat", "list", 1, "flat" + refused},
-      {"troop", "list", 2, "troop\\G" + refused},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.folder) + " " + std::string(row.call));
-    int seen = 0;
-    fs.hook = [&](const test::FakeFileSystem::Op& op) {
-      if (row.call == "shrink" && op.name == "open_read") {
-        fs.add_file(op.path, fs.contents(op.path).value_or("?").substr(1));
-      }
-      return op.name == row.call && ++seen == row.nth ? test::FakeFileSystem::Verdict::fail
-                                                      : test::FakeFileSystem::Verdict::pass;
-    };
-    EXPECT_EQ(load(row.folder), Status::source_not_opened);
-    EXPECT_EQ(reporter.text, "1 " + std::string(row.folder) + " failed\n");
-    EXPECT_EQ(reporter.explanations, kModFolder + row.told);
-    fs.restart();
-    add("flat\\A", "a");
-    add("troop\\G\\I01", "i");
-  }
-
-  const test::TempDir root;  // a sparse file
-  root.write_file("big/A", "");
-  std::filesystem::resize_file(root.path() / "big" / "A", std::uint64_t{1} << 32);
-  const auto native = make_native_file_system();
-  EXPECT_EQ(load(root.join("big"), native.get()), Status::source_not_opened);
-}
-
-// The files stay on disk until the save, which copies them as they were when listed: a
-// file changed since then (the file system's copy tells any change; a file of the
-// output's name is checked by its size) fails it and leaves no output.
-TEST_F(FolderLoadTest, FilesChangedBeforeTheSaveFailItAndLeaveNoOutput) {
-  for (const auto& [folder, file] :
-       {std::pair{"flat", "flat\\B"}, {"flat", "flat\\COPY"}, {"troop", "troop\\g\\I02"}}) {
-    fs.restart();
-    add("flat\\A", "a");
-    add("flat\\B", "bb");
-    add("flat\\COPY", "cc");  // the output's name: taken whole before the output is made
-    add("troop\\g\\I01", "1");
-    add("troop\\g\\I02", "22");
-    ASSERT_EQ(load(folder), Status::ok);
-    add(file, "2");
-    EXPECT_EQ(save_copy(), Status::source_not_opened) << folder;
-    EXPECT_FALSE(saved("COPY")) << folder;
-  }
-}
-
-TEST_F(FolderLoadTest, MissingArgumentsAreRefused) {
-  SourceArchive& source = list.add_source("");
-  EXPECT_EQ(read_archive_file(fs, source, "").status(), Status::programmer_error);
-  EXPECT_EQ(load_source(fs, reporter, source, kModFolder).status(), Status::programmer_error);
-  EXPECT_EQ(load_folder(fs, reporter, source, "").status(), Status::programmer_error);
 }
 
 // On disk, where file names keep their letter case: the group folder Ab is found as AB,
-// a large file goes through the copy in several blocks, and an output saved over a file
-// of its source folder (a mod built into its own folder twice) keeps that file's bytes.
+// and an output saved over a file of its source folder (a mod built into its own folder
+// twice) keeps that file's bytes.
 TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
   const test::TempDir root;
-  std::string large(1'100'000, '\0');
-  for (std::size_t i = 0; i < large.size(); ++i) {
-    large[i] = static_cast<char>('a' + i % 23);
-  }
-  root.write_file("mod/b.dat", "bb");
   root.write_file("mod/A.pcx", "a");
-  root.write_file("mod/large.bin", large);
   root.write_file("mod/OUT.FS", "old");
   root.write_file("troop/tank/a01", "1");
   root.write_file("troop/Ab/z00", "z");
@@ -205,11 +198,13 @@ TEST_F(FolderLoadTest, SavesFoldersOnDiskAsListedAndOverTheirOwnFiles) {
     ASSERT_TRUE(list.link_archive(out, source));
     ASSERT_EQ(save(out, native.get()), Status::ok);
   }
-  EXPECT_TRUE(
-      root.read_file("mod/OUT.FS") ==
-      build_flat({{"A.PCX", "a"}, {"B.DAT", "bb"}, {"LARGE.BIN", large}, {"OUT.FS", "old"}}));
+  EXPECT_TRUE(root.read_file("mod/OUT.FS") == build_flat({{"A.PCX", "a"}, {"OUT.FS", "old"}}));
   EXPECT_EQ(root.read_file("OUT.FSU"),
             build_two_level({{"AB", {{"Z00", "z"}}}, {"TANK", {{"A01", "1"}}}}));
+  // A sparse file larger than a flat entry records fails the load.
+  root.write_file("big/A", "");
+  std::filesystem::resize_file(root.path() / "big" / "A", std::uint64_t{1} << 32);
+  EXPECT_EQ(load(root.join("big"), native.get()), Status::source_not_opened);
 }
 
 }  // namespace

@@ -16,20 +16,16 @@ namespace {
 
 class DefinitionTest : public test::ModFixture {
  protected:
-  // Loads the bytes as a definition file and scans them.
-  ScanResult scan_file(const std::string& bytes, bool allow_cd = false) {
-    fs.add_file("C:\\mod\\demo.def", bytes);
-    const Expected<std::string> text = load_definition(fs, "C:\\mod\\demo.def");
-    EXPECT_TRUE(text);
-    return scan_definition(context, text ? *text : std::string(), allow_cd);
-  }
-  // Scans in a fresh run.
+  // Loads the bytes as a definition file and scans them in a fresh run.
   ScanResult fresh_scan(const std::string& bytes, bool allow_cd = false) {
     vars = {};
     archives = {};
     reset_slot_table(slots);
     reporter = {};
-    return scan_file(bytes, allow_cd);
+    fs.add_file("C:\\mod\\demo.def", bytes);
+    const Expected<std::string> text = load_definition(fs, "C:\\mod\\demo.def");
+    EXPECT_TRUE(text);
+    return scan_definition(context, text ? *text : std::string(), allow_cd);
   }
 };
 
@@ -37,15 +33,11 @@ TEST_F(DefinitionTest, ScansToTheStatusAndLineOfTheFirstFault) {
   for (const test::DataCase& c : test::load_cases("tests/moddef/cases.txt", "scan")) {
     SCOPED_TRACE(c.where);
     const ScanResult got = fresh_scan(c.field(0));
-    EXPECT_EQ(code_of(got.status()), c.number(1));
+    const Status status = got.outcome ? Status::ok : reporter.explained(got.outcome.failure());
+    EXPECT_EQ(code_of(status), c.number(1));
     EXPECT_EQ(got.line, c.number(2));
     if (c.fields.size() > 3) {
-      std::string explained = reporter.explanations;
-      for (const std::string& line :
-           got.outcome ? std::vector<std::string>() : got.outcome.failure().explanations) {
-        explained += line + "\n";
-      }
-      EXPECT_EQ(reporter.warnings + explained, c.field(3));
+      EXPECT_EQ(reporter.warnings + reporter.explanations, c.field(3));
     }
   }
 }
@@ -114,14 +106,14 @@ TEST_F(DefinitionTest, RandomDefinitionsRunOrStopAtTheirBrokenPiece) {
 TEST_F(DefinitionTest, OnlyCdArchiveBlocksAreSkipped) {
   for (const CatalogueEntry& entry : kCatalogue) {
     const std::string name(entry.name);
+    const std::string text = "class " + name + " { nonsense; }";
     const bool cd = name == "HELP.FS" || name == "VIDEO.FS" || name == "NARRATE.FS";
-    EXPECT_EQ(code_of(fresh_scan("class " + name + " { nonsense; }").status()), cd ? 0 : 305)
-        << name;
+    EXPECT_EQ(code_of(fresh_scan(text).status()), cd ? 0 : 305) << name;
     EXPECT_EQ(reporter.warnings,
               cd ? "line 1: the " + name +
                        " block is skipped, since allowcdmod in config.ini is 0 or less\n"
                  : "");
-    EXPECT_EQ(code_of(fresh_scan("class " + name + " { nonsense; }", true).status()), 305) << name;
+    EXPECT_EQ(code_of(fresh_scan(text, true).status()), 305) << name;
   }
 }
 

@@ -21,11 +21,6 @@ class ModFixture : public ::testing::Test {
  protected:
   ModFixture() { reset_slot_table(slots); }
 
-  // Creates the output of a catalogue archive as the scanner does at a header.
-  void add_output(Block block) {
-    slots[block.slot] = &archives.add_output(std::string(kCatalogue[block.slot].name), false);
-  }
-
   OutputArchive& output(Block block) { return *slots[block.slot]; }
 
   std::string value_of(std::string_view name) const {
