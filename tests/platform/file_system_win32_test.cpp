@@ -1,15 +1,13 @@
-// What only the Windows backend does: the system's reasons, attributes, the drive
-// letter and the profile functions (run under Wine on the build machine).
+// What only the Windows backend does: the system's reasons, attributes and the limit of a
+// path (run under Wine on the build machine).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 
 #include "platform/file_system.h"
-#include "platform/settings.h"
 #include "support/temp_dir.h"
 
 namespace vexal {
@@ -81,44 +79,6 @@ TEST_F(Win32FileSystemTest, ReplaceFileKeepsAttributes) {
   EXPECT_TRUE(fs_->replace_file(path("CONFIG.INI"), "new"));
   EXPECT_EQ(dir_.read_file("config.ini"), "new");
   EXPECT_NE(GetFileAttributesA(path("config.ini").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-}
-
-// Between volumes a move copies, and a mapped original, which cannot be deleted, is kept
-// under a hidden name until its mapping goes. Under Wine, Z:\dev\shm is another volume.
-TEST_F(Win32FileSystemTest, MovesAMappedFileToAnotherVolume) {
-  if (!std::filesystem::is_directory("Z:\\dev\\shm")) {
-    GTEST_SKIP() << "no second volume at Z:\\dev\\shm";
-  }
-  test::TempDir other("Z:\\dev\\shm");
-  other.write_file("archive.fs", "bytes");
-  auto mapped = fs_->map_read(other.str() + "\\archive.fs").value_or(nullptr);
-  ASSERT_NE(mapped, nullptr);
-  EXPECT_TRUE(fs_->move(other.str() + "\\ARCHIVE.FS", path("Moved.fs")));
-  EXPECT_EQ(dir_.read_file("Moved.fs"), "bytes");
-  EXPECT_FALSE(fs_->is_file(other.str() + "\\archive.fs"));
-  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(mapped->bytes().data()), 5), "bytes");
-  mapped.reset();
-  EXPECT_TRUE(std::filesystem::is_empty(other.path()));
-}
-
-// config.ini through the system's profile functions (which the portable service
-// follows: see settings_win32_test.cpp), with values longer than their first buffer.
-TEST_F(Win32FileSystemTest, SettingsReadAndWriteThroughTheProfileFunctions) {
-  dir_.write_file("config.ini", "[STATUS]\r\nA_FS=1\r\n");
-  auto settings = open_settings(*fs_, path("config.ini"));
-  ASSERT_NE(settings, nullptr);
-  const std::string long_value(1000, 'v');
-  EXPECT_TRUE(settings->write_string("STATUS", "mod_data", long_value));
-  EXPECT_EQ(settings->read_string("status", "MOD_DATA", ""), long_value);
-  EXPECT_FALSE(settings->write_string("STATUS", "x", "1\r\nD_FS=1"));
-  EXPECT_FALSE(settings->key_exists("STATUS", "D_FS"));
-
-  SetFileAttributesA(path("config.ini").c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(settings->write_integer("STATUS", "A_FS", 0));
-  SetFileAttributesA(path("config.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(settings->read_integer("STATUS", "A_FS", -1), 1);
-
-  EXPECT_EQ(open_settings(*fs_, path("missing.ini")), nullptr);
 }
 
 }  // namespace
