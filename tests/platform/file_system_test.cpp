@@ -159,20 +159,24 @@ std::string ok(const IoResult& result) {
   return result ? "ok" : "failed";
 }
 
-// The entries of a folder as the backend lists them, sorted, "\" after a folder.
-std::string listing(FileSystem& fs, const std::string& pattern, ListMode mode) {
-  const auto entries = fs.list(pattern, mode);
+// The entries of a folder as the backend lists them, sorted by name.
+std::optional<std::vector<DirEntry>> sorted_list(FileSystem& fs, const std::string& pattern,
+                                                 ListMode mode) {
+  auto entries = fs.list(pattern, mode);
   if (!entries) {
-    return "failed";
+    return std::nullopt;
   }
-  Names names;
-  for (const DirEntry& entry : *entries) {
-    names.push_back(entry.name + (entry.is_directory ? "\\" : " " + std::to_string(entry.size)));
-  }
-  std::sort(names.begin(), names.end());
-  std::string text;
-  for (const std::string& name : names) {
-    text += name + ", ";
+  std::sort(entries->begin(), entries->end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  return std::move(*entries);
+}
+
+// The names of a listing, "\" after a folder and the size after a file.
+std::string listing(FileSystem& fs, const std::string& pattern, ListMode mode) {
+  const auto entries = sorted_list(fs, pattern, mode);
+  std::string text = entries ? "" : "failed";
+  for (const DirEntry& entry : entries.value_or(std::vector<DirEntry>{})) {
+    text += entry.name + (entry.is_directory ? "\\" : " " + std::to_string(entry.size)) + ", ";
   }
   return text;
 }
@@ -180,11 +184,8 @@ std::string listing(FileSystem& fs, const std::string& pattern, ListMode mode) {
 // Everything below the folder: names as spelled, kinds and the bytes of every file.
 std::string tree(FileSystem& fs, const std::string& folder) {
   std::string text;
-  auto entries =
-      fs.list(folder + "\\*", ListMode::directories_included).value_or(std::vector<DirEntry>{});
-  std::sort(entries.begin(), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
-  for (const DirEntry& entry : entries) {
+  for (const DirEntry& entry : sorted_list(fs, folder + "\\*", ListMode::directories_included)
+                                   .value_or(std::vector<DirEntry>{})) {
     const std::string path = folder + "\\" + entry.name;
     text += entry.is_directory
                 ? entry.name + "\\{" + tree(fs, path) + "} "

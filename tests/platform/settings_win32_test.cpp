@@ -23,10 +23,23 @@ using Pool = std::vector<std::string>;
 const Pool kSections = {"path", "STATUS", "S", "t"};
 const Pool kKeys = {"vexal", "A_FS", "k", "k x", "#k"};
 // Values longer than a first buffer, and with a line end, which both refuse to write.
-const Pool kValues = {"",      "C:\\GAME", "\"C:\\My Game\"", "'x'",  "\"open",
-                      "a ; b", "x = y",    "[x]",             "1",    "0x10",
-                      "\"a\" b", "\"\"",     " ",               "'",    "a\"b\"",
-                      "1\r\nD_FS=1", std::string(1000, 'v')};
+const Pool kValues = {"",
+                      "C:\\GAME",
+                      "\"C:\\My Game\"",
+                      "'x'",
+                      "\"open",
+                      "a ; b",
+                      "x = y",
+                      "[x]",
+                      "1",
+                      "0x10",
+                      "\"a\" b",
+                      "\"\"",
+                      " ",
+                      "'",
+                      "a\"b\"",
+                      "1\r\nD_FS=1",
+                      std::string(1000, 'v')};
 const Pool kBlanks = {"", "", " ", "\t", "  ", "\v", "\f"};
 const Pool kLineEnds = {"\r\n", "\r\n", "\n", "\r\r\n", "\r"};
 // Lines of a file: "_" stands for blanks, S for a section, K for a key, V for a value.
