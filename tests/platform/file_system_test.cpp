@@ -216,7 +216,7 @@ const Names kNames = {
     "a",    "A",       "b.fs",    "e",    "d",     "D\\a", "d\\B",
     "d\\d", "D\\d\\x", "none\\a", "a\\x", "@B.FS", "@a",   std::string(max_path_bytes, 'x')};
 const Names kPatterns = {"*", "*.fs", "?", "x*"};
-constexpr unsigned kKinds = 13;
+constexpr unsigned kKinds = 12;
 
 Step draw(std::mt19937& random) {
   Step step;
@@ -235,8 +235,10 @@ Step draw(std::mt19937& random) {
 // move or remove them.
 using Mappings = std::vector<std::pair<std::shared_ptr<const MappedBytes>, std::string>>;
 
-// What a backend tells of a file: whether it is one, a folder, its size and its bytes.
-std::string probe(FileSystem& fs, const std::string& path, Mappings& mappings) {
+// What a backend tells of a file: whether it is one, a folder, its size, its bytes as
+// mapped and as read from an offset.
+std::string probe(FileSystem& fs, const std::string& path, std::uint64_t offset,
+                  Mappings& mappings) {
   const IoExpected<FileInfo> info = fs.stat(path);
   const IoExpected<std::uint64_t> readable = fs.readable_file_size(path);
   const auto mapped = fs.map_read(path);
@@ -248,49 +250,50 @@ std::string probe(FileSystem& fs, const std::string& path, Mappings& mappings) {
 #else
   const bool syncable = true;
 #endif
-  return std::to_string(fs.is_file(path)) + std::to_string(fs.is_directory(path)) +
-         (info ? " kind " + std::to_string(static_cast<int>(info->kind)) + " size " +
-                     std::to_string(info->kind == FileInfo::Kind::file ? info->size : 0)
-               : " no stat") +
-         (readable ? " readable " + std::to_string(*readable) : " unreadable") + " sync " +
-         (syncable ? ok(fs.sync_file(path)) : "-") +
-         (mapped ? " map " + summary(text_of((*mapped)->bytes())) : "");
-}
-
-// Opens, seeks and reads a few bytes.
-std::string read_some(FileSystem& fs, const std::string& path, std::uint64_t offset) {
+  std::string text = std::to_string(fs.is_file(path)) + std::to_string(fs.is_directory(path)) +
+                     (info ? " kind " + std::to_string(static_cast<int>(info->kind)) + " size " +
+                                 std::to_string(info->kind == FileInfo::Kind::file ? info->size : 0)
+                           : " no stat") +
+                     (readable ? " readable " + std::to_string(*readable) : " unreadable") +
+                     " sync " + (syncable ? ok(fs.sync_file(path)) : "-") +
+                     (mapped ? " map " + summary(text_of((*mapped)->bytes())) : "");
   OpenedFile in = fs.open_read(path);
   if (!in) {
-    return "unopened";
+    return text + " unopened";
   }
   std::array<std::byte, 4> buffer{};
   const IoExpected<std::uint64_t> size = (*in)->size();
   const IoResult sought = (*in)->seek(offset);
   const IoExpected<std::size_t> count = (*in)->read(buffer);
-  return std::to_string(size.value_or(999)) + ok(sought) +
+  return text + std::to_string(size.value_or(999)) + ok(sought) +
          (count ? summary(text_of(std::span(buffer).first(*count))) : "unread") +
          ok((*in)->close());
 }
 
-// Writes bytes, or appends the other file given its size put off by size_error.
+// Writes bytes, or appends the other file given its size put off by size_error. What a
+// failed write leaves (a full volume takes part of it) is removed, as the tool does.
 std::string write(FileSystem& fs, const std::string& path, const Step& step,
                   const std::string& other) {
   OpenedFile out = fs.open_write(path);
   if (!out) {
     return "unopened";
   }
+  bool written = true;
   std::string text;
   if (step.kind == 0) {  // the size as written so far, no "\r" added
-    text = ok((*out)->write(std::as_bytes(std::span(step.bytes)))) + " size " +
-           std::to_string((*out)->size().value_or(999));
+    written = (*out)->write(std::as_bytes(std::span(step.bytes))).ok();
+    text = written ? "size " + std::to_string((*out)->size().value_or(999)) : "unwritten";
   } else {
     const std::uint64_t size = fs.stat(other).value_or(FileInfo{}).size + step.size_error;
     if (step.offset % 2 == 0) {  // announced, the file may be read ahead
       fs.expect_appends({{other, size}});
     }
-    text = std::to_string(static_cast<int>(fs.append_file(**out, other, size).end));
+    const CopyEnd end = fs.append_file(**out, other, size).end;
+    written = end == CopyEnd::copied;
+    text = std::to_string(static_cast<int>(end));
   }
-  return text + " " + ok((*out)->close());
+  text += " " + ok((*out)->close());
+  return written ? text : text + ok(fs.remove(path));
 }
 
 template <typename Backend>
@@ -323,19 +326,17 @@ std::string apply(Backend& backend, const Step& step, Mappings& mappings) {
     case 2:
       return ok(fs.replace_file(path, step.bytes));
     case 3:
-      return read_some(fs, path, step.offset);
+      return probe(fs, path, step.offset, mappings);
     case 4:
-      return probe(fs, path, mappings);
+      return ok(fs.remove(path));
     case 5:
       return listing(fs, path.substr(0, path.rfind('\\') + 1) + kPatterns[step.offset % 4],
                      step.offset < 4 ? ListMode::files_only : ListMode::directories_included);
     case 6:  // only files move: the tool never moves a folder
       return fs.is_directory(path) ? "folder" : move(fs, path, other);
     case 7:
-      return ok(fs.remove(path));
-    case 8:
       return ok(fs.make_directory(path));
-    case 9:
+    case 8:
       backend.make_read_only(path);
       return {};
     default: {  // a second lock, as another run would take it, waits for the first
@@ -369,10 +370,10 @@ void walk(std::mt19937& random) {
     // Wine keeps the old spelling when a move changes only the letter case; Windows
     // removes no read-only file, where POSIX (and the fake) let its owner; and replaces
     // no mapped file, which the tool never does.
-    if (step.kind == 4) {
+    if (step.kind == 3) {
       probed.insert(upper_case(step.path));
     }
-    if ((step.kind == 6 && upper_case(step.path) == upper_case(step.other)) || step.kind == 9 ||
+    if ((step.kind == 6 && upper_case(step.path) == upper_case(step.other)) || step.kind == 8 ||
         (step.kind == 2 && probed.contains(upper_case(step.path)))) {
       continue;
     }

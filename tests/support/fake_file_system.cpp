@@ -145,32 +145,23 @@ std::string FakeFileSystem::key_of(const std::string& path) const {
   return key;
 }
 
-const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key) const {
+const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key, Kind kind) const {
   static const Node drive_root = [] {
     Node root;
     root.is_directory = true;
     return root;
   }();
-  if (!key.empty() && key.find('\\') == std::string::npos) {
-    return &drive_root;
-  }
   const auto it = nodes_.find(key);
-  return it == nodes_.end() ? nullptr : &it->second;
-}
-
-bool FakeFileSystem::is_folder(const std::string& key) const {
-  const Node* node = find(key);
-  return node && node->is_directory;
-}
-
-const FakeFileSystem::Node* FakeFileSystem::find_file(const std::string& key) const {
-  const Node* node = find(key);
-  return node && !node->is_directory ? node : nullptr;
+  const Node* node = !key.empty() && key.find('\\') == std::string::npos ? &drive_root
+                     : it == nodes_.end()                                ? nullptr
+                                                                         : &it->second;
+  return node && (kind == Kind::any || node->is_directory == (kind == Kind::folder)) ? node
+                                                                                     : nullptr;
 }
 
 IoResult FakeFileSystem::writable(const std::string& key, std::uint64_t size) const {
   const Node* node = find(key);
-  if (!is_folder(parent_key(key)) || (node && (node->is_directory || node->read_only))) {
+  if (!find(parent_key(key), Kind::folder) || (node && (node->is_directory || node->read_only))) {
     return refused();
   }
   const auto capacity = capacity_.find(drive_of(key));
@@ -208,11 +199,11 @@ std::int64_t FakeFileSystem::stored_time(const std::string& key, std::int64_t ti
 }
 
 bool FakeFileSystem::is_file(const std::string& path) {
-  return allow("is_file", path) && find_file(key_of(path));
+  return allow("is_file", path) && find(key_of(path), Kind::file);
 }
 
 bool FakeFileSystem::is_directory(const std::string& path) {
-  return allow("is_directory", path) && is_folder(key_of(path));
+  return allow("is_directory", path) && find(key_of(path), Kind::folder);
 }
 
 IoExpected<FileInfo> FakeFileSystem::stat(const std::string& path) {
@@ -233,7 +224,7 @@ IoResult FakeFileSystem::sync_file(const std::string& path) {
 }
 
 OpenedFile FakeFileSystem::open_read(const std::string& path) {
-  const Node* node = allow("open_read", path) ? find_file(key_of(path)) : nullptr;
+  const Node* node = allow("open_read", path) ? find(key_of(path), Kind::file) : nullptr;
   if (node == nullptr) {
     return refused();
   }
@@ -255,8 +246,8 @@ IoResult FakeFileSystem::move(const std::string& from, const std::string& to) {
   }
   // Only the source itself may stand at the destination: the move then changes its case.
   const Node* taken = find(to_key);
-  if (!allow("move", from, true) || to.size() >= max_path_bytes || !find_file(from_key) ||
-      !is_folder(parent_key(to_key)) ||
+  if (!allow("move", from, true) || to.size() >= max_path_bytes || !find(from_key, Kind::file) ||
+      !find(parent_key(to_key), Kind::folder) ||
       (taken && (to_key != from_key || taken->name == last_name(to)))) {
     return refused();
   }
@@ -276,12 +267,12 @@ void FakeFileSystem::rename(const std::string& from_key, const std::string& to_k
 // Copies to a hidden file beside the destination, renames it into place and removes the
 // source, as the native backends do.
 IoResult FakeFileSystem::move_across(const std::string& from, const std::string& to) {
-  const Node* source = find_file(key_of(from));
+  const Node* source = find(key_of(from), Kind::file);
   const std::string to_key = key_of(to);
   const std::string temp_name = ".vexal-" + std::to_string(next_id_);
   const std::string temp_key = parent_key(to_key) + "\\" + upper_case(temp_name);
   if (!allow("copy", from, true) || to.size() >= max_path_bytes || source == nullptr ||
-      !is_folder(parent_key(to_key)) || find(to_key)) {
+      !find(parent_key(to_key), Kind::folder) || find(to_key)) {
     return refused();
   }
   if (IoResult room = writable(temp_key, source->data.size()); !room) {
@@ -307,13 +298,14 @@ IoResult FakeFileSystem::move_across(const std::string& from, const std::string&
 
 IoResult FakeFileSystem::remove(const std::string& path) {
   const std::string key = key_of(path);
-  return allow("remove", path, true) && nodes_.erase(find_file(key) ? key : "") != 0 ? IoResult()
-                                                                                     : refused();
+  return allow("remove", path, true) && nodes_.erase(find(key, Kind::file) ? key : "") != 0
+             ? IoResult()
+             : refused();
 }
 
 IoResult FakeFileSystem::make_directory(const std::string& path) {
   const std::string key = key_of(path);
-  if (!allow("make_directory", path, true) || find(key) || !is_folder(parent_key(key))) {
+  if (!allow("make_directory", path, true) || find(key) || !find(parent_key(key), Kind::folder)) {
     return refused();
   }
   Node& folder = nodes_[key];
@@ -351,7 +343,8 @@ IoExpected<std::vector<DirEntry>> FakeFileSystem::list(const std::string& patter
   const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
   const std::string prefix = folder_key + "\\";
   for (auto it = nodes_.lower_bound(prefix);
-       is_folder(folder_key) && it != nodes_.end() && it->first.starts_with(prefix); ++it) {
+       find(folder_key, Kind::folder) && it != nodes_.end() && it->first.starts_with(prefix);
+       ++it) {
     const Node& node = it->second;
     if (it->first.find('\\', prefix.size()) == std::string::npos && !node.hidden &&
         (!node.is_directory || mode == ListMode::directories_included) &&
@@ -413,7 +406,7 @@ void FakeFileSystem::set_capacity(const std::string& drive, std::uint64_t bytes)
 }
 
 std::optional<std::string> FakeFileSystem::contents(const std::string& path) const {
-  const Node* node = find_file(key_of(path));
+  const Node* node = find(key_of(path), Kind::file);
   return node ? std::optional(node->data) : std::nullopt;
 }
 

@@ -105,10 +105,9 @@ class FakeFileSystem : public FileSystem {
   bool allow(std::string_view name, const std::string& path, bool mutates = false);
   // Upper-cased, "\"-separated absolute key ("C:\WORK\A.TXT"); empty for an unusable path.
   std::string key_of(const std::string& path) const;
-  // The node of a key, a drive root being a folder; null for nothing there.
-  const Node* find(const std::string& key) const;
-  bool is_folder(const std::string& key) const;
-  const Node* find_file(const std::string& key) const;
+  // The node of a key, a drive root being a folder; null for nothing of that kind there.
+  enum class Kind { any, file, folder };
+  const Node* find(const std::string& key, Kind kind = Kind::any) const;
   // Done when the key may name a file with size bytes: its folder exists, no folder or
   // read-only file stands there, and the drive has room.
   IoResult writable(const std::string& key, std::uint64_t size) const;
