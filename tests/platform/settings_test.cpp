@@ -44,23 +44,14 @@ TEST(SettingsIntegerTest, ConvertsWholeIntegersOnly) {
   }
 }
 
-// A Windows editor adds a byte order mark, and a text-mode copy of a Windows file ends
-// its lines in "\r\r\n": values keep no "\r", and a write keeps the mark and "\r\n".
-TEST_F(SettingsTest, KeepsTheByteOrderMarkAndWindowsLineEnds) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=1\r\n",
-       "\xEF\xBB\xBF[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=0\r\nB_FS=1\r\n"},
-      {"[PATH]\r\r\nvexal=C:\\GAME\r\r\n[STATUS]\r\r\nA_FS=1\r\r\n",
-       "[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=0\r\nB_FS=1\r\n"},
-  };
-  for (const auto& [before, after] : rows) {
-    auto settings = open(before);
-    EXPECT_EQ(settings->read_string("path", "vexal", ""), "C:\\GAME");
-    EXPECT_EQ(settings->read_integer("status", "a_fs", 0), 1);
-    EXPECT_TRUE(settings->write_integer("STATUS", "A_FS", 0));
-    EXPECT_TRUE(settings->write_integer("STATUS", "B_FS", 1));
-    EXPECT_EQ(text(), after);
-  }
+// A text-mode copy of a Windows file ends its lines in "\r\r\n": values keep no "\r", and
+// a write ends every line in "\r\n". (The byte order mark a Windows editor adds is the
+// command-line tests' to check.)
+TEST_F(SettingsTest, ReadsAndMendsDoubledCarriageReturns) {
+  auto settings = open("[PATH]\r\r\nvexal=C:\\GAME\r\r\n[STATUS]\r\r\nA_FS=1\r\r\n");
+  EXPECT_EQ(settings->read_string("path", "vexal", ""), "C:\\GAME");
+  EXPECT_TRUE(settings->write_integer("STATUS", "B_FS", 1));
+  EXPECT_EQ(text(), "[PATH]\r\nvexal=C:\\GAME\r\n[STATUS]\r\nA_FS=1\r\nB_FS=1\r\n");
 }
 
 }  // namespace
