@@ -34,35 +34,17 @@ using Names = std::vector<std::string>;
 // What the second volume holds where the test may mount one.
 constexpr std::uint64_t kOtherVolumeBytes = std::uint64_t{64} * 1024;
 
-// The test's folder and a second one, on another volume where there is one: a small one
-// mounted for the test, or Wine's Z:\dev\shm.
+// The test's folder and a second one, on another volume where there is one.
 class NativeBackend {
  public:
   NativeBackend() {
-#ifdef _WIN32
-    if (stdfs::is_directory("Z:\\dev\\shm")) {
-      other_.emplace("Z:\\dev\\shm");
-    }
-#else
-    if (volume_.mounted()) {
-      capacity = kOtherVolumeBytes;
-      other_.emplace(volume_.dir().path());
-    }
-#endif
-    separate_volume = other_.has_value();
-    if (!other_) {
-      other_.emplace();
-    }
+    const std::optional<stdfs::path> volume = other_volume();
+    separate_volume = volume.has_value();
+    other_.emplace(volume.value_or(stdfs::temp_directory_path()));
   }
-  FileSystem& fs() {
-    return *fs_;
-  }
-  std::string root() const {
-    return dir_.str();
-  }
-  std::string other() const {
-    return other_->str();
-  }
+  FileSystem& fs() { return *fs_; }
+  std::string root() const { return dir_.str(); }
+  std::string other() const { return other_->str(); }
   void write(std::string_view relative, std::string_view bytes) {
     dir_.write_file(relative, bytes);
   }
@@ -101,6 +83,17 @@ class NativeBackend {
         visit(entry.path(), name);
       }
     }
+  }
+
+  // A small volume mounted for the test, or Wine's Z:\\dev\\shm.
+  std::optional<stdfs::path> other_volume() {
+#ifdef _WIN32
+    return stdfs::is_directory("Z:\\dev\\shm") ? std::optional<stdfs::path>("Z:\\dev\\shm")
+                                               : std::nullopt;
+#else
+    capacity = volume_.mounted() ? kOtherVolumeBytes : 0;
+    return volume_.mounted() ? std::optional(volume_.dir().path()) : std::nullopt;
+#endif
   }
 
   test::TempDir dir_;
