@@ -21,6 +21,7 @@
 #include "support/temp_dir.h"
 #ifndef _WIN32
 #include <sys/mount.h>
+#include <unistd.h>
 
 #include "support/small_volume.h"
 #endif
@@ -417,8 +418,9 @@ TEST(FileSystemDifferentialTest, NativeAndFakeAgreeOnEveryOperation) {
 }
 
 #ifndef _WIN32
-// Names that differ only in letter case, as POSIX allows, each name their own file; a lock
-// file left on a volume that has since become read-only still locks.
+// Names that differ only in letter case, as POSIX allows, each name their own file; a file
+// closed to reading has a readable size only for root, who may read it all the same; a
+// lock file left on a volume that has since become read-only still locks.
 TEST(FileSystemTest, PosixCornersOfNamesAndLocks) {
   NativeBackend native;
   native.write("twin", "1");
@@ -427,6 +429,9 @@ TEST(FileSystemTest, PosixCornersOfNamesAndLocks) {
     EXPECT_EQ(native.fs().stat(native.root() + "\\" + name).value_or(FileInfo{}).size,
               name == "twin" ? 1u : 2u);
   }
+  native.write("closed", "1");
+  stdfs::permissions(native.root() + "/closed", stdfs::perms::none);
+  EXPECT_EQ(native.fs().readable_file_size(native.root() + "\\closed").ok(), ::geteuid() == 0);
   const test::SmallVolume volume(kOtherVolumeBytes);
   volume.dir().write_file("run.lock", "");
   if (::mount(nullptr, volume.dir().str().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0) {
