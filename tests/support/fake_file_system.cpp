@@ -1,6 +1,7 @@
 #include "support/fake_file_system.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "platform/ascii.h"
@@ -76,14 +77,13 @@ class FakeFileSystem::FakeFile : public File {
     if (!owner_.allow("write", path_) || !writing_ || closed_) {
       return refused();
     }
-    IoResult room =
-        owner_.has_room(owner_.key_of(path_), std::max(data_.size(), pos_ + bytes.size()));
-    if (!room) {
+    const std::size_t end = pos_ + bytes.size();
+    if (IoResult room = owner_.writable(owner_.key_of(path_), std::max(data_.size(), end)); !room) {
       return room;
     }
-    data_.resize(std::max(data_.size(), pos_));
+    data_.resize(std::max(data_.size(), end));
     data_.replace(pos_, bytes.size(), reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    pos_ += bytes.size();
+    pos_ = end;
     return {};
   }
   IoResult seek(std::uint64_t offset) override {
@@ -91,15 +91,11 @@ class FakeFileSystem::FakeFile : public File {
     return owner_.allow("seek", path_) ? IoResult() : refused();
   }
   IoExpected<std::uint64_t> size() override {
-    if (!owner_.allow("size", path_)) {
-      return refused();
-    }
-    return std::uint64_t{data_.size()};
+    return owner_.allow("size", path_) ? IoExpected<std::uint64_t>(data_.size()) : refused();
   }
   IoResult close() override {
     const bool allowed = owner_.allow("close", path_, writing_);
-    const bool was_open = !std::exchange(closed_, true);
-    if (!allowed || !was_open) {
+    if (std::exchange(closed_, true) || !allowed) {
       return refused();
     }
     return writing_ ? owner_.commit(path_, std::move(data_)) : IoResult();
@@ -126,14 +122,13 @@ FakeFileSystem::FakeFileSystem(std::string current_directory)
   add_directory(current_directory_);
 }
 
-bool FakeFileSystem::allow(std::string_view name, const std::string& path, bool mutates,
-                           const std::string& to) {
+bool FakeFileSystem::allow(std::string_view name, const std::string& path, bool mutates) {
   if (crashed_) {
     throw FakeCrash{};
   }
-  const Verdict verdict = hook ? hook(Op{name, path, to, mutates}) : Verdict::pass;
+  const Verdict verdict = hook ? hook(Op{name, path, mutates}) : Verdict::pass;
   crashed_ = verdict == Verdict::crash_after;
-  return verdict != Verdict::fail && path.size() < max_path_bytes && to.size() < max_path_bytes;
+  return verdict != Verdict::fail && path.size() < max_path_bytes;
 }
 
 void FakeFileSystem::restart() {
@@ -142,58 +137,48 @@ void FakeFileSystem::restart() {
 }
 
 std::string FakeFileSystem::key_of(const std::string& path) const {
-  if (path.empty()) {
-    return {};
-  }
   std::string key;
-  for (const std::string& part : split(path, current_directory_)) {
+  for (const std::string& part :
+       path.empty() ? std::vector<std::string>{} : split(path, current_directory_)) {
     key += (key.empty() ? "" : "\\") + upper_case(part);
   }
   return key;
 }
 
-const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key) const {
+const FakeFileSystem::Node* FakeFileSystem::find(const std::string& key, Kind kind) const {
+  static const Node drive_root = [] {
+    Node root;
+    root.is_directory = true;
+    return root;
+  }();
   const auto it = nodes_.find(key);
-  return it == nodes_.end() ? nullptr : &it->second;
+  const Node* node = !key.empty() && key.find('\\') == std::string::npos ? &drive_root
+                     : it == nodes_.end()                                ? nullptr
+                                                                         : &it->second;
+  return node && (kind == Kind::any || node->is_directory == (kind == Kind::folder)) ? node
+                                                                                     : nullptr;
 }
 
-const FakeFileSystem::Node* FakeFileSystem::find_file(const std::string& key) const {
+IoResult FakeFileSystem::writable(const std::string& key, std::uint64_t size) const {
   const Node* node = find(key);
-  return node && !node->is_directory ? node : nullptr;
-}
-
-bool FakeFileSystem::is_directory_key(const std::string& key) const {
-  const Node* node = find(key);
-  return !key.empty() && (key.find('\\') == std::string::npos || (node && node->is_directory));
-}
-
-bool FakeFileSystem::can_write_file(const std::string& key) const {
-  const Node* node = find(key);
-  return is_directory_key(parent_key(key)) && (!node || (!node->is_directory && !node->read_only));
-}
-
-IoResult FakeFileSystem::has_room(const std::string& key, std::uint64_t size) const {
+  if (!find(parent_key(key), Kind::folder) || (node && (node->is_directory || node->read_only))) {
+    return refused();
+  }
   const auto capacity = capacity_.find(drive_of(key));
-  if (capacity == capacity_.end()) {
-    return {};
+  std::uint64_t used = size;
+  for (const auto& [other, file] : nodes_) {
+    used += other != key && drive_of(other) == drive_of(key) ? file.data.size() : 0;
   }
-  std::uint64_t used = 0;
-  for (const auto& [other, node] : nodes_) {
-    used += other != key && drive_of(other) == capacity->first ? node.data.size() : 0;
+  if (capacity != capacity_.end() && used > capacity->second) {
+    return IoResult::failed("There is not enough space on the disk");
   }
-  if (used + size <= capacity->second) {
-    return {};
-  }
-  return IoResult::failed("There is not enough space on the disk");
+  return {};
 }
 
 IoResult FakeFileSystem::commit(const std::string& path, std::string data) {
   const std::string key = key_of(path);
-  if (!can_write_file(key)) {
-    return refused();
-  }
-  if (IoResult room = has_room(key, data.size()); !room) {
-    return room;
+  if (IoResult ok = writable(key, data.size()); !ok) {
+    return ok;
   }
   Node& node = nodes_[key];
   if (node.name.empty()) {
@@ -214,20 +199,20 @@ std::int64_t FakeFileSystem::stored_time(const std::string& key, std::int64_t ti
 }
 
 bool FakeFileSystem::is_file(const std::string& path) {
-  return allow("is_file", path) && find_file(key_of(path));
+  return allow("is_file", path) && find(key_of(path), Kind::file);
 }
 
 bool FakeFileSystem::is_directory(const std::string& path) {
-  return allow("is_directory", path) && is_directory_key(key_of(path));
+  return allow("is_directory", path) && find(key_of(path), Kind::folder);
 }
 
 IoExpected<FileInfo> FakeFileSystem::stat(const std::string& path) {
   const std::string key = key_of(path);
-  if (!allow("stat", path) || (!is_directory_key(key) && !find(key))) {
+  const Node* node = allow("stat", path) ? find(key) : nullptr;
+  if (node == nullptr) {
     return refused();
   }
-  const Node* node = find(key);
-  if (node == nullptr || node->is_directory) {
+  if (node->is_directory) {
     return FileInfo{FileInfo::Kind::directory, 0, 0, key};
   }
   return FileInfo{FileInfo::Kind::file, node->data.size(), node->modified,
@@ -239,7 +224,7 @@ IoResult FakeFileSystem::sync_file(const std::string& path) {
 }
 
 OpenedFile FakeFileSystem::open_read(const std::string& path) {
-  const Node* node = allow("open_read", path) ? find_file(key_of(path)) : nullptr;
+  const Node* node = allow("open_read", path) ? find(key_of(path), Kind::file) : nullptr;
   if (node == nullptr) {
     return refused();
   }
@@ -247,7 +232,7 @@ OpenedFile FakeFileSystem::open_read(const std::string& path) {
 }
 
 OpenedFile FakeFileSystem::open_write(const std::string& path) {
-  if (!allow("open_write", path) || !can_write_file(key_of(path))) {
+  if (!allow("open_write", path) || !writable(key_of(path), 0)) {
     return refused();
   }
   return std::unique_ptr<File>(std::make_unique<FakeFile>(*this, path, std::string(), true));
@@ -261,77 +246,71 @@ IoResult FakeFileSystem::move(const std::string& from, const std::string& to) {
   }
   // Only the source itself may stand at the destination: the move then changes its case.
   const Node* taken = find(to_key);
-  if (!allow("move", from, true, to) || !find_file(from_key) ||
-      !is_directory_key(parent_key(to_key)) ||
+  if (!allow("move", from, true) || to.size() >= max_path_bytes || !find(from_key, Kind::file) ||
+      !find(parent_key(to_key), Kind::folder) ||
       (taken && (to_key != from_key || taken->name == last_name(to)))) {
     return refused();
   }
-  rename_node(from_key, to_key, last_name(to));
+  rename(from_key, to_key, last_name(to));
   return {};
 }
 
+void FakeFileSystem::rename(const std::string& from_key, const std::string& to_key,
+                            std::string name) {
+  auto moved = nodes_.extract(from_key);
+  moved.key() = to_key;
+  moved.mapped().name = std::move(name);
+  moved.mapped().hidden = false;
+  nodes_.insert(std::move(moved));
+}
+
+// Copies to a hidden file beside the destination, renames it into place and removes the
+// source, as the native backends do.
 IoResult FakeFileSystem::move_across(const std::string& from, const std::string& to) {
-  const std::string from_key = key_of(from);
+  const Node* source = find(key_of(from), Kind::file);
   const std::string to_key = key_of(to);
-  const std::size_t separator = to.find_last_of("\\/");
-  const std::string temp = (separator == std::string::npos ? "" : to.substr(0, separator + 1)) +
-                           ".vexal-" + std::to_string(next_id_);
-  const std::string temp_key = key_of(temp);
-  const Node* source = find_file(from_key);
-  if (!allow("copy", from, true, temp) || source == nullptr ||
-      !is_directory_key(parent_key(to_key)) || find(to_key) || find(temp_key)) {
+  const std::string temp_name = ".vexal-" + std::to_string(next_id_);
+  const std::string temp_key = parent_key(to_key) + "\\" + upper_case(temp_name);
+  if (!allow("copy", from, true) || to.size() >= max_path_bytes || source == nullptr ||
+      !find(parent_key(to_key), Kind::folder) || find(to_key)) {
     return refused();
   }
-  if (IoResult room = has_room(temp_key, source->data.size()); !room) {
+  if (IoResult room = writable(temp_key, source->data.size()); !room) {
     return room;
   }
-  Node copy = *source;
-  copy.name = last_name(temp);
+  Node& copy = nodes_[temp_key] = *source;
+  copy.name = temp_name;
   copy.modified = stored_time(temp_key, copy.modified);
   copy.id = next_id_++;
   copy.hidden = true;
-  nodes_[temp_key] = std::move(copy);
-  if (!allow("move", from, true, to) || find(to_key)) {
+  if (!allow("move", from, true) || find(to_key)) {
     nodes_.erase(temp_key);
     return refused();
   }
-  rename_node(temp_key, to_key, last_name(to));
-  nodes_[to_key].hidden = false;
+  rename(temp_key, to_key, last_name(to));
   if (!allow("remove", from, true)) {
     nodes_.erase(to_key);
     return refused();
   }
-  nodes_.erase(from_key);
+  nodes_.erase(key_of(from));
   return {};
-}
-
-void FakeFileSystem::rename_node(const std::string& from_key, const std::string& to_key,
-                                 std::string name) {
-  auto moved = nodes_.extract(from_key);
-  moved.key() = to_key;
-  moved.mapped().name = std::move(name);
-  nodes_.insert(std::move(moved));
 }
 
 IoResult FakeFileSystem::remove(const std::string& path) {
   const std::string key = key_of(path);
-  if (!allow("remove", path, true) || !find_file(key)) {
-    return refused();
-  }
-  nodes_.erase(key);
-  return {};
+  return allow("remove", path, true) && nodes_.erase(find(key, Kind::file) ? key : "") != 0
+             ? IoResult()
+             : refused();
 }
 
 IoResult FakeFileSystem::make_directory(const std::string& path) {
   const std::string key = key_of(path);
-  if (!allow("make_directory", path, true) || key.find('\\') == std::string::npos || find(key) ||
-      !is_directory_key(parent_key(key))) {
+  if (!allow("make_directory", path, true) || find(key) || !find(parent_key(key), Kind::folder)) {
     return refused();
   }
-  Node folder;
+  Node& folder = nodes_[key];
   folder.name = last_name(path);
   folder.is_directory = true;
-  nodes_[key] = std::move(folder);
   return {};
 }
 
@@ -357,19 +336,14 @@ LockAttempt FakeFileSystem::lock_exclusive(const std::string& path, bool /*wait*
 
 IoExpected<std::vector<DirEntry>> FakeFileSystem::list(const std::string& pattern, ListMode mode) {
   std::vector<DirEntry> result;
-  const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
   // A path longer than the system takes names no folder, like one that does not exist.
   if (!allow("list", pattern)) {
-    if (pattern.size() < max_path_bytes) {
-      return refused();
-    }
-    return result;
+    return pattern.size() < max_path_bytes ? refused() : IoExpected(result);
   }
-  if (!is_directory_key(folder_key)) {
-    return result;
-  }
+  const std::string folder_key = key_of(pattern.substr(0, pattern.find_last_of("\\/")));
   const std::string prefix = folder_key + "\\";
-  for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.starts_with(prefix);
+  for (auto it = nodes_.lower_bound(prefix);
+       find(folder_key, Kind::folder) && it != nodes_.end() && it->first.starts_with(prefix);
        ++it) {
     const Node& node = it->second;
     if (it->first.find('\\', prefix.size()) == std::string::npos && !node.hidden &&
@@ -392,9 +366,7 @@ void FakeFileSystem::put(const std::string& path, bool directory, std::string da
     key += "\\" + upper_case(parts[i]);
     Node& node = nodes_[key];
     const bool last = i + 1 == parts.size();
-    if (node.name.empty() || last) {
-      node.name = parts[i];
-    }
+    node.name = node.name.empty() || last ? parts[i] : node.name;
     node.is_directory = !last || directory;
     node.data = node.is_directory ? std::string() : std::exchange(data, {});
     if (last && !node.is_directory) {
@@ -434,25 +406,24 @@ void FakeFileSystem::set_capacity(const std::string& drive, std::uint64_t bytes)
 }
 
 std::optional<std::string> FakeFileSystem::contents(const std::string& path) const {
-  const Node* node = find_file(key_of(path));
+  const Node* node = find(key_of(path), Kind::file);
   return node ? std::optional(node->data) : std::nullopt;
 }
 
 bool FakeFileSystem::exists(const std::string& path) const {
-  const std::string key = key_of(path);
-  return is_directory_key(key) || find(key);
-}
-
-std::string FakeFileSystem::spelled(const std::string& key) const {
-  const std::string parent = parent_key(key);
-  return parent.empty() ? key : spelled(parent) + "\\" + find(key)->name;
+  return find(key_of(path)) != nullptr;
 }
 
 std::map<std::string, std::string> FakeFileSystem::files() const {
   std::map<std::string, std::string> result;
   for (const auto& [key, node] : nodes_) {
+    std::string path = drive_of(key);  // each name as spelled
+    for (std::size_t at = key.find('\\'); at != std::string::npos && !node.is_directory;
+         at = key.find('\\', at + 1)) {
+      path += "\\" + find(key.substr(0, key.find('\\', at + 1)))->name;
+    }
     if (!node.is_directory) {
-      result.emplace(spelled(key), node.data);
+      result.emplace(path, node.data);
     }
   }
   return result;

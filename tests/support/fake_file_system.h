@@ -8,10 +8,10 @@
 // cannot wait, so a lock that is held already is refused as busy.
 //
 // Each drive is a volume, which set_capacity may make small. A move between drives goes
-// in the steps of the native backends, each asking the hook: "copy" makes a hidden copy
-// in the destination's folder (to: its path), with the source's last write time and a
-// new identity; "move" renames it into place (path and to: those of the move); "remove"
-// deletes the source. A step that fails takes the copy away again.
+// in the steps of the native backends, each asking the hook with the source's path:
+// "copy" makes a hidden copy in the destination's folder, with the source's last write
+// time and a new identity; "move" renames it into place; "remove" deletes the source. A
+// step that fails takes the copy away again.
 //
 // Faults: every call of the FileSystem and of its files first asks the hook, which may
 // let it pass, make it fail without effect (a failed read reads nothing), or let it
@@ -22,7 +22,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -42,7 +41,6 @@ class FakeFileSystem : public FileSystem {
   struct Op {
     std::string_view name;  // the method: "open_read", "read", "write", "close", "move", ...
     const std::string& path;
-    const std::string& to;  // the destination of a move or copy, otherwise empty
     bool mutates;  // move, copy, remove, make_directory, replace_file, close of a written file
   };
   using Hook = std::function<Verdict(const Op&)>;
@@ -104,29 +102,26 @@ class FakeFileSystem : public FileSystem {
   struct HeldLock;
 
   // False when the call is to fail; throws FakeCrash once the process has ended.
-  bool allow(std::string_view name, const std::string& path, bool mutates = false,
-             const std::string& to = {});
+  bool allow(std::string_view name, const std::string& path, bool mutates = false);
   // Upper-cased, "\"-separated absolute key ("C:\WORK\A.TXT"); empty for an unusable path.
   std::string key_of(const std::string& path) const;
-  const Node* find(const std::string& key) const;
-  // The path of a stored key with the spelling of every name ("C:\work\a.txt").
-  std::string spelled(const std::string& key) const;
-  const Node* find_file(const std::string& key) const;
-  bool is_directory_key(const std::string& key) const;
-  bool can_write_file(const std::string& key) const;
-  void put(const std::string& path, bool directory, std::string data);
+  // The node of a key, a drive root being a folder; null for nothing of that kind there.
+  enum class Kind { any, file, folder };
+  const Node* find(const std::string& key, Kind kind = Kind::any) const;
+  // Done when the key may name a file with size bytes: its folder exists, no folder or
+  // read-only file stands there, and the drive has room.
+  IoResult writable(const std::string& key, std::uint64_t size) const;
   IoResult commit(const std::string& path, std::string data);
-  // Done when the file at key may hold size bytes without passing its drive's capacity.
-  IoResult has_room(const std::string& key, std::uint64_t size) const;
   IoResult move_across(const std::string& from, const std::string& to);
-  void rename_node(const std::string& from_key, const std::string& to_key, std::string name);
+  void rename(const std::string& from_key, const std::string& to_key, std::string name);
+  void put(const std::string& path, bool directory, std::string data);
+  std::int64_t stored_time(const std::string& key, std::int64_t time) const;
 
   std::string current_directory_;
   std::map<std::string, Node> nodes_;
   std::set<std::string> locked_;
   std::map<std::string, std::uint64_t> capacity_;  // by upper-case drive
   std::map<std::string, std::int64_t> time_rounding_;
-  std::int64_t stored_time(const std::string& key, std::int64_t time) const;
   bool crashed_ = false;
   std::uint64_t next_id_ = 1;
   // The last write time of each write, ten seconds after the one before, so that no two

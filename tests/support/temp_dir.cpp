@@ -27,10 +27,6 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::join(std::string_view relative) const {
-  return str() + "/" + std::string(relative);
-}
-
 void TempDir::write_file(std::string_view relative, std::string_view bytes) const {
   const std::filesystem::path file = path_ / std::filesystem::path(relative);
   std::filesystem::create_directories(file.parent_path());

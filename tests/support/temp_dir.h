@@ -19,7 +19,7 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   std::string str() const { return path_.string(); }
   // The folder followed by "/" and the relative path, as a string.
-  std::string join(std::string_view relative) const;
+  std::string join(std::string_view relative) const { return str() + "/" + std::string(relative); }
   // Writes a file below the folder, creating its parent folders.
   void write_file(std::string_view relative, std::string_view bytes) const;
   // The bytes of a file below the folder; empty when it cannot be read.

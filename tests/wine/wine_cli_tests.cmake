@@ -1,8 +1,7 @@
 # The command-line tests of the Windows build: the Linux cli_tests program runs the
 # .exe under Wine, with paths written the Windows way and exit codes compared in full.
+# The launcher also holds an archive open while the tool runs, as the game does.
 add_executable(exit_code_launcher ${CMAKE_CURRENT_LIST_DIR}/exit_code_launcher.cpp)
-# Holds an archive open while the tool runs, as the game does.
-add_executable(hold_open ${CMAKE_CURRENT_LIST_DIR}/hold_open.cpp)
 
 set(VEXAL_HOST_CLI_TESTS "" CACHE FILEPATH
     "The Linux cli_tests program that runs the command-line tests against the .exe")
@@ -22,4 +21,4 @@ add_test(NAME cli_tests_under_wine
                  ${VEXAL_HOST_CLI_TESTS})
 set_tests_properties(cli_tests_under_wine PROPERTIES
   TIMEOUT 900
-  ENVIRONMENT "VEXAL_TEST_BINARY=$<TARGET_FILE:vexal_mod_builder>;VEXAL_TEST_FS_BINARY=$<TARGET_FILE:vexal_fs>;VEXAL_TEST_WRAPPER=${CMAKE_CURRENT_BINARY_DIR}/run-under-wine;VEXAL_TEST_PATHS=windows;VEXAL_TEST_HOLDER=$<TARGET_FILE:hold_open>")
+  ENVIRONMENT "VEXAL_TEST_BINARY=$<TARGET_FILE:vexal_mod_builder>;VEXAL_TEST_FS_BINARY=$<TARGET_FILE:vexal_fs>;VEXAL_TEST_WRAPPER=${CMAKE_CURRENT_BINARY_DIR}/run-under-wine;VEXAL_TEST_PATHS=windows;VEXAL_TEST_HOLDER=$<TARGET_FILE:exit_code_launcher>")
