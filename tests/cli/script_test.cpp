@@ -5,8 +5,7 @@
 //   expect PATH CONTENT     the file holds exactly these bytes
 //   has PATH [TEXT]         the file (its "\r\n" read as "\n") contains the text or block
 //   missing PATH            nothing exists there
-//   mkdir, rm PATH; cut PATH SIZE; readonly PATH; link PATH TARGET (symbolic)
-//   cd FOLDER               later runs work in that folder ("." the first one)
+//   mkdir, rm PATH; cut PATH SIZE; link PATH TARGET (symbolic)
 //   hold PATH               the next run's Windows build finds the file held open
 //   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
 //                           platform reports it, and the block is what it printed after
@@ -163,7 +162,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     for (std::string word; words >> word;) {
       list.push_back(word);
     }
-    last_ = StartedRun(at(cwd_), list, program).finish();
+    last_ = StartedRun(root(), list, program).finish();
     unsetenv("VEXAL_TEST_HOLD");
     if (program == Program::builder && banner) {
       last_.output = after_banner(last_.output);
@@ -203,12 +202,8 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       std::filesystem::resize_file(at(path), std::stoul(form));
     } else if (command == "link") {
       std::filesystem::create_symlink(form, at(path));
-    } else if (command == "cd") {
-      cwd_ = path == "." ? "" : path;
     } else if (command == "hold") {
       setenv("VEXAL_TEST_HOLD", tool_path(at(path)).c_str(), 1);
-    } else if (command == "readonly") {
-      std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
     } else if (command == "run" || command == "fs" || command == "bare") {
       run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
                   command != "bare");
@@ -247,7 +242,6 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   RunResult last_;
-  std::string cwd_;  // below the test's folder; empty for the folder itself
 };
 
 TEST_P(ScriptTest, Runs) {
