@@ -13,8 +13,6 @@
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
 //   bare ARGS [=> CODE]     "run" of a run that prints no banner
 //   quiet                   the last run printed nothing (after the banner)
-//   json POINTER JSON       its standard output is one JSON document, whose /schema is 1
-//                           and whose field at the pointer is that value
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
 //                           "!sees", "!err", "!has" that it does not
 //   sample                  the bundled sample game, CD and mod, the archives packed
@@ -27,8 +25,6 @@
 // "#" are comments. "let NAME" before the first test names a block without its
 // last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
 // writes them.
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -209,13 +205,6 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
                   command != "bare");
     } else if (command == "quiet") {
       EXPECT_EQ(last_.output, "");
-    } else if (command == "json") {
-      const nlohmann::json document = nlohmann::json::parse(last_.output, nullptr, false);
-      ASSERT_FALSE(document.is_discarded()) << "not one JSON document:\n" << last_.output;
-      EXPECT_EQ(document.value("/schema"_json_pointer, 0), 1);
-      const nlohmann::json::json_pointer pointer(path);
-      ASSERT_TRUE(document.contains(pointer)) << last_.output;
-      EXPECT_EQ(document.at(pointer), nlohmann::json::parse(form));
     } else if (command == "sees") {
       expect_contains(last_.output, text, negated);
     } else if (command == "err") {
