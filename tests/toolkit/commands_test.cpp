@@ -25,6 +25,21 @@ void set_up(test::FakeFileSystem& fs) {
   fs.add_file("C:\\w\\mod\\files\\A.DAT", "x");
   fs.add_file("C:\\w\\mod\\files\\Z.DAT", "z");
   fs.add_file("C:\\w\\mod\\bad.def", "class words.fs {}");
+  fs.add_file("C:\\w\\game\\data\\TROOP.FSU",
+              test::build_two_level({{"PIKE", {{"A01", "p"}, {"B01", "q"}}}}));
+  fs.add_file("C:\\w\\mod\\troop\\PIKE\\A01", "p");
+  fs.add_file("C:\\w\\mod\\check.def",  // a mistake on every line but 3 and 7
+              "class PATH { MAKE = ..\\out }\n"
+              "class BASICS.FS {\n"
+              "add(%VEXAL%\\data\\BASICS.FS)\n"
+              "add(files) x\n"
+              "add(files, *.TXT)\n"
+              "add(files)\n"
+              "}\n"
+              "class TROOP.FSU { add(%VEXAL%\\data\\TROOP.FSU); add(ALL, troop); }\n"
+              "class WORDS.FS { add(files); }\n"
+              "class TUNES.FS {\n"
+              "add(files);\n");
   fs.add_file("C:\\w\\F.FS", test::build_flat({{"B.DAT", "bb"}, {"A.DAT", "aaa"}}));
   fs.add_file("C:\\w\\SAME.FS", test::build_flat({{"A.DAT", "aaa"}, {"b.dat", "bb"}}));
   fs.add_file("C:\\w\\NEW.FS", test::build_flat({{"A.DAT", "aab"}, {"C.DAT", "c"}}));
@@ -36,24 +51,38 @@ void set_up(test::FakeFileSystem& fs) {
   fs.add_file("C:\\w\\EVIL.FSU", test::build_two_level({{"OK", {{"A01", "x"}, {"..A", "x"}}}}));
 }
 
-// fs ARGS | STATUS | TOLD...: each TOLD is a text the run prints, on standard output or
-// error.
+// Runs vexal_fs with the arguments in a fresh working folder, the definition (when there
+// is one) written as mod\x.def, and compares its status and what it printed with the
+// case's: STATUS | TOLD..., each TOLD a text it prints, on standard output or error, or
+// with "!" before it one it does not.
+void expect_run(const test::DataCase& c, const std::string& args, const std::string& definition) {
+  test::FakeFileSystem fs{"C:\\w"};
+  set_up(fs);
+  if (!definition.empty()) {
+    fs.add_file("C:\\w\\mod\\x.def", definition);
+  }
+  std::istringstream words(args);
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = run_fs_tool({std::istream_iterator<std::string>(words), {}}, fs);
+  const std::string told =
+      ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, c.number(1)) << c.where << "\n" << told;
+  for (std::size_t i = 2; i < c.fields.size(); ++i) {
+    const bool negated = c.field(i).starts_with('!');
+    EXPECT_EQ(told.find(c.field(i).substr(negated ? 1 : 0)) == std::string::npos, negated)
+        << c.where << ": " << c.field(i) << " in\n"
+        << told;
+  }
+}
+
+// fs ARGS | ...: a run; def TEXT | ...: a check of the text as a definition.
 TEST(FsToolCommands, EndWithTheirStatusAndTellWhatTheyFound) {
   for (const test::DataCase& c : test::load_cases("tests/toolkit/cases.txt", "fs")) {
-    test::FakeFileSystem fs{"C:\\w"};
-    set_up(fs);
-    std::istringstream words(c.field(0));
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    const int status = run_fs_tool({std::istream_iterator<std::string>(words), {}}, fs);
-    const std::string told =
-        ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, c.number(1)) << c.where << "\n" << told;
-    for (std::size_t i = 2; i < c.fields.size(); ++i) {
-      EXPECT_NE(told.find(c.field(i)), std::string::npos)
-          << c.where << ": " << c.field(i) << " in\n"
-          << told;
-    }
+    expect_run(c, c.field(0), "");
+  }
+  for (const test::DataCase& c : test::load_cases("tests/toolkit/cases.txt", "def")) {
+    expect_run(c, "check mod\\x.def", c.field(0));
   }
 }
 
