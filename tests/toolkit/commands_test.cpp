@@ -41,6 +41,8 @@ void set_up(test::FakeFileSystem& fs) {
               "class TUNES.FS {\n"
               "add(files);\n");
   fs.add_file("C:\\w\\F.FS", test::build_flat({{"B.DAT", "bb"}, {"A.DAT", "aaa"}}));
+  fs.add_file("C:\\w\\backup\\WORDS.FS", test::build_flat({{"B.DAT", "bb"}}));
+  fs.add_file("C:\\w\\out\\A.DAT", "edited");
   fs.add_file("C:\\w\\SAME.FS", test::build_flat({{"A.DAT", "aaa"}, {"b.dat", "bb"}}));
   fs.add_file("C:\\w\\NEW.FS", test::build_flat({{"A.DAT", "aab"}, {"C.DAT", "c"}}));
   fs.add_file("C:\\w\\BAD.FS", test::build_flat({{"B.DAT", "bb"}, {"A.DAT", "aaa"}}).substr(0, 50));
@@ -51,15 +53,16 @@ void set_up(test::FakeFileSystem& fs) {
   fs.add_file("C:\\w\\EVIL.FSU", test::build_two_level({{"OK", {{"A01", "x"}, {"..A", "x"}}}}));
 }
 
-// Runs vexal_fs with the arguments in a fresh working folder, the definition (when there
-// is one) written as mod\x.def, and compares its status and what it printed with the
+// Runs vexal_fs with the arguments in a fresh working folder, with a file put in (when
+// there is one: mod\x.def, config.ini), and compares its status and what it printed with the
 // case's: STATUS | TOLD..., each TOLD a text it prints, on standard output or error, or
 // with "!" before it one it does not.
-void expect_run(const test::DataCase& c, const std::string& args, const std::string& definition) {
+void expect_run(const test::DataCase& c, const std::string& args, const std::string& file = "",
+                const std::string& text = "") {
   test::FakeFileSystem fs{"C:\\w"};
   set_up(fs);
-  if (!definition.empty()) {
-    fs.add_file("C:\\w\\mod\\x.def", definition);
+  if (!file.empty()) {
+    fs.add_file(file, text);
   }
   std::istringstream words(args);
   ::testing::internal::CaptureStdout();
@@ -76,13 +79,17 @@ void expect_run(const test::DataCase& c, const std::string& args, const std::str
   }
 }
 
-// fs ARGS | ...: a run; def TEXT | ...: a check of the text as a definition.
+// fs ARGS | ...: a run; def TEXT | ...: a check of the text as a definition; ini TEXT |
+// ...: the status with the text as config.ini.
 TEST(FsToolCommands, EndWithTheirStatusAndTellWhatTheyFound) {
   for (const test::DataCase& c : test::load_cases("tests/toolkit/cases.txt", "fs")) {
-    expect_run(c, c.field(0), "");
+    expect_run(c, c.field(0));
   }
   for (const test::DataCase& c : test::load_cases("tests/toolkit/cases.txt", "def")) {
-    expect_run(c, "check mod\\x.def", c.field(0));
+    expect_run(c, "check mod\\x.def", "C:\\w\\mod\\x.def", c.field(0));
+  }
+  for (const test::DataCase& c : test::load_cases("tests/toolkit/cases.txt", "ini")) {
+    expect_run(c, "status", "C:\\w\\config.ini", c.field(0));
   }
 }
 
