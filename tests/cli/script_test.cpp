@@ -5,14 +5,13 @@
 //   expect PATH CONTENT     the file holds exactly these bytes
 //   has PATH [TEXT]         the file (its "\r\n" read as "\n") contains the text or block
 //   missing PATH            nothing exists there
-//   mkdir, rm PATH; cut PATH SIZE; link PATH TARGET (symbolic)
+//   mkdir PATH; link PATH TARGET (symbolic)
 //   hold PATH               the next run's Windows build finds the file held open
 //   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
 //                           platform reports it, and the block is what it printed after
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
 //   bare ARGS [=> CODE]     "run" of a run that prints no banner
-//   quiet                   the last run printed nothing (after the banner)
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
 //                           "!sees", "!err", "!has" that it does not
 //   sample                  the bundled sample game, CD and mod, the archives packed
@@ -192,10 +191,6 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {
       std::filesystem::create_directories(at(path));
-    } else if (command == "rm") {
-      std::filesystem::remove_all(at(path));
-    } else if (command == "cut") {
-      std::filesystem::resize_file(at(path), std::stoul(form));
     } else if (command == "link") {
       std::filesystem::create_symlink(form, at(path));
     } else if (command == "hold") {
@@ -203,8 +198,6 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     } else if (command == "run" || command == "fs" || command == "bare") {
       run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
                   command != "bare");
-    } else if (command == "quiet") {
-      EXPECT_EQ(last_.output, "");
     } else if (command == "sees") {
       expect_contains(last_.output, text, negated);
     } else if (command == "err") {
