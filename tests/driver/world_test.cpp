@@ -60,9 +60,9 @@ std::string archive_bytes(const std::string& name, const std::string& label) {
 }
 
 void set_up(FakeFileSystem& fs) {
-  for (const char who : {'a', 'b'}) {
-    fs.add_file(working_folder(who) + "\\config.ini",
-                "[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\nallowcdmod=1\n");
+  // The one at the root of C: is no run's: "\config.ini" is not the working folder's.
+  for (const std::string& folder : {working_folder('a'), working_folder('b'), std::string("C:")}) {
+    fs.add_file(folder + "\\config.ini", "[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\nallowcdmod=1\n");
   }
   for (const char* name : kArchives) {
     fs.add_file(game_path(name), archive_bytes(name, "game"));
