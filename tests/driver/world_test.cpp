@@ -307,7 +307,8 @@ std::vector<std::string> words_of(const std::string& text) {
 }
 
 // What differs from the scenario of a case; empty when nothing. Its texts after the
-// places are what its runs print, on standard output or error.
+// places are what its runs print, on standard output or error, or with "!" before them
+// what they do not.
 std::string run_scenario(const DataCase& c) {
   World world;
   ::testing::internal::CaptureStdout();
@@ -326,7 +327,9 @@ std::string run_scenario(const DataCase& c) {
     differs += holds == expected.substr(equals + 1) ? "" : " " + expected + " holds " + holds;
   }
   for (std::size_t i = 2; i < c.fields.size(); ++i) {
-    differs += told.find(c.fields[i]) != std::string::npos ? "" : " nothing told " + c.fields[i];
+    const bool negated = c.fields[i].starts_with('!');
+    const bool found = told.find(c.fields[i].substr(negated ? 1 : 0)) != std::string::npos;
+    differs += found != negated ? "" : " told, or not, " + c.fields[i];
   }
   return differs.empty() ? differs : differs + "\nthe runs told:\n" + told;
 }
