@@ -5,17 +5,13 @@
 //   expect PATH CONTENT     the file holds exactly these bytes
 //   has PATH [TEXT]         the file (its "\r\n" read as "\n") contains the text or block
 //   missing PATH            nothing exists there
-//   mkdir, rm PATH; cut PATH SIZE; readonly PATH; link PATH TARGET (symbolic)
-//   cd FOLDER               later runs work in that folder ("." the first one)
+//   mkdir PATH; link PATH TARGET (symbolic)
 //   hold PATH               the next run's Windows build finds the file held open
 //   run ARGS [=> CODE]      runs vexal_mod_builder: its exit status is the code as the
 //                           platform reports it, and the block is what it printed after
 //                           the banner
 //   fs ARGS [=> CODE]       the same for vexal_fs, whose whole output is the block
 //   bare ARGS [=> CODE]     "run" of a run that prints no banner
-//   quiet                   the last run printed nothing (after the banner)
-//   json POINTER JSON       its standard output is one JSON document, whose /schema is 1
-//                           and whose field at the pointer is that value
 //   sees [TEXT], err TEXT   its standard output (the text or block) or error contains;
 //                           "!sees", "!err", "!has" that it does not
 //   sample                  the bundled sample game, CD and mod, the archives packed
@@ -28,8 +24,6 @@
 // "#" are comments. "let NAME" before the first test names a block without its
 // last line feed; "{NAME}" stands for it, {root}, {game}, {cd} for folders as the tool
 // writes them.
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -163,7 +157,7 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
     for (std::string word; words >> word;) {
       list.push_back(word);
     }
-    last_ = StartedRun(at(cwd_), list, program).finish();
+    last_ = StartedRun(root(), list, program).finish();
     unsetenv("VEXAL_TEST_HOLD");
     if (program == Program::builder && banner) {
       last_.output = after_banner(last_.output);
@@ -197,30 +191,13 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
       EXPECT_FALSE(std::filesystem::exists(at(path)));
     } else if (command == "mkdir") {
       std::filesystem::create_directories(at(path));
-    } else if (command == "rm") {
-      std::filesystem::remove_all(at(path));
-    } else if (command == "cut") {
-      std::filesystem::resize_file(at(path), std::stoul(form));
     } else if (command == "link") {
       std::filesystem::create_symlink(form, at(path));
-    } else if (command == "cd") {
-      cwd_ = path == "." ? "" : path;
     } else if (command == "hold") {
       setenv("VEXAL_TEST_HOLD", tool_path(at(path)).c_str(), 1);
-    } else if (command == "readonly") {
-      std::filesystem::permissions(at(path), std::filesystem::perms::owner_read);
     } else if (command == "run" || command == "fs" || command == "bare") {
       run_command(rest, block, has_block, command == "fs" ? Program::fs_tool : Program::builder,
                   command != "bare");
-    } else if (command == "quiet") {
-      EXPECT_EQ(last_.output, "");
-    } else if (command == "json") {
-      const nlohmann::json document = nlohmann::json::parse(last_.output, nullptr, false);
-      ASSERT_FALSE(document.is_discarded()) << "not one JSON document:\n" << last_.output;
-      EXPECT_EQ(document.value("/schema"_json_pointer, 0), 1);
-      const nlohmann::json::json_pointer pointer(path);
-      ASSERT_TRUE(document.contains(pointer)) << last_.output;
-      EXPECT_EQ(document.at(pointer), nlohmann::json::parse(form));
     } else if (command == "sees") {
       expect_contains(last_.output, text, negated);
     } else if (command == "err") {
@@ -247,7 +224,6 @@ class ScriptTest : public CliTest, public ::testing::WithParamInterface<Script> 
   }
 
   RunResult last_;
-  std::string cwd_;  // below the test's folder; empty for the folder itself
 };
 
 TEST_P(ScriptTest, Runs) {

@@ -2,7 +2,8 @@
 // to a player's game between runs: a patch or a repair replaces an archive, an output
 // or backup folder is deleted, an archive goes missing, a run fails at a call or dies
 // after one. The scenarios of world_cases.txt drive it step by step to the outcome they
-// name; random sequences of the same steps drive it everywhere else. After every step:
+// name and to what the runs tell the player; random sequences of the same steps drive
+// it everywhere else. After every step:
 // (a) every version of every game archive that was ever in the game's folders still
 //     exists somewhere, unless the step itself deleted it;
 // (b) after a run that ends with status 0 the game's folders hold every archive they
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 #include <random>
 #include <set>
 #include <sstream>
@@ -25,6 +27,7 @@
 #include "support/archive_builder.h"
 #include "support/case_file.h"
 #include "support/fake_file_system.h"
+#include "toolkit/fs_tool.h"
 
 namespace vexal::test {
 namespace {
@@ -42,7 +45,7 @@ std::string game_path(const std::string& name) {
 // The working folder of a run ('a' or 'b') and its mod, whose output folder is on
 // another drive than the game for b.
 std::string working_folder(char who) {
-  return who == 'a' ? "C:\\tools\\a" : "D:\\work\\b";
+  return who == 'a' ? "C:\\play\\a" : "D:\\work\\b";
 }
 std::string output_folder(char who) {
   return who == 'a' ? "C:\\mods\\a\\out" : "D:\\mods\\built";
@@ -57,9 +60,9 @@ std::string archive_bytes(const std::string& name, const std::string& label) {
 }
 
 void set_up(FakeFileSystem& fs) {
-  for (const char who : {'a', 'b'}) {
-    fs.add_file(working_folder(who) + "\\config.ini",
-                "[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\nallowcdmod=1\n");
+  // The one at the root of C: is no run's: "\config.ini" is not the working folder's.
+  for (const std::string& folder : {working_folder('a'), working_folder('b'), std::string("C:")}) {
+    fs.add_file(folder + "\\config.ini", "[PATH]\nvexal=C:\\GAME\nvexalcd=E:\\CD\nallowcdmod=1\n");
   }
   for (const char* name : kArchives) {
     fs.add_file(game_path(name), archive_bytes(name, "game"));
@@ -77,32 +80,34 @@ void set_up(FakeFileSystem& fs) {
               "class WORDS.FS { add(gfx); }\n");
   fs.add_file("D:\\mods\\b\\gfx\\C.DAT", std::string(4000, 'b'));
   fs.add_file("C:\\mods\\bad.def", "class PATH { MAKE = out; }\nclass WORDS.FS { add(none); }\n");
+  fs.add_file("C:\\mods\\g.def", "class PATH { MAKE = ..\\GAME\\.\\data; }\nclass WORDS.FS {}\n");
+  fs.add_file("C:\\mods\\k.def", "class PATH { MAKE = ..\\play\\a\\backup; }\nclass WORDS.FS {}\n");
 }
 
+// The arguments of a run: "+" installs the mod, "." restores, "-" is -cleanup, "?" a
+// definition that fails, "g" and "k" build into the game's data folder and into a's
+// backup folder; vexal_fs "s" tells the status, "p" the plan of the mod.
 std::vector<std::string> arguments(char who, char kind) {
-  const std::string definition = who == 'a' ? "C:\\mods\\a\\a.def" : "D:\\mods\\b\\b.def";
-  return kind == '+'   ? std::vector<std::string>{definition, "-mod"}
-         : kind == '-' ? std::vector<std::string>{"-cleanup"}
-         : kind == '?' ? std::vector<std::string>{"C:\\mods\\bad.def", "-mod"}
-                       : std::vector<std::string>{};
+  const std::string definition = kind == '?'   ? "C:\\mods\\bad.def"
+                                 : kind == 'g' ? "C:\\mods\\g.def"
+                                 : kind == 'k' ? "C:\\mods\\k.def"
+                                 : who == 'a'  ? "C:\\mods\\a\\a.def"
+                                               : "D:\\mods\\b\\b.def";
+  return kind == 's'                  ? std::vector<std::string>{"status"}
+         : kind == 'p'                ? std::vector<std::string>{"plan", definition}
+         : kind == '-'                ? std::vector<std::string>{"-cleanup"}
+         : kind == '.'                ? std::vector<std::string>{}
+         : kind == '+' && who == 'b'  ? std::vector<std::string>{"-MOD", definition}
+         : kind == '+' || kind == '?' ? std::vector<std::string>{definition, "-mod"}
+                                      : std::vector<std::string>{definition};
 }
 
-// What the function returns, with what the runs print kept from the test's log.
-template <typename Function>
-std::string quietly(const Function& function) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  std::string result = function();
-  ::testing::internal::GetCapturedStdout();
-  ::testing::internal::GetCapturedStderr();
-  return result;
-}
-
-// A step: "a+" installs a's mod from a, "a." is a plain run, "a-" -cleanup, "a?" a
-// definition that fails; "!N" dies after, "~N" fails, the N-th mutating call, or the
-// N-th call of a name ("~2move"; "~4,5move" both); "=CODE" the exit status expected.
-// Events: "patch:NAME", "repair:NAME", "drop:NAME", "lose:out-a", "lose:backup-b",
-// "full:C" and "free:C" for a drive, "fat:D" for one that keeps times to 2 seconds, and "edit:TEXT"
+// A step: "a+" installs a's mod from a, "a." is a plain run, and so on (see arguments);
+// "!N" dies after, "~N" fails, "%N" runs out of memory at, the N-th mutating call, or
+// the N-th call of a name ("~2move"; "~4,5move" both; "~0move" every one); "=CODE" the
+// exit status expected. Events: "patch:NAME", "repair:NAME", "drop:NAME", "lose:out-a",
+// "lose:backup-b", "lose:a/NAME" for an archive of a's backup folder, "full:C" and
+// "free:C" for a drive, "fat:D" for one that keeps times to 2 seconds, and "edit:TEXT"
 // adds a line to the record in the game's data folder.
 class World {
  public:
@@ -177,8 +182,9 @@ class World {
       fs_.remove_tree(game_path(name));
     } else if (what == "lose") {
       const char who = name.back();
-      fs_.remove_tree(name.starts_with("out") ? output_folder(who)
-                                              : working_folder(who) + "\\backup");
+      fs_.remove_tree(name[1] == '/'            ? backup_path(name)
+                      : name.starts_with("out") ? output_folder(who)
+                                                : working_folder(who) + "\\backup");
     }
   }
 
@@ -195,7 +201,9 @@ class World {
     }
     int status = -1;
     try {
-      status = run_tool(arguments(word[0], word[1]), fs_);
+      const std::vector<std::string> args = arguments(word[0], word[1]);
+      status =
+          word[1] == 's' || word[1] == 'p' ? fs_tool::run_fs_tool(args, fs_) : run_tool(args, fs_);
     } catch (const FakeCrash&) {
     }
     fs_.restart();
@@ -220,11 +228,17 @@ class World {
       at.insert(n);
     }
     const std::string name =
-        fault.substr(std::min(fault.find_first_not_of("!~0123456789,"), fault.size()));
-    return [at, verdict, name, count = std::uint64_t{0}](const FakeFileSystem::Op& op) mutable {
+        fault.substr(std::min(fault.find_first_not_of("!~%0123456789,"), fault.size()));
+    const bool memory = fault[0] == '%';
+    return [at, verdict, name, memory,
+            count = std::uint64_t{0}](const FakeFileSystem::Op& op) mutable {
       const bool counted = name.empty() ? op.mutates : op.name == name;
       count += counted ? 1 : 0;
-      return counted && at.count(count) != 0 ? verdict : Verdict::pass;
+      const bool hit = counted && (at.count(count) != 0 || at.count(0) != 0);
+      if (hit && memory) {
+        throw std::bad_alloc();
+      }
+      return hit ? verdict : Verdict::pass;
     };
   }
 
@@ -247,7 +261,7 @@ class World {
     const bool tool_file = key.ends_with(".RECORD") || key.ends_with(".LOCK");
     return !tool_file &&
            (key.starts_with("C:\\GAME\\DATA\\") || key.starts_with("E:\\CD\\DATA\\") ||
-            key.starts_with("C:\\TOOLS\\A\\BACKUP\\") || key.starts_with("D:\\WORK\\B\\BACKUP\\"));
+            key.starts_with("C:\\PLAY\\A\\BACKUP\\") || key.starts_with("D:\\WORK\\B\\BACKUP\\"));
   }
 
   bool named_by_record(const std::string& path) {
@@ -292,26 +306,37 @@ std::vector<std::string> words_of(const std::string& text) {
   return {std::istream_iterator<std::string>(in), {}};
 }
 
-// What differs from the scenario of a case; empty when nothing.
+// What differs from the scenario of a case; empty when nothing. Its texts after the
+// places are what its runs print, on standard output or error, or with "!" before them
+// what they do not.
 std::string run_scenario(const DataCase& c) {
   World world;
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  std::string differs;
   for (const std::string& word : words_of(c.field(0))) {
-    if (const std::string broken = world.step(word); !broken.empty()) {
-      return word + ":" + broken;
+    if (const std::string broken = world.step(word); !broken.empty() && differs.empty()) {
+      differs = word + ":" + broken;
     }
   }
-  std::string differs;
+  const std::string told =
+      ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
   for (const std::string& expected : words_of(c.field(1))) {
     const std::size_t equals = expected.find('=');
     const std::string holds = world.holds(expected.substr(0, equals));
     differs += holds == expected.substr(equals + 1) ? "" : " " + expected + " holds " + holds;
   }
-  return differs;
+  for (std::size_t i = 2; i < c.fields.size(); ++i) {
+    const bool negated = c.fields[i].starts_with('!');
+    const bool found = told.find(c.fields[i].substr(negated ? 1 : 0)) != std::string::npos;
+    differs += found != negated ? "" : " told, or not, " + c.fields[i];
+  }
+  return differs.empty() ? differs : differs + "\nthe runs told:\n" + told;
 }
 
 TEST(World, ScenariosEndAsTheyShould) {
   for (const DataCase& c : load_cases("tests/driver/world_cases.txt", "world")) {
-    EXPECT_EQ(quietly([&] { return run_scenario(c); }), "") << c.where;
+    EXPECT_EQ(run_scenario(c), "") << c.where;
   }
 }
 
@@ -364,14 +389,15 @@ std::string run_sequence(int seed) {
 }
 
 TEST(World, NoSequenceBreaksARule) {
-  EXPECT_EQ(quietly([] {
-              std::string broken;
-              for (int seed = 1; seed <= kSequences && broken.empty(); ++seed) {
-                broken = run_sequence(seed);
-              }
-              return broken;
-            }),
-            "");
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  std::string broken;
+  for (int seed = 1; seed <= kSequences && broken.empty(); ++seed) {
+    broken = run_sequence(seed);
+  }
+  ::testing::internal::GetCapturedStdout();
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(broken, "");
 }
 
 }  // namespace
