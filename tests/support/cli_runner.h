@@ -109,7 +109,7 @@ inline std::vector<std::string> command_line(Program program, const std::vector<
   }
   // A program that holds the file open while it runs the tool (Windows builds).
   if (const std::string held = env_or("VEXAL_TEST_HOLD", ""); !held.empty()) {
-    command.push_back(tool_path(env_or("VEXAL_TEST_HOLDER", "hold_open")));
+    command.push_back(tool_path(env_or("VEXAL_TEST_HOLDER", "exit_code_launcher")));
     command.push_back(held);
   }
   command.push_back(tool_path(binary_of(program)));
