@@ -34,6 +34,9 @@ IoResult StdioFile::write(std::span<const std::byte> bytes) {
   if (file_ == nullptr) {
     return IoResult::failed({});
   }
+  if (bytes.empty()) {
+    return {};  // an empty span may hold no pointer, which fwrite must not be given
+  }
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     return fail_with_errno();
