@@ -93,5 +93,16 @@ TEST(FsToolCommands, EndWithTheirStatusAndTellWhatTheyFound) {
   }
 }
 
+// Every byte of a name shown: printable ASCII as it is, every other byte as \xHH.
+TEST(FsToolCommands, ShowNamesInPrintableAscii) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::string name{'A', static_cast<char>(byte)};
+    const bool printable = byte >= 0x20 && byte < 0x7F;
+    const std::string hex = "0123456789ABCDEF";
+    EXPECT_EQ(shown_name(name),
+              printable ? name : std::string("A\\x") + hex[byte / 16] + hex[byte % 16]);
+  }
+}
+
 }  // namespace
 }  // namespace vexal::fs_tool

@@ -1,0 +1,50 @@
+#include "install/install_record.h"
+
+#include <gtest/gtest.h>
+
+#include "support/seeded.h"
+
+namespace vexal::test {
+namespace {
+
+FileIdentity random_identity(std::mt19937& random) {
+  return {random(), static_cast<std::int64_t>(random()) - (1 << 30), random(),
+          random_text(random, "0123456789:-", 0, 6)};
+}
+
+InstallRecord random_record(std::mt19937& random) {
+  InstallRecord record{random_text(random, "C:\\w a", 1, 8), {}};
+  for (std::size_t i = pick(random, 4); i > 0; --i) {
+    record.entries.push_back(
+        {random_text(random, "ABFS.", 1, 6), random_text(random, "C:\\x", 1, 6),
+         random_text(random, "D:\\y", 1, 6), random_text(random, "E:\\z", 1, 6),
+         random_identity(random), random_identity(random), pick(random, 2) == 1});
+  }
+  return record;
+}
+
+// A record reads back as written; a line of its owner, or of an entry's archive or
+// paths, dropped or replaced by the line before it makes a text the tool did not write.
+TEST(InstallRecordTest, ReadsWhatItWroteAndNoTextCutOrEdited) {
+  for_each_seed(700, 40, [](std::mt19937& random, unsigned) {
+    const std::string text = record_text(random_record(random));
+    const std::optional<InstallRecord> read = parse_record(text);
+    ASSERT_TRUE(read.has_value()) << text;
+    EXPECT_EQ(record_text(*read), text);
+    for (std::size_t at = text.find('\n') + 1, before = 0; at < text.size();
+         before = at, at = text.find('\n', at) + 1) {
+      const std::size_t end = text.find('\n', at) + 1;
+      const std::string key = text.substr(at, text.find('=', at) - at);
+      if (key != "state" && key != "mod" && key != "game") {
+        const std::string rest = text.substr(0, at) + text.substr(end);
+        const std::string doubled =
+            text.substr(0, at) + text.substr(before, at - before) + text.substr(end);
+        EXPECT_FALSE(parse_record(rest)) << rest;
+        EXPECT_FALSE(parse_record(doubled)) << doubled;
+      }
+    }
+  });
+}
+
+}  // namespace
+}  // namespace vexal::test
