@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -420,7 +421,8 @@ TEST(FileSystemDifferentialTest, NativeAndFakeAgreeOnEveryOperation) {
 #ifndef _WIN32
 // Names that differ only in letter case, as POSIX allows, each name their own file; a file
 // closed to reading has a readable size only for root, who may read it all the same; a
-// lock file left on a volume that has since become read-only still locks.
+// lock file left on a volume that has since become read-only still locks, and a file
+// written there fails for the system's reason.
 TEST(FileSystemTest, PosixCornersOfNamesAndLocks) {
   NativeBackend native;
   native.write("twin", "1");
@@ -436,6 +438,8 @@ TEST(FileSystemTest, PosixCornersOfNamesAndLocks) {
   volume.dir().write_file("run.lock", "");
   if (::mount(nullptr, volume.dir().str().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0) {
     EXPECT_NE(native.fs().lock_exclusive(volume.dir().str() + "\\run.lock", false).lock, nullptr);
+    EXPECT_EQ(native.fs().replace_file(volume.dir().str() + "\\new.ini", "x").reason(),
+              std::strerror(EROFS));
   }
 }
 #endif
