@@ -421,8 +421,8 @@ TEST(FileSystemDifferentialTest, NativeAndFakeAgreeOnEveryOperation) {
 #ifndef _WIN32
 // Names that differ only in letter case, as POSIX allows, each name their own file; a file
 // closed to reading has a readable size only for root, who may read it all the same; a
-// lock file left on a volume that has since become read-only still locks, and a file
-// written there fails for the system's reason.
+// lock file left on a volume that has since become read-only still locks. A file missing,
+// or written on that volume, fails for the system's reason.
 TEST(FileSystemTest, PosixCornersOfNamesAndLocks) {
   NativeBackend native;
   native.write("twin", "1");
@@ -434,6 +434,7 @@ TEST(FileSystemTest, PosixCornersOfNamesAndLocks) {
   native.write("closed", "1");
   stdfs::permissions(native.root() + "/closed", stdfs::perms::none);
   EXPECT_EQ(native.fs().readable_file_size(native.root() + "\\closed").ok(), ::geteuid() == 0);
+  EXPECT_EQ(native.fs().map_read(native.root() + "\\gone").reason(), std::strerror(ENOENT));
   const test::SmallVolume volume(kOtherVolumeBytes);
   volume.dir().write_file("run.lock", "");
   if (::mount(nullptr, volume.dir().str().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0) {
