@@ -228,6 +228,9 @@ Step draw(std::mt19937& random) {
                    : test::random_text(random, "ab\r\n", 0, 6);
   step.size_error = static_cast<int>(test::pick(random, 4)) - 1;
   step.offset = test::pick(random, 1000);
+  if (step.kind == 1 && step.offset % 3 == 0) {  // appends a file of a megabyte and more
+    step.other = "b.fs";
+  }
   return step;
 }
 
