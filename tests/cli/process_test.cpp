@@ -212,5 +212,18 @@ TEST_F(CrashTest, EveryKillIsFinishedOrUndoneByTheNextRun) {
   }
 }
 
+// A game folder that cannot be written through to the disk (strace fails every sync of
+// it) ends the installation with the game as it was: a move it does not keep could come
+// undone at a power loss.
+TEST_F(CrashTest, AGameFolderNotWrittenThroughLeavesTheGameAsItWas) {
+  prepare(false);
+  const std::string data = archives_[0].first.parent_path().string();
+  const RunResult run = StartedRun(root(), kInstall, Program::builder,
+                                   under_strace({"-P", data, "-e", "inject=fsync:error=EIO"}))
+                            .finish();
+  EXPECT_NE(run.status, 0) << run.output;
+  EXPECT_EQ(read_or_empty(archives_[0].first), archives_[0].second);
+}
+
 }  // namespace
 }  // namespace vexal::test
