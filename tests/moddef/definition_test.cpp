@@ -102,10 +102,12 @@ TEST_F(DefinitionTest, RandomDefinitionsRunOrStopAtTheirBrokenPiece) {
   });
 }
 
-// The blocks of the CD archives are skipped unless allowed, with a warning.
+// The blocks of the CD archives are skipped unless allowed, with a warning. (The
+// archives with groups are the .FSU ones.)
 TEST_F(DefinitionTest, OnlyCdArchiveBlocksAreSkipped) {
   for (const CatalogueEntry& entry : kCatalogue) {
     const std::string name(entry.name);
+    EXPECT_EQ(entry.two_level, name.ends_with(".FSU")) << name;
     const std::string text = "class " + name + " { nonsense; }";
     const bool cd = name == "HELP.FS" || name == "VIDEO.FS" || name == "NARRATE.FS";
     EXPECT_EQ(code_of(fresh_scan(text).status()), cd ? 0 : 305) << name;
