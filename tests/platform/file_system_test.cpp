@@ -223,7 +223,7 @@ Step draw(std::mt19937& random) {
   step.kind = static_cast<unsigned>(test::pick(random, kKinds));
   step.path = kNames[test::pick(random, kNames.size())];
   step.other = kNames[test::pick(random, kNames.size())];
-  step.bytes = test::pick(random, 30) == 0
+  step.bytes = test::pick(random, 10) == 0
                    ? pattern_bytes((std::size_t{1} << 20) + test::pick(random, 3) - 1)
                    : test::random_text(random, "ab\r\n", 0, 6);
   step.size_error = static_cast<int>(test::pick(random, 4)) - 1;
