@@ -32,14 +32,5 @@ TEST_F(ArchiveFileTest, RejectsDamagedFilesNamingTheRecordAtFault) {
   }
 }
 
-// A file that yields less than its size.
-TEST_F(ArchiveFileTest, AShortReadIsRejected) {
-  fs.hook = [](const test::FakeFileSystem::Op& op) {
-    return op.name == "read" ? test::FakeFileSystem::Verdict::fail
-                             : test::FakeFileSystem::Verdict::pass;
-  };
-  EXPECT_EQ(read("x.fs", kFlat), Status::archive_not_opened);
-}
-
 }  // namespace
 }  // namespace vexal

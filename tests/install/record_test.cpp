@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fake_file_system.h"
 #include "support/seeded.h"
 
 namespace vexal::test {
@@ -44,6 +45,20 @@ TEST(InstallRecordTest, ReadsWhatItWroteAndNoTextCutOrEdited) {
       }
     }
   });
+}
+
+// A file cut short between its size and its bytes being read is not taken for another.
+TEST(FileIdentityTest, AFileThatShrinksWhileReadHasNone) {
+  FakeFileSystem fs;
+  fs.add_file("C:\\A.FS", std::string(kIdentityEdgeBytes, 'a'));
+  fs.hook = [&fs](const FakeFileSystem::Op& op) {
+    if (op.name == "open_read") {
+      fs.add_file("C:\\A.FS", "a");
+    }
+    return FakeFileSystem::Verdict::pass;
+  };
+  std::string why;
+  EXPECT_FALSE(identify(fs, "C:\\A.FS", why));
 }
 
 }  // namespace

@@ -119,21 +119,5 @@ TEST_F(DefinitionTest, OnlyCdArchiveBlocksAreSkipped) {
   }
 }
 
-// Part of a definition would build part of the mod: one that cannot be read to its end
-// is not loaded.
-TEST_F(DefinitionTest, ADefinitionThatCannotBeReadToItsEndIsNotLoaded) {
-  fs.add_file("C:\\mod\\demo.def", std::string(5000, '\n') + "class PATH { MAKE = out }\n");
-  int reads = 0;
-  fs.hook = [&](const test::FakeFileSystem::Op& op) {
-    return op.name == "read" && ++reads == 2 ? test::FakeFileSystem::Verdict::fail
-                                             : test::FakeFileSystem::Verdict::pass;
-  };
-  const Expected<std::string> text = load_definition(fs, "C:\\mod\\demo.def");
-  EXPECT_EQ(text.status(), Status::definition_not_opened);
-  EXPECT_EQ(text.failure().explanations,
-            std::vector<std::string>{
-                "C:\\mod\\demo.def: cannot be read to its end: refused by the fake file system"});
-}
-
 }  // namespace
 }  // namespace vexal

@@ -41,28 +41,6 @@ struct RunResult {
 
 enum class Program { builder, fs_tool };
 
-// A run of a tool started without waiting for it, for runs at the same time.
-class StartedRun {
- public:
-  // A launcher (a program and its arguments, such as strace) starts the tool when given.
-  StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
-             Program program = Program::builder, const std::vector<std::string>& launcher = {});
-  ~StartedRun();
-  StartedRun(const StartedRun&) = delete;
-  StartedRun& operator=(const StartedRun&) = delete;
-
-  // Waits until the run's standard error holds the text; false when it does not within
-  // a minute.
-  bool wait_for_error_text(const std::string& text) const;
-  // Waits for the run to end.
-  RunResult finish();
-
- private:
-  TempDir files_;  // what the run writes to its standard output and error, its exit code
-  int pid_ = -1;   // -1 once the run has ended
-  RunResult result_;
-};
-
 inline std::string env_or(const char* name, const std::string& fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? std::string(value) : fallback;
@@ -91,13 +69,9 @@ inline std::filesystem::path binary_of(Program program) {
 
 // The text with every "\r\n" read as "\n".
 inline std::string without_carriage_returns(std::string text) {
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
-      text[kept++] = text[i];
-    }
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+    text.erase(at, 1);
   }
-  text.resize(kept);
   return text;
 }
 
@@ -176,47 +150,56 @@ inline std::string after_banner(const std::string& output) {
   return output.starts_with(banner) ? output.substr(banner.size()) : output;
 }
 
-inline StartedRun::StartedRun(const std::filesystem::path& folder,
-                              const std::vector<std::string>& args, Program program,
-                              const std::vector<std::string>& launcher) {
-  const std::vector<std::string> command = command_line(program, args, launcher);
-  pid_ = fork();
-  if (pid_ < 0) {
-    throw std::runtime_error("fork failed");
-  }
-  if (pid_ == 0) {
-    exec_in(folder, command, files_);
-  }
-}
-
-inline StartedRun::~StartedRun() {
-  finish();
-}
-
-inline bool StartedRun::wait_for_error_text(const std::string& text) const {
-  // Looked for up to a minute, so that a run that never says it fails the test instead
-  // of hanging it.
-  for (int look = 0; look < 6000; ++look) {
-    if (files_.read_file("errors").find(text) != std::string::npos) {
-      return true;
+// A run of a tool started without waiting for it, for runs at the same time.
+class StartedRun {
+ public:
+  // A launcher (a program and its arguments, such as strace) starts the tool when given.
+  StartedRun(const std::filesystem::path& folder, const std::vector<std::string>& args,
+             Program program = Program::builder, const std::vector<std::string>& launcher = {}) {
+    const std::vector<std::string> command = command_line(program, args, launcher);
+    pid_ = fork();
+    if (pid_ < 0) {
+      throw std::runtime_error("fork failed");
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
-
-inline RunResult StartedRun::finish() {
-  if (pid_ > 0) {
-    int wait_status = 0;
-    waitpid(std::exchange(pid_, -1), &wait_status, 0);
-    result_ = {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1, files_.read_file("output"),
-               files_.read_file("errors")};
-    if (windows_paths()) {
-      read_as_windows_run(result_, files_.read_file("status"));
+    if (pid_ == 0) {
+      exec_in(folder, command, files_);
     }
   }
-  return result_;
-}
+  ~StartedRun() { finish(); }
+  StartedRun(const StartedRun&) = delete;
+  StartedRun& operator=(const StartedRun&) = delete;
+
+  // Waits until the run's standard error holds the text; false when it does not within
+  // a minute, so that a run that never says it fails the test instead of hanging it.
+  bool wait_for_error_text(const std::string& text) const {
+    for (int look = 0; look < 6000; ++look) {
+      if (files_.read_file("errors").find(text) != std::string::npos) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  // Waits for the run to end.
+  RunResult finish() {
+    if (pid_ > 0) {
+      int wait_status = 0;
+      waitpid(std::exchange(pid_, -1), &wait_status, 0);
+      result_ = {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1, files_.read_file("output"),
+                 files_.read_file("errors")};
+      if (windows_paths()) {
+        read_as_windows_run(result_, files_.read_file("status"));
+      }
+    }
+    return result_;
+  }
+
+ private:
+  TempDir files_;  // what the run writes to its standard output and error, its exit code
+  int pid_ = -1;   // -1 once the run has ended
+  RunResult result_;
+};
 
 // A test in a working folder of its own, which it reads and writes through dir_.
 class CliTest : public ::testing::Test {
