@@ -3,7 +3,8 @@
 # vexal_bench's build case (a 1 GiB game archive of 20,000 entries, 5,000 of them
 # re-pointed to the files of a mod folder), and cmd.exe's "copy /b" copies the game
 # archive, by turns, after one warm-up of each. Prints every run, the medians and their
-# ratio, the fastest run of each and theirs, and each one's peak memory. See bench/README.md for how the peak is measured.
+# ratio, the fastest run of each and theirs, and each one's peak memory. See
+# bench/README.md for how the peak is measured.
 set -euo pipefail
 shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
