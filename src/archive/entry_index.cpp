@@ -59,7 +59,7 @@ void EntryIndex::prefetch(const Key& key) const {
 }
 
 void EntryIndex::clear() {
-  std::vector<Slot>().swap(slots_);
+  decltype(slots_)().swap(slots_);
   covered_ = 0;
 }
 

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/memory.h"
+
 namespace vexal {
 
 class EntryIndex {
@@ -52,7 +54,8 @@ class EntryIndex {
   template <typename KeyAt>
   void catch_up(std::size_t count, const KeyAt& key_at);
 
-  std::vector<Slot> slots_;  // open addressing, power-of-two size, at most half full
+  // Open addressing, power-of-two size, at most half full.
+  std::vector<Slot, LargeTableAllocator<Slot>> slots_;
   std::size_t covered_ = 0;  // table entries indexed so far
 };
 
