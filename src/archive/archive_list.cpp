@@ -128,7 +128,7 @@ Outcome ArchiveList::reserve_entries(SourceArchive& source, std::size_t n) {
 }
 
 EntryIndex::Key ArchiveList::key_of_link(const OutputArchive& output, std::size_t position) const {
-  return EntryIndex::key_of(entry_name(linked_entry(output.links[position])));
+  return EntryIndex::key_of(linked_entry(output.links[position]).name);
 }
 
 Outcome ArchiveList::link_entry(OutputArchive& output, const SourceArchive& source,
@@ -141,7 +141,7 @@ Outcome ArchiveList::link_entry(OutputArchive& output, const SourceArchive& sour
   std::size_t position = EntryIndex::npos;
   try {
     position = output.index.find_first(output.links.size(), key_at,
-                                       EntryIndex::key_of(entry_name(source.entries[entry])));
+                                       EntryIndex::key_of(source.entries[entry].name));
   } catch (const std::length_error&) {
     return Failure(Status::out_of_memory);
   }
@@ -175,7 +175,11 @@ Outcome ArchiveList::link_archive(OutputArchive& output, const SourceArchive& so
   if (!grow_by_blocks(output.links, count, kEntryBlock)) {
     return Failure(Status::out_of_memory);
   }
+  constexpr std::size_t kAhead = 8;  // names whose slots are being loaded
   for (std::size_t j = 0; j < count; ++j) {
+    if (j + kAhead < count) {
+      output.index.prefetch(EntryIndex::key_of(source.entries[j + kAhead].name));
+    }
     if (Outcome linked = link_entry(output, source, j); !linked) {
       return linked;
     }

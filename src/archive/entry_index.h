@@ -10,9 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <stdexcept>
-#include <string_view>
 #include <vector>
+
+#include "platform/memory.h"
 
 namespace vexal {
 
@@ -20,14 +22,18 @@ class EntryIndex {
  public:
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-  // The name of an entry as the index compares it: the bytes up to the terminator (at
-  // most 16), upper-cased, zero-padded to 16.
+  // The name of an entry as the index compares it: the bytes of its 16-byte name field
+  // up to the terminator, upper-cased, zero-padded to 16.
   struct Key {
     std::uint64_t low = 0;
     std::uint64_t high = 0;
     bool operator==(const Key&) const = default;
   };
-  static Key key_of(std::string_view name);
+  static Key key_of(std::span<const char, 16> name_field);
+
+  // A hint that key is looked up soon: starts loading its first slot from memory, where
+  // the slots of a large index wait.
+  void prefetch(const Key& key) const;
 
   // Position of the first of the count entries whose key (key_at(position)) is key, or
   // npos. Throws std::length_error for a table of 2^32 - 1 entries or more.
@@ -47,10 +53,9 @@ class EntryIndex {
   std::size_t probe(const KeyAt& key_at, const Key& key, std::uint64_t hash) const;
   template <typename KeyAt>
   void catch_up(std::size_t count, const KeyAt& key_at);
-  template <typename KeyAt>
-  void grow(std::size_t count, const KeyAt& key_at);
 
-  std::vector<Slot> slots_;  // open addressing, power-of-two size, at most half full
+  // Open addressing, power-of-two size, at most half full.
+  std::vector<Slot, LargeTableAllocator<Slot>> slots_;
   std::size_t covered_ = 0;  // table entries indexed so far
 };
 
@@ -67,35 +72,25 @@ std::size_t EntryIndex::probe(const KeyAt& key_at, const Key& key, std::uint64_t
 }
 
 template <typename KeyAt>
-void EntryIndex::grow(std::size_t count, const KeyAt& key_at) {
-  std::size_t size = 64;
-  while (size < 2 * count) {
-    size *= 2;
-  }
-  std::vector<Slot> old(size);
-  old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
-  for (const Slot& slot : old) {
-    if (slot.position_plus_one != 0) {
-      // The names are distinct, so each goes to the first free slot of its probe.
-      std::size_t at = static_cast<std::size_t>(hash_of(key_at(slot.position_plus_one - 1))) & mask;
-      while (slots_[at].position_plus_one != 0) {
-        at = (at + 1) & mask;
-      }
-      slots_[at] = slot;
-    }
-  }
-}
-
-template <typename KeyAt>
 void EntryIndex::catch_up(std::size_t count, const KeyAt& key_at) {
   if (count >= std::numeric_limits<std::uint32_t>::max()) {
     throw std::length_error("entry table too large to index");
   }
   if (2 * count > slots_.size()) {
-    grow(count, key_at);
+    // Indexed anew at the larger size: reading the table in order costs less than moving
+    // each slot, whose name would be read from a random place of the table.
+    std::size_t size = 64;
+    while (size < 2 * count) {
+      size *= 2;
+    }
+    slots_.assign(size, Slot{});
+    covered_ = 0;
   }
+  constexpr std::size_t kAhead = 8;  // slots being loaded while one is filled
   for (; covered_ < count; ++covered_) {
+    if (covered_ + kAhead < count) {
+      prefetch(key_at(covered_ + kAhead));
+    }
     const Key key = key_at(covered_);
     const std::uint64_t hash = hash_of(key);
     Slot& slot = slots_[probe(key_at, key, hash)];

@@ -24,26 +24,33 @@ constexpr EntryField kFields[] = {
     {"game", nullptr, &RecordEntry::game},
 };
 
-// Sets one field of the entry; false for a key or value the tool does not write.
-bool set_field(RecordEntry& entry, std::string_view key, std::string_view value) {
+// Sets one field of the entry and returns its bit among the entry's fields: 0 for a key or
+// value the tool does not write.
+unsigned set_field(RecordEntry& entry, std::string_view key, std::string_view value) {
   if (key == "state") {
     entry.swapped = value == "swapped";
-    return value == "swapped" || value == "waiting";
+    return value == "swapped" || value == "waiting" ? 1U : 0U;
   }
-  for (const EntryField& field : kFields) {
+  for (std::size_t i = 0; i < std::size(kFields); ++i) {
+    const EntryField& field = kFields[i];
     if (field.key != key) {
       continue;
     }
+    bool valid = !value.empty();
     if (field.text != nullptr) {
       entry.*field.text = std::string(value);
-      return !value.empty();
+    } else {
+      const std::optional<FileIdentity> identity = parse_identity(value);
+      entry.*field.identity = identity.value_or(FileIdentity{});
+      valid = identity.has_value();
     }
-    const std::optional<FileIdentity> identity = parse_identity(value);
-    entry.*field.identity = identity.value_or(FileIdentity{});
-    return identity.has_value();
+    return valid ? 2U << i : 0U;
   }
-  return false;
+  return 0;
 }
+
+// The bits of an entry that has each of its fields: its state and every field above.
+constexpr unsigned kWholeEntry = (2U << std::size(kFields)) - 1;
 
 }  // namespace
 
@@ -77,8 +84,7 @@ std::string record_text(const InstallRecord& record) {
 
 std::optional<InstallRecord> parse_record(std::string_view text) {
   InstallRecord record;
-  std::size_t fields = 0;  // of the last entry
-  const std::size_t per_entry = std::size(kFields) + 1;
+  unsigned fields = 0;  // the bits of the fields the last entry has
   while (!text.empty()) {
     const std::size_t end = std::min(text.find('\n'), text.size());
     std::string_view line = text.substr(0, end);
@@ -97,21 +103,23 @@ std::optional<InstallRecord> parse_record(std::string_view text) {
     const std::string_view value = line.substr(equals + 1);
     if (key == "owner" && record.owner.empty() && record.entries.empty()) {
       record.owner = std::string(value);
-    } else if (key == "archive" && !record.owner.empty() &&
-               (record.entries.empty() || fields == per_entry) && !value.empty()) {
+      continue;
+    }
+    if (key == "archive" && !record.owner.empty() &&
+        (record.entries.empty() || fields == kWholeEntry) && !value.empty()) {
       record.entries.emplace_back().archive = std::string(value);
       fields = 0;
-    } else if (record.entries.empty() || !set_field(record.entries.back(), key, value)) {
-      return std::nullopt;
-    } else {
-      ++fields;
+      continue;
     }
+    // Each field once: an entry with one line twice lacks another.
+    const unsigned field =
+        record.entries.empty() ? 0 : set_field(record.entries.back(), key, value);
+    if (field == 0 || (fields & field) != 0) {
+      return std::nullopt;
+    }
+    fields |= field;
   }
-  const bool whole =
-      !record.owner.empty() && (record.entries.empty() || fields == per_entry) &&
-      std::all_of(record.entries.begin(), record.entries.end(), [](const RecordEntry& entry) {
-        return !entry.installed.empty() && !entry.saved.empty() && !entry.returned.empty();
-      });
+  const bool whole = !record.owner.empty() && (record.entries.empty() || fields == kWholeEntry);
   return whole ? std::optional(record) : std::nullopt;
 }
 

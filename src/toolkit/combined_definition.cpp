@@ -83,9 +83,11 @@ struct Writer {
         path.find(':') != std::string::npos ? path : relative_path(place.folder, path);
     std::ranges::replace(text, '/', '\\');
     if (!parameter_text(text)) {
-      return unwritable("the source " + path +
-                        " cannot be named in a definition: its path holds one of ( ) ; , = { } % "
-                        "/ or a blank at an end; move the mod to a folder without them");
+      return unwritable(
+          "the source " + path +
+          " cannot be named in a definition: its path holds one of ( ) ; , = { } % /, "
+          "a byte that is no printable ASCII, or a blank at an end; move the mod "
+          "to a folder without them");
     }
     return text;
   }

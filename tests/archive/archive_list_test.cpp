@@ -7,6 +7,8 @@
 
 #include "archive/folder_loader.h"
 #include "engine_fixture.h"
+#include "platform/ascii.h"
+#include "support/seeded.h"
 
 namespace vexal {
 namespace {
@@ -31,6 +33,23 @@ TEST(Names, CompareWithoutAsciiCaseShorterFirstAndCutAtFifteenBytes) {
   EXPECT_EQ(entry_name(entry), "0123456789ABCDE");
   entry.name = {'A', 'B', '\0', 'x'};
   EXPECT_EQ(entry_name(entry), "AB");
+}
+
+// Index keys are equal exactly where names compare equal, whatever follows a name's
+// terminator in its field.
+TEST(Names, IndexKeysAreEqualExactlyForEqualNames) {
+  test::for_each_seed(900, 3000, [](std::mt19937& random, unsigned) {
+    constexpr std::string_view kBytes("aAzZ@`[{\xE1\xC1\0", 11);
+    std::array<Entry, 2> pair;
+    for (std::size_t i = 0; i < 16; ++i) {  // the second mostly a copy, bytes made upper case
+      pair[0].name[i] = kBytes[test::pick(random, kBytes.size() - (test::pick(random, 4) != 0))];
+      const char upper = ascii_upper(pair[0].name[i]);
+      pair[1].name[i] = test::pick(random, 8) != 0 ? upper : kBytes[test::pick(random, 11)];
+    }
+    EXPECT_EQ(EntryIndex::key_of(pair[0].name) == EntryIndex::key_of(pair[1].name),
+              names_equal(entry_name(pair[0]), entry_name(pair[1])))
+        << entry_name(pair[0]) << " " << entry_name(pair[1]);
+  });
 }
 
 class ArchiveListTest : public test::EngineTest {
