@@ -175,10 +175,10 @@ Outcome ArchiveList::link_archive(OutputArchive& output, const SourceArchive& so
   if (!grow_by_blocks(output.links, count, kEntryBlock)) {
     return Failure(Status::out_of_memory);
   }
-  constexpr std::size_t kAhead = 8;  // names whose slots are being loaded
+  constexpr std::size_t ahead = EntryIndex::kPrefetchAhead;
   for (std::size_t j = 0; j < count; ++j) {
-    if (j + kAhead < count) {
-      output.index.prefetch(EntryIndex::key_of(source.entries[j + kAhead].name));
+    if (j + ahead < count) {
+      output.index.prefetch(EntryIndex::key_of(source.entries[j + ahead].name));
     }
     if (Outcome linked = link_entry(output, source, j); !linked) {
       return linked;

@@ -32,8 +32,9 @@ class EntryIndex {
   static Key key_of(std::span<const char, 16> name_field);
 
   // A hint that key is looked up soon: starts loading its first slot from memory, where
-  // the slots of a large index wait.
+  // the slots of a large index wait. Worth it for the key this many lookups ahead.
   void prefetch(const Key& key) const;
+  static constexpr std::size_t kPrefetchAhead = 8;
 
   // Position of the first of the count entries whose key (key_at(position)) is key, or
   // npos. Throws std::length_error for a table of 2^32 - 1 entries or more.
@@ -86,10 +87,9 @@ void EntryIndex::catch_up(std::size_t count, const KeyAt& key_at) {
     slots_.assign(size, Slot{});
     covered_ = 0;
   }
-  constexpr std::size_t kAhead = 8;  // slots being loaded while one is filled
   for (; covered_ < count; ++covered_) {
-    if (covered_ + kAhead < count) {
-      prefetch(key_at(covered_ + kAhead));
+    if (covered_ + kPrefetchAhead < count) {
+      prefetch(key_at(covered_ + kPrefetchAhead));
     }
     const Key key = key_at(covered_);
     const std::uint64_t hash = hash_of(key);
